@@ -1,0 +1,1 @@
+// Placeholder translation unit so the library links before its areas exist.

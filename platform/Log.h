@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+namespace platform {
+
+// Diagnostic lines of the application shell, one per call, on stderr.
+void logWarning(std::string_view message);
+void logInfo(std::string_view message);
+
+} // namespace platform

@@ -1,0 +1,118 @@
+#include "platform/dispatch/ThreadScheduler.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <vector>
+
+using namespace platform;
+
+TEST(ManualScheduler, RunsWorkAtItsVirtualTimeInOrder) {
+    ManualScheduler s;
+    std::vector<std::string> log;
+    auto serial = s.makeSerialQueue("q");
+    s.mainQueue().after(Seconds(3), [&] { log.push_back("main+3"); });
+    serial->async([&] { log.push_back("serial+0"); });
+    s.mainQueue().after(Seconds(0.1), [&] { log.push_back("main+0.1"); });
+    s.mainQueue().async([&] {
+        log.push_back("main+0");
+        s.mainQueue().async([&] { log.push_back("nested+0"); });
+    });
+
+    EXPECT_EQ(s.runUntilIdle(), 3u);
+    EXPECT_EQ(log, (std::vector<std::string>{"serial+0", "main+0", "nested+0"}));
+    s.advance(Seconds(0.05));
+    EXPECT_EQ(log.size(), 3u);
+    s.advance(Seconds(5));
+    EXPECT_EQ(log, (std::vector<std::string>{"serial+0", "main+0", "nested+0", "main+0.1", "main+3"}));
+    EXPECT_DOUBLE_EQ(s.elapsed(), 5.05);
+    EXPECT_EQ(s.now(), ManualScheduler::defaultStart() + std::chrono::milliseconds(5050));
+}
+
+TEST(ManualScheduler, RepeatingTimerFiresEachIntervalUntilCancelled) {
+    ManualScheduler s;
+    int fired = 0;
+    std::vector<double> times;
+    auto timer = s.mainQueue().schedule(Seconds(3), true, [&] {
+        ++fired;
+        times.push_back(s.elapsed());
+    });
+    s.advance(Seconds(10));
+    EXPECT_EQ(times, (std::vector<double>{3, 6, 9}));
+    timer->cancel();
+    EXPECT_FALSE(timer->isValid());
+    s.advance(Seconds(10));
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(s.pendingCount(), 0u);
+}
+
+TEST(ManualScheduler, QueueIdentityWhileRunning) {
+    ManualScheduler s;
+    auto serial = s.makeSerialQueue("com.zelvo.test");
+    EXPECT_TRUE(s.mainQueue().isCurrent());  // the test thread acts as the main thread
+    bool serialCurrent = false, mainCurrent = true;
+    serial->async([&] {
+        serialCurrent = serial->isCurrent();
+        mainCurrent = s.mainQueue().isCurrent();
+    });
+    s.runUntilIdle();
+    EXPECT_TRUE(serialCurrent);
+    EXPECT_FALSE(mainCurrent);
+    EXPECT_EQ(serial->label(), "com.zelvo.test");
+}
+
+TEST(ThreadScheduler, SerialQueueKeepsOrderAndSyncWaits) {
+    ThreadScheduler s;
+    auto q = s.makeSerialQueue("serial");
+    std::vector<int> seen;
+    for (int i = 0; i < 200; ++i) q->async([&seen, i] { seen.push_back(i); });
+    bool inside = false;
+    q->sync([&] { inside = q->isCurrent(); });
+    ASSERT_EQ(seen.size(), 200u);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(seen[i], i);
+    EXPECT_TRUE(inside);
+    EXPECT_FALSE(q->isCurrent());
+}
+
+TEST(ThreadScheduler, DelayedWorkAndTimersReachTheirQueue) {
+    ThreadScheduler s;
+    auto q = s.makeSerialQueue("timers");
+    std::promise<bool> once;
+    q->after(Seconds(0.02), [&] { once.set_value(q->isCurrent()); });
+    EXPECT_TRUE(once.get_future().get());
+
+    std::atomic<int> ticks{0};
+    std::promise<void> third;
+    auto timer = q->schedule(Seconds(0.01), true, [&] {
+        if (++ticks == 3) third.set_value();
+    });
+    third.get_future().wait();
+    timer->cancel();
+    q->sync([] {});
+    int after = ticks;
+    EXPECT_GE(after, 3);
+
+    auto cancelled = s.globalQueue().schedule(Seconds(0.01), false, [&] { ticks += 100; });
+    cancelled->cancel();
+    std::promise<void> later;
+    s.globalQueue().after(Seconds(0.05), [&] { later.set_value(); });
+    later.get_future().wait();
+    EXPECT_LT(ticks.load(), 100);
+}
+
+TEST(ThreadScheduler, RunLoopMainQueueRunsOnItsThread) {
+    ThreadScheduler s;
+    auto& main = static_cast<RunLoopQueue&>(s.mainQueue());
+    std::atomic<bool> onMain{false};
+    s.globalQueue().async([&] {
+        main.after(Seconds(0.01), [&] {
+            onMain = main.isCurrent();
+            main.stop();
+        });
+    });
+    main.run();
+    EXPECT_TRUE(onMain);
+}
