@@ -25,3 +25,17 @@ function(zelvo_add_bench name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
+
+# Adds every direct subfolder of the current source folder that has a
+# CMakeLists.txt, in name order, so that new areas join the build without
+# edits to a shared list. Folders of Qt code start with
+# `if(NOT ZELVO_WITH_DESKTOP) return() endif()`.
+function(zelvo_add_subdirectories)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
