@@ -1,0 +1,339 @@
+#include "app/core/AppDelegate.h"
+
+#include <algorithm>
+
+namespace app {
+
+using platform::Event;
+
+namespace {
+
+constexpr int kShowItemTag = 1000;
+constexpr const char* kShowItemTitle = "Show Zelvo";
+constexpr const char* kShowItemTitlePrefix = "Show Zelvo           ";  // the word, then 11 spaces
+constexpr const char* kStatusImageName = "StatusBarIcon";
+constexpr const char* kMenuTitle = "Zelvo";
+constexpr double kMinimumPanelWidth = 200;
+constexpr double kActivationDelay = 0.1;     // digit -> activation; pinned re-show
+constexpr double kWelcomeToPanelDelay = 3.0;
+constexpr double kFirstUpdateCheckDelay = 40.0;
+constexpr double kUpdateCheckPeriod = 86400.0;
+
+// Option+Tab: Carbon key code 48 with optionKey.
+constexpr HotkeyShortcut kDefaultShowFloatingPanelShortcut{48, 0x0800};
+
+// Carbon virtual key codes the panel answers.
+enum KeyCode : std::uint16_t {
+    kKeyReturn = 36,
+    kKeyTab = 48,
+    kKeyEscape = 53,
+    kKeyDownArrow = 125,
+    kKeyUpArrow = 126,
+};
+
+bool isDigitRowOrKeypad(std::uint16_t code) { return (code >= 18 && code <= 29) || (code >= 82 && code <= 92); }
+
+} // namespace
+
+AppDelegate::AppDelegate(AppServices services)
+    : services_(std::move(services)),
+      appList_(AppList::Environment{services_.workspace, services_.notificationCenter, services_.defaults,
+                                    services_.scheduler, services_.bundleIdentifier}),
+      alive_(std::make_shared<AppDelegate*>(this)) {
+    // One default for both readers of this key, the settings view and the
+    // release handling: registered before any view exists.
+    services_.defaults.registerDefaults({{kDoNotHideWhenHotkeyIsReleased, kDoNotHideWhenHotkeyIsReleasedDefault}});
+}
+
+AppDelegate::~AppDelegate() {
+    for (auto id : monitors_) services_.eventSource.removeMonitor(id);
+    if (updateTimer_) updateTimer_->cancel();
+    if (pinObservation_) services_.defaults.removeObservation(*pinObservation_);
+}
+
+void AppDelegate::after(double seconds, std::function<void()> task) {
+    std::weak_ptr<AppDelegate*> alive = alive_;
+    services_.scheduler.mainQueue().after(platform::Seconds(seconds), [alive, task = std::move(task)] {
+        if (alive.lock()) task();
+    });
+}
+
+void AppDelegate::async(std::function<void()> task) {
+    std::weak_ptr<AppDelegate*> alive = alive_;
+    services_.scheduler.mainQueue().async([alive, task = std::move(task)] {
+        if (alive.lock()) task();
+    });
+}
+
+bool AppDelegate::isPinned() const { return services_.defaults.boolForKey(kIsPinned); }
+
+// --- Launch -----------------------------------------------------------------
+
+void AppDelegate::applicationDidFinishLaunching() {
+    auto& defaults = services_.defaults;
+
+    hostingView_ = services_.views.makeSwitcherView(*this, appList_, SwitcherViewOptions{32, true, 0});
+    panelWindow_ = createPanel();
+
+    if (!defaults.storedObject(kShowInDock)) defaults.set(kShowInDock, true);
+    auto showInDock = defaults.storedObject(kShowInDock);
+    bool regular = showInDock && showInDock->asBool().value_or(false);
+    services_.shell.setActivationPolicy(regular ? platform::ActivationPolicy::Regular
+                                                : platform::ActivationPolicy::Accessory);
+
+    std::weak_ptr<AppDelegate*> alive = alive_;
+    services_.hotkeys.addKeyDownHandler(kShowFloatingPanel, kDefaultShowFloatingPanelShortcut, [this, alive] {
+        if (alive.lock()) presentSwitcherPanel();
+    });
+    // Removed again only when the delegate goes, so they never outlive it.
+    monitors_.push_back(services_.eventSource.addLocalMonitor(
+        platform::EventMaskKeyDown, [this](const Event& event) { return handleKeyDown(event); }));
+    monitors_.push_back(services_.eventSource.addLocalMonitor(
+        platform::EventMaskFlagsChanged, [this](const Event& event) { return handleFlagsChanged(event); }));
+
+    auto& center = services_.notificationCenter;
+    resizeSubscription_ = platform::Subscription(center, center.addObserver(kNeedsResize, nullptr, [this](const auto&) {
+        if (panelWindow_) async([this] { resizePanelToFit(); });
+    }));
+
+    statusMenu_ = makeStatusMenu();
+    services_.statusBar.createStatusItem(kStatusImageName, true, statusMenu_, *this);
+
+    settingsPanel_ = services_.panels.makeFloatingPanel(FloatingPanelOptions{Rect{0, 0, 600, 600}, true, false, false});
+    if (!defaults.boolForKey(kWelcomePassed)) openSettingsPanel();
+
+    startTelemetry();
+
+    updateTimer_ = services_.scheduler.mainQueue().schedule(platform::Seconds(kUpdateCheckPeriod), true,
+                                                            [this] { checkForUpdatesInBackground(); });
+
+    pinObservation_ = defaults.observe(kIsPinned, platform::ObservationOptions{true, true},
+                                       [this](const platform::KeyValueChange& change) {
+                                           if (change.newValue && change.newValue->isBool()) applyPinned(isPinned());
+                                       });
+    if (isPinned()) presentSwitcherPanel();
+
+    after(kFirstUpdateCheckDelay, [this] { checkForUpdatesInBackground(); });
+}
+
+void AppDelegate::startTelemetry() {
+    services_.defaults.registerDefaults({{kCrashOnExceptions, true}});
+    if (services_.telemetry) services_.telemetry->start(services_.deployment.appSecret, *this);
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+    presentSwitcherPanel();
+    return true;
+}
+
+void AppDelegate::applyPinned(bool pinned) {
+    if (!panelWindow_ || !panelWindow_->isFloatingPanel()) return;
+    panelWindow_->setCloseOnLostFocus(!pinned);
+    panelWindow_->setRestoreWindowPosition(pinned);
+}
+
+// --- Panels -----------------------------------------------------------------
+
+PanelWindowPtr AppDelegate::createPanel() {
+    if (!hostingView_) return services_.panels.makeWindow();
+    Size size = hostingView_->fittingSize();
+    bool pinned = isPinned();
+    auto panel = services_.panels.makeFloatingPanel(
+        FloatingPanelOptions{Rect{0, 0, size.width, size.height}, false, !pinned, pinned});
+    panel->setContentView(hostingView_);
+    return panel;
+}
+
+void AppDelegate::presentSwitcherPanel() {
+    if (!panelWindow_) panelWindow_ = createPanel();
+    presentPanel(panelWindow_);
+}
+
+void AppDelegate::presentPanel(const PanelWindowPtr& panel) {
+    if (!panel) return;
+    if (panel->isVisible()) {
+        appList_.selectNext();
+        return;
+    }
+    if (panel->isFloatingPanel()) {
+        bool pinned = isPinned();
+        panel->setCloseOnLostFocus(!pinned);
+        panel->setRestoreWindowPosition(pinned);
+        panel->makeKeyAndOrderFront();
+    }
+    appList_.resetSelection();
+    async([this] { resizePanelToFit(); });
+}
+
+void AppDelegate::resizePanelToFit() {
+    if (!hostingView_ || !panelWindow_) return;
+    hostingView_->layoutIfNeeded();
+    Size size = hostingView_->fittingSize();
+    panelWindow_->setContentSize(Size{std::max(kMinimumPanelWidth, size.width), size.height});
+}
+
+void AppDelegate::reshowIfPinned() {
+    if (!isPinned()) return;
+    after(kActivationDelay, [this] {
+        if (panelWindow_ && panelWindow_->isFloatingPanel()) panelWindow_->makeKeyAndOrderFront();
+    });
+}
+
+void AppDelegate::openSettingsPanel() {
+    if (!settingsPanel_) return;
+    settingsPanel_->setContentView(services_.views.makeSettingsView(*this));
+    settingsPanel_->makeKeyAndOrderFront();
+}
+
+void AppDelegate::closeSettingsPanel() {
+    if (settingsPanel_) settingsPanel_->orderOut();
+    auto& defaults = services_.defaults;
+    if (defaults.boolForKey(kWelcomePassed)) return;
+    defaults.set(kWelcomePassed, true);
+    defaults.synchronize();
+    after(kWelcomeToPanelDelay, [this] { presentSwitcherPanel(); });
+}
+
+// --- Keyboard ---------------------------------------------------------------
+
+std::optional<Event> AppDelegate::handleKeyDown(const Event& event) {
+    if (!panelWindow_ || !panelWindow_->isVisible()) return event;
+
+    const std::uint16_t code = event.keyCode;
+    if (isDigitRowOrKeypad(code)) {
+        selectDigit(event);
+        return std::nullopt;
+    }
+    switch (code) {
+    case kKeyReturn:
+        if (!isPinned()) panelWindow_->orderOut();
+        if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
+        reshowIfPinned();
+        return std::nullopt;
+    case kKeyTab:
+    case kKeyDownArrow:
+        appList_.selectNext();
+        return std::nullopt;
+    case kKeyUpArrow:
+        appList_.selectPrevious();
+        return std::nullopt;
+    case kKeyEscape:
+        panelWindow_->orderOut();
+        return std::nullopt;
+    default:
+        return event;
+    }
+}
+
+void AppDelegate::selectDigit(const Event& event) {
+    // Keys of the digit ranges whose character is not a digit ("-", "=",
+    // keypad operators) are swallowed without effect. A first character
+    // outside ASCII starts with a byte that is no digit either.
+    const std::string& text = event.charactersIgnoringModifiers;
+    if (text.empty() || text[0] < '0' || text[0] > '9') return;
+    const int digit = text[0] - '0';
+    appList_.selectApp(digit);
+    after(kActivationDelay, [this, digit] {
+        if (!isPinned() && panelWindow_) panelWindow_->orderOut();
+        auto sorted = appList_.sortedApps();
+        if (digit >= 0 && static_cast<std::size_t>(digit) < sorted.size()) appList_.activate(sorted[digit]);
+        reshowIfPinned();
+    });
+}
+
+std::optional<Event> AppDelegate::handleFlagsChanged(const Event& event) {
+    if (services_.defaults.boolForKey(kDoNotHideWhenHotkeyIsReleased)) return event;
+    auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
+    if (!shortcut) return event;
+    const std::uint64_t required = shortcut->eventModifiers;
+    const std::uint64_t held = event.modifierFlags & platform::DeviceIndependentModifierMask;
+    // Extra modifiers do not matter; only the hot key's must all be held.
+    if ((held & required) == required) return event;
+    if (panelWindow_ && panelWindow_->isVisible()) {
+        if (!isPinned()) panelWindow_->orderOut();
+        if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
+    }
+    return event;
+}
+
+// --- Menu -------------------------------------------------------------------
+
+StatusMenu AppDelegate::makeStatusMenu() {
+    auto item = [](const char* title, MenuAction action, int tag = 0) { return MenuItem{title, action, tag, false, true}; };
+    const MenuItem separator{"", MenuAction::None, 0, true, true};
+    return StatusMenu{kMenuTitle,
+                      {
+                          item(kShowItemTitle, MenuAction::ShowPanel, kShowItemTag),
+                          separator,
+                          item("About", MenuAction::OpenAbout),
+                          item("More Apps", MenuAction::MoreApps),
+                          separator,
+                          item("Settings", MenuAction::OpenSettings),
+                          item("Check for Updates", MenuAction::CheckForUpdates),
+                          separator,
+                          separator,
+                          item("Feedback/Contact Us", MenuAction::SendFeedback),
+                          item("Subscribe to Beta Updates", MenuAction::SubscribeToBetaUpdates),
+                          separator,
+                          item("Quit", MenuAction::Quit),
+                      }};
+}
+
+bool AppDelegate::validateMenuItem(MenuItem& item) {
+    if (item.tag == kShowItemTag) {
+        // With no hot key stored there is nothing to show after the name.
+        auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
+        item.title = shortcut ? kShowItemTitlePrefix + shortcut->description : kShowItemTitle;
+    }
+    return true;
+}
+
+void AppDelegate::performMenuAction(MenuAction action) {
+    switch (action) {
+    case MenuAction::None: break;
+    case MenuAction::ShowPanel: showPanel(); break;
+    case MenuAction::OpenAbout: openAbout(); break;
+    case MenuAction::MoreApps: moreApps(); break;
+    case MenuAction::OpenSettings: openSettings(); break;
+    case MenuAction::CheckForUpdates: checkForUpdates(); break;
+    case MenuAction::SendFeedback: sendFeedback(); break;
+    case MenuAction::SubscribeToBetaUpdates: SubscribeToBetaUpdates(); break;
+    case MenuAction::Quit: quit(); break;
+    }
+}
+
+void AppDelegate::showPanel() { presentSwitcherPanel(); }
+
+void AppDelegate::openAbout() {
+    if (panelWindow_ && panelWindow_->isVisible()) panelWindow_->orderOut();
+    services_.shell.activateIgnoringOtherApps();
+    services_.shell.orderFrontStandardAboutPanel();
+}
+
+void AppDelegate::openWebPage(const std::string& url) {
+    services_.shell.activateIgnoringOtherApps();
+    services_.workspace.openURL(url);
+}
+
+void AppDelegate::moreApps() { openWebPage(services_.deployment.websiteURL); }
+void AppDelegate::sendFeedback() { openWebPage(services_.deployment.contactURL); }
+void AppDelegate::SubscribeToBetaUpdates() { openWebPage(services_.deployment.betaFormURL); }
+void AppDelegate::openSettings() { openSettingsPanel(); }
+void AppDelegate::closeSettings() { closeSettingsPanel(); }
+void AppDelegate::quit() { services_.shell.terminate(); }
+
+void AppDelegate::checkForUpdates() {
+    if (auto* updater = services_.updater) {
+        updater->setFeedURL(services_.deployment.appcastURL);
+        updater->checkForUpdates();
+    }
+}
+
+void AppDelegate::checkForUpdatesInBackground() {
+    if (auto* updater = services_.updater) {
+        updater->setFeedURL(services_.deployment.appcastURL);
+        updater->checkForUpdatesInBackground();
+    }
+}
+
+} // namespace app
