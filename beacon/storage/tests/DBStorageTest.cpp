@@ -1,0 +1,179 @@
+#include "beacon/storage/DBStorage.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+namespace beacon {
+namespace {
+
+const StorageSchema kSchema = {
+    {"items", {{"id", {"INTEGER", "PRIMARY", "KEY", "AUTOINCREMENT"}}, {"name", {"TEXT"}}, {"size", {"INTEGER"}}}},
+};
+
+std::int64_t rawPragma(const std::filesystem::path& file, const std::string& pragma)
+{
+    sqlite3* db = DBStorage::openDatabaseAtFileURL(file);
+    const auto rows = DBStorage::executeSelectionQuery("PRAGMA " + pragma, db);
+    sqlite3_close(db);
+    return rows.empty() ? -1 : std::get<std::int64_t>(rows[0][0]);
+}
+
+// Records which hooks ran, as a subclass sees them.
+class HookedStorage final : public DBStorage {
+public:
+    HookedStorage(std::uint64_t version, std::filesystem::path file)
+        : DBStorage(kSchema, version, std::move(file), DeferConfiguration{})
+    {
+        initializeDatabase();
+    }
+    int customized = 0;
+    std::optional<std::uint64_t> migratedFrom;
+
+protected:
+    void customizeDatabase(sqlite3*) override { ++customized; }
+    void migrateDatabase(sqlite3*, std::uint64_t fromVersion) override { migratedFrom = fromVersion; }
+};
+
+TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum)
+{
+    test::TempDir dir;
+    const auto file = dir.path() / "nested" / "Items.sqlite";
+    DBStorage storage(kSchema, 3, file);
+
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_GT(storage.pageSize(), 0);
+    EXPECT_EQ(storage.maxSizeInBytes(), 10 * 1024 * 1024);
+    EXPECT_EQ(rawPragma(file, "user_version"), 3);
+    EXPECT_EQ(rawPragma(file, "auto_vacuum"), 1);
+    EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 0u);
+
+    const auto indexes = DBStorage::columnsIndexes(kSchema);
+    EXPECT_EQ(indexes.at("items").at("id"), 0u);
+    EXPECT_EQ(indexes.at("items").at("size"), 2u);
+    EXPECT_EQ(DBStorage::columnsQueryFromColumnsSchema(kSchema.at("items")),
+              "\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"name\" TEXT, \"size\" INTEGER");
+}
+
+TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers)
+{
+    test::TempDir dir;
+    DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
+    const std::int64_t big = (std::int64_t{1} << 40) + 7;
+    const std::string tricky = "it's \"x\"; DROP TABLE items; --";
+
+    StorageBindableArray first;
+    first.addString(tricky);
+    first.addNumber(big);
+    ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", first),
+              SQLITE_OK);
+    StorageBindableArray second;
+    second.addString(std::nullopt);
+    second.addNumber(-1);
+    ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", second),
+              SQLITE_OK);
+
+    const auto rows = storage.executeSelectionQuery("SELECT \"name\", \"size\" FROM \"items\" ORDER BY \"id\"");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(rows[0][0]), tricky);
+    EXPECT_EQ(std::get<std::int64_t>(rows[0][1]), big);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(rows[1][0]));
+    EXPECT_EQ(std::get<std::int64_t>(rows[1][1]), -1);
+
+    StorageBindableArray condition;
+    condition.addString(tricky);
+    EXPECT_EQ(storage.countEntriesForTable("items", "\"name\" = ?", condition), 1u);
+
+    // A statement that does not prepare reports its code and no rows.
+    EXPECT_NE(storage.executeNonSelectionQuery("INSERT INTO \"missing\" VALUES (1)"), SQLITE_OK);
+    EXPECT_TRUE(storage.executeSelectionQuery("SELECT * FROM \"missing\"").empty());
+}
+
+TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions)
+{
+    test::TempDir dir;
+    const auto file = dir.path() / "Items.sqlite";
+    {
+        HookedStorage created(2, file);
+        EXPECT_EQ(created.customized, 1);
+        EXPECT_FALSE(created.migratedFrom);
+    }
+    {
+        HookedStorage reopened(2, file);
+        EXPECT_EQ(reopened.customized, 0);
+        EXPECT_FALSE(reopened.migratedFrom);
+    }
+    HookedStorage upgraded(5, file);
+    EXPECT_EQ(upgraded.customized, 0);
+    EXPECT_EQ(upgraded.migratedFrom, std::optional<std::uint64_t>(2));
+    EXPECT_EQ(rawPragma(file, "user_version"), 5);
+}
+
+TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced)
+{
+    test::TempDir dir;
+    const auto file = dir.path() / "Items.sqlite";
+    {
+        std::ofstream out(file, std::ios::binary);
+        for (int i = 0; i < 2000; ++i) {
+            out << "this is not a database " << i << '\n';
+        }
+    }
+    {
+        std::ofstream journal(file.string() + "-journal", std::ios::binary);
+        journal << "left over";
+    }
+    HookedStorage storage(5, file);
+    EXPECT_EQ(storage.customized, 1);
+    EXPECT_EQ(rawPragma(file, "user_version"), 5);
+    EXPECT_FALSE(std::filesystem::exists(file.string() + "-journal"));
+    EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 0u);
+}
+
+TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName)
+{
+    test::TempDir dir;
+    const auto folder = dir.path() / "a?mode=ro#x%20y";
+    DBStorage storage(kSchema, 1, folder / "Items.sqlite");
+    StorageBindableArray values;
+    values.addString("x");
+    values.addNumber(1);
+    EXPECT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values),
+              SQLITE_OK);
+    EXPECT_TRUE(std::filesystem::exists(folder / "Items.sqlite"));
+    EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 1u);
+}
+
+TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse)
+{
+    test::TempDir dir;
+    DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
+    const std::int64_t page = storage.pageSize();
+
+    std::optional<bool> answer;
+    storage.setMaxStorageSize(page, [&](bool ok) { answer = ok; });
+    EXPECT_EQ(answer, std::optional<bool>(false)); // the schema alone takes several pages
+    EXPECT_EQ(storage.maxSizeInBytes(), 10 * 1024 * 1024);
+
+    answer.reset();
+    storage.setMaxStorageSize(6 * page - 100, [&](bool ok) { answer = ok; });
+    EXPECT_EQ(answer, std::optional<bool>(true));
+    EXPECT_EQ(storage.maxSizeInBytes(), 6 * page);
+
+    // Filling the capped file ends in SQLITE_FULL rather than growing past the cap.
+    int result = SQLITE_OK;
+    for (int i = 0; i < 1000 && result == SQLITE_OK; ++i) {
+        StorageBindableArray values;
+        values.addString(std::string(500, 'x'));
+        values.addNumber(i);
+        result = storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values);
+    }
+    EXPECT_EQ(result, SQLITE_FULL);
+    EXPECT_LE(static_cast<std::int64_t>(std::filesystem::file_size(storage.dbFileURL())), 6 * page);
+}
+
+} // namespace
+} // namespace beacon
