@@ -1,6 +1,6 @@
 #include "beacon/storage/DBStorage.h"
 
-#include "beacon/storage/StorageLog.h"
+#include "beacon/logger/Logger.h"
 
 #include <sqlite3.h>
 
@@ -22,11 +22,11 @@ void configureSQLiteOnce()
     std::call_once(once, [] {
         const int result = sqlite3_config(SQLITE_CONFIG_URI, 1);
         if (result == SQLITE_OK) {
-            BCN_STORAGE_LOG(Debug, "SQLite global configuration successfully updated.");
+            BEACON_LOG_DEBUG("SQLite global configuration successfully updated.");
         } else {
             // Happens when SQLite was already initialised by someone else; every open
             // passes SQLITE_OPEN_URI as well, so URIs keep working.
-            BCN_STORAGE_LOG(Error, std::string("Failed to update SQLite global configuration. Error: ") +
+            BEACON_LOG_ERROR(std::string("Failed to update SQLite global configuration. Error: ") +
                                        sqlite3_errstr(result) + ".");
         }
     });
@@ -108,7 +108,7 @@ void DBStorage::initializeDatabase()
         result = configureDatabase();
     }
     if (result != SQLITE_OK) {
-        BCN_STORAGE_LOG(Error, "Failed to initialize database.");
+        BEACON_LOG_ERROR("Failed to initialize database.");
     }
 }
 
@@ -132,7 +132,7 @@ int DBStorage::configureDatabase()
     }
     pageSize_ = getPageSizeInOpenedDatabase(db, &result);
     if (pageSize_ == 0) {
-        BCN_STORAGE_LOG(Error, "Failed to get storage page size.");
+        BEACON_LOG_ERROR("Failed to get storage page size.");
         sqlite3_close(db);
         // A file that is not a database fails right here; its code is kept so that
         // the caller can recreate the file.
@@ -142,17 +142,17 @@ int DBStorage::configureDatabase()
     if (result == SQLITE_OK && schema_) {
         result = createTablesWithSchema(*schema_, db);
         if (result != SQLITE_OK) {
-            BCN_STORAGE_LOG(Error, "Failed to create tables with schema with error \"" + std::to_string(result) + "\".");
+            BEACON_LOG_ERROR("Failed to create tables with schema with error \"" + std::to_string(result) + "\".");
         }
     }
     if (result == SQLITE_OK) {
         const std::string name = dbFileURL_.filename().string();
         if (existed && storedVersion < version_) {
-            BCN_STORAGE_LOG(Info, "Migrating \"" + name + "\" database from version " + std::to_string(storedVersion) +
+            BEACON_LOG_INFO("Migrating \"" + name + "\" database from version " + std::to_string(storedVersion) +
                                       " to " + std::to_string(version_) + ".");
             migrateDatabase(db, storedVersion);
         } else if (!existed) {
-            BCN_STORAGE_LOG(Info, "Created \"" + name + "\" database with " + std::to_string(version_) + " version.");
+            BEACON_LOG_INFO("Created \"" + name + "\" database with " + std::to_string(version_) + " version.");
             customizeDatabase(db);
         }
         result = enableAutoVacuumInOpenedDatabase(db);
@@ -172,7 +172,7 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
         return result;
     }
     if (pageSize_ == 0) {
-        BCN_STORAGE_LOG(Error, "The database was not configured correctly. The page size is expected to be non zero.");
+        BEACON_LOG_ERROR("The database was not configured correctly. The page size is expected to be non zero.");
         sqlite3_close(db);
         return SQLITE_ERROR;
     }
@@ -182,7 +182,7 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
         return result;
     }
     if (result != SQLITE_OK) {
-        BCN_STORAGE_LOG(Error, "Failed to open database with specified maximum size constraint.");
+        BEACON_LOG_ERROR("Failed to open database with specified maximum size constraint.");
     }
     result = block(db);
     sqlite3_close(db);
@@ -241,10 +241,10 @@ bool DBStorage::dropDatabase()
         std::filesystem::remove(dbFileURL_.string() + suffix, ignored);
     }
     if (removed && !error) {
-        BCN_STORAGE_LOG(Verbose, "Database " + dbFileURL_.string() + " has been deleted.");
+        BEACON_LOG_VERBOSE("Database " + dbFileURL_.string() + " has been deleted.");
         return true;
     }
-    BCN_STORAGE_LOG(Error, "Failed to delete database.");
+    BEACON_LOG_ERROR("Failed to delete database.");
     return false;
 }
 
@@ -272,31 +272,31 @@ void DBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<
     }
     bool success = false;
     if (pageSize_ == 0) {
-        BCN_STORAGE_LOG(Error, "The database was not configured correctly. The page size is expected to be non zero.");
+        BEACON_LOG_ERROR("The database was not configured correctly. The page size is expected to be non zero.");
     } else {
         const std::int64_t pageCount = getPageCountInOpenedDatabase(db);
-        BCN_STORAGE_LOG(Debug, "Found " + std::to_string(pageCount) + " pages in the database.");
+        BEACON_LOG_DEBUG("Found " + std::to_string(pageCount) + " pages in the database.");
         const std::int64_t requestedPages = sizeInBytes <= 0 ? 0 : (sizeInBytes + pageSize_ - 1) / pageSize_;
         if (requestedPages < pageCount) {
-            BCN_STORAGE_LOG(Warning, "Cannot change database size to " + std::to_string(sizeInBytes) +
+            BEACON_LOG_WARNING("Cannot change database size to " + std::to_string(sizeInBytes) +
                                          " bytes as it would cause a loss of data. Maximum database size will not "
                                          "be changed.");
         } else {
             const int result = setMaxPageCount(requestedPages, db);
             const std::int64_t currentPages = result == SQLITE_OK ? getMaxPageCountInOpenedDatabase(db) : 0;
             if (result != SQLITE_OK) {
-                BCN_STORAGE_LOG(Error, "Could not change maximum database size to " + std::to_string(sizeInBytes) +
+                BEACON_LOG_ERROR("Could not change maximum database size to " + std::to_string(sizeInBytes) +
                                            " bytes. SQLite error code: " + std::to_string(result));
             } else if (currentPages != requestedPages) {
-                BCN_STORAGE_LOG(Error, "Could not change maximum database size to " + std::to_string(sizeInBytes) +
+                BEACON_LOG_ERROR("Could not change maximum database size to " + std::to_string(sizeInBytes) +
                                            " bytes, current maximum size is " +
                                            std::to_string(currentPages * pageSize_) + " bytes.");
             } else {
                 const std::int64_t newMaximum = requestedPages * pageSize_;
                 if (newMaximum == sizeInBytes) {
-                    BCN_STORAGE_LOG(Info, "Changed maximum database size to " + std::to_string(newMaximum) + " bytes.");
+                    BEACON_LOG_INFO("Changed maximum database size to " + std::to_string(newMaximum) + " bytes.");
                 } else {
-                    BCN_STORAGE_LOG(Info, "Changed maximum database size to " + std::to_string(newMaximum) +
+                    BEACON_LOG_INFO("Changed maximum database size to " + std::to_string(newMaximum) +
                                               " bytes (next multiple of 4KiB).");
                 }
                 maxSizeInBytes_ = newMaximum;
@@ -331,11 +331,11 @@ int DBStorage::executeNonSelectionQuery(const std::string& query, sqlite3* db, c
         }
         const std::string detail = std::to_string(result) + "\n\t" + errorMessage(db);
         if (isCorruption(result)) {
-            BCN_STORAGE_LOG(Error, "A database file is corrupted, result=" + detail);
+            BEACON_LOG_ERROR("A database file is corrupted, result=" + detail);
         } else if (result == SQLITE_FULL) {
-            BCN_STORAGE_LOG(Debug, "Query failed with error: " + detail);
+            BEACON_LOG_DEBUG("Query failed with error: " + detail);
         } else {
-            BCN_STORAGE_LOG(Error, "Could not execute the statement, result=" + detail);
+            BEACON_LOG_ERROR("Could not execute the statement, result=" + detail);
         }
         return result;
     });
@@ -360,7 +360,7 @@ std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& quer
             rows.push_back(std::move(row));
         }
         if (step != SQLITE_DONE) {
-            BCN_STORAGE_LOG(Error, "Query failed with error: " + std::to_string(step) + "\n\t" + errorMessage(db));
+            BEACON_LOG_ERROR("Query failed with error: " + std::to_string(step) + "\n\t" + errorMessage(db));
             return step;
         }
         return SQLITE_OK;
@@ -377,7 +377,7 @@ int DBStorage::executeQuery(const std::string& query, sqlite3* db, const Storage
     sqlite3_stmt* statement = nullptr;
     int result = sqlite3_prepare_v2(db, query.c_str(), static_cast<int>(query.size()), &statement, nullptr);
     if (result != SQLITE_OK) {
-        BCN_STORAGE_LOG(Error, "Failed to prepare SQLite statement, result=" + std::to_string(result) + "\n\t" +
+        BEACON_LOG_ERROR("Failed to prepare SQLite statement, result=" + std::to_string(result) + "\n\t" +
                                    errorMessage(db));
         sqlite3_finalize(statement);
         return result;
@@ -390,7 +390,7 @@ int DBStorage::executeQuery(const std::string& query, sqlite3* db, const Storage
     // (the statement ran fine) is worth a line.
     const int finalizeResult = sqlite3_finalize(statement);
     if (finalizeResult != SQLITE_OK && result == SQLITE_OK) {
-        BCN_STORAGE_LOG(Error, "Failed to finalize SQLite statement, result=" + std::to_string(finalizeResult) +
+        BEACON_LOG_ERROR("Failed to finalize SQLite statement, result=" + std::to_string(finalizeResult) +
                                    "\n\t" + errorMessage(db));
     }
     return result;
@@ -429,7 +429,7 @@ int DBStorage::enableAutoVacuumInOpenedDatabase(sqlite3* db)
     if (result != SQLITE_OK || mode == 1) {
         return result;
     }
-    BCN_STORAGE_LOG(Debug, "Vacuuming database and enabling auto_vacuum");
+    BEACON_LOG_DEBUG("Vacuuming database and enabling auto_vacuum");
     result = executeNonSelectionQuery("PRAGMA auto_vacuum = FULL;", db);
     if (result == SQLITE_OK) {
         result = executeNonSelectionQuery("VACUUM;", db);
@@ -510,7 +510,7 @@ sqlite3* DBStorage::openDatabaseAtFileURL(const std::filesystem::path& file, int
         *result = code;
     }
     if (code != SQLITE_OK) {
-        BCN_STORAGE_LOG(Error, "Failed to open database with result: " + std::to_string(code) + ".");
+        BEACON_LOG_ERROR("Failed to open database with result: " + std::to_string(code) + ".");
         sqlite3_close(db);
         return nullptr;
     }
@@ -533,7 +533,7 @@ StorageValue DBStorage::columnValueFromStatement(sqlite3_stmt* statement, int in
         return text ? std::string(text, static_cast<std::size_t>(bytes)) : std::string();
     }
     default:
-        BCN_STORAGE_LOG(Error, "Could not retrieve column value at index " + std::to_string(index) +
+        BEACON_LOG_ERROR("Could not retrieve column value at index " + std::to_string(index) +
                                    " from statement: unknown type " + std::to_string(type) + ".");
         return std::monostate{};
     }

@@ -1,6 +1,6 @@
 #include "beacon/storage/StorageBindableArray.h"
 
-#include "beacon/storage/StorageLog.h"
+#include "beacon/logger/Logger.h"
 #include "beacon/storage/StorageNumberType.h"
 #include "beacon/storage/StorageTextType.h"
 
@@ -24,7 +24,7 @@ int StorageBindableArray::bindAllValuesWithStatement(sqlite3_stmt* statement) co
         const int index = static_cast<int>(i) + 1;
         const int result = values_[i]->bindWithStatement(statement, index);
         if (result != SQLITE_OK) {
-            BCN_STORAGE_LOG(Error, "Binding query parameter " + std::to_string(index) + " failed with error: " +
+            BEACON_LOG_ERROR("Binding query parameter " + std::to_string(index) + " failed with error: " +
                                        std::to_string(result) + ". Message: " + sqlite3_errmsg(sqlite3_db_handle(statement)));
             return result;
         }
