@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace crashcapture {
+
+struct CrashReportRegisterInfo {
+    std::string registerName;
+    std::uint64_t registerValue = 0;
+};
+
+} // namespace crashcapture

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "crashcapture/report/CrashReportSymbolInfo.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace crashcapture {
+
+struct CrashReportStackFrameInfo {
+    std::uint64_t instructionPointer = 0;
+    std::optional<CrashReportSymbolInfo> symbolInfo;
+};
+
+} // namespace crashcapture

@@ -1,0 +1,304 @@
+#include "ReportBuilder.h"
+#include "crashcapture/report/CrashReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace crashcapture {
+namespace {
+
+using testing::ReportBuilder;
+
+// Reads `file` expecting a failure; returns its text after checking the domain and code.
+std::string readError(const std::vector<std::uint8_t>& file) {
+    CrashReporterError error;
+    auto report = CrashReport::initWithData(file, &error);
+    EXPECT_FALSE(report.has_value());
+    EXPECT_EQ(error.domain, "CrashReporterErrorDomain");
+    EXPECT_EQ(error.code, 2);
+    return error.localizedDescription;
+}
+
+CrashReport readReport(const std::vector<std::uint8_t>& file) {
+    CrashReporterError error;
+    auto report = CrashReport::initWithData(file, &error);
+    EXPECT_TRUE(report.has_value()) << error.localizedDescription;
+    if (!report) std::abort();
+    return std::move(*report);
+}
+
+TEST(CrashReportReader, RejectsShortFilesHeadersAndVersions) {
+    EXPECT_EQ(readError({}), "Could not decode truncated crash log");
+    EXPECT_EQ(readError({'z', 'v', 'c', 'r', 'a', 's', 'h', 1}), "Could not decode truncated crash log");
+
+    ReportBuilder builder;
+    auto file = builder.file();
+    file[6] = 'H';
+    EXPECT_EQ(readError(file), "Could not decode invalid crash log header");
+
+    file = builder.file();
+    file[7] = 2;
+    EXPECT_EQ(readError(file), "Could not decode unsupported crash report version: 2");
+    file[7] = 0;
+    EXPECT_EQ(readError(file), "Could not decode unsupported crash report version: 0");
+}
+
+TEST(CrashReportReader, RejectsBodiesThatDoNotDecode) {
+    ReportBuilder builder;
+    auto file = builder.file();
+    auto cut = std::vector<std::uint8_t>(file.begin(), file.begin() + file.size() / 2);
+    EXPECT_EQ(readError(cut), "An unknown error occured decoding the crash report");
+
+    std::vector<std::uint8_t> garbage = {'z', 'v', 'c', 'r', 'a', 's', 'h', 1, 0xff, 0xff, 0xff, 0xff};
+    EXPECT_EQ(readError(garbage), "An unknown error occured decoding the crash report");
+}
+
+// The decoder enforces the schema's required fields, so a report that lacks
+// any of them fails to decode as a whole.
+TEST(CrashReportReader, RejectsReportsWithoutRequiredSectionsOrFields) {
+    const std::vector<std::pair<const char*, void (*)(ReportBuilder&)>> cases = {
+        {"system_info", [](ReportBuilder& b) { b.message().system_info = nullptr; }},
+        {"os_version", [](ReportBuilder& b) { b.systemInfo().os_version = nullptr; }},
+        {"architecture", [](ReportBuilder& b) { b.systemInfo().has_architecture = 0; }},
+        {"application_info", [](ReportBuilder& b) { b.message().application_info = nullptr; }},
+        {"identifier", [](ReportBuilder& b) { b.applicationInfo().identifier = nullptr; }},
+        {"version", [](ReportBuilder& b) { b.applicationInfo().version = nullptr; }},
+        {"signal", [](ReportBuilder& b) { b.message().signal = nullptr; }},
+        {"signal name", [](ReportBuilder& b) { b.signal().name = nullptr; }},
+        {"signal code", [](ReportBuilder& b) { b.signal().code = nullptr; }},
+        {"machine processor", [](ReportBuilder& b) { b.machineInfo().processor = nullptr; }},
+        {"process id", [](ReportBuilder& b) { b.processInfo().has_process_id = 0; }},
+        {"register name", [](ReportBuilder& b) { b.message().threads[0]->registers[0]->name = nullptr; }},
+        {"frame pc", [](ReportBuilder& b) { b.message().threads[1]->frames[0]->has_pc = 0; }},
+        {"image name", [](ReportBuilder& b) { b.message().binary_images[1]->name = nullptr; }},
+        {"exception reason", [](ReportBuilder& b) {
+             b.setException("std::runtime_error", "boom", {});
+             b.message().exception->reason = nullptr;
+         }},
+    };
+    for (const auto& [field, drop] : cases) {
+        ReportBuilder builder;
+        drop(builder);
+        EXPECT_EQ(readError(builder.file()), "An unknown error occured decoding the crash report") << field;
+    }
+}
+
+TEST(CrashReportReader, ChecksSectionsInOrder) {
+    {
+        ReportBuilder builder;
+        builder.setReportUUID(std::vector<std::uint8_t>(15, 0xab));
+        builder.clearThreads();
+        EXPECT_EQ(readError(builder.file()), "Report UUID value is not a standard 16 bytes");
+    }
+    {
+        ReportBuilder builder;
+        builder.message().machine_info = nullptr;
+        builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__ARCHITECTURE_UNKNOWN;
+        builder.setMachException(1, 256);
+        EXPECT_EQ(readError(builder.file()), "Crash report has an unknown architecture");
+    }
+    {
+        ReportBuilder builder;
+        builder.setMachException(1, 256);
+        builder.clearThreads();
+        EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
+    }
+    {
+        ReportBuilder builder;
+        builder.clearThreads();
+        builder.clearImages();
+        EXPECT_EQ(readError(builder.file()), "Crash report is missing thread state information");
+    }
+    {
+        ReportBuilder builder;
+        builder.clearImages();
+        EXPECT_EQ(readError(builder.file()), "Crash report is missing binary image information");
+    }
+}
+
+TEST(CrashReportReader, AcceptsAtMost255MachExceptionCodes) {
+    ReportBuilder builder;
+    builder.setMachException(0x1, 255);
+    auto report = readReport(builder.file());
+    ASSERT_TRUE(report.machExceptionInfo().has_value());
+    EXPECT_EQ(report.machExceptionInfo()->type, 1u);
+    ASSERT_EQ(report.machExceptionInfo()->codes.size(), 255u);
+    EXPECT_EQ(report.machExceptionInfo()->codes.back(), 255u);
+
+    builder.setMachException(0x1, 256);
+    EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
+}
+
+TEST(CrashReportReader, RejectsUnknownArchitecturesOnlyWithoutMachineInfo) {
+    for (int architecture : {6, 7, -1}) {
+        ReportBuilder builder;
+        builder.systemInfo().architecture = static_cast<ZvcrashLoose__Architecture>(architecture);
+        auto report = readReport(builder.file()); // the machine's processor is used
+        EXPECT_EQ(report.systemInfo().processorInfo.type, 0x1000007u);
+
+        builder.message().machine_info = nullptr;
+        EXPECT_EQ(readError(builder.file()), "Crash report has an unknown architecture") << architecture;
+    }
+}
+
+TEST(CrashReportReader, ReadsEverySection) {
+    ReportBuilder builder;
+    builder.setException("std::runtime_error", "boom", {{ReportBuilder::kExecutableBase + 0x99}});
+    builder.setMachException(1, 2);
+    builder.setCustomData(std::string("\0custom", 7));
+    auto report = readReport(builder.file());
+
+    ASSERT_TRUE(report.uuidRef().has_value());
+    EXPECT_EQ(*report.uuidRef(), ReportBuilder::kReportUUID);
+
+    const auto& system = report.systemInfo();
+    EXPECT_EQ(system.operatingSystem, CrashReportOperatingSystem::Unknown);
+    EXPECT_EQ(system.operatingSystemVersion, "6.1.0-18-amd64");
+    EXPECT_EQ(system.operatingSystemBuild, "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1");
+    EXPECT_EQ(system.architecture, CrashReportArchitecture::X86_64);
+    ASSERT_TRUE(system.timestamp.has_value());
+    EXPECT_EQ(system.timestamp->time_since_epoch().count(), 1700000000);
+
+    ASSERT_TRUE(report.hasMachineInfo());
+    EXPECT_EQ(report.machineInfo()->modelName, "ThinkPad X1 Carbon");
+    EXPECT_EQ(report.machineInfo()->processorCount, 4u);
+    EXPECT_EQ(report.machineInfo()->logicalProcessorCount, 8u);
+    const CrashReportProcessorInfo x86_64{CrashReportProcessorTypeEncoding::Mach, 0x1000007, 3};
+    EXPECT_EQ(report.machineInfo()->processorInfo, x86_64);
+    EXPECT_EQ(system.processorInfo, x86_64);
+
+    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zelvo");
+    EXPECT_EQ(report.applicationInfo().applicationVersion, "42");
+    EXPECT_EQ(report.applicationInfo().applicationMarketingVersion, "1.0.0");
+
+    ASSERT_TRUE(report.hasProcessInfo());
+    const auto& process = *report.processInfo();
+    EXPECT_EQ(process.processName, "zelvo");
+    EXPECT_EQ(process.processID, 4242u);
+    EXPECT_EQ(process.processPath, "/home/alice/.local/bin/zelvo");
+    EXPECT_EQ(process.parentProcessName, "systemd");
+    EXPECT_EQ(process.parentProcessID, 1u);
+    EXPECT_TRUE(process.native);
+    ASSERT_TRUE(process.processStartTime.has_value());
+    EXPECT_EQ(process.processStartTime->time_since_epoch().count(), 1699999000);
+
+    EXPECT_EQ(report.signalInfo().name, "SIGSEGV");
+    EXPECT_EQ(report.signalInfo().code, "SEGV_MAPERR");
+    EXPECT_EQ(report.signalInfo().address, 0x10u);
+    EXPECT_EQ(report.machExceptionInfo()->codes, (std::vector<std::uint64_t>{1, 2}));
+
+    ASSERT_EQ(report.threads().size(), 2u);
+    const auto& crashed = report.threads()[0];
+    EXPECT_EQ(crashed.threadNumber, 0u);
+    EXPECT_TRUE(crashed.crashed);
+    ASSERT_EQ(crashed.stackFrames.size(), 2u);
+    EXPECT_EQ(crashed.stackFrames[0].instructionPointer, ReportBuilder::kExecutableBase + 0x1234);
+    EXPECT_FALSE(crashed.stackFrames[0].symbolInfo.has_value());
+    ASSERT_TRUE(crashed.stackFrames[1].symbolInfo.has_value());
+    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->symbolName, "__libc_start_call_main");
+    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->startAddress, ReportBuilder::kLibcBase + 0x29d10);
+    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->endAddress, 0u);
+    ASSERT_EQ(crashed.registers.size(), 3u);
+    EXPECT_EQ(crashed.registers[1].registerName, "rsp");
+    EXPECT_EQ(crashed.registers[1].registerValue, 0x7fffffffe000u);
+    EXPECT_FALSE(report.threads()[1].crashed);
+    EXPECT_TRUE(report.threads()[1].registers.empty());
+
+    ASSERT_EQ(report.images().size(), 3u);
+    const auto& exe = report.images()[0];
+    EXPECT_EQ(exe.imageName, "/home/alice/.local/bin/zelvo");
+    EXPECT_EQ(exe.imageBaseAddress, ReportBuilder::kExecutableBase);
+    EXPECT_EQ(exe.imageSize, 0x20000u);
+    EXPECT_TRUE(exe.hasImageUUID);
+    EXPECT_EQ(exe.imageUUID.size(), 16u);
+    EXPECT_EQ(exe.codeType, x86_64);
+    EXPECT_FALSE(report.images()[1].hasImageUUID);
+
+    ASSERT_TRUE(report.hasExceptionInfo());
+    EXPECT_EQ(report.exceptionInfo()->exceptionName, "std::runtime_error");
+    EXPECT_EQ(report.exceptionInfo()->exceptionReason, "boom");
+    ASSERT_EQ(report.exceptionInfo()->stackFrames.size(), 1u);
+    EXPECT_EQ(report.exceptionInfo()->stackFrames[0].instructionPointer, ReportBuilder::kExecutableBase + 0x99);
+
+    ASSERT_TRUE(report.customData().has_value());
+    EXPECT_EQ(*report.customData(), (std::vector<std::uint8_t>{0, 'c', 'u', 's', 't', 'o', 'm'}));
+}
+
+TEST(CrashReportReader, LeavesAbsentOptionalPartsEmpty) {
+    ReportBuilder builder;
+    builder.message().report_info = nullptr;
+    builder.message().process_info = nullptr;
+    builder.systemInfo().timestamp = 0;
+    builder.systemInfo().os_build = nullptr;
+    builder.applicationInfo().marketing_version = nullptr;
+    auto report = readReport(builder.file());
+    EXPECT_FALSE(report.uuidRef().has_value());
+    EXPECT_FALSE(report.hasProcessInfo());
+    EXPECT_FALSE(report.systemInfo().timestamp.has_value());
+    EXPECT_FALSE(report.systemInfo().operatingSystemBuild.has_value());
+    EXPECT_FALSE(report.applicationInfo().applicationMarketingVersion.has_value());
+    EXPECT_FALSE(report.hasExceptionInfo());
+    EXPECT_FALSE(report.machExceptionInfo().has_value());
+    EXPECT_FALSE(report.customData().has_value());
+
+    builder.message().process_info = &builder.processInfo();
+    builder.processInfo().start_time = 0;
+    EXPECT_FALSE(readReport(builder.file()).processInfo()->processStartTime.has_value());
+    builder.processInfo().start_time = ~0ull; // beyond any representable date
+    EXPECT_FALSE(readReport(builder.file()).processInfo()->processStartTime.has_value());
+}
+
+TEST(CrashReportReader, DerivesTheProcessorFromTheArchitectureWithoutMachineInfo) {
+    const struct { int architecture; std::uint64_t type, subtype; } table[] = {
+        {0, 7, 3}, {1, 0x1000007, 3}, {2, 12, 6}, {3, 18, 0}, {4, 0x1000012, 0}, {5, 12, 9},
+    };
+    for (const auto& row : table) {
+        ReportBuilder builder;
+        builder.message().machine_info = nullptr;
+        builder.systemInfo().architecture = static_cast<ZvcrashLoose__Architecture>(row.architecture);
+        auto report = readReport(builder.file());
+        EXPECT_FALSE(report.hasMachineInfo());
+        const CrashReportProcessorInfo expected{CrashReportProcessorTypeEncoding::Mach, row.type, row.subtype};
+        EXPECT_EQ(report.systemInfo().processorInfo, expected) << row.architecture;
+    }
+}
+
+TEST(CrashReportReader, ClearsPointerAuthenticationBitsOnArm64e) {
+    const std::uint64_t signedPc = 0x8a1b000123456789;
+    ReportBuilder builder;
+    builder.machineProcessor().type = 0x100000C;
+    builder.machineProcessor().subtype = 2;
+    builder.addThread(2, false, {{signedPc}});
+    builder.setException("NSRangeException", "out of range", {{signedPc}});
+    auto report = readReport(builder.file());
+    EXPECT_EQ(report.threads()[2].stackFrames[0].instructionPointer, 0x123456789u);
+    EXPECT_EQ(report.exceptionInfo()->stackFrames[0].instructionPointer, 0x123456789u);
+
+    builder.machineProcessor().subtype = 0; // plain arm64 keeps every bit
+    EXPECT_EQ(readReport(builder.file()).threads()[2].stackFrames[0].instructionPointer, signedPc);
+}
+
+TEST(CrashReportReader, FindsTheFirstImageHoldingAnAddress) {
+    ReportBuilder builder;
+    builder.addImage(ReportBuilder::kExecutableBase + 0x1000, 0x100, "/overlapping.so");
+    builder.addImage(0xfffffffffffff000, 0x1000, "/top-of-memory.so");
+    builder.addImage(0x1000, 0, "/empty.so");
+    auto report = readReport(builder.file());
+
+    auto name = [&](std::uint64_t address) -> std::string {
+        const auto* image = report.imageForAddress(address);
+        return image ? image->imageName : "none";
+    };
+    EXPECT_EQ(name(ReportBuilder::kExecutableBase), "/home/alice/.local/bin/zelvo");
+    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1050), "/home/alice/.local/bin/zelvo");
+    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1ffff), "/home/alice/.local/bin/zelvo");
+    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x20000), "none");
+    EXPECT_EQ(name(ReportBuilder::kExecutableBase - 1), "none");
+    EXPECT_EQ(name(0xffffffffffffffff), "/top-of-memory.so");
+    EXPECT_EQ(name(0x1000), "none");
+    EXPECT_EQ(name(0), "none");
+}
+
+} // namespace
+} // namespace crashcapture

@@ -1,0 +1,96 @@
+#include "crashcapture/reporter/CrashReporter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace crashcapture {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CrashReporterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelvo-crashreporter-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    CrashReporter reporter() const {
+        return CrashReporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
+                                                 true, root_ / "base"),
+                             "org/zelvo/Zelvo", "42");
+    }
+
+    static mode_t modeOf(const fs::path& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 07777;
+    }
+
+    fs::path root_;
+};
+
+TEST_F(CrashReporterTest, PlacesReportsUnderTheBasePathPerApplication) {
+    auto r = reporter();
+    EXPECT_EQ(r.crashReportDirectory(), root_ / "base" / "com.zelvo.crashreporter.data" / "org_zelvo_Zelvo");
+    EXPECT_EQ(r.crashReportPath(), r.crashReportDirectory() / "live_report.zvcrash");
+    EXPECT_EQ(r.queuedReportsDirectory(), r.crashReportDirectory() / "queued_reports");
+}
+
+TEST_F(CrashReporterTest, FallsBackToTheCacheDirectory) {
+    const char* previous = std::getenv("XDG_CACHE_HOME");
+    std::string saved = previous ? previous : "";
+    ::setenv("XDG_CACHE_HOME", (root_ / "cache").c_str(), 1);
+    CrashReporter r(CrashReporterConfig{}, "zelvo", "1");
+    if (previous) ::setenv("XDG_CACHE_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(r.crashReportDirectory(), root_ / "cache" / "com.zelvo.crashreporter.data" / "zelvo");
+}
+
+TEST_F(CrashReporterTest, CreatesBothDirectoriesWithMode0755DespiteTheUmask) {
+    auto r = reporter();
+    mode_t previous = ::umask(077);
+    CrashReporterError error;
+    bool created = r.createCrashReportDirectory(&error);
+    ::umask(previous);
+    ASSERT_TRUE(created) << error.localizedDescription;
+    EXPECT_EQ(modeOf(root_ / "base"), 0755u);
+    EXPECT_EQ(modeOf(r.crashReportDirectory()), 0755u);
+    EXPECT_EQ(modeOf(r.queuedReportsDirectory()), 0755u);
+    EXPECT_TRUE(r.createCrashReportDirectory()); // again: nothing to do
+
+    std::ofstream(root_ / "file") << "x";
+    CrashReporter blocked(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
+                                              true, root_ / "file"), "zelvo", "1");
+    EXPECT_FALSE(blocked.createCrashReportDirectory(&error));
+    EXPECT_EQ(error.domain, "CrashReporterErrorDomain");
+    EXPECT_FALSE(error.localizedDescription.empty());
+}
+
+TEST_F(CrashReporterTest, LoadsAndPurgesThePendingReport) {
+    auto r = reporter();
+    CrashReporterError error;
+    EXPECT_FALSE(r.hasPendingCrashReport());
+    EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
+    EXPECT_EQ(error.code, CrashReporterError::OperatingSystem);
+
+    ASSERT_TRUE(r.createCrashReportDirectory());
+    const std::string bytes("zvcrash\x01\x00\xff payload", 17);
+    std::ofstream(r.crashReportPath(), std::ios::binary) << bytes;
+    EXPECT_TRUE(r.hasPendingCrashReport());
+    auto data = r.loadPendingCrashReportData(&error);
+    ASSERT_TRUE(data.has_value()) << error.localizedDescription;
+    EXPECT_EQ(std::string(data->begin(), data->end()), bytes);
+
+    EXPECT_TRUE(r.purgePendingCrashReport(&error));
+    EXPECT_FALSE(r.hasPendingCrashReport());
+    EXPECT_TRUE(r.purgePendingCrashReport(&error)); // nothing left to delete
+}
+
+} // namespace
+} // namespace crashcapture

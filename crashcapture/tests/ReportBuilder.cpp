@@ -1,0 +1,216 @@
+#include "ReportBuilder.h"
+
+namespace crashcapture::testing {
+
+template <typename T> T* ReportBuilder::own(const T& value) {
+    auto object = std::make_shared<T>(value);
+    owned_.push_back(object);
+    return object.get();
+}
+
+char* ReportBuilder::text(const std::string& value) { return strings_.emplace_back(value).data(); }
+
+ReportBuilder::ReportBuilder()
+    : message_(ZVCRASH_LOOSE__CRASH_REPORT__INIT),
+      system_(ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__INIT),
+      application_(ZVCRASH_LOOSE__CRASH_REPORT__APPLICATION_INFO__INIT),
+      signal_(ZVCRASH_LOOSE__CRASH_REPORT__SIGNAL__INIT),
+      mach_(ZVCRASH_LOOSE__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT),
+      process_(ZVCRASH_LOOSE__CRASH_REPORT__PROCESS_INFO__INIT),
+      machine_(ZVCRASH_LOOSE__CRASH_REPORT__MACHINE_INFO__INIT),
+      machineProcessor_(ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__INIT),
+      reportInfo_(ZVCRASH_LOOSE__CRASH_REPORT__REPORT_INFO__INIT),
+      exception_(ZVCRASH_LOOSE__CRASH_REPORT__EXCEPTION__INIT) {
+    reportInfo_.has_user_requested = 1;
+    reportInfo_.user_requested = 0;
+    setReportUUID({kReportUUID.begin(), kReportUUID.end()});
+    message_.report_info = &reportInfo_;
+
+    system_.has_operating_system = 1;
+    system_.operating_system = ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__OS_UNKNOWN;
+    system_.os_version = text("6.1.0-18-amd64");
+    system_.os_build = text("#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1");
+    system_.has_architecture = 1;
+    system_.architecture = ZVCRASH_LOOSE__ARCHITECTURE__X86_64;
+    system_.has_timestamp = 1;
+    system_.timestamp = 1700000000; // 2023-11-14T22:13:20Z
+    message_.system_info = &system_;
+
+    machineProcessor_.has_encoding = 1;
+    machineProcessor_.encoding = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__TYPE_ENCODING__TYPE_ENCODING_MACH;
+    machineProcessor_.has_type = machineProcessor_.has_subtype = 1;
+    machineProcessor_.type = 0x1000007;
+    machineProcessor_.subtype = 3;
+    machine_.model = text("ThinkPad X1 Carbon");
+    machine_.processor = &machineProcessor_;
+    machine_.has_processor_count = machine_.has_logical_processor_count = 1;
+    machine_.processor_count = 4;
+    machine_.logical_processor_count = 8;
+    message_.machine_info = &machine_;
+
+    application_.identifier = text("com.zelvo.Zelvo");
+    application_.version = text("42");
+    application_.marketing_version = text("1.0.0");
+    message_.application_info = &application_;
+
+    process_.process_name = text("zelvo");
+    process_.has_process_id = 1;
+    process_.process_id = 4242;
+    process_.process_path = text("/home/alice/.local/bin/zelvo");
+    process_.parent_process_name = text("systemd");
+    process_.has_parent_process_id = 1;
+    process_.parent_process_id = 1;
+    process_.has_native = 1;
+    process_.native = 1;
+    process_.has_start_time = 1;
+    process_.start_time = 1699999000;
+    message_.process_info = &process_;
+
+    addThread(0, true,
+              {{kExecutableBase + 0x1234, std::nullopt, 0}, {kLibcBase + 0x29d90, "__libc_start_call_main", kLibcBase + 0x29d10}},
+              {{"rip", kExecutableBase + 0x1234}, {"rsp", 0x7fffffffe000}, {"rsi", 0}});
+    addThread(1, false, {{kLibcBase + 0x91117, "__futex_abstimed_wait_common", kLibcBase + 0x91080}});
+
+    const std::array<std::uint8_t, 16> exeUUID = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
+                                                  0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10};
+    addImage(kExecutableBase, 0x20000, "/home/alice/.local/bin/zelvo", exeUUID, std::pair{0x1000007ull, 3ull});
+    addImage(kLibcBase, 0x1c0000, "/usr/lib/x86_64-linux-gnu/libc.so.6", std::nullopt, std::pair{0x1000007ull, 3ull});
+    addImage(kLibmBase, 0xf0000, "/usr/lib/x86_64-linux-gnu/libm.so.6", std::nullopt, std::pair{0x1000007ull, 3ull});
+
+    signal_.name = text("SIGSEGV");
+    signal_.code = text("SEGV_MAPERR");
+    signal_.has_address = 1;
+    signal_.address = 0x10;
+    message_.signal = &signal_;
+}
+
+ReportBuilder::Frame* ReportBuilder::frame(const FrameSpec& spec) {
+    Frame value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__STACK_FRAME__INIT;
+    value.has_pc = 1;
+    value.pc = spec.pc;
+    if (spec.symbol) {
+        ZvcrashLoose__CrashReport__Symbol symbol = ZVCRASH_LOOSE__CRASH_REPORT__SYMBOL__INIT;
+        symbol.name = text(*spec.symbol);
+        symbol.has_start_address = 1;
+        symbol.start_address = spec.symbolStart;
+        value.symbol = own(symbol);
+    }
+    return own(value);
+}
+
+ZvcrashLoose__CrashReport__Processor* ReportBuilder::processor(std::uint64_t type, std::uint64_t subtype) {
+    ZvcrashLoose__CrashReport__Processor value = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__INIT;
+    value.has_encoding = 1;
+    value.encoding = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__TYPE_ENCODING__TYPE_ENCODING_MACH;
+    value.has_type = value.has_subtype = 1;
+    value.type = type;
+    value.subtype = subtype;
+    return own(value);
+}
+
+ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crashed, const std::vector<FrameSpec>& frames,
+                                                const std::vector<std::pair<std::string, std::uint64_t>>& registers) {
+    Thread value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__INIT;
+    value.has_thread_number = value.has_crashed = 1;
+    value.thread_number = number;
+    value.crashed = crashed;
+    auto& frameList = frameLists_.emplace_back();
+    for (const auto& spec : frames) frameList.push_back(frame(spec));
+    value.n_frames = frameList.size();
+    value.frames = frameList.data();
+    auto& registerList = registerLists_.emplace_back();
+    for (const auto& [name, registerValue] : registers) {
+        ZvcrashLoose__CrashReport__Thread__RegisterValue reg = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
+        reg.name = text(name);
+        reg.has_value = 1;
+        reg.value = registerValue;
+        registerList.push_back(own(reg));
+    }
+    value.n_registers = registerList.size();
+    value.registers = registerList.data();
+    Thread* thread = own(value);
+    threads_.push_back(thread);
+    message_.n_threads = threads_.size();
+    message_.threads = threads_.data();
+    return *thread;
+}
+
+ReportBuilder::Image& ReportBuilder::addImage(std::uint64_t base, std::uint64_t size, const std::string& name,
+                                              std::optional<std::array<std::uint8_t, 16>> uuid,
+                                              std::optional<std::pair<std::uint64_t, std::uint64_t>> codeType) {
+    Image value = ZVCRASH_LOOSE__CRASH_REPORT__BINARY_IMAGE__INIT;
+    value.has_base_address = value.has_size = 1;
+    value.base_address = base;
+    value.size = size;
+    value.name = text(name);
+    if (uuid) {
+        auto& bytes = blobs_.emplace_back(uuid->begin(), uuid->end());
+        value.has_uuid = 1;
+        value.uuid = {bytes.size(), bytes.data()};
+    }
+    if (codeType) value.code_type = processor(codeType->first, codeType->second);
+    Image* image = own(value);
+    images_.push_back(image);
+    message_.n_binary_images = images_.size();
+    message_.binary_images = images_.data();
+    return *image;
+}
+
+void ReportBuilder::setException(const std::string& name, const std::string& reason, const std::vector<FrameSpec>& frames) {
+    exception_.name = text(name);
+    exception_.reason = text(reason);
+    auto& frameList = frameLists_.emplace_back();
+    for (const auto& spec : frames) frameList.push_back(frame(spec));
+    exception_.n_frames = frameList.size();
+    exception_.frames = frameList.data();
+    message_.exception = &exception_;
+}
+
+void ReportBuilder::setMachException(std::uint64_t type, std::size_t codeCount) {
+    machCodes_.assign(codeCount, 0);
+    for (std::size_t i = 0; i < codeCount; ++i) machCodes_[i] = i + 1;
+    mach_.has_type = 1;
+    mach_.type = type;
+    mach_.n_codes = machCodes_.size();
+    mach_.codes = machCodes_.data();
+    signal_.mach_exception = &mach_;
+}
+
+void ReportBuilder::setCustomData(const std::string& bytes) {
+    auto& blob = blobs_.emplace_back(bytes.begin(), bytes.end());
+    message_.has_custom_data = 1;
+    message_.custom_data = {blob.size(), blob.data()};
+}
+
+void ReportBuilder::setReportUUID(const std::vector<std::uint8_t>& bytes) {
+    auto& blob = blobs_.emplace_back(bytes);
+    reportInfo_.has_uuid = 1;
+    reportInfo_.uuid = {blob.size(), blob.data()};
+}
+
+void ReportBuilder::clearThreads() {
+    threads_.clear();
+    message_.n_threads = 0;
+    message_.threads = nullptr;
+}
+
+void ReportBuilder::clearImages() {
+    images_.clear();
+    message_.n_binary_images = 0;
+    message_.binary_images = nullptr;
+}
+
+std::vector<std::uint8_t> ReportBuilder::body() const {
+    std::vector<std::uint8_t> bytes(zvcrash_loose__crash_report__get_packed_size(&message_));
+    zvcrash_loose__crash_report__pack(&message_, bytes.data());
+    return bytes;
+}
+
+std::vector<std::uint8_t> ReportBuilder::file() const {
+    std::vector<std::uint8_t> bytes = {'z', 'v', 'c', 'r', 'a', 's', 'h', 1};
+    auto message = body();
+    bytes.insert(bytes.end(), message.begin(), message.end());
+    return bytes;
+}
+
+} // namespace crashcapture::testing
