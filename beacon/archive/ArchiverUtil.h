@@ -71,8 +71,6 @@ public:
     // replaces its maker).
     static void addAllowedClasses(const std::vector<ArchiveClass>& classes);
     static bool isAllowedClass(const std::string& name);
-    // Allows every class of the telemetry core's model and contexts.
-    static void addAllowedBeaconModuleClasses();
 
 private:
     template <typename T> static std::shared_ptr<T> reject(const Unarchived& result, const char* expected) {
