@@ -1,5 +1,6 @@
 #include "crashcapture/report/CrashReport.h"
 
+#include "crashcapture/report/Utf8Text.h"
 #include "zvcrash.pb-c.h"
 
 #include <cstring>
@@ -24,11 +25,12 @@ struct MessageDeleter {
     void operator()(Message* message) const { zvcrash__crash_report__free_unpacked(message, nullptr); }
 };
 
-std::string text(const char* value) { return value ? std::string(value) : std::string(); }
+// Strings of the report, made valid UTF-8.
+std::string text(const char* value) { return value ? validUtf8(value) : std::string(); }
 
 std::optional<std::string> optionalText(const char* value) {
     if (!value) return std::nullopt;
-    return std::string(value);
+    return validUtf8(value);
 }
 
 CrashReportProcessorInfo processorFrom(const Zvcrash__CrashReport__Processor& processor) {
@@ -125,7 +127,7 @@ private:
         if (!system->os_version) return "Crash report is missing System Information OS version field";
         auto& info = report_.systemInfo_;
         info.operatingSystem = static_cast<CrashReportOperatingSystem>(system->has_operating_system ? system->operating_system : 0);
-        info.operatingSystemVersion = system->os_version;
+        info.operatingSystemVersion = text(system->os_version);
         info.operatingSystemBuild = optionalText(system->os_build);
         info.architecture = static_cast<CrashReportArchitecture>(system->architecture);
         if (system->timestamp != 0) info.timestamp = std::chrono::sys_seconds(std::chrono::seconds(system->timestamp));
@@ -159,7 +161,7 @@ private:
         if (!signal) return "Crash report is missing Signal Information section";
         if (!signal->name) return "Crash report is missing signal name field";
         if (!signal->code) return "Crash report is missing signal code field";
-        report_.signalInfo_ = {signal->name, signal->code, signal->address};
+        report_.signalInfo_ = {text(signal->name), text(signal->code), signal->address};
         if (const auto* mach = signal->mach_exception) {
             if (mach->n_codes > kMaxMachExceptionCodes) return "Crash report includes too many Mach Exception codes";
             report_.machExceptionInfo_ =
@@ -177,7 +179,7 @@ private:
         for (std::size_t i = 0; i < thread.n_registers; ++i) {
             const auto& reg = *thread.registers[i];
             if (!reg.name) return "Missing register name in register value";
-            info.registers.push_back({reg.name, reg.value});
+            info.registers.push_back({text(reg.name), reg.value});
         }
         report_.threads_.push_back(std::move(info));
         return std::nullopt;
@@ -188,7 +190,7 @@ private:
         CrashReportBinaryImageInfo info;
         info.imageBaseAddress = image.base_address;
         info.imageSize = image.size;
-        info.imageName = image.name;
+        info.imageName = text(image.name);
         if (image.has_uuid) {
             info.hasImageUUID = true;
             info.imageUUID.assign(image.uuid.data, image.uuid.data + image.uuid.len);

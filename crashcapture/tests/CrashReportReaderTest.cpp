@@ -249,6 +249,19 @@ TEST(CrashReportReader, LeavesAbsentOptionalPartsEmpty) {
     EXPECT_FALSE(readReport(builder.file()).processInfo()->processStartTime.has_value());
 }
 
+TEST(CrashReportReader, ReplacesMalformedUtf8InStrings) {
+    ReportBuilder builder;
+    builder.addImage(0x1000, 0x1000, "/usr/lib/caf\xe9.so");          // Latin-1 byte
+    builder.addThread(5, false, {{0x1010, "sym\xed\xa0\x80" "bol", 0x1000}}); // encoded surrogate
+    builder.signal().code = builder.text("\xc0\xaf" "code\xf0\x9f\x98");    // overlong, then cut short
+    builder.applicationInfo().identifier = builder.text("com.zelvo.Zélvo ✓ 😀");
+    auto report = readReport(builder.file());
+    EXPECT_EQ(report.images().back().imageName, "/usr/lib/caf\uFFFD.so");
+    EXPECT_EQ(report.threads().back().stackFrames[0].symbolInfo->symbolName, "sym\uFFFD\uFFFD\uFFFDbol");
+    EXPECT_EQ(report.signalInfo().code, "\uFFFD\uFFFDcode\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zélvo ✓ 😀");
+}
+
 TEST(CrashReportReader, DerivesTheProcessorFromTheArchitectureWithoutMachineInfo) {
     const struct { int architecture; std::uint64_t type, subtype; } table[] = {
         {0, 7, 3}, {1, 0x1000007, 3}, {2, 12, 6}, {3, 18, 0}, {4, 0x1000012, 0}, {5, 12, 9},
