@@ -1,0 +1,13 @@
+#include "beacon/http/HttpTypes.h"
+
+#include <strings.h>
+
+namespace beacon {
+
+std::optional<std::string> HttpResponse::header(const std::string& name) const {
+    for (const auto& [key, value] : headers)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    return std::nullopt;
+}
+
+} // namespace beacon
