@@ -1,8 +1,9 @@
 #include "beacon/http/tests/IngestionServer.h"
 
+#include "beacon/http/tests/Gunzip.h"
+
 #include <curl/curl.h>
 #include <openssl/evp.h>
-#include <zlib.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -93,26 +94,6 @@ std::optional<std::string> RecordedRequest::header(const std::string& name) cons
     return std::nullopt;
 }
 
-std::optional<std::string> gunzip(const std::string& data) {
-    z_stream stream{};
-    if (inflateInit2(&stream, 31) != Z_OK) return std::nullopt;
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    std::string out;
-    char buffer[16384];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        status = inflate(&stream, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - stream.avail_out);
-        if (status == Z_BUF_ERROR && stream.avail_in == 0) break;
-    }
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END) return std::nullopt;
-    return out;
-}
-
 IngestionServer::IngestionServer() : IngestionServer(Options{}) {}
 
 IngestionServer::IngestionServer(Options options) : options_(options), dir_(makeTempDir("zelvo-ingestion-")) {
@@ -182,7 +163,7 @@ void IngestionServer::stop() {
 }
 
 void IngestionServer::script(const nlohmann::json& responses, const nlohmann::json& fallback) {
-    nlohmann::json body = {{"responses", responses}};
+    nlohmann::json body = {{"responses", responses.is_array() ? responses : nlohmann::json::array()}};
     if (!fallback.is_null()) body["default"] = fallback;
     const std::string text = body.dump();
     const std::string url = origin() + "/__control/script";

@@ -69,7 +69,4 @@ private:
     int port_ = 0;
 };
 
-// gzip-inflates `data`; nullopt when it is not valid gzip.
-std::optional<std::string> gunzip(const std::string& data);
-
 } // namespace beacon::test

@@ -85,8 +85,8 @@ class Handler(BaseHTTPRequestHandler):
         if command == "script":
             script = json.loads(body or b"{}")
             with state.lock:
-                state.responses = list(script.get("responses", []))
-                state.default = script.get("default", dict(DEFAULT_RESPONSE))
+                state.responses = list(script.get("responses") or [])
+                state.default = script.get("default") or dict(DEFAULT_RESPONSE)
         elif command == "reset":
             with state.lock:
                 state.responses = []

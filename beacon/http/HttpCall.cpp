@@ -1,0 +1,76 @@
+#include "beacon/http/HttpCall.h"
+
+#include "beacon/logger/Logger.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace beacon {
+
+namespace {
+
+// gzip of `data`; nullopt when zlib fails.
+std::optional<std::string> compress(const std::string& data) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK) return std::nullopt;
+    std::string out(deflateBound(&stream, data.size()) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int status = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (status != Z_STREAM_END) return std::nullopt;
+    return out;
+}
+
+} // namespace
+
+HttpCall::HttpCall(std::string url, std::string method, HttpHeaders headers, const std::string& data,
+                   std::vector<double> retryIntervals, bool compressionEnabled, HttpCompletionHandler completionHandler)
+    : data(data), headers(std::move(headers)), url(std::move(url)), method(std::move(method)),
+      completionHandler(std::move(completionHandler)), retryIntervals(std::move(retryIntervals)) {
+    if (!data.empty() && this->headers.find("Content-Type") == this->headers.end())
+        this->headers["Content-Type"] = "application/json";
+    if (compressionEnabled && data.size() >= kMinCompressionSize) {
+        // A body that cannot be compressed goes out as it is rather than
+        // being lost.
+        if (auto compressed = compress(data)) {
+            this->data = std::move(*compressed);
+            this->headers["Content-Encoding"] = "gzip";
+        }
+    }
+}
+
+bool HttpCall::hasReachedMaxRetries() const {
+    return retryCount >= static_cast<std::int32_t>(retryIntervals.size());
+}
+
+void HttpCall::resetRetry() {
+    if (timerSource) timerSource->cancel();
+    timerSource.reset();
+    retryCount = 0;
+}
+
+long long HttpCall::retryDelayMs(std::optional<long long> retryAfterMs, std::mt19937_64& random) const {
+    if (retryAfterMs) return *retryAfterMs;
+    if (retryIntervals.empty()) return 0;
+    const auto index = std::min<std::size_t>(static_cast<std::size_t>(std::max(retryCount, 0)), retryIntervals.size() - 1);
+    const long long half = static_cast<long long>(retryIntervals[index] * 1000.0) / 2;
+    if (half <= 0) return 0;
+    return half + std::uniform_int_distribution<long long>(0, half - 1)(random);
+}
+
+void HttpCall::startRetryTimer(long statusCode, std::optional<long long> retryAfterMs, std::mt19937_64& random,
+                               platform::Queue& queue, platform::Task resend) {
+    const long long delay = retryDelayMs(retryAfterMs, random);
+    BEACON_LOG_WARNING("Call attempt #", retryCount + 1, " failed with status code: ", statusCode,
+                       ", it will be retried in ", delay, " ms.");
+    ++retryCount;
+    if (timerSource) timerSource->cancel();
+    timerSource = queue.schedule(platform::Seconds(static_cast<double>(delay) / 1000.0), false, std::move(resend));
+}
+
+} // namespace beacon

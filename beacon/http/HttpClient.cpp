@@ -1,0 +1,240 @@
+#include "beacon/http/HttpClient.h"
+
+#include "beacon/http/CurlTransport.h"
+#include "beacon/http/HttpUtil.h"
+#include "beacon/logger/Logger.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace beacon {
+
+namespace {
+
+std::optional<long long> parseRetryAfter(const std::optional<HttpResponse>& response) {
+    if (!response) return std::nullopt;
+    const auto value = response->header(HttpClient::kRetryAfterHeader);
+    if (!value || value->empty()) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long long ms = std::strtoll(value->c_str(), &end, 10);
+    // A hint that is not a plain non-negative number is ignored: the call
+    // then follows its own schedule.
+    if (errno != 0 || end == value->c_str() || *end != '\0' || ms < 0) return std::nullopt;
+    return ms;
+}
+
+} // namespace
+
+std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, long maxConnectionsPerHost) {
+    return create(scheduler, [maxConnectionsPerHost] {
+        auto options = CurlTransportOptions::fromDeployment();
+        options.maxConnectionsPerHost = maxConnectionsPerHost;
+        return std::make_shared<CurlTransport>(options);
+    });
+}
+
+std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, TransportFactory transportFactory) {
+    return std::shared_ptr<HttpClient>(new HttpClient(scheduler, std::move(transportFactory)));
+}
+
+HttpClient::HttpClient(platform::Scheduler& scheduler, TransportFactory transportFactory)
+    : transportFactory_(std::move(transportFactory)), transport_(transportFactory_()),
+      queue_(scheduler.makeSerialQueue(kQueueLabel)), random_(std::random_device{}()) {}
+
+HttpClient::~HttpClient() {
+    std::lock_guard lock(mutex_);
+    for (auto& call : pendingCalls_) call->resetRetry();
+}
+
+void HttpClient::run(Deferred& deferred) {
+    for (auto& task : deferred) task();
+    deferred.clear();
+}
+
+void HttpClient::sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
+                           const std::string& data, HttpCompletionHandler completionHandler) {
+    sendAsync(url, method, headers, data, kDefaultRetryIntervals, true, std::move(completionHandler));
+}
+
+void HttpClient::sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
+                           const std::string& data, const std::vector<double>& retryIntervals,
+                           bool compressionEnabled, HttpCompletionHandler completionHandler) {
+    {
+        std::lock_guard lock(mutex_);
+        if (enabled_) {
+            sendCallAsync(std::make_shared<HttpCall>(url, method, headers, data, retryIntervals, compressionEnabled,
+                                                     std::move(completionHandler)));
+            return;
+        }
+    }
+    if (completionHandler) completionHandler(std::nullopt, std::nullopt, makeError(kDisabledErrorCode));
+}
+
+void HttpClient::sendCallAsync(const std::shared_ptr<HttpCall>& call) {
+    std::lock_guard lock(mutex_);
+    if (std::find(pendingCalls_.begin(), pendingCalls_.end(), call) == pendingCalls_.end()) pendingCalls_.push_back(call);
+    if (paused_) return;
+    if (auto observer = delegate_.lock()) observer->willSendHTTPRequest(call->url, call->headers);
+    if (!transport_) transport_ = transportFactory_();
+    call->inProgress = true;
+    transport_->send(HttpRequest{call->url, call->method, call->headers, call->data},
+                     [weak = weak_from_this(), queue = queue_, call](TransportResult result) {
+                         queue->async([weak, call, result = std::move(result)]() mutable {
+                             if (auto self = weak.lock()) self->requestCompleted(call, std::move(result));
+                         });
+                     });
+}
+
+void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, TransportResult result) {
+    Deferred deferred;
+    {
+        std::lock_guard lock(mutex_);
+        call->inProgress = false;
+        if (std::find(pendingCalls_.begin(), pendingCalls_.end(), call) == pendingCalls_.end()) {
+            BEACON_LOG_DEBUG("HTTP call was canceled; do not process further.");
+            return;
+        }
+        if (result.error) {
+            const Error& error = *result.error;
+            const bool offline = HttpUtil::isNoInternetConnectionError(error);
+            if (offline || HttpUtil::isSSLConnectionError(error)) {
+                // The call waits, with a fresh count, until the client resumes.
+                call->resetRetry();
+                BEACON_LOG_INFO("HTTP call failed with error: ",
+                                offline ? "Internet connection is down." : "Could not establish secure connection.");
+                return;
+            }
+            BEACON_LOG_ERROR("HTTP request error with code: ", error.code, ", domain: ", error.domain,
+                             ", description: ", error.description);
+            complete(call, std::nullopt, std::nullopt, error, deferred);
+        } else {
+            const long status = result.response ? result.response->statusCode : 0;
+            if (HttpUtil::isRecoverableError(status)) {
+                if (call->hasReachedMaxRetries()) {
+                    pauseLocked();
+                    complete(call, std::move(result.body), std::move(result.response), std::nullopt, deferred);
+                } else {
+                    call->startRetryTimer(status, parseRetryAfter(result.response), random_, *queue_,
+                                          [weak = weak_from_this(), call] {
+                                              if (auto self = weak.lock()) self->sendCallAsync(call);
+                                          });
+                }
+            } else if (HttpUtil::isSuccessStatusCode(status)) {
+                complete(call, std::move(result.body), std::move(result.response), std::nullopt, deferred);
+            } else {
+                complete(call, std::move(result.body), std::move(result.response), std::nullopt, deferred);
+                setEnabledLocked(false, true, deferred);
+            }
+        }
+    }
+    run(deferred);
+}
+
+void HttpClient::complete(const std::shared_ptr<HttpCall>& call, std::optional<std::string> data,
+                          std::optional<HttpResponse> response, std::optional<Error> error, Deferred& deferred) {
+    pendingCalls_.erase(std::remove(pendingCalls_.begin(), pendingCalls_.end(), call), pendingCalls_.end());
+    call->resetRetry();
+    if (auto handler = std::move(call->completionHandler))
+        deferred.push_back([handler = std::move(handler), data = std::move(data), response = std::move(response),
+                            error = std::move(error)] { handler(data, response, error); });
+}
+
+void HttpClient::pause() {
+    std::lock_guard lock(mutex_);
+    pauseLocked();
+}
+
+void HttpClient::pauseLocked() {
+    if (paused_) return;
+    BEACON_LOG_INFO("Pause HTTP client.");
+    paused_ = true;
+    for (auto& call : pendingCalls_) call->resetRetry();
+}
+
+void HttpClient::resume() {
+    std::lock_guard lock(mutex_);
+    resumeLocked();
+}
+
+void HttpClient::resumeLocked() {
+    if (!paused_ || !enabled_) return;
+    BEACON_LOG_INFO("Resume HTTP client.");
+    paused_ = false;
+    const auto calls = pendingCalls_;
+    for (auto& call : calls)
+        if (!call->inProgress) sendCallAsync(call);
+}
+
+void HttpClient::setEnabled(bool enabled, bool deleteDataOnDisabled) {
+    Deferred deferred;
+    {
+        std::lock_guard lock(mutex_);
+        setEnabledLocked(enabled, deleteDataOnDisabled, deferred);
+    }
+    run(deferred);
+}
+
+void HttpClient::setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Deferred& deferred) {
+    if (enabled_ == enabled) return;
+    enabled_ = enabled;
+    if (enabled) {
+        // A session dropped on disabling is made anew; one kept while
+        // disabled still carries the calls in flight and stays.
+        if (!transport_) transport_ = transportFactory_();
+        resumeLocked();
+        return;
+    }
+    pauseLocked();
+    if (!deleteDataOnDisabled) return;
+    if (transport_) transport_->cancelAll();
+    transport_.reset();
+    auto calls = std::move(pendingCalls_);
+    pendingCalls_.clear();
+    for (auto& call : calls) {
+        call->resetRetry();
+        call->inProgress = false;
+        if (auto handler = std::move(call->completionHandler))
+            deferred.push_back([handler = std::move(handler)] {
+                handler(std::nullopt, std::nullopt, makeError(kCanceledErrorCode));
+            });
+    }
+}
+
+void HttpClient::reachabilityChanged(bool reachable) {
+    if (reachable) {
+        BEACON_LOG_INFO("Internet connection is up.");
+        resume();
+    } else {
+        BEACON_LOG_INFO("Internet connection is down.");
+        pause();
+    }
+}
+
+std::shared_ptr<HttpClientDelegate> HttpClient::delegate() const {
+    std::lock_guard lock(mutex_);
+    return delegate_.lock();
+}
+
+void HttpClient::setDelegate(std::weak_ptr<HttpClientDelegate> delegate) {
+    std::lock_guard lock(mutex_);
+    delegate_ = std::move(delegate);
+}
+
+bool HttpClient::isPaused() const {
+    std::lock_guard lock(mutex_);
+    return paused_;
+}
+
+bool HttpClient::isEnabled() const {
+    std::lock_guard lock(mutex_);
+    return enabled_;
+}
+
+std::size_t HttpClient::pendingCallCount() const {
+    std::lock_guard lock(mutex_);
+    return pendingCalls_.size();
+}
+
+} // namespace beacon

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "beacon/http/HttpCall.h"
+#include "beacon/http/HttpClientProtocol.h"
+#include "beacon/http/HttpTransport.h"
+#include "platform/Scheduler.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <vector>
+#include <vector>
+
+namespace beacon {
+
+// Sends requests through a transport, keeps every call until it completes,
+// retries recoverable failures on the call's schedule (or after the server's
+// "x-bcn-retry-after-ms"), holds calls while paused and shuts itself down on
+// an unrecoverable status.
+//
+// Transport completions and retry timers run on the client's own serial
+// queue; the public operations may be called from any thread.
+class HttpClient : public HttpClientProtocol, public std::enable_shared_from_this<HttpClient> {
+public:
+    // Makes the session: called at creation and when the client is enabled
+    // again after its session was dropped.
+    using TransportFactory = std::function<std::shared_ptr<HttpTransport>()>;
+
+    static constexpr const char* kRetryAfterHeader = "x-bcn-retry-after-ms";
+    static constexpr const char* kQueueLabel = "com.zelvo.beacon.HttpClient";
+
+    // A client on libcurl, trusting the deployment's extra CA file, with at
+    // most `maxConnectionsPerHost` parallel connections to one host.
+    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, long maxConnectionsPerHost = 4);
+    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, TransportFactory transportFactory);
+    ~HttpClient() override;
+
+    using HttpClientProtocol::setEnabled;
+    void sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
+                   const std::string& data, HttpCompletionHandler completionHandler) override;
+    void sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
+                   const std::string& data, const std::vector<double>& retryIntervals, bool compressionEnabled,
+                   HttpCompletionHandler completionHandler) override;
+    void pause() override;
+    void resume() override;
+    void setEnabled(bool enabled, bool deleteDataOnDisabled) override;
+    std::shared_ptr<HttpClientDelegate> delegate() const override;
+    void setDelegate(std::weak_ptr<HttpClientDelegate> delegate) override;
+
+    // Network reachability changed: resume when reachable, pause when not.
+    void reachabilityChanged(bool reachable);
+
+    bool isPaused() const;
+    bool isEnabled() const;
+    std::size_t pendingCallCount() const;
+
+private:
+    HttpClient(platform::Scheduler& scheduler, TransportFactory transportFactory);
+
+    // Completions gathered under the lock, run after it is released so that
+    // handlers may call back into the client.
+    using Deferred = std::vector<std::function<void()>>;
+    static void run(Deferred& deferred);
+
+    void sendCallAsync(const std::shared_ptr<HttpCall>& call);
+    void requestCompleted(const std::shared_ptr<HttpCall>& call, TransportResult result);
+    void pauseLocked();
+    void resumeLocked();
+    void setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Deferred& deferred);
+    void complete(const std::shared_ptr<HttpCall>& call, std::optional<std::string> data,
+                  std::optional<HttpResponse> response, std::optional<Error> error, Deferred& deferred);
+
+    mutable std::recursive_mutex mutex_;
+    TransportFactory transportFactory_;
+    std::shared_ptr<HttpTransport> transport_;
+    std::shared_ptr<platform::Queue> queue_;
+    std::weak_ptr<HttpClientDelegate> delegate_;
+    // In order of first send.
+    std::vector<std::shared_ptr<HttpCall>> pendingCalls_;
+    std::mt19937_64 random_;
+    bool paused_ = false;
+    bool enabled_ = true;
+};
+
+} // namespace beacon

@@ -1,0 +1,111 @@
+#include "beacon/http/CurlTransport.h"
+
+#include "beacon/http/HttpUtil.h"
+#include "beacon/http/tests/IngestionServer.h"
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <future>
+
+using namespace beacon;
+using beacon::test::IngestionServer;
+
+namespace {
+
+CurlTransportOptions trusting(const std::string& caFile) {
+    CurlTransportOptions options;
+    options.extraCAFile = caFile;
+    return options;
+}
+
+TransportResult exchange(HttpTransport& transport, HttpRequest request) {
+    std::promise<TransportResult> done;
+    auto future = done.get_future();
+    transport.send(std::move(request), [&done](TransportResult result) { done.set_value(std::move(result)); });
+    EXPECT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    return future.get();
+}
+
+} // namespace
+
+TEST(CurlTransportTest, SendsRequestAsGivenAndReadsTheResponse) {
+    IngestionServer server;
+    server.script({{{"status", 202}, {"headers", {{"X-Test", "yes"}, {"Content-Type", "text/plain"}}}, {"body", "accepted"}}});
+    CurlTransport transport(trusting(IngestionServer::caFile()));
+    const std::string body = "{\"a\":\"\xc3\xa9\"}";
+    auto result = exchange(transport, {server.origin() + "/logs?api-version=1.0.0", "POST",
+                                       {{"Content-Type", "application/json"}, {"Install-ID", "abc"}}, body});
+    ASSERT_FALSE(result.error) << result.error->description;
+    ASSERT_TRUE(result.response);
+    EXPECT_EQ(result.response->statusCode, 202);
+    EXPECT_EQ(result.response->header("x-test"), "yes");
+    EXPECT_EQ(result.body, "accepted");
+
+    ASSERT_TRUE(server.waitForRequests(1));
+    const auto recorded = server.requests().at(0);
+    EXPECT_EQ(recorded.method, "POST");
+    EXPECT_EQ(recorded.path, "/logs?api-version=1.0.0");
+    EXPECT_EQ(recorded.header("Content-Type"), "application/json");
+    EXPECT_EQ(recorded.header("Install-ID"), "abc");
+    EXPECT_FALSE(recorded.header("Expect"));
+    EXPECT_EQ(recorded.body, body);
+}
+
+TEST(CurlTransportTest, ClassifiesNetworkFailures) {
+    IngestionServer server;
+    server.script({{{"drop", true}}});
+
+    // A certificate from an authority the client does not trust.
+    CurlTransport untrusting(trusting(IngestionServer::otherCAFile()));
+    auto tls = exchange(untrusting, {server.origin() + "/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(tls.error);
+    EXPECT_TRUE(HttpUtil::isSSLConnectionError(*tls.error)) << tls.error->description;
+
+    CurlTransport transport(trusting(IngestionServer::caFile()));
+    auto dropped = exchange(transport, {server.origin() + "/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(dropped.error);
+    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*dropped.error)) << dropped.error->description;
+
+    const std::string origin = server.origin();
+    server.stop();
+    auto refused = exchange(transport, {origin + "/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(refused.error);
+    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*refused.error)) << refused.error->description;
+
+    auto unresolved = exchange(transport, {"https://no-such-host.invalid/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(unresolved.error);
+    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*unresolved.error)) << unresolved.error->description;
+}
+
+TEST(CurlTransportTest, AStalledServerTimesOut) {
+    IngestionServer server;
+    server.script({{{"delay", 30}}});
+    auto options = trusting(IngestionServer::caFile());
+    options.totalTimeout = std::chrono::milliseconds(500);
+    CurlTransport transport(options);
+    const auto start = std::chrono::steady_clock::now();
+    auto result = exchange(transport, {server.origin() + "/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code, CURLE_OPERATION_TIMEDOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(CurlTransportTest, CancelAllEndsExchangesInFlightAndRefusesLaterOnes) {
+    IngestionServer server;
+    server.script({}, {{"delay", 30}});
+    CurlTransport transport(trusting(IngestionServer::caFile()));
+    std::promise<TransportResult> done;
+    transport.send({server.origin() + "/logs", "POST", {}, "{}"}, [&done](TransportResult r) { done.set_value(std::move(r)); });
+    ASSERT_TRUE(server.waitForRequests(1));
+    transport.cancelAll();
+    auto future = done.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    auto result = future.get();
+    ASSERT_TRUE(result.error);
+    EXPECT_FALSE(HttpUtil::isNoInternetConnectionError(*result.error));
+
+    auto later = exchange(transport, {server.origin() + "/logs", "POST", {}, "{}"});
+    ASSERT_TRUE(later.error);
+    EXPECT_EQ(server.requests().size(), 1u);
+}

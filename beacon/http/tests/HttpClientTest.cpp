@@ -1,0 +1,245 @@
+#include "beacon/http/HttpClient.h"
+
+#include "beacon/http/CurlTransport.h"
+#include "beacon/http/tests/IngestionServer.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace beacon;
+using beacon::test::IngestionServer;
+
+namespace {
+
+struct Outcome {
+    std::optional<std::string> data;
+    std::optional<HttpResponse> response;
+    std::optional<Error> error;
+};
+
+// Counts the requests the client puts on the wire, as they go out.
+struct SendCounter : HttpClientDelegate {
+    std::atomic<int> sends{0};
+    void willSendHTTPRequest(const std::string&, const HttpHeaders&) override { ++sends; }
+};
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    std::shared_ptr<HttpClient> makeClient(std::string caFile, std::chrono::milliseconds totalTimeout = std::chrono::seconds(20)) {
+        auto client = HttpClient::create(scheduler, [caFile, totalTimeout] {
+            CurlTransportOptions options;
+            options.extraCAFile = caFile;
+            options.totalTimeout = totalTimeout;
+            return std::make_shared<CurlTransport>(options);
+        });
+        client->setDelegate(counter);
+        return client;
+    }
+
+    // Runs the client's queue (in virtual time) until `done` holds; network
+    // replies arrive in real time.
+    template <typename Pred> bool pumpUntil(Pred done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            scheduler.runUntilIdle();
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    // Lets real replies arrive for a while, to show that nothing follows.
+    void settle() { pumpUntil([] { return false; }, std::chrono::milliseconds(300)); }
+
+    HttpCompletionHandler recordInto(std::vector<Outcome>& outcomes) {
+        return [&outcomes](const auto& data, const auto& response, const auto& error) {
+            outcomes.push_back({data, response, error});
+        };
+    }
+
+    // Waits for the request number `count` to fail with `status` and be
+    // handled by the client.
+    void awaitReply(std::size_t count) {
+        ASSERT_TRUE(server.waitForRequests(count));
+        settle();
+    }
+
+    platform::ManualScheduler scheduler;
+    IngestionServer server;
+    std::shared_ptr<SendCounter> counter = std::make_shared<SendCounter>();
+    std::shared_ptr<HttpClient> client = makeClient(IngestionServer::caFile());
+};
+
+} // namespace
+
+TEST_F(HttpClientTest, SendsBodiesFrom1400BytesGzipped) {
+    std::vector<Outcome> outcomes;
+    const std::string small(1399, 'x'), large(1400, 'y');
+    client->sendAsync(server.origin() + "/small", "POST", {{"Install-ID", "id"}}, small, recordInto(outcomes));
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
+    client->sendAsync(server.origin() + "/large", "POST", {}, large, recordInto(outcomes));
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 2; }));
+
+    for (const auto& outcome : outcomes) {
+        ASSERT_TRUE(outcome.response);
+        EXPECT_EQ(outcome.response->statusCode, 200);
+        EXPECT_EQ(outcome.data, "{}");
+        EXPECT_FALSE(outcome.error);
+    }
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].path, "/small");
+    EXPECT_EQ(requests[0].header("Content-Type"), "application/json");
+    EXPECT_EQ(requests[0].header("Install-ID"), "id");
+    EXPECT_FALSE(requests[0].header("Content-Encoding"));
+    EXPECT_EQ(requests[0].body, small);
+    EXPECT_EQ(requests[1].header("Content-Encoding"), "gzip");
+    EXPECT_NE(requests[1].body, large);
+    EXPECT_EQ(requests[1].decodedBody, large);
+    EXPECT_EQ(client->pendingCallCount(), 0u);
+}
+
+TEST_F(HttpClientTest, RetriesAfterTheServersHint) {
+    server.script({{{"status", 503}, {"headers", {{"x-bcn-retry-after-ms", "2500"}}}}});
+    std::vector<Outcome> outcomes;
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    awaitReply(1);
+    scheduler.advance(platform::Seconds(2.499));
+    EXPECT_EQ(counter->sends, 1);
+    scheduler.advance(platform::Seconds(0.001));
+    EXPECT_EQ(counter->sends, 2);
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
+    EXPECT_EQ(outcomes[0].response->statusCode, 200);
+}
+
+TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
+    server.script({}, {{"status", 500}});
+    std::vector<Outcome> outcomes;
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    // Retry n comes in [interval/2, interval) after failure n.
+    const double windows[][2] = {{5, 10}, {150, 300}, {600, 1200}};
+    for (int n = 0; n < 3; ++n) {
+        awaitReply(static_cast<std::size_t>(n + 1));
+        scheduler.advance(platform::Seconds(windows[n][0] - 0.001));
+        EXPECT_EQ(counter->sends, n + 1) << "retry " << n + 1 << " came early";
+        scheduler.advance(platform::Seconds(windows[n][1] - windows[n][0] + 0.001));
+        EXPECT_EQ(counter->sends, n + 2) << "retry " << n + 1 << " came late";
+        EXPECT_FALSE(client->isPaused());
+    }
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
+    ASSERT_TRUE(outcomes[0].response);
+    EXPECT_EQ(outcomes[0].response->statusCode, 500);
+    EXPECT_TRUE(client->isPaused());
+    EXPECT_EQ(server.requests().size(), 4u);
+
+    // Paused: a new call waits, and goes out when the network comes back.
+    server.script({});
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    scheduler.advance(platform::Seconds(3600));
+    EXPECT_EQ(counter->sends, 4);
+    client->reachabilityChanged(true);
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 2; }));
+    EXPECT_EQ(outcomes[1].response->statusCode, 200);
+}
+
+TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
+    server.script({{{"status", 503}}, {{"status", 401}}});
+    std::vector<Outcome> first, second, later;
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "first", recordInto(first));
+    awaitReply(1);  // 503: waits for its retry
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "second", recordInto(second));
+    ASSERT_TRUE(pumpUntil([&] { return second.size() == 1 && first.size() == 1; }));
+
+    ASSERT_TRUE(second[0].response);
+    EXPECT_EQ(second[0].response->statusCode, 401);
+    ASSERT_TRUE(first[0].error);
+    EXPECT_TRUE(first[0].error->is(kErrorDomain, kCanceledErrorCode));
+    EXPECT_EQ(first[0].error->description, "The operation was canceled.");
+    EXPECT_FALSE(client->isEnabled());
+
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "later", recordInto(later));
+    ASSERT_EQ(later.size(), 1u);  // at once, without a request
+    ASSERT_TRUE(later[0].error);
+    EXPECT_TRUE(later[0].error->is(kErrorDomain, kDisabledErrorCode));
+    EXPECT_EQ(later[0].error->description, "The service is disabled.");
+
+    client->reachabilityChanged(true);
+    scheduler.advance(platform::Seconds(3600));
+    settle();
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(first.size(), 1u);
+}
+
+TEST_F(HttpClientTest, ServerDownThenUpResendsWithAFreshRetryCount) {
+    server.script({{{"status", 500}}});
+    std::vector<Outcome> outcomes;
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    awaitReply(1);  // one retry used
+    server.stop();
+    scheduler.advance(platform::Seconds(10));
+    ASSERT_EQ(counter->sends, 2);
+    settle();  // refused: the call waits without completing
+    EXPECT_TRUE(outcomes.empty());
+    EXPECT_EQ(client->pendingCallCount(), 1u);
+    scheduler.advance(platform::Seconds(3600));
+    EXPECT_EQ(counter->sends, 2);
+
+    server.restart();
+    // Three failures more still fit: the count started again from zero.
+    server.script({{{"status", 500}}, {{"status", 500}}, {{"status", 500}}});
+    client->reachabilityChanged(false);
+    client->reachabilityChanged(true);
+    EXPECT_EQ(counter->sends, 3);
+    for (std::size_t n = 2; n <= 4; ++n) {  // the record goes on across restarts
+        awaitReply(n);
+        scheduler.advance(platform::Seconds(1200));
+    }
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
+    EXPECT_EQ(outcomes[0].response->statusCode, 200);
+    EXPECT_FALSE(client->isPaused());
+}
+
+TEST_F(HttpClientTest, UntrustedCertificateHoldsTheCallWithoutCompleting) {
+    auto wary = makeClient(IngestionServer::otherCAFile());
+    std::vector<Outcome> outcomes;
+    wary->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    settle();
+    scheduler.advance(platform::Seconds(3600));
+    settle();
+    EXPECT_TRUE(outcomes.empty());
+    EXPECT_EQ(counter->sends, 1);
+    EXPECT_EQ(wary->pendingCallCount(), 1u);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(HttpClientTest, AStalledServerFailsTheCallInsteadOfHoldingItForever) {
+    server.script({{{"delay", 30}}});
+    auto impatient = makeClient(IngestionServer::caFile(), std::chrono::milliseconds(500));
+    std::vector<Outcome> outcomes;
+    impatient->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
+    ASSERT_TRUE(outcomes[0].error);
+    EXPECT_EQ(outcomes[0].error->domain, kTransportErrorDomain);
+    EXPECT_EQ(impatient->pendingCallCount(), 0u);
+}
+
+TEST_F(HttpClientTest, DisablingWithDeletionCancelsCallsInFlight) {
+    server.script({}, {{"delay", 30}});
+    std::vector<Outcome> outcomes;
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    ASSERT_TRUE(server.waitForRequests(1));
+    client->setEnabled(false, true);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].error->is(kErrorDomain, kCanceledErrorCode));
+    settle();  // the aborted exchange reports nothing more
+    EXPECT_EQ(outcomes.size(), 1u);
+
+    // Enabled again, with a new session.
+    server.script({});
+    client->setEnabled(true, false);
+    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 2; }));
+    EXPECT_EQ(outcomes[1].response->statusCode, 200);
+}
