@@ -1,32 +1,11 @@
 #include "beacon/http/HttpCall.h"
 
 #include "beacon/logger/Logger.h"
-
-#include <zlib.h>
+#include "beacon/util/Compression.h"
 
 #include <algorithm>
 
 namespace beacon {
-
-namespace {
-
-// gzip of `data`; nullopt when zlib fails.
-std::optional<std::string> compress(const std::string& data) {
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK) return std::nullopt;
-    std::string out(deflateBound(&stream, data.size()) + 32, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    const int status = deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    if (status != Z_STREAM_END) return std::nullopt;
-    return out;
-}
-
-} // namespace
 
 HttpCall::HttpCall(std::string url, std::string method, HttpHeaders headers, const std::string& data,
                    std::vector<double> retryIntervals, bool compressionEnabled, HttpCompletionHandler completionHandler)
@@ -37,8 +16,9 @@ HttpCall::HttpCall(std::string url, std::string method, HttpHeaders headers, con
     if (compressionEnabled && data.size() >= kMinCompressionSize) {
         // A body that cannot be compressed goes out as it is rather than
         // being lost.
-        if (auto compressed = compress(data)) {
-            this->data = std::move(*compressed);
+        const Compression::Data bytes(data.begin(), data.end());
+        if (auto compressed = Compression::compressData(bytes)) {
+            this->data.assign(compressed->begin(), compressed->end());
             this->headers["Content-Encoding"] = "gzip";
         }
     }
