@@ -237,4 +237,10 @@ std::size_t HttpClient::pendingCallCount() const {
     return pendingCalls_.size();
 }
 
+std::size_t HttpClient::inProgressCallCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(
+        std::count_if(pendingCalls_.begin(), pendingCalls_.end(), [](const auto& call) { return call->inProgress; }));
+}
+
 } // namespace beacon

@@ -54,6 +54,8 @@ public:
     bool isPaused() const;
     bool isEnabled() const;
     std::size_t pendingCallCount() const;
+    // Pending calls whose request is on the wire.
+    std::size_t inProgressCallCount() const;
 
 private:
     HttpClient(platform::Scheduler& scheduler, TransportFactory transportFactory);
