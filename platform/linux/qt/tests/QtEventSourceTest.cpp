@@ -1,0 +1,102 @@
+#include "platform/linux/qt/QtEventSource.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include "TestApp.h"
+
+using namespace platform;
+
+namespace {
+
+// A key event as the X11 platform plugin builds it: X keycode = evdev + 8,
+// X state before the key.
+QKeyEvent key(QEvent::Type type, int qtKey, unsigned evdev, unsigned xState, const QString& text = {},
+              bool repeat = false) {
+    return QKeyEvent(type, qtKey, Qt::NoModifier, evdev + 8, 0, xState, text, repeat);
+}
+
+} // namespace
+
+TEST(QtEventSource, TranslatesKeysModifiersAndKeypad) {
+    testApp();
+    qt::QtEventSource source;
+
+    auto tab = source.translate(key(QEvent::KeyPress, Qt::Key_Tab, 15, 0x08, "\t"));
+    ASSERT_TRUE(tab);
+    EXPECT_EQ(tab->type, EventType::KeyDown);
+    EXPECT_EQ(tab->keyCode, 48);
+    EXPECT_EQ(tab->modifierFlags, std::uint64_t(ModifierOption));
+
+    // Alt pressed: flags-changed with Option set although the X state before
+    // the press had none; released: Option cleared.
+    auto altDown = source.translate(key(QEvent::KeyPress, Qt::Key_Alt, 56, 0));
+    ASSERT_TRUE(altDown);
+    EXPECT_EQ(altDown->type, EventType::FlagsChanged);
+    EXPECT_EQ(altDown->modifierFlags, std::uint64_t(ModifierOption));
+    auto altUp = source.translate(key(QEvent::KeyRelease, Qt::Key_Alt, 56, 0x08));
+    ASSERT_TRUE(altUp);
+    EXPECT_EQ(altUp->type, EventType::FlagsChanged);
+    EXPECT_EQ(altUp->modifierFlags, 0u);
+
+    // A keypad digit yields its digit and the numeric-pad flag, NumLock or not.
+    auto kp3 = source.translate(key(QEvent::KeyPress, Qt::Key_PageDown, 81, 0));
+    ASSERT_TRUE(kp3);
+    EXPECT_EQ(kp3->keyCode, 85);
+    EXPECT_EQ(kp3->charactersIgnoringModifiers, "3");
+    EXPECT_TRUE(kp3->modifierFlags & ModifierNumericPad);
+
+    // Without an X keymap (offscreen), an unmodified key falls back to its text.
+    auto seven = source.translate(key(QEvent::KeyPress, Qt::Key_7, 8, 0, "7", true));
+    ASSERT_TRUE(seven);
+    EXPECT_EQ(seven->keyCode, 26);
+    EXPECT_EQ(seven->charactersIgnoringModifiers, "7");
+    EXPECT_TRUE(seven->isARepeat);
+
+    EXPECT_FALSE(source.translate(key(QEvent::KeyPress, Qt::Key_ScrollLock, 70, 0)));
+}
+
+TEST(QtEventSource, MonitorsSeeWindowEventsOnceAndCanSwallowThem) {
+    testApp();
+    qt::QtEventSource source;
+    QWindow window;
+
+    int seen = 0;
+    auto first = source.addLocalMonitor(EventMaskKeyDown, [&](const Event& e) -> std::optional<Event> {
+        ++seen;
+        if (e.keyCode == 53) return std::nullopt;  // swallow Escape
+        return e;
+    });
+    int flags = 0;
+    source.addLocalMonitor(EventMaskFlagsChanged, [&](const Event& e) -> std::optional<Event> {
+        ++flags;
+        return e;
+    });
+
+    auto esc = key(QEvent::KeyPress, Qt::Key_Escape, 1, 0);
+    EXPECT_TRUE(QCoreApplication::sendEvent(&window, &esc) && esc.isAccepted());
+    EXPECT_EQ(seen, 1);
+
+    auto a = key(QEvent::KeyPress, Qt::Key_A, 30, 0, "a");
+    QCoreApplication::sendEvent(&window, &a);
+    EXPECT_EQ(seen, 2);
+
+    auto shift = key(QEvent::KeyPress, Qt::Key_Shift, 42, 0);
+    QCoreApplication::sendEvent(&window, &shift);
+    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(flags, 1);
+
+    // Events sent to plain objects (widgets below the window) are not seen again.
+    QObject plain;
+    auto b = key(QEvent::KeyPress, Qt::Key_B, 48, 0, "b");
+    QCoreApplication::sendEvent(&plain, &b);
+    EXPECT_EQ(seen, 2);
+
+    source.removeMonitor(first);
+    auto esc2 = key(QEvent::KeyPress, Qt::Key_Escape, 1, 0);
+    QCoreApplication::sendEvent(&window, &esc2);
+    EXPECT_EQ(seen, 2);
+}

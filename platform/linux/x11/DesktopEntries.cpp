@@ -1,0 +1,149 @@
+#include "platform/linux/x11/DesktopEntries.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace platform::x11 {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> defaultApplicationDirs() {
+    std::vector<fs::path> dirs;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (dataHome && *dataHome)
+        dirs.push_back(fs::path(dataHome) / "applications");
+    else if (home && *home)
+        dirs.push_back(fs::path(home) / ".local/share/applications");
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    std::string list = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
+    std::stringstream stream(list);
+    std::string dir;
+    while (std::getline(stream, dir, ':'))
+        if (!dir.empty()) dirs.push_back(fs::path(dir) / "applications");
+    return dirs;
+}
+
+} // namespace
+
+std::optional<DesktopEntry> readDesktopEntry(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    DesktopEntry entry;
+    entry.path = path;
+    entry.id = path.stem().string();
+    bool inGroup = false, sawGroup = false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inGroup = line == "[Desktop Entry]";
+            sawGroup = sawGroup || inGroup;
+            continue;
+        }
+        if (!inGroup) continue;
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq);
+        while (!key.empty() && key.back() == ' ') key.pop_back();
+        std::string value = line.substr(eq + 1);
+        while (!value.empty() && value.front() == ' ') value.erase(value.begin());
+        if (key == "Name") entry.name = value;
+        else if (key == "Exec") entry.exec = value;
+        else if (key == "Icon") entry.icon = value;
+        else if (key == "StartupWMClass") entry.startupWMClass = value;
+    }
+    if (!sawGroup) return std::nullopt;
+    return entry;
+}
+
+std::vector<std::string> execArguments(const std::string& exec) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inArg = false, quoted = false;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = false;
+            } else if (c == '\\' && i + 1 < exec.size()) {
+                current += exec[++i];
+            } else {
+                current += c;
+            }
+            continue;
+        }
+        if (c == '"') {
+            quoted = inArg = true;
+        } else if (c == ' ' || c == '\t') {
+            if (inArg) args.push_back(current);
+            current.clear();
+            inArg = false;
+        } else if (c == '%' && i + 1 < exec.size()) {
+            char code = exec[++i];
+            if (code == '%') {
+                current += '%';
+                inArg = true;
+            }
+            // Every other field code stands for files, URLs or icons we do
+            // not pass: it is dropped.
+        } else {
+            current += c;
+            inArg = true;
+        }
+    }
+    if (quoted) return {};
+    if (inArg) args.push_back(current);
+    return args;
+}
+
+DesktopEntries::DesktopEntries() : DesktopEntries(defaultApplicationDirs()) {}
+
+DesktopEntries::DesktopEntries(std::vector<fs::path> dirs) : dirs_(std::move(dirs)) {}
+
+std::optional<DesktopEntry> DesktopEntries::find(const std::string& id) {
+    if (id.empty() || id.find('/') != std::string::npos || id.starts_with(".")) return std::nullopt;
+    auto cached = byId_.find(id);
+    if (cached != byId_.end()) return cached->second;
+    std::optional<DesktopEntry> found;
+    for (const auto& dir : dirs_) {
+        std::error_code ec;
+        fs::path candidate = dir / (id + ".desktop");
+        if (fs::is_regular_file(candidate, ec)) {
+            found = readDesktopEntry(candidate);
+            if (found) break;
+        }
+    }
+    byId_.emplace(id, found);
+    return found;
+}
+
+void DesktopEntries::indexWMClasses() {
+    wmClassIndexed_ = true;
+    // Earlier folders win, as for lookups by id.
+    for (auto dir = dirs_.rbegin(); dir != dirs_.rend(); ++dir) {
+        std::error_code ec;
+        for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().extension() != ".desktop") continue;
+            auto entry = readDesktopEntry(it->path());
+            if (entry && !entry->startupWMClass.empty()) byWMClass_[entry->startupWMClass] = *entry;
+        }
+    }
+}
+
+std::optional<DesktopEntry> DesktopEntries::forWindow(const WindowFacts& window) {
+    for (const auto& id : desktopIdCandidates(window))
+        if (auto entry = find(id)) return entry;
+    if (!wmClassIndexed_) indexWMClasses();
+    for (const auto* cls : {&window.wmClass, &window.wmInstance}) {
+        auto it = byWMClass_.find(*cls);
+        if (!cls->empty() && it != byWMClass_.end()) return it->second;
+    }
+    return std::nullopt;
+}
+
+} // namespace platform::x11

@@ -1,0 +1,133 @@
+#include "platform/linux/x11/X11RunningApplication.h"
+
+#include <algorithm>
+
+namespace platform::x11 {
+
+namespace {
+// Source indication of EWMH requests: a pager, acting for the user.
+constexpr std::uint32_t kSourcePager = 2;
+}
+
+Icon chooseIcon(const std::uint32_t* data, std::size_t count, int preferred) {
+    const std::uint32_t* best = nullptr;
+    std::size_t pos = 0;
+    auto better = [&](const std::uint32_t* candidate) {
+        if (!best) return true;
+        std::uint32_t w = candidate[0], bw = best[0];
+        bool fits = w >= std::uint32_t(preferred), bestFits = bw >= std::uint32_t(preferred);
+        if (fits != bestFits) return fits;
+        return fits ? w < bw : w > bw;
+    };
+    while (pos + 2 <= count) {
+        std::uint64_t w = data[pos], h = data[pos + 1];
+        if (w == 0 || h == 0 || w > 1024 || h > 1024 || pos + 2 + w * h > count) break;  // damaged data
+        if (better(data + pos)) best = data + pos;
+        pos += 2 + w * h;
+    }
+    Icon icon;
+    if (!best) return icon;
+    icon.width = int(best[0]);
+    icon.height = int(best[1]);
+    icon.argb.assign(best + 2, best + 2 + std::size_t(icon.width) * icon.height);
+    return icon;
+}
+
+X11RunningApplication::X11RunningApplication(std::shared_ptr<X11Connection> connection, Identity identity)
+    : connection_(std::move(connection)), identity_(std::move(identity)) {}
+
+Icon X11RunningApplication::icon() const {
+    if (iconLoaded_) return icon_;
+    iconLoaded_ = true;
+    icon_ = {};
+    for (const auto& w : windows_) {
+        auto cookie = connection_->requestProperty(w.window, connection_->atoms().netWmIcon, XCB_ATOM_CARDINAL,
+                                                   1024 * 1024);
+        auto reply = connection_->property(cookie);
+        if (!reply || reply->format != 32) continue;
+        auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+        std::size_t count = std::size_t(xcb_get_property_value_length(reply.get())) / 4;
+        icon_ = chooseIcon(data, count);
+        if (!icon_.empty()) break;
+    }
+    return icon_;
+}
+
+bool X11RunningApplication::isHidden() const {
+    if (windows_.empty()) return false;
+    return std::all_of(windows_.begin(), windows_.end(), [](const WindowFacts& w) { return w.hidden; });
+}
+
+bool X11RunningApplication::owns(std::uint32_t window) const {
+    return std::any_of(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
+}
+
+void X11RunningApplication::setWindows(std::vector<WindowFacts> windows) { windows_ = std::move(windows); }
+
+void X11RunningApplication::updateWindow(const WindowFacts& facts) {
+    for (auto& w : windows_)
+        if (w.window == facts.window) w = facts;
+}
+
+std::vector<std::uint32_t> X11RunningApplication::stackingOrder() const {
+    // Our windows bottom to top; windows the stacking list does not know go
+    // below the others.
+    auto stacking = connection_->cardinals(
+        connection_->requestProperty(connection_->root(), connection_->atoms().netClientListStacking, XCB_ATOM_WINDOW));
+    std::vector<std::uint32_t> order;
+    for (const auto& w : windows_)
+        if (std::find(stacking.begin(), stacking.end(), w.window) == stacking.end()) order.push_back(w.window);
+    for (auto window : stacking)
+        if (owns(window)) order.push_back(window);
+    return order;
+}
+
+bool X11RunningApplication::activate(unsigned options) {
+    if (windows_.empty() || connection_->broken()) return false;
+    auto order = stackingOrder();
+    auto factsOf = [&](std::uint32_t window) -> const WindowFacts& {
+        return *std::find_if(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
+    };
+    auto usable = [](const WindowFacts& w) {
+        return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop;
+    };
+    // The target: the topmost ordinary window shown in the taskbar, else the
+    // topmost usable one (iconified windows count: activating de-iconifies).
+    std::uint32_t target = 0;
+    for (auto it = order.rbegin(); it != order.rend() && !target; ++it) {
+        const auto& f = factsOf(*it);
+        if ((f.kind == WindowKind::Normal || f.kind == WindowKind::Dialog) && !f.skipTaskbar) target = *it;
+    }
+    for (auto it = order.rbegin(); it != order.rend() && !target; ++it)
+        if (usable(factsOf(*it))) target = *it;
+    if (!target) return false;
+
+    const auto& atoms = connection_->atoms();
+    if (options & ActivateAllWindows) {
+        for (auto window : order) {
+            const auto& f = factsOf(window);
+            if (window == target || f.hidden || !usable(f)) continue;
+            // _NET_RESTACK_WINDOW: no sibling, Above = raise to the top.
+            connection_->sendRootMessage(window, atoms.netRestackWindow, kSourcePager, XCB_NONE, XCB_STACK_MODE_ABOVE);
+        }
+    }
+    if (factsOf(target).hidden) xcb_map_window(connection_->connection(), target);
+    connection_->sendRootMessage(target, atoms.netActiveWindow, kSourcePager, XCB_CURRENT_TIME, XCB_NONE);
+    connection_->flush();
+    return true;
+}
+
+bool X11RunningApplication::unhide() {
+    if (connection_->broken()) return false;
+    bool any = false;
+    for (const auto& w : windows_) {
+        if (!w.hidden) continue;
+        // ICCCM: a client leaves the iconic state by mapping its window.
+        xcb_map_window(connection_->connection(), w.window);
+        any = true;
+    }
+    if (any) connection_->flush();
+    return true;
+}
+
+} // namespace platform::x11

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/Workspace.h"
+#include "platform/linux/x11/WindowFacts.h"
+#include "platform/linux/x11/X11Connection.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::x11 {
+
+// One application on the X11 desktop: the client windows that share an
+// application key. The workspace keeps the object for the application's whole
+// life and updates its windows; everything runs on the main thread.
+class X11RunningApplication : public RunningApplication {
+public:
+    struct Identity {
+        std::string key;
+        pid_t pid = 0;
+        std::optional<std::string> bundleIdentifier;
+        std::optional<std::string> name;
+        std::optional<std::string> bundleURL;
+    };
+
+    X11RunningApplication(std::shared_ptr<X11Connection> connection, Identity identity);
+
+    pid_t processIdentifier() const override { return identity_.pid; }
+    std::optional<std::string> bundleIdentifier() const override { return identity_.bundleIdentifier; }
+    std::optional<std::string> localizedName() const override { return identity_.name; }
+    Icon icon() const override;
+    std::optional<std::string> bundleURL() const override { return identity_.bundleURL; }
+    ActivationPolicy activationPolicy() const override { return activationPolicyOf(windows_); }
+    bool isFinishedLaunching() const override { return true; }  // listed once it maps a window
+    bool isHidden() const override;
+    // Brings the application's best window to the front (de-iconified); with
+    // ActivateAllWindows its other visible windows are raised below it first.
+    bool activate(unsigned options) override;
+    // De-iconifies every iconified window.
+    bool unhide() override;
+
+    const std::string& key() const { return identity_.key; }
+    const std::vector<WindowFacts>& windows() const { return windows_; }
+    bool owns(std::uint32_t window) const;
+    void setWindows(std::vector<WindowFacts> windows);
+    void updateWindow(const WindowFacts& facts);
+    void invalidateIcon() { iconLoaded_ = false; }
+
+private:
+    std::vector<std::uint32_t> stackingOrder() const;
+
+    std::shared_ptr<X11Connection> connection_;
+    Identity identity_;
+    std::vector<WindowFacts> windows_;
+    mutable Icon icon_;
+    mutable bool iconLoaded_ = false;
+};
+
+// The icon of _NET_WM_ICON data (width, height, ARGB pixels, repeated) whose
+// size suits a list row: the smallest not below `preferred`, else the largest.
+Icon chooseIcon(const std::uint32_t* data, std::size_t count, int preferred = 32);
+
+} // namespace platform::x11

@@ -1,0 +1,272 @@
+#include "platform/linux/x11/X11Workspace.h"
+
+#include "platform/Log.h"
+#include "platform/linux/x11/ProcessLauncher.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+namespace platform::x11 {
+
+std::unique_ptr<X11Workspace> X11Workspace::connect(const char* display) {
+    auto connection = X11Connection::open(display);
+    if (!connection) return nullptr;
+    return std::make_unique<X11Workspace>(std::move(connection), DesktopEntries());
+}
+
+X11Workspace::X11Workspace(std::shared_ptr<X11Connection> connection, DesktopEntries entries)
+    : connection_(std::move(connection)), entries_(std::move(entries)) {
+    std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection_->connection(), connection_->root(), XCB_CW_EVENT_MASK, &mask);
+    // What runs already is the starting state: no notifications for it.
+    refreshClientList(false);
+    refreshActive(false);
+    connection_->flush();
+}
+
+std::vector<RunningApplicationPtr> X11Workspace::runningApplications() {
+    return std::vector<RunningApplicationPtr>(apps_.begin(), apps_.end());
+}
+
+int X11Workspace::fileDescriptor() const { return xcb_get_file_descriptor(connection_->connection()); }
+
+void X11Workspace::processEvents() {
+    if (connection_->broken()) {
+        if (!warnedBroken_) logWarning("X11 workspace: the connection to the X server is lost");
+        warnedBroken_ = true;
+        return;
+    }
+    while (auto* event = xcb_poll_for_event(connection_->connection())) {
+        handle(event);
+        std::free(event);
+    }
+}
+
+void X11Workspace::processQueuedEvents() {
+    while (auto* event = xcb_poll_for_queued_event(connection_->connection())) {
+        handle(event);
+        std::free(event);
+    }
+}
+
+void X11Workspace::handle(xcb_generic_event_t* event) {
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
+    auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+    const auto& atoms = connection_->atoms();
+    if (notify->window == connection_->root()) {
+        if (notify->atom == atoms.netClientList)
+            refreshClientList(true);
+        else if (notify->atom == atoms.netActiveWindow)
+            refreshActive(true);
+        return;
+    }
+    auto app = applicationFor(notify->window);
+    if (!app) return;
+    if (notify->atom == atoms.netWmIcon) {
+        app->invalidateIcon();
+    } else if (notify->atom == atoms.netWmState || notify->atom == atoms.netWmWindowType) {
+        auto fresh = readFacts({notify->window});
+        if (!fresh.empty()) {
+            facts_[notify->window] = fresh.front();
+            app->updateWindow(fresh.front());
+        }
+    }
+}
+
+std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>& windows) {
+    auto& c = *connection_;
+    const auto& a = c.atoms();
+    struct Cookies {
+        xcb_get_property_cookie_t pid, leader, wmClass, gtk, kde, netName, name, type, state;
+    };
+    // Ask for everything first, then collect: one round trip for all windows.
+    std::vector<Cookies> cookies;
+    for (auto w : windows) {
+        cookies.push_back({c.requestProperty(w, a.netWmPid, XCB_ATOM_CARDINAL, 1),
+                           c.requestProperty(w, a.wmClientLeader, XCB_ATOM_WINDOW, 1),
+                           c.requestProperty(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256),
+                           c.requestProperty(w, a.gtkApplicationId, a.utf8String, 256),
+                           c.requestProperty(w, a.kdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 256),
+                           c.requestProperty(w, a.netWmName, a.utf8String, 256),
+                           c.requestProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 256),
+                           c.requestProperty(w, a.netWmWindowType, XCB_ATOM_ATOM, 32),
+                           c.requestProperty(w, a.netWmState, XCB_ATOM_ATOM, 32)});
+    }
+    std::vector<WindowFacts> result;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        WindowFacts f;
+        f.window = windows[i];
+        auto pid = c.cardinals(cookies[i].pid);
+        f.pid = pid.empty() ? 0 : pid_t(pid.front());
+        auto leader = c.cardinals(cookies[i].leader);
+        f.leader = leader.empty() ? 0 : leader.front();
+        std::string wmClass = c.text(cookies[i].wmClass);
+        auto nul = wmClass.find('\0');
+        f.wmInstance = wmClass.substr(0, nul);
+        if (nul != std::string::npos) {
+            f.wmClass = wmClass.substr(nul + 1);
+            if (auto end = f.wmClass.find('\0'); end != std::string::npos) f.wmClass.resize(end);
+        }
+        f.gtkApplicationId = c.text(cookies[i].gtk);
+        f.kdeDesktopFile = c.text(cookies[i].kde);
+        f.title = c.text(cookies[i].netName);
+        std::string legacyName = c.text(cookies[i].name);
+        if (f.title.empty()) f.title = legacyName;
+        auto types = c.cardinals(cookies[i].type);
+        f.kind = WindowKind::Normal;
+        for (auto t : types) {
+            // The first type the hint names that we know decides.
+            if (t == a.typeNormal) { f.kind = WindowKind::Normal; break; }
+            if (t == a.typeDialog) { f.kind = WindowKind::Dialog; break; }
+            if (t == a.typeUtility) { f.kind = WindowKind::Utility; break; }
+            if (t == a.typeDock) { f.kind = WindowKind::Dock; break; }
+            if (t == a.typeDesktop) { f.kind = WindowKind::Desktop; break; }
+            if (t == a.typeToolbar || t == a.typeMenu || t == a.typeSplash || t == a.typeNotification) {
+                f.kind = WindowKind::Other;
+                break;
+            }
+        }
+        for (auto s : c.cardinals(cookies[i].state)) {
+            if (s == a.stateSkipTaskbar) f.skipTaskbar = true;
+            if (s == a.stateHidden) f.hidden = true;
+        }
+        result.push_back(std::move(f));
+    }
+    return result;
+}
+
+std::shared_ptr<X11RunningApplication> X11Workspace::applicationFor(xcb_window_t window) const {
+    for (const auto& app : apps_)
+        if (app->owns(window)) return app;
+    return nullptr;
+}
+
+std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const WindowGroup& group) {
+    const WindowFacts& first = group.windows.front();
+    X11RunningApplication::Identity id;
+    id.key = group.key;
+    id.pid = first.pid;
+    std::optional<DesktopEntry> entry;
+    for (const auto& w : group.windows)
+        if ((entry = entries_.forWindow(w))) break;
+    if (entry) {
+        id.bundleIdentifier = entry->id;
+        if (!entry->name.empty()) id.name = entry->name;
+        id.bundleURL = entry->path.string();
+    } else {
+        auto candidates = desktopIdCandidates(first);
+        if (!candidates.empty()) id.bundleIdentifier = candidates.front();
+    }
+    if (!id.name && !first.wmClass.empty()) id.name = first.wmClass;
+    if (!id.bundleURL && first.pid > 0) {
+        std::error_code ec;
+        auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(first.pid) + "/exe", ec);
+        if (!ec) id.bundleURL = exe.string();
+    }
+    return std::make_shared<X11RunningApplication>(connection_, std::move(id));
+}
+
+void X11Workspace::refreshClientList(bool notify) {
+    auto& c = *connection_;
+    auto list = c.cardinals(c.requestProperty(c.root(), c.atoms().netClientList, XCB_ATOM_WINDOW, 65536));
+
+    std::vector<xcb_window_t> fresh;
+    for (auto w : list)
+        if (!facts_.count(w)) fresh.push_back(w);
+    std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    for (auto w : fresh) xcb_change_window_attributes(c.connection(), w, XCB_CW_EVENT_MASK, &mask);
+    for (auto& f : readFacts(fresh)) facts_[f.window] = std::move(f);
+    for (auto it = facts_.begin(); it != facts_.end();)
+        it = std::find(list.begin(), list.end(), it->first) == list.end() ? facts_.erase(it) : std::next(it);
+
+    std::vector<WindowFacts> clients;
+    const pid_t self = getpid();
+    for (auto w : list) {
+        auto it = facts_.find(w);
+        if (it != facts_.end() && it->second.pid != self) clients.push_back(it->second);
+    }
+
+    std::vector<std::shared_ptr<X11RunningApplication>> launched, terminated;
+    auto groups = groupWindows(clients);
+    for (const auto& group : groups) {
+        auto existing = std::find_if(apps_.begin(), apps_.end(), [&](const auto& a) { return a->key() == group.key; });
+        if (existing != apps_.end()) {
+            (*existing)->setWindows(group.windows);
+        } else {
+            auto app = makeApplication(group);
+            app->setWindows(group.windows);
+            apps_.push_back(app);
+            launched.push_back(app);
+        }
+    }
+    for (auto it = apps_.begin(); it != apps_.end();) {
+        bool alive = std::any_of(groups.begin(), groups.end(), [&](const auto& g) { return g.key == (*it)->key(); });
+        if (alive) {
+            ++it;
+        } else {
+            terminated.push_back(*it);
+            it = apps_.erase(it);
+        }
+    }
+    for (const auto& app : terminated)
+        if (frontmost_ == app) frontmost_ = nullptr;
+    if (!notify) return;
+    for (const auto& app : terminated) post(kWorkspaceDidTerminateApplication, app);
+    for (const auto& app : launched) post(kWorkspaceDidLaunchApplication, app);
+}
+
+void X11Workspace::refreshActive(bool notify) {
+    auto& c = *connection_;
+    auto active = c.cardinals(c.requestProperty(c.root(), c.atoms().netActiveWindow, XCB_ATOM_WINDOW, 1));
+    RunningApplicationPtr now = active.empty() || active.front() == XCB_NONE ? nullptr : applicationFor(active.front());
+    if (!now && !active.empty() && active.front() != XCB_NONE && !facts_.count(active.front())) {
+        // A window the client list does not show yet: take the list again.
+        refreshClientList(notify);
+        now = applicationFor(active.front());
+    }
+    if (now == frontmost_) return;
+    RunningApplicationPtr previous = frontmost_;
+    frontmost_ = now;
+    if (!notify) return;
+    if (previous) post(kWorkspaceDidDeactivateApplication, previous);
+    if (now) post(kWorkspaceDidActivateApplication, now);
+}
+
+void X11Workspace::post(const char* name, const RunningApplicationPtr& app) {
+    center_.post(name, this, {{kWorkspaceApplicationKey, app}});
+}
+
+std::optional<std::string> X11Workspace::urlForApplication(const std::string& bundleIdentifier) {
+    if (auto entry = entries_.find(bundleIdentifier)) return entry->path.string();
+    for (const auto& app : apps_)
+        if (app->bundleIdentifier() == bundleIdentifier && app->bundleURL()) return app->bundleURL();
+    return std::nullopt;
+}
+
+void X11Workspace::openApplication(const std::string& url, const OpenConfiguration&, OpenCompletion completion) {
+    std::string path = url.starts_with("file://") ? url.substr(7) : url;
+    std::vector<std::string> arguments;
+    if (path.ends_with(".desktop")) {
+        auto entry = readDesktopEntry(path);
+        if (entry) arguments = execArguments(entry->exec);
+    } else if (!path.empty() && access(path.c_str(), X_OK) == 0) {
+        arguments = {path};
+    }
+    std::optional<std::string> error =
+        arguments.empty() ? std::optional<std::string>("no way to start " + url) : launchDetached(arguments);
+    if (!completion) return;
+    RunningApplicationPtr running;
+    if (!error)
+        for (const auto& app : apps_)
+            if (app->bundleURL() == path) running = app;
+    completion(running, error);
+}
+
+bool X11Workspace::openURL(const std::string& url) {
+    // A leading dash would be read as an option of xdg-open.
+    if (url.empty() || url.front() == '-') return false;
+    return !launchDetached({"xdg-open", url}).has_value();
+}
+
+} // namespace platform::x11

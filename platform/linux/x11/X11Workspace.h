@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/Workspace.h"
+#include "platform/linux/x11/DesktopEntries.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11RunningApplication.h"
+
+#include <map>
+#include <memory>
+
+namespace platform::x11 {
+
+// The workspace of an EWMH desktop. Applications are the client windows of
+// _NET_CLIENT_LIST grouped by application key; the frontmost one owns
+// _NET_ACTIVE_WINDOW. Root-window property changes become the launch,
+// termination, activation and deactivation notifications. Zelvo's own
+// windows never count. Everything runs on the main thread: the embedder calls
+// processEvents() when the connection's descriptor is readable and
+// processQueuedEvents() before the event loop sleeps.
+class X11Workspace : public Workspace {
+public:
+    // Nothing when the display cannot be opened.
+    static std::unique_ptr<X11Workspace> connect(const char* display = nullptr);
+    X11Workspace(std::shared_ptr<X11Connection> connection, DesktopEntries entries);
+
+    std::vector<RunningApplicationPtr> runningApplications() override;
+    RunningApplicationPtr frontmostApplication() override { return frontmost_; }
+    NotificationCenter& notificationCenter() override { return center_; }
+    std::optional<std::string> urlForApplication(const std::string& bundleIdentifier) override;
+    // Starts the application of a desktop entry (its Exec line) or an
+    // executable path, without a shell.
+    void openApplication(const std::string& url, const OpenConfiguration& configuration,
+                         OpenCompletion completion) override;
+    // Hands the URL to xdg-open.
+    bool openURL(const std::string& url) override;
+
+    int fileDescriptor() const;
+    // Reads what the server sent and handles every event.
+    void processEvents();
+    // Handles the events already read (by replies waited for meanwhile).
+    void processQueuedEvents();
+
+private:
+    void handle(xcb_generic_event_t* event);
+    void refreshClientList(bool notify);
+    void refreshActive(bool notify);
+    std::vector<WindowFacts> readFacts(const std::vector<xcb_window_t>& windows);
+    std::shared_ptr<X11RunningApplication> applicationFor(xcb_window_t window) const;
+    std::shared_ptr<X11RunningApplication> makeApplication(const WindowGroup& group);
+    void post(const char* name, const RunningApplicationPtr& app);
+
+    std::shared_ptr<X11Connection> connection_;
+    DesktopEntries entries_;
+    NotificationCenter center_;
+    std::map<xcb_window_t, WindowFacts> facts_;           // every client window seen, ours included
+    std::vector<std::shared_ptr<X11RunningApplication>> apps_;  // in order of appearance
+    RunningApplicationPtr frontmost_;
+    bool warnedBroken_ = false;
+};
+
+} // namespace platform::x11

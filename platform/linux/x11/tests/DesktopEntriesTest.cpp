@@ -1,0 +1,82 @@
+#include "platform/linux/x11/DesktopEntries.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+using namespace platform::x11;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/zelvo-entries-XXXXXX";
+        path_ = mkdtemp(tmpl);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+    void write(const std::string& name, const std::string& text) {
+        fs::create_directories((path_ / name).parent_path());
+        std::ofstream(path_ / name) << text;
+    }
+
+private:
+    fs::path path_;
+};
+
+} // namespace
+
+TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
+    EXPECT_EQ(execArguments("xterm"), (std::vector<std::string>{"xterm"}));
+    EXPECT_EQ(execArguments("  gimp-2.10   %U "), (std::vector<std::string>{"gimp-2.10"}));
+    EXPECT_EQ(execArguments(R"("/opt/My App/bin/app" --name "a \"b\"" 100%% %f)"),
+              (std::vector<std::string>{"/opt/My App/bin/app", "--name", "a \"b\"", "100%"}));
+    // A lone field code does not leave an empty argument behind.
+    EXPECT_EQ(execArguments("app %u --x"), (std::vector<std::string>{"app", "--x"}));
+    // Shell syntax is not interpreted: it stays literal text.
+    EXPECT_EQ(execArguments("app ;rm -rf $HOME"), (std::vector<std::string>{"app", ";rm", "-rf", "$HOME"}));
+    EXPECT_TRUE(execArguments(R"(app "unterminated)").empty());
+}
+
+TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
+    TempDir home, system;
+    home.write("applications/editor.desktop",
+               "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
+               "[Desktop Action New]\nName=Not this one\n");
+    system.write("applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
+    system.write("applications/debian-xterm.desktop",
+                 "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
+    system.write("applications/broken.desktop", "Name=No group\n");
+    DesktopEntries entries({home.path() / "applications", system.path() / "applications"});
+
+    auto editor = entries.find("editor");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->name, "My Editor");
+    EXPECT_EQ(editor->exec, "editor --new %F");
+    EXPECT_EQ(editor->path, home.path() / "applications/editor.desktop");
+
+    EXPECT_FALSE(entries.find("broken"));
+    EXPECT_FALSE(entries.find("../applications/editor"));
+    EXPECT_FALSE(entries.find(""));
+
+    WindowFacts xterm;
+    xterm.wmClass = "XTerm";
+    xterm.wmInstance = "xterm";
+    auto byClass = entries.forWindow(xterm);
+    ASSERT_TRUE(byClass);
+    EXPECT_EQ(byClass->id, "debian-xterm");
+    EXPECT_EQ(byClass->name, "XTerm");
+
+    WindowFacts gtk;
+    gtk.gtkApplicationId = "editor";
+    gtk.wmClass = "XTerm";
+    ASSERT_TRUE(entries.forWindow(gtk));
+    EXPECT_EQ(entries.forWindow(gtk)->id, "editor");
+
+    WindowFacts unknown;
+    unknown.wmClass = "Nothing";
+    EXPECT_FALSE(entries.forWindow(unknown));
+}

@@ -1,0 +1,86 @@
+#include "platform/linux/x11/WindowFacts.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace platform::x11;
+
+namespace {
+WindowFacts window(std::uint32_t id, pid_t pid, std::string cls, WindowKind kind = WindowKind::Normal,
+                   std::uint32_t leader = 0) {
+    WindowFacts f;
+    f.window = id;
+    f.pid = pid;
+    f.wmClass = std::move(cls);
+    f.kind = kind;
+    f.leader = leader;
+    return f;
+}
+} // namespace
+
+TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
+    std::vector<WindowFacts> list = {
+        window(1, 100, "XTerm"),
+        window(2, 200, "XClock"),
+        window(3, 100, "XTerm"),               // second xterm window of the same process
+        window(4, 0, "Remote", WindowKind::Normal, 77),
+        window(5, 0, "Other", WindowKind::Normal, 77),  // same leader, other class: same application
+        window(6, 0, "Legacy"),
+        window(7, 0, "Legacy"),
+        window(8, 300, "XTerm"),               // another xterm process is another application
+    };
+    auto groups = groupWindows(list);
+    ASSERT_EQ(groups.size(), 5u);
+    EXPECT_EQ(groups[0].key, "pid:100");
+    ASSERT_EQ(groups[0].windows.size(), 2u);
+    EXPECT_EQ(groups[0].windows[1].window, 3u);
+    EXPECT_EQ(groups[1].key, "pid:200");
+    EXPECT_EQ(groups[2].key, "leader:77");
+    EXPECT_EQ(groups[2].windows.size(), 2u);
+    EXPECT_EQ(groups[3].key, "class:Legacy");
+    EXPECT_EQ(groups[3].windows.size(), 2u);
+    EXPECT_EQ(groups[4].key, "pid:300");
+
+    // Nothing to group by: each window stands alone.
+    WindowFacts bare;
+    bare.window = 9;
+    EXPECT_EQ(applicationKey(bare), "window:9");
+}
+
+TEST(WindowGrouping, ActivationPolicyFromWindowKindsAndTaskbarHint) {
+    auto normal = window(1, 1, "A");
+    auto dialog = window(2, 1, "A", WindowKind::Dialog);
+    auto dock = window(3, 1, "Panel", WindowKind::Dock);
+    auto desktop = window(4, 1, "Desk", WindowKind::Desktop);
+    auto utility = window(5, 1, "A", WindowKind::Utility);
+    auto skipped = normal;
+    skipped.skipTaskbar = true;
+
+    EXPECT_EQ(activationPolicyOf({normal}), ActivationPolicy::Regular);
+    EXPECT_EQ(activationPolicyOf({dialog}), ActivationPolicy::Regular);
+    EXPECT_EQ(activationPolicyOf({skipped}), ActivationPolicy::Accessory);
+    EXPECT_EQ(activationPolicyOf({utility}), ActivationPolicy::Accessory);
+    EXPECT_EQ(activationPolicyOf({dock}), ActivationPolicy::Prohibited);
+    EXPECT_EQ(activationPolicyOf({dock, desktop}), ActivationPolicy::Prohibited);
+    EXPECT_EQ(activationPolicyOf({dock, utility}), ActivationPolicy::Accessory);
+    EXPECT_EQ(activationPolicyOf({skipped, dock, normal}), ActivationPolicy::Regular);
+    EXPECT_EQ(activationPolicyOf({}), ActivationPolicy::Accessory);
+}
+
+TEST(WindowGrouping, DesktopIdCandidatesBestFirstWithoutDuplicatesOrPaths) {
+    WindowFacts f;
+    f.gtkApplicationId = "org.gnome.Terminal";
+    f.kdeDesktopFile = "/usr/share/applications/konsole.desktop";
+    f.wmClass = "XTerm";
+    f.wmInstance = "xterm";
+    EXPECT_EQ(desktopIdCandidates(f),
+              (std::vector<std::string>{"org.gnome.Terminal", "konsole",
+                                        "XTerm", "xterm"}));
+
+    WindowFacts plain;
+    plain.wmClass = "Firefox-esr";
+    plain.wmInstance = "Navigator";
+    EXPECT_EQ(desktopIdCandidates(plain),
+              (std::vector<std::string>{"Firefox-esr", "firefox-esr", "Navigator", "navigator"}));
+    EXPECT_TRUE(desktopIdCandidates(WindowFacts{}).empty());
+}
