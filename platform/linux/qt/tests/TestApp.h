@@ -2,11 +2,13 @@
 
 #include <QGuiApplication>
 
-// One Qt application object for the whole test program.
+// One Qt application object for the whole test program. It is never
+// destroyed: Qt's own static objects go first at exit, and tearing the
+// application down after them crashes.
 inline QGuiApplication& testApp() {
     static int argc = 1;
     static char arg0[] = "zelvo-test";
     static char* argv[] = {arg0, nullptr};
-    static QGuiApplication instance(argc, argv);
-    return instance;
+    static auto* instance = new QGuiApplication(argc, argv);
+    return *instance;
 }
