@@ -1,0 +1,153 @@
+#include "Fixture.h"
+
+using namespace Hotkeys;
+
+namespace {
+
+struct Calls {
+    std::vector<std::string> log;
+    std::function<void(const Shortcut&)> down(std::string tag) {
+        return [this, tag](const Shortcut& s) { log.push_back(tag + ":down:" + std::to_string(s.carbonKeyCode)); };
+    }
+    std::function<void(const Shortcut&)> up(std::string tag) {
+        return [this, tag](const Shortcut& s) { log.push_back(tag + ":up:" + std::to_string(s.carbonKeyCode)); };
+    }
+};
+
+CarbonEvent hotKeyEvent(std::uint32_t kind, std::uint32_t signature, std::uint32_t id) {
+    CarbonEvent e;
+    e.kind = kind;
+    e.hotKeyID = EventHotKeyID{signature, id};
+    return e;
+}
+
+} // namespace
+
+using Registration = HotkeysTest;
+
+TEST_F(Registration, IdsCountFromOneRefusalsConsumeIdsAndLeaveNoRecord) {
+    Calls calls;
+    service.takeCombination(0, kCommand);
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a")); // id 1
+    EXPECT_TRUE(CarbonHotkeys::hasEventHandler());
+    EXPECT_TRUE(service.handlerHasKind(kEventHotKeyPressed));
+    EXPECT_TRUE(service.handlerHasKind(kEventHotKeyReleased));
+    CarbonHotkeys::registerHotKey(Shortcut(0, kCommand), calls.down("b"), calls.up("b")); // id 2, refused
+    CarbonHotkeys::registerHotKey(Shortcut(1, kCommand), calls.down("c"), calls.up("c")); // id 3
+    // Out of range: refused before the platform sees it, id 4 consumed.
+    CarbonHotkeys::registerHotKey(Shortcut::unnormalized(-5, 0), calls.down("d"), calls.up("d"));
+    CarbonHotkeys::registerHotKey(Shortcut(2, 0), calls.down("e"), calls.up("e")); // id 5
+
+    EXPECT_EQ(service.installCount(), 1);
+    EXPECT_EQ(service.registerCalls(), 4);
+    std::vector<std::int64_t> ids;
+    for (auto& [id, record] : CarbonHotkeys::hotKeyTable()) ids.push_back(id);
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{1, 3, 5}));
+    EXPECT_EQ(service.registeredId(1, kCommand), (EventHotKeyID{fourCharCode("ZLVK"), 3}));
+    EXPECT_EQ(CarbonHotkeys::signature, 0x5A4C564Bu);
+
+    EXPECT_EQ(service.press(48, kOption), noErr);
+    EXPECT_EQ(service.release(48, kOption), noErr);
+    EXPECT_EQ(service.press(1, kCommand), noErr);
+    EXPECT_EQ(calls.log, (std::vector<std::string>{"a:down:48", "a:up:48", "c:down:1"}));
+}
+
+TEST_F(Registration, ForeignSignatureUnknownIdsAndOtherKindsAreNotHandled) {
+    Calls calls;
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(nullptr), eventNotHandledErr);
+    auto foreign = hotKeyEvent(kEventHotKeyPressed, fourCharCode("XXXX"), 1);
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&foreign), eventNotHandledErr);
+    auto unknown = hotKeyEvent(kEventHotKeyPressed, CarbonHotkeys::signature, 99);
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&unknown), eventNotHandledErr);
+    auto otherKind = hotKeyEvent(2, CarbonHotkeys::signature, 1);
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&otherKind), eventNotHandledErr);
+    CarbonEvent noParameter;
+    noParameter.kind = kEventHotKeyPressed;
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&noParameter), eventParameterNotFoundErr);
+    EXPECT_TRUE(calls.log.empty());
+}
+
+TEST_F(Registration, UnregisterRemovesEveryRecordOfTheShortcut) {
+    Calls calls;
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("b"), calls.up("b"));
+    CarbonHotkeys::registerHotKey(Shortcut(48, kCommand), calls.down("c"), calls.up("c"));
+    CarbonHotkeys::unregisterHotKey(Shortcut(48, kOption));
+    ASSERT_EQ(recordCount(), 1u);
+    EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 3);
+    EXPECT_EQ(service.registrations().size(), 1u);
+}
+
+TEST_F(Registration, DisablingAndEnablingKeepsIdsAndDropsRecordsTheSystemNowRefuses) {
+    Calls calls;
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+    CarbonHotkeys::registerHotKey(Shortcut(0, kCommand), calls.down("b"), calls.up("b"));
+
+    setHotKeysEnabled(false);
+    EXPECT_TRUE(service.registrations().empty());
+    EXPECT_FALSE(service.handlerHasKind(kEventHotKeyPressed));
+    EXPECT_EQ(recordCount(), 2u);
+    for (auto& [id, record] : CarbonHotkeys::hotKeyTable()) EXPECT_FALSE(record->carbonHotKey);
+
+    service.takeCombination(0, kCommand); // another program grabbed it meanwhile
+    setHotKeysEnabled(true);
+    ASSERT_EQ(recordCount(), 1u);
+    EXPECT_EQ(service.registeredId(48, kOption), (EventHotKeyID{CarbonHotkeys::signature, 1}));
+    EXPECT_TRUE(service.handlerHasKind(kEventHotKeyPressed));
+    // A new registration still gets a fresh id.
+    CarbonHotkeys::registerHotKey(Shortcut(1, 0), calls.down("c"), calls.up("c"));
+    EXPECT_EQ(service.registeredId(1, 0), (EventHotKeyID{CarbonHotkeys::signature, 3}));
+}
+
+TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
+    Calls calls;
+    Name name("menuTest"); // subscribes to the menu-tracking notifications
+    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+
+    center.post(MenuDidBeginTrackingNotification);
+    EXPECT_TRUE(menuTracking());
+    EXPECT_TRUE(service.registrations().empty());
+    EXPECT_FALSE(service.handlerHasKind(kEventHotKeyPressed));
+    EXPECT_TRUE(CarbonHotkeys::menuKeyMonitorRunning());
+
+    platform::Event tab;
+    tab.type = platform::EventType::KeyDown;
+    tab.keyCode = 48;
+    tab.modifierFlags = platform::ModifierOption | platform::ModifierCapsLock;
+    EXPECT_FALSE(menuEvents.dispatch(tab)); // matched: the menu never sees it
+    tab.type = platform::EventType::KeyUp;
+    EXPECT_FALSE(menuEvents.dispatch(tab));
+    platform::Event other = tab;
+    other.type = platform::EventType::KeyDown;
+    other.modifierFlags = platform::ModifierOption | platform::ModifierShift;
+    EXPECT_TRUE(menuEvents.dispatch(other)); // passed on unchanged
+    EXPECT_EQ(calls.log, (std::vector<std::string>{"a:down:48", "a:up:48"}));
+
+    center.post(MenuDidEndTrackingNotification);
+    EXPECT_FALSE(menuTracking());
+    EXPECT_FALSE(CarbonHotkeys::menuKeyMonitorRunning());
+    EXPECT_EQ(menuEvents.monitorCount(), 0u);
+    EXPECT_EQ(service.registeredId(48, kOption), (EventHotKeyID{CarbonHotkeys::signature, 1}));
+    EXPECT_EQ(service.press(48, kOption), noErr);
+    EXPECT_EQ(calls.log.size(), 3u);
+
+    // Disabled: nothing is registered and an open menu changes nothing.
+    setHotKeysEnabled(false);
+    center.post(MenuDidBeginTrackingNotification);
+    EXPECT_FALSE(CarbonHotkeys::menuKeyMonitorRunning());
+    EXPECT_TRUE(service.registrations().empty());
+}
+
+TEST_F(Registration, RawKeyEventsIgnoreRecordsWithExtraStoredBits) {
+    Calls calls;
+    CarbonHotkeys::registerHotKey(Shortcut::unnormalized(48, kOption | 0x400), calls.down("a"), calls.up("a"));
+    CarbonEvent raw;
+    raw.kind = kEventRawKeyDown;
+    raw.keyCode = 48;
+    raw.modifiers = kOption | 0x400;
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&raw), eventNotHandledErr);
+    raw.modifiers.reset();
+    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&raw), eventParameterNotFoundErr);
+    EXPECT_TRUE(calls.log.empty());
+}

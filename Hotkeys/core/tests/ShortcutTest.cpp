@@ -1,0 +1,168 @@
+#include "Fixture.h"
+
+#include "Hotkeys/core/Menu.h"
+#include "Hotkeys/core/Shortcut.h"
+
+using namespace Hotkeys;
+
+namespace {
+
+struct TestMenu;
+
+struct TestItem : MenuItem {
+    TestItem(std::string equivalent, std::uint64_t mask) : equivalent(std::move(equivalent)), mask(mask) {}
+    std::string keyEquivalent() const override { return equivalent; }
+    std::uint64_t keyEquivalentModifierMask() const override { return mask; }
+    void setKeyEquivalent(const std::string& e) override { equivalent = e; }
+    void setKeyEquivalentModifierMask(std::uint64_t m) override { mask = m; }
+    void setAllowsAutomaticKeyEquivalentLocalization(bool a) override { localizes = a; }
+    const Menu* submenu() const override;
+    std::string equivalent;
+    std::uint64_t mask;
+    bool localizes = true;
+    std::shared_ptr<TestMenu> sub;
+};
+
+struct TestMenu : Menu {
+    std::vector<const MenuItem*> items() const override {
+        std::vector<const MenuItem*> out;
+        for (auto& i : entries) out.push_back(i.get());
+        return out;
+    }
+    TestItem& add(std::string e, std::uint64_t m) { return *entries.emplace_back(std::make_shared<TestItem>(e, m)); }
+    std::vector<std::shared_ptr<TestItem>> entries;
+};
+
+const Menu* TestItem::submenu() const { return sub.get(); }
+
+struct ScriptedSystemHotKeys : SymbolicHotKeys {
+    std::optional<platform::Value> list;
+    std::optional<platform::Value> copySymbolicHotKeys() const override { return list; }
+};
+
+constexpr std::uint64_t kCmdFlag = platform::ModifierCommand, kShiftFlag = platform::ModifierShift;
+
+} // namespace
+
+using ShortcutModel = HotkeysTest;
+
+TEST_F(ShortcutModel, ModifierConversionKeepsOnlyTheFourKnownBits) {
+    EXPECT_EQ(EventModifiers::fromCarbon(0x1000 | 0x800 | 0x200 | 0x100 | 0x400 | 0x1).rawValue,
+              std::uint64_t(0x40000 | 0x80000 | 0x20000 | 0x100000));
+    EventModifiers flags(platform::ModifierOption | platform::ModifierCapsLock | platform::ModifierFunction |
+                         platform::ModifierNumericPad | 0x1);
+    EXPECT_EQ(flags.carbonValue(), 0x800);
+
+    // Construction normalises; decoding keeps what was stored.
+    Shortcut built(48, 0x800 | 0x400);
+    EXPECT_EQ(built.carbonModifiers, 0x800);
+    auto decoded = Shortcut::fromJson(R"({"carbonKeyCode":48,"carbonModifiers":3072})");
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->carbonModifiers, 3072);
+    EXPECT_NE(*decoded, built);
+
+    Shortcut defaultHotKey(Key::tab, EventModifiers(platform::ModifierOption));
+    EXPECT_EQ(defaultHotKey.carbonKeyCode, 48);
+    EXPECT_EQ(defaultHotKey.carbonModifiers, 2048);
+    EXPECT_EQ(std::hash<Shortcut>{}(defaultHotKey), std::hash<Shortcut>{}(Shortcut(48, 2048)));
+}
+
+TEST_F(ShortcutModel, FromEventTakesOnlyKeyEventsAndRelevantModifiersDropLocks) {
+    platform::Event e;
+    e.type = platform::EventType::FlagsChanged;
+    e.keyCode = 58;
+    EXPECT_FALSE(Shortcut::fromEvent(e));
+    e.type = platform::EventType::KeyUp;
+    e.keyCode = 0;
+    e.modifierFlags = platform::ModifierCommand | platform::ModifierCapsLock | 0x108;
+    auto s = Shortcut::fromEvent(e);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(*s, Shortcut(0, 0x100));
+    EXPECT_EQ(relevantModifiers(e).rawValue, std::uint64_t(platform::ModifierCommand));
+}
+
+TEST_F(ShortcutModel, DescriptionUsesFixedSymbolOrderGlyphsAndLayout) {
+    EventModifiers all(platform::ModifierCommand | platform::ModifierShift | platform::ModifierControl |
+                       platform::ModifierOption | platform::ModifierFunction);
+    EXPECT_EQ(all.modifierSymbols(), "⌃⌥⇧⌘🌐︎");
+
+    EXPECT_EQ(Shortcut(Key::tab, EventModifiers(platform::ModifierOption)).description(), "⌥⇥");
+    EXPECT_EQ(Shortcut(Key::a, EventModifiers(kCmdFlag | kShiftFlag)).description(), "⇧⌘A");
+    EXPECT_EQ(Shortcut(Key::space, EventModifiers(platform::ModifierControl)).description(), "⌃Space");
+    EXPECT_EQ(Shortcut(Key::f5).description(), "F5");
+    EXPECT_EQ(Shortcut(Key::keypad7, EventModifiers(kCmdFlag)).description(), "⌘7\u20E3");
+    // Nothing in the glyph table and nothing from the layout.
+    EXPECT_EQ(Shortcut(Key::mute, EventModifiers(kCmdFlag)).description(), "⌘\uFFFD");
+    EXPECT_EQ(Shortcut(Key::a).keyCharacter(), "a");
+
+    // Without a layout service letters have no text; glyphs still do.
+    Hotkeys::install({});
+    EXPECT_EQ(Shortcut(Key::a, EventModifiers(kCmdFlag)).description(), "⌘\uFFFD");
+    EXPECT_EQ(Shortcut(Key::returnKey).description(), "↩");
+}
+
+TEST_F(ShortcutModel, MenuKeyEquivalentFallsBackToTableForLongTexts) {
+    EXPECT_EQ(Shortcut(Key::a).menuKeyEquivalent(), "a");
+    EXPECT_EQ(Shortcut(Key::returnKey).menuKeyEquivalent(), "↩");
+    EXPECT_EQ(Shortcut(Key::keypadEnter).menuKeyEquivalent(), "↩\u20E3");
+    EXPECT_EQ(Shortcut(Key::help).menuKeyEquivalent(), "?\u20DD");
+    EXPECT_EQ(Shortcut(Key::space).menuKeyEquivalent(), " ");
+    EXPECT_EQ(Shortcut(Key::f1).menuKeyEquivalent(), "\uF704");
+    EXPECT_EQ(Shortcut(Key::f20).menuKeyEquivalent(), "\uF717");
+    EXPECT_EQ(Shortcut(Key::mute).menuKeyEquivalent(), "");
+}
+
+TEST_F(ShortcutModel, JsonIsCompactOrderedAndStrictOnTypes) {
+    EXPECT_EQ(Shortcut(48, 2048).toJson(), R"({"carbonKeyCode":48,"carbonModifiers":2048})");
+    EXPECT_EQ(Shortcut::fromJson(R"({ "carbonModifiers" : 256, "carbonKeyCode" : 0 })"), Shortcut(0, 256));
+    EXPECT_EQ(Shortcut::fromJson(R"({"carbonKeyCode":-1,"carbonModifiers":0,"extra":true})"),
+              Shortcut::unnormalized(-1, 0));
+    for (const char* bad : {R"({"carbonKeyCode":48})", R"({"carbonKeyCode":"48","carbonModifiers":0})",
+                            R"({"carbonKeyCode":48.5,"carbonModifiers":0})", R"({"carbonKeyCode":48,"carbonModifiers":null})",
+                            R"({"carbonKeyCode":18446744073709551615,"carbonModifiers":0})", "[48,2048]", "false",
+                            "", "{"})
+        EXPECT_FALSE(Shortcut::fromJson(bad)) << bad;
+}
+
+TEST_F(ShortcutModel, ConflictingMenuItemMatchesCaseAsShiftAndSearchesSubmenus) {
+    TestMenu menu;
+    menu.add("q", kCmdFlag | platform::ModifierOption);       // extra modifier: no match
+    menu.add("a", kCmdFlag | platform::ModifierFunction);     // extra function flag: no match
+    auto& file = menu.add("", 0);
+    file.sub = std::make_shared<TestMenu>();
+    auto& quit = file.sub->add("Q", kCmdFlag);
+    auto& lower = menu.add("q", kCmdFlag | kShiftFlag);
+
+    const Shortcut shiftCmdQ(Key::q, EventModifiers(kCmdFlag | kShiftFlag));
+    EXPECT_EQ(shiftCmdQ.conflictingMenuItem(menu), &quit);
+    file.sub->entries.clear();
+    EXPECT_EQ(shiftCmdQ.conflictingMenuItem(menu), &lower);
+    // Without Shift in the shortcut an upper-case equivalent is not lowered.
+    TestMenu upperOnly;
+    upperOnly.add("Q", kCmdFlag);
+    EXPECT_EQ(Shortcut(Key::q, EventModifiers(kCmdFlag)).conflictingMenuItem(upperOnly), nullptr);
+    EXPECT_EQ(Shortcut(Key::a, EventModifiers(kCmdFlag)).conflictingMenuItem(menu), nullptr);
+}
+
+TEST_F(ShortcutModel, EnabledSystemShortcutsSkipsMalformedEntries) {
+    ScriptedSystemHotKeys system;
+    Services s = services();
+    s.symbolicHotKeys = &system;
+    install(s);
+    EXPECT_TRUE(enabledSystemShortcuts().empty()); // the list cannot be read
+
+    using D = platform::Value::Dictionary;
+    system.list = platform::Value(platform::Value::Array{
+        D{{"kHISymbolicHotKeyEnabled", true}, {"kHISymbolicHotKeyCode", 49}, {"kHISymbolicHotKeyModifiers", 0x1100}},
+        D{{"kHISymbolicHotKeyEnabled", false}, {"kHISymbolicHotKeyCode", 1}, {"kHISymbolicHotKeyModifiers", 0}},
+        D{{"kHISymbolicHotKeyCode", 2}, {"kHISymbolicHotKeyModifiers", 0}},
+        D{{"kHISymbolicHotKeyEnabled", 1}, {"kHISymbolicHotKeyCode", 3}, {"kHISymbolicHotKeyModifiers", 0}},
+        D{{"kHISymbolicHotKeyEnabled", true}, {"kHISymbolicHotKeyCode", "4"}, {"kHISymbolicHotKeyModifiers", 0}},
+        D{{"kHISymbolicHotKeyEnabled", true}, {"kHISymbolicHotKeyCode", 5}, {"kHISymbolicHotKeyModifiers", 1.0}},
+        D{{"kHISymbolicHotKeyEnabled", true}, {"kHISymbolicHotKeyCode", 48}, {"kHISymbolicHotKeyModifiers", 0x900}},
+    });
+    EXPECT_EQ(enabledSystemShortcuts(), (std::vector<Shortcut>{Shortcut(49, 0x1100), Shortcut(48, 0x900)}));
+
+    system.list = platform::Value(platform::Value::Array{platform::Value(3)});
+    EXPECT_TRUE(enabledSystemShortcuts().empty());
+}
