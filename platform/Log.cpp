@@ -14,6 +14,7 @@ void write(const char* level, std::string_view message) {
 }
 } // namespace
 
+void logError(std::string_view message) { write("error", message); }
 void logWarning(std::string_view message) { write("warning", message); }
 void logInfo(std::string_view message) { write("info", message); }
 

@@ -1,0 +1,166 @@
+#include "app/login/StartAtLogin.h"
+#include "app/login/XdgAutostart.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using app::StartAtLogin;
+using app::XdgAutostart;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+// Each test runs with its own empty XDG_CONFIG_HOME and the default registry
+// (the autostart entry of this test program).
+class StartAtLoginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelvo-login-XXXXXX";
+        home_ = ::mkdtemp(pattern);
+        ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+        StartAtLogin::setService(nullptr);
+        StartAtLogin::setLogger([this](const std::string& line) { logged_.push_back(line); });
+    }
+    void TearDown() override {
+        StartAtLogin::setLogger(nullptr);
+        std::error_code ec;
+        fs::permissions(home_, fs::perms::owner_all, ec);
+        fs::remove_all(home_, ec);
+    }
+    fs::path entry() const { return home_ / "autostart" / "zelvo.desktop"; }
+
+    fs::path home_;
+    std::vector<std::string> logged_;
+};
+
+TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryAndDisableRemovesIt) {
+    EXPECT_FALSE(StartAtLogin::enabled());
+
+    StartAtLogin::setEnabled(true);
+    ASSERT_TRUE(fs::exists(entry()));
+    EXPECT_TRUE(StartAtLogin::enabled());
+    EXPECT_TRUE(StartAtLogin::shared().enabled());
+    const auto text = readFile(entry());
+    EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos);
+    EXPECT_NE(text.find("Type=Application\n"), std::string::npos);
+    EXPECT_NE(text.find("Exec=" + XdgAutostart::execValue(app::currentExecutable()) + "\n"), std::string::npos);
+    // No temporary file is left behind by the atomic write.
+    EXPECT_EQ(std::distance(fs::directory_iterator(entry().parent_path()), fs::directory_iterator()), 1);
+
+    StartAtLogin::shared().setEnabled(false);
+    EXPECT_FALSE(fs::exists(entry()));
+    EXPECT_FALSE(StartAtLogin::enabled());
+    EXPECT_TRUE(logged_.empty());
+}
+
+TEST_F(StartAtLoginTest, EnablingAgainRewritesAStaleEntry) {
+    StartAtLogin::setEnabled(true);
+    auto text = readFile(entry());
+    writeFile(entry(), text + "Name[de]=Alt\n");
+    ASSERT_TRUE(StartAtLogin::enabled());
+
+    StartAtLogin::setEnabled(true);
+    EXPECT_TRUE(StartAtLogin::enabled());
+    EXPECT_EQ(readFile(entry()), text);
+}
+
+TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
+    const auto exec = "Exec=" + XdgAutostart::execValue(app::currentExecutable()) + "\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        bool enabled;
+    } cases[] = {
+        {"ours", "[Desktop Entry]\nType=Application\n" + exec, true},
+        {"hidden", "[Desktop Entry]\nType=Application\nHidden=true\n" + exec, false},
+        {"another program", "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n", false},
+        {"no Exec", "[Desktop Entry]\nType=Application\n", false},
+        {"not an application", "[Desktop Entry]\nType=Link\n" + exec, false},
+        {"no main group", "Type=Application\n" + exec, false},
+        {"Exec in another group", "[Desktop Entry]\nType=Application\n[Desktop Action x]\n" + exec, false},
+        {"unterminated quote", "[Desktop Entry]\nType=Application\nExec=\"/usr/bin/zelvo\n", false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases) {
+        writeFile(entry(), c.text);
+        EXPECT_EQ(StartAtLogin::enabled(), c.enabled) << c.what;
+    }
+}
+
+TEST_F(StartAtLoginTest, ExecValuesRoundTripAwkwardPaths) {
+    for (std::string path : {"/usr/bin/zelvo", "/opt/My Apps/zelvo", "/home/a\"b/$x/`y`/back\\slash/zelvo",
+                             "/tmp/100%/zelvo", "/tmp/tab\there/zelvo"}) {
+        auto value = XdgAutostart::execValue(path);
+        EXPECT_EQ(value.find('\t'), std::string::npos) << value;
+        EXPECT_EQ(XdgAutostart::execProgram(value), path) << value;
+    }
+    EXPECT_EQ(XdgAutostart::execValue("/opt/My Apps/zelvo"), "\"/opt/My Apps/zelvo\"");
+    EXPECT_EQ(XdgAutostart::execValue("/tmp/100%/zelvo"), "/tmp/100%%/zelvo");
+    EXPECT_EQ(XdgAutostart::execProgram("/usr/bin/zelvo --flag %U"), "/usr/bin/zelvo");
+    EXPECT_EQ(XdgAutostart::execProgram("\"/opt/a b/zelvo\" --hidden"), "/opt/a b/zelvo");
+    EXPECT_EQ(XdgAutostart::execProgram(""), std::nullopt);
+
+    // A program in a folder with a space is written quoted and read back as ours.
+    fs::path program = home_ / "My Apps" / "zelvo";
+    writeFile(program, "#!/bin/sh\n");
+    XdgAutostart autostart({"zelvo", "Zelvo", program, home_});
+    ASSERT_TRUE(autostart.registerItem().ok);
+    EXPECT_TRUE(autostart.isEnabled());
+}
+
+TEST_F(StartAtLoginTest, FailuresAreLoggedAndReadBackFromTheRegistry) {
+    // A regular file where the autostart folder belongs: the entry cannot be
+    // written (tests run as root, so permissions alone would not stop it).
+    writeFile(home_ / "autostart", "not a folder");
+    StartAtLogin::setEnabled(true);
+    ASSERT_EQ(logged_.size(), 1u);
+    EXPECT_EQ(logged_[0].rfind("Failed to enable launch at login: cannot create " + (home_ / "autostart").string(), 0),
+              0u)
+        << logged_[0];
+    EXPECT_NE(logged_[0].find("Not a directory"), std::string::npos) << logged_[0];
+    EXPECT_FALSE(StartAtLogin::enabled());
+
+    // An entry that cannot be removed: a non-empty folder in its place.
+    fs::remove(home_ / "autostart");
+    writeFile(entry() / "keep", "x");
+    StartAtLogin::setEnabled(false);
+    ASSERT_EQ(logged_.size(), 2u);
+    EXPECT_EQ(logged_[1].rfind("Failed to disable launch at login: cannot remove " + entry().string(), 0), 0u)
+        << logged_[1];
+    EXPECT_FALSE(StartAtLogin::enabled());
+
+    // Disabling when nothing is registered is not a failure.
+    fs::remove_all(home_ / "autostart");
+    StartAtLogin::setEnabled(false);
+    EXPECT_EQ(logged_.size(), 2u);
+}
+
+TEST_F(StartAtLoginTest, ObserversHearOfAChangeBeforeItHappens) {
+    std::vector<bool> seen;
+    auto id = StartAtLogin::shared().addWillChangeObserver([&] { seen.push_back(StartAtLogin::enabled()); });
+    StartAtLogin::shared().setEnabled(true);
+    StartAtLogin::shared().setEnabled(false);
+    StartAtLogin::shared().removeObserver(id);
+    StartAtLogin::shared().setEnabled(true);
+    EXPECT_EQ(seen, (std::vector<bool>{false, true}));
+}
+
+} // namespace
