@@ -47,10 +47,18 @@ int caseInsensitiveFirstCompare(const std::string& a, const std::string& b) {
     return 0;
 }
 
-int localizedCompare(const std::string& a, const std::string& b) {
-    if (collationIsByteOrder()) return caseInsensitiveFirstCompare(a, b);
-    return sign(std::strcoll(a.c_str(), b.c_str()));
-}
+namespace {
+
+int collateCompare(const std::string& a, const std::string& b) { return sign(std::strcoll(a.c_str(), b.c_str())); }
+
+// The comparison localizedCompare uses under the current LC_COLLATE; looked
+// up once per sort rather than once per comparison.
+using NameCompare = int (*)(const std::string&, const std::string&);
+NameCompare currentNameCompare() { return collationIsByteOrder() ? caseInsensitiveFirstCompare : collateCompare; }
+
+} // namespace
+
+int localizedCompare(const std::string& a, const std::string& b) { return currentNameCompare()(a, b); }
 
 const std::set<std::string>& AppList::excludedBundleIdentifiers() {
     static const std::set<std::string> excluded = {
@@ -121,8 +129,9 @@ std::vector<RunningApplicationPtr> AppList::sortedApps() const {
     if (sortingCriterion() == SortingCriterion::byName) {
         std::vector<std::string> names(n);
         for (std::size_t i = 0; i < n; ++i) names[i] = runningApps_[i]->localizedName().value_or("");
+        const auto compare = currentNameCompare();
         std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return localizedCompare(names[a], names[b]) < 0; });
+                         [&](std::size_t a, std::size_t b) { return compare(names[a], names[b]) < 0; });
     } else {
         std::vector<platform::WallTime> times(n, platform::WallTime::min());
         for (std::size_t i = 0; i < n; ++i) {
