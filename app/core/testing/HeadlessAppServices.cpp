@@ -23,13 +23,11 @@ std::shared_ptr<HostingView> HeadlessViewFactory::makeSwitcherView(AppDelegate&,
     if (makeNoSwitcherView) return nullptr;
     auto view = std::make_shared<HeadlessHostingView>(
         [this, &list] { return Size{switcherWidth, rowHeight * static_cast<double>(list.sortedApps().size())}; });
-    view->kind = "switcher";
     return view;
 }
 
 std::shared_ptr<HostingView> HeadlessViewFactory::makeSettingsView(AppDelegate&) {
     auto view = std::make_shared<HeadlessHostingView>([] { return Size{600, 600}; });
-    view->kind = "settings";
     settingsViews.push_back(view);
     return view;
 }

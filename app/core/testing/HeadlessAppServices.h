@@ -27,7 +27,6 @@ public:
     Size fittingSize() override { return size_(); }
     void layoutIfNeeded() override { ++layouts; }
     int layouts = 0;
-    std::string kind;  // "switcher" or "settings"
 
 private:
     std::function<Size()> size_;
