@@ -71,6 +71,9 @@ public:
     // replaces its maker).
     static void addAllowedClasses(const std::vector<ArchiveClass>& classes);
     static bool isAllowedClass(const std::string& name);
+    // Allows every class of the telemetry core's model and contexts (done
+    // once per process; later calls do nothing).
+    static void addAllowedBeaconModuleClasses();
 
 private:
     template <typename T> static std::shared_ptr<T> reject(const Unarchived& result, const char* expected) {

@@ -1,0 +1,93 @@
+#include "beacon/context/AppDelegateForwarder.h"
+#include "beacon/context/LinuxDeviceInfoProvider.h"
+#include "beacon/model/tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/utsname.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace beacon;
+namespace fs = std::filesystem;
+
+TEST(LinuxDeviceInfo, LocaleIdentifiersFromPosixNames) {
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("en_US.UTF-8"), "en_US");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("de_CH"), "de_CH");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("sr_RS.UTF-8@latin"), "sr-Latn_RS");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("ca_ES@valencia"), "ca_ES");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("fr"), "fr");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("C.UTF-8"), "en");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("POSIX"), "en");
+    EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier(""), "en");
+}
+
+TEST(LinuxDeviceInfo, FactsOfThisMachineMakeAValidDevice) {
+    char dir[] = "/tmp/zelvo-dmi-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(dir));
+    std::ofstream(fs::path(dir) / "sys_vendor") << "  LENOVO \n";
+    std::ofstream(fs::path(dir) / "product_name") << "\n";  // empty: unknown
+    ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
+
+    Device device = LinuxDeviceInfoProvider(dir).deviceInfo();
+    ::unsetenv("LC_ALL");
+    fs::remove_all(dir);
+
+    utsname names{};
+    ASSERT_EQ(::uname(&names), 0);
+    EXPECT_EQ(device.sdkName, "beacon.linux");
+    EXPECT_EQ(device.osName, "Linux");
+    EXPECT_EQ(device.osVersion, std::string(names.release));
+    EXPECT_EQ(device.osBuild, std::string(names.version));
+    EXPECT_EQ(device.oemName, "LENOVO");
+    EXPECT_EQ(device.model, "Unknown");
+    EXPECT_EQ(device.locale, "pt_BR");
+    EXPECT_EQ(device.timeZoneOffset, LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes());
+    EXPECT_FALSE(device.screenSize);
+    EXPECT_EQ(device.appNamespace, "com.zelvo.Zelvo");
+    EXPECT_EQ(device.validationError(), std::nullopt);
+}
+
+TEST(LinuxDeviceInfo, TimeZoneOffsetFollowsTheEnvironment) {
+    const char* previous = std::getenv("TZ");
+    std::string saved = previous ? previous : "";
+    ::setenv("TZ", "Asia/Kolkata", 1);
+    ::tzset();
+    EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), 330);
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), 0);
+    if (previous)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(DelegateForwarder, TracesWaitForTheFlushThenRunAtOnce) {
+    test::LogCapture capture;
+    AppDelegateForwarder forwarder(false);
+    EXPECT_FALSE(forwarder.enabled());
+    std::vector<int> ran;
+    forwarder.addTraceBlock([&] { ran.push_back(1); });
+    forwarder.addTraceBlock([&] { ran.push_back(2); });
+    EXPECT_TRUE(ran.empty());
+    forwarder.flushTraceBuffer();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+    forwarder.addTraceBlock([&] { ran.push_back(3); });
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    forwarder.flushTraceBuffer();  // nothing more to flush
+    EXPECT_EQ(ran.size(), 3u);
+
+    std::vector<std::string> texts;
+    for (const auto& line : capture.lines())
+        texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Start buffering traces.",
+                         "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "
+                         "It won't use swizzling.",
+                         "Stop buffering traces, flushed."}));
+    EXPECT_TRUE(AppDelegateForwarder().enabled());
+}

@@ -1,0 +1,66 @@
+#include "beacon/context/SessionContext.h"
+#include "beacon/util/BeaconUserDefaults.h"
+
+#include <gtest/gtest.h>
+
+using namespace beacon;
+using namespace std::chrono;
+
+namespace {
+
+class SessionContextTest : public ::testing::Test {
+protected:
+    std::shared_ptr<SessionContext> launch() {
+        return std::make_shared<SessionContext>(store, [this] { return now; });
+    }
+    std::shared_ptr<BeaconUserDefaults> store =
+        std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>());
+    Date now = sys_days{2024y / May / 1};
+};
+
+} // namespace
+
+TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
+    auto first = launch();
+    EXPECT_FALSE(store->objectForKey(SessionContext::kHistoryKey));  // nothing to keep before a session
+    now += 1min;
+    first->setSessionId("s1");
+    now += 1min;
+    first->setSessionId("s2");
+    EXPECT_EQ(first->sessionId(), "s2");
+    ASSERT_EQ(first->sessionHistory().size(), 1u);
+
+    now += 1h;
+    auto second = launch();  // the next launch
+    EXPECT_EQ(second->sessionId(), std::nullopt);
+    now += 1min;
+    second->setSessionId("t1");
+    auto history = second->sessionHistory();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0]->sessionId, "s2");
+    EXPECT_EQ(history[1]->sessionId, "t1");
+
+    const Date s2Time = sys_days{2024y / May / 1} + 2min;
+    EXPECT_EQ(second->sessionIdAt(s2Time), std::nullopt);  // strictly earlier entries only
+    EXPECT_EQ(second->sessionIdAt(s2Time + 1ms), "s2");
+    EXPECT_EQ(second->sessionIdAt(now + 1ms), "t1");
+}
+
+TEST_F(SessionContextTest, ClearingKeepsTheCurrentSessionWhenAsked) {
+    auto first = launch();
+    first->setSessionId("old");
+    now += 1h;
+    auto context = launch();
+    context->setSessionId("current");
+    context->clearSessionHistoryAndKeepCurrentSession(true);
+    ASSERT_EQ(context->sessionHistory().size(), 1u);
+    EXPECT_EQ(context->sessionHistory()[0]->sessionId, "current");
+    EXPECT_EQ(launch()->sessionHistory().size(), 2u);  // persisted one, plus the new launch's
+
+    context->clearSessionHistoryAndKeepCurrentSession(false);
+    EXPECT_TRUE(context->sessionHistory().empty());
+    now += 1min;
+    context->setSessionId("next");
+    ASSERT_EQ(context->sessionHistory().size(), 1u);
+    EXPECT_EQ(context->sessionHistory()[0]->sessionId, "next");
+}
