@@ -1,6 +1,7 @@
 #include "beacon/context/LinuxDeviceInfoProvider.h"
 
 #include "beacon/util/BundleInfo.h"
+#include "beacon/util/SdkInfo.h"
 
 #include <sys/utsname.h>
 
@@ -91,8 +92,8 @@ std::int64_t LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes() {
 
 Device LinuxDeviceInfoProvider::deviceInfo() const {
     Device device;
-    device.sdkName = kSdkName;
-    device.sdkVersion = kSdkVersion;
+    device.sdkName = beacon::kSdkName;
+    device.sdkVersion = beacon::kSdkVersion;
     device.model = readDmi("product_name").value_or(kUnknown);
     device.oemName = readDmi("sys_vendor").value_or(kUnknown);
     device.osName = kOsName;

@@ -17,8 +17,6 @@ namespace beacon {
 // to the library and stays absent.
 class LinuxDeviceInfoProvider : public DeviceInfoProvider {
 public:
-    static constexpr const char* kSdkName = "beacon.linux";
-    static constexpr const char* kSdkVersion = "1.0.0";
     static constexpr const char* kOsName = "Linux";
     static constexpr const char* kUnknown = "Unknown";
 
