@@ -1,0 +1,195 @@
+#include "XvfbServer.h"
+
+#include "Hotkeys/core/CarbonHotkeys.h"
+#include "Hotkeys/core/Name.h"
+#include "Hotkeys/core/Services.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/headless/ManualScheduler.h"
+#include "platform/linux/hotkeys/X11HotKeyService.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using namespace Hotkeys;
+using platform::linux_hotkeys::X11HotKeyService;
+using platform::linux_hotkeys::x11KeycodeForCarbon;
+
+namespace {
+
+XvfbServer& server() {
+    static XvfbServer* s = new XvfbServer;
+    return *s;
+}
+
+struct Connection {
+    Connection() {
+        c = xcb_connect(server().display().c_str(), nullptr);
+        root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    }
+    ~Connection() { xcb_disconnect(c); }
+    xcb_connection_t* c;
+    xcb_window_t root;
+};
+
+class X11HotKeys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server().running()) << "Xvfb did not start";
+        ASSERT_FALSE(xcb_connection_has_error(own.c));
+        service = std::make_unique<X11HotKeyService>(own.c, own.root);
+        Services s;
+        s.defaults = &defaults;
+        s.notificationCenter = &center;
+        s.scheduler = &scheduler;
+        s.hotKeyService = service.get();
+        install(s);
+    }
+    void TearDown() override {
+        install({});
+        service.reset();
+    }
+
+    // Feeds the service until `done` holds or two seconds pass.
+    template <typename Done> bool pump(Done done) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!done() && std::chrono::steady_clock::now() < until) {
+            xcb_flush(own.c);
+            while (xcb_generic_event_t* e = xcb_poll_for_event(own.c)) {
+                service->handleEvent(e);
+                std::free(e);
+            }
+            usleep(5000);
+        }
+        return done();
+    }
+
+    Connection own;
+    std::unique_ptr<X11HotKeyService> service;
+    platform::ManualScheduler scheduler;
+    platform::UserDefaults defaults;
+    platform::NotificationCenter center;
+};
+
+const Shortcut kAltTab(Key::tab, EventModifiers(platform::ModifierOption));
+
+} // namespace
+
+TEST_F(X11HotKeys, CarbonCodesMapToEvdevKeycodes) {
+    EXPECT_EQ(x11KeycodeForCarbon(48), 23);  // Tab: evdev 15
+    EXPECT_EQ(x11KeycodeForCarbon(0), 38);   // A: evdev 30
+    EXPECT_EQ(x11KeycodeForCarbon(122), 67); // F1: evdev 59
+    EXPECT_FALSE(x11KeycodeForCarbon(10));   // ISO section key absent from the table
+}
+
+TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
+    Connection other;
+    // Another program holds Ctrl+Alt+F1 (with no locks).
+    auto keycode = *x11KeycodeForCarbon(122);
+    xcb_void_cookie_t cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1,
+                                                    keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    ASSERT_EQ(xcb_request_check(other.c, cookie), nullptr);
+
+    std::optional<EventHotKeyRef> ref;
+    EXPECT_EQ(service->registerEventHotKey(122, CarbonControl | CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref),
+              eventHotKeyExistsErr);
+    EXPECT_FALSE(ref);
+    EXPECT_EQ(service->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 2}, 0, ref), noErr);
+    EXPECT_TRUE(ref);
+
+    // And the other way round: our grab refuses the other client's.
+    cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_1 | XCB_MOD_MASK_2, *x11KeycodeForCarbon(48),
+                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_generic_error_t* error = xcb_request_check(other.c, cookie);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->error_code, 10); // BadAccess
+    std::free(error);
+
+    // Through the registration layer: refused, no record, id consumed.
+    Name held("held", Shortcut(Key::f1, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
+    EXPECT_TRUE(CarbonHotkeys::hotKeyTable().empty());
+    EXPECT_FALSE(xcb_connection_has_error(own.c));
+}
+
+TEST_F(X11HotKeys, KeyPressReachesTheHandlerWithNumLockOn) {
+    std::vector<std::string> got;
+    Name name("showFloatingPanel", kAltTab);
+    addKeyDownHandler(name, [&] { got.push_back("down"); });
+    addKeyUpHandler(name, [&] { got.push_back("up"); });
+    ASSERT_EQ(CarbonHotkeys::hotKeyTable().size(), 1u);
+
+    ASSERT_EQ(server().run("xdotool key Num_Lock"), 0);
+    ASSERT_EQ(server().run("xdotool key alt+Tab"), 0);
+    EXPECT_TRUE(pump([&] { return got.size() == 2; }));
+    EXPECT_EQ(got, (std::vector<std::string>{"down", "up"}));
+    ASSERT_EQ(server().run("xdotool key Num_Lock"), 0); // off again
+
+    // Holding Tab: repeated presses count once, the release ends it.
+    got.clear();
+    ASSERT_EQ(server().run("xdotool keydown alt keydown Tab keydown Tab keydown Tab keyup Tab keyup alt"), 0);
+    EXPECT_TRUE(pump([&] { return got.size() == 2; }));
+    EXPECT_EQ(got, (std::vector<std::string>{"down", "up"}));
+    EXPECT_TRUE(service->detectableAutorepeat());
+
+    // Alt released before Tab still ends the press.
+    got.clear();
+    ASSERT_EQ(server().run("xdotool keydown alt keydown Tab keyup alt keyup Tab"), 0);
+    EXPECT_TRUE(pump([&] { return got.size() == 2; }));
+
+    // Unregistered: the key goes elsewhere.
+    got.clear();
+    storeShortcut(std::nullopt, name);
+    ASSERT_EQ(server().run("xdotool key alt+Tab"), 0);
+    EXPECT_FALSE(pump([&] { return !got.empty(); }));
+}
+
+TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
+    std::optional<EventHotKeyRef> ref;
+    ASSERT_EQ(service->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref), noErr);
+    const auto before = service->masks();
+    EXPECT_NE(before.numLock, 0);
+
+    // A keymap reload with the same modifier assignment.
+    xcb_mapping_notify_event_t notify{};
+    notify.response_type = XCB_MAPPING_NOTIFY;
+    notify.request = XCB_MAPPING_KEYBOARD;
+    service->handleEvent(reinterpret_cast<xcb_generic_event_t*>(&notify));
+    EXPECT_EQ(service->regrabCount(), 0);
+
+    // Num Lock moves from its modifier to Mod3.
+    Connection other;
+    auto* reply = xcb_get_modifier_mapping_reply(other.c, xcb_get_modifier_mapping(other.c), nullptr);
+    ASSERT_TRUE(reply);
+    const int per = reply->keycodes_per_modifier;
+    std::vector<xcb_keycode_t> map(xcb_get_modifier_mapping_keycodes(reply),
+                                   xcb_get_modifier_mapping_keycodes(reply) + 8 * per);
+    std::free(reply);
+    auto original = map;
+    int numMod = __builtin_ctz(before.numLock);
+    std::vector<xcb_keycode_t> moved(map.begin() + numMod * per, map.begin() + (numMod + 1) * per);
+    std::fill(map.begin() + numMod * per, map.begin() + (numMod + 1) * per, 0);
+    std::copy(moved.begin(), moved.end(), map.begin() + 3 * per);
+    auto setMap = [&](std::vector<xcb_keycode_t>& m) {
+        auto* r = xcb_set_modifier_mapping_reply(other.c, xcb_set_modifier_mapping(other.c, per, m.data()), nullptr);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, XCB_MAPPING_STATUS_SUCCESS);
+        std::free(r);
+    };
+    setMap(map);
+    EXPECT_TRUE(pump([&] { return service->regrabCount() == 1; }));
+    EXPECT_EQ(service->masks().numLock, XCB_MOD_MASK_3);
+
+    // The grab now covers the new Num Lock modifier: another client cannot take it.
+    auto cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_1 | XCB_MOD_MASK_3,
+                                       *x11KeycodeForCarbon(48), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_generic_error_t* error = xcb_request_check(other.c, cookie);
+    EXPECT_NE(error, nullptr);
+    std::free(error);
+    setMap(original);
+    pump([&] { return service->regrabCount() == 2; });
+}
