@@ -3,8 +3,13 @@
 #include "platform/Log.h"
 #include "platform/linux/qt/CarbonKeyCodes.h"
 
+#include "Hotkeys/core/Modifiers.h"
+
 #include <xcb/xcb_keysyms.h>
+// xkb.h names a struct member `explicit`, a C++ keyword.
+#define explicit explicit_
 #include <xcb/xkb.h>
+#undef explicit
 
 #include <X11/keysym.h>
 

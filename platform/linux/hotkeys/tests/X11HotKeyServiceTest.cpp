@@ -23,8 +23,8 @@ using platform::linux_hotkeys::x11KeycodeForCarbon;
 namespace {
 
 XvfbServer& server() {
-    static XvfbServer* s = new XvfbServer;
-    return *s;
+    static XvfbServer s; // stopped at exit
+    return s;
 }
 
 struct Connection {
@@ -84,7 +84,7 @@ TEST_F(X11HotKeys, CarbonCodesMapToEvdevKeycodes) {
     EXPECT_EQ(x11KeycodeForCarbon(48), 23);  // Tab: evdev 15
     EXPECT_EQ(x11KeycodeForCarbon(0), 38);   // A: evdev 30
     EXPECT_EQ(x11KeycodeForCarbon(122), 67); // F1: evdev 59
-    EXPECT_FALSE(x11KeycodeForCarbon(10));   // ISO section key absent from the table
+    EXPECT_FALSE(x11KeycodeForCarbon(200));  // no such Carbon key
 }
 
 TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
@@ -173,7 +173,7 @@ TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
     int numMod = __builtin_ctz(before.numLock);
     std::vector<xcb_keycode_t> moved(map.begin() + numMod * per, map.begin() + (numMod + 1) * per);
     std::fill(map.begin() + numMod * per, map.begin() + (numMod + 1) * per, 0);
-    std::copy(moved.begin(), moved.end(), map.begin() + 3 * per);
+    std::copy(moved.begin(), moved.end(), map.begin() + 5 * per); // Mod3
     auto setMap = [&](std::vector<xcb_keycode_t>& m) {
         auto* r = xcb_set_modifier_mapping_reply(other.c, xcb_set_modifier_mapping(other.c, per, m.data()), nullptr);
         ASSERT_TRUE(r);
