@@ -53,7 +53,7 @@ X11Connection::X11Connection(xcb_connection_t* connection, xcb_window_t root) : 
         cookies.push_back(xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
     for (std::size_t i = 0; i < cookies.size(); ++i) {
         Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
-        *names[i].first = reply ? reply->atom : XCB_ATOM_NONE;
+        *names[i].first = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
 }
 

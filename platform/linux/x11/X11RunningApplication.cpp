@@ -114,6 +114,7 @@ bool X11RunningApplication::activate(unsigned options) {
     if (factsOf(target).hidden) xcb_map_window(connection_->connection(), target);
     connection_->sendRootMessage(target, atoms.netActiveWindow, kSourcePager, XCB_CURRENT_TIME, XCB_NONE);
     connection_->flush();
+    if (activationListener_) activationListener_(*this);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/linux/x11/WindowFacts.h"
 #include "platform/linux/x11/X11Connection.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,10 @@ public:
     void setWindows(std::vector<WindowFacts> windows);
     void updateWindow(const WindowFacts& facts);
     void invalidateIcon() { iconLoaded_ = false; }
+    // Told when activate() has asked the window manager to bring us front.
+    void setActivationListener(std::function<void(X11RunningApplication&)> listener) {
+        activationListener_ = std::move(listener);
+    }
 
 private:
     std::vector<std::uint32_t> stackingOrder() const;
@@ -55,6 +60,7 @@ private:
     std::vector<WindowFacts> windows_;
     mutable Icon icon_;
     mutable bool iconLoaded_ = false;
+    std::function<void(X11RunningApplication&)> activationListener_;
 };
 
 // The icon of _NET_WM_ICON data (width, height, ARGB pixels, repeated) whose

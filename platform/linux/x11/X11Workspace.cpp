@@ -164,7 +164,16 @@ std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const Windo
         auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(first.pid) + "/exe", ec);
         if (!ec) id.bundleURL = exe.string();
     }
-    return std::make_shared<X11RunningApplication>(connection_, std::move(id));
+    auto app = std::make_shared<X11RunningApplication>(connection_, std::move(id));
+    app->setActivationListener([this](X11RunningApplication& activated) {
+        for (const auto& candidate : apps_)
+            if (candidate.get() == &activated) requestedFrontmost_ = candidate;
+    });
+    return app;
+}
+
+RunningApplicationPtr X11Workspace::frontmostApplication() {
+    return requestedFrontmost_ ? requestedFrontmost_ : frontmost_;
 }
 
 void X11Workspace::refreshClientList(bool notify) {
@@ -209,8 +218,10 @@ void X11Workspace::refreshClientList(bool notify) {
             it = apps_.erase(it);
         }
     }
-    for (const auto& app : terminated)
+    for (const auto& app : terminated) {
         if (frontmost_ == app) frontmost_ = nullptr;
+        if (requestedFrontmost_ == app) requestedFrontmost_ = nullptr;
+    }
     if (!notify) return;
     for (const auto& app : terminated) post(kWorkspaceDidTerminateApplication, app);
     for (const auto& app : launched) post(kWorkspaceDidLaunchApplication, app);
@@ -219,6 +230,7 @@ void X11Workspace::refreshClientList(bool notify) {
 void X11Workspace::refreshActive(bool notify) {
     auto& c = *connection_;
     auto active = c.cardinals(c.requestProperty(c.root(), c.atoms().netActiveWindow, XCB_ATOM_WINDOW, 1));
+    requestedFrontmost_ = nullptr;  // the window manager has answered
     RunningApplicationPtr now = active.empty() || active.front() == XCB_NONE ? nullptr : applicationFor(active.front());
     if (!now && !active.empty() && active.front() != XCB_NONE && !facts_.count(active.front())) {
         // A window the client list does not show yet: take the list again.

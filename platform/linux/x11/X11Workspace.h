@@ -24,7 +24,9 @@ public:
     X11Workspace(std::shared_ptr<X11Connection> connection, DesktopEntries entries);
 
     std::vector<RunningApplicationPtr> runningApplications() override;
-    RunningApplicationPtr frontmostApplication() override { return frontmost_; }
+    // The owner of _NET_ACTIVE_WINDOW; right after an application asked to be
+    // activated, that application until the window manager has answered.
+    RunningApplicationPtr frontmostApplication() override;
     NotificationCenter& notificationCenter() override { return center_; }
     std::optional<std::string> urlForApplication(const std::string& bundleIdentifier) override;
     // Starts the application of a desktop entry (its Exec line) or an
@@ -55,6 +57,12 @@ private:
     std::map<xcb_window_t, WindowFacts> facts_;           // every client window seen, ours included
     std::vector<std::shared_ptr<X11RunningApplication>> apps_;  // in order of appearance
     RunningApplicationPtr frontmost_;
+    // Activation is asynchronous on X11: the request goes to the window
+    // manager, which changes _NET_ACTIVE_WINDOW a moment later. Until then
+    // the requested application counts as frontmost, so that callers that
+    // check at once do not take the request for a failure (and start a second
+    // copy of the application).
+    RunningApplicationPtr requestedFrontmost_;
     bool warnedBroken_ = false;
 };
 

@@ -1,0 +1,301 @@
+#include "app/desktop/FloatingPanel.h"
+
+#include "app/desktop/PanelFrame.h"
+#include "app/desktop/QtHostingView.h"
+#include "platform/linux/qt/KeyboardGrab.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace app::desktop {
+
+namespace {
+constexpr double kRestingOpacity = 0.9;
+constexpr double kHoverOpacity = 1.0;
+constexpr int kFadeMilliseconds = 500;
+constexpr double kSaveDelaySeconds = 5.0;
+constexpr double kCornerRadius = 10;
+// The keyboard may be held for a moment by someone else (the hot key's own
+// grab, the window manager); the grab is retried this often, this many times.
+constexpr int kGrabRetryMilliseconds = 10;
+constexpr int kGrabAttempts = 100;
+} // namespace
+
+FloatingPanel::FloatingPanel(const FloatingPanelOptions& options, platform::UserDefaults& defaults,
+                             platform::Queue& mainQueue)
+    : defaults_(defaults), mainQueue_(mainQueue), closeOnLostFocus_(options.closeOnLostFocus),
+      restoreWindowPosition_(options.restoreWindowPosition), showsWindowControls_(options.showsWindowControls) {
+    if (showsWindowControls_) {
+        // A decorated window with close, minimise and zoom controls.
+        setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
+                       Qt::WindowMinMaxButtonsHint);
+        setWindowTitle(QStringLiteral("Zelvo"));
+    } else {
+        // Unmanaged by the window manager: it maps at once, stays above, and
+        // never takes the focus from the user's application.
+        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+    }
+    setAttribute(Qt::WA_DeleteOnClose, false);  // survives closing and can be shown again
+    setMouseTracking(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    resize(std::max(1, int(options.contentRect.width)), std::max(1, int(options.contentRect.height)));
+
+    opacity_ = new QPropertyAnimation(this, "windowOpacity", this);
+    opacity_->setDuration(kFadeMilliseconds);
+    setWindowOpacity(kRestingOpacity);
+
+    grabRetry_ = new QTimer(this);
+    grabRetry_->setInterval(kGrabRetryMilliseconds);
+    connect(grabRetry_, &QTimer::timeout, this, [this] { grabKeyboardNow(); });
+    watchScreens();
+}
+
+FloatingPanel::~FloatingPanel() {
+    if (timer_) timer_->cancel();
+    if (keyboardGrabbed_) platform::qt::ungrabKeyboard();
+    // The hosted view belongs to its shared owner, not to this widget tree.
+    if (contentWidget_) contentWidget_->setParent(nullptr);
+}
+
+void FloatingPanel::setContentView(std::shared_ptr<HostingView> view) {
+    if (contentWidget_) {
+        layout()->removeWidget(contentWidget_);
+        contentWidget_->hide();
+        contentWidget_->setParent(nullptr);
+        contentWidget_ = nullptr;
+    }
+    content_ = std::move(view);
+    if (auto* hosted = dynamic_cast<QtHostingView*>(content_.get())) {
+        contentWidget_ = hosted->widget();
+        layout()->addWidget(contentWidget_);
+        contentWidget_->show();
+    }
+}
+
+void FloatingPanel::setContentSize(Size size) { resize(std::max(1, int(size.width)), std::max(1, int(size.height))); }
+
+Rect FloatingPanel::frame() const {
+    QRect r = frameGeometry();
+    return Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
+}
+
+void FloatingPanel::saveFrame() { defaults_.set(kUserDefaultsFrameKey, encodePanelFrame(frame())); }
+
+void FloatingPanel::centre() {
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect area = screen->availableGeometry();
+    QSize size = frameGeometry().size();
+    move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+void FloatingPanel::flushPendingSave() {
+    if (!isManuallyMoved_) return;
+    if (timer_) timer_->cancel();
+    timer_.reset();
+    saveFrame();
+    isManuallyMoved_ = false;
+}
+
+void FloatingPanel::makeKeyAndOrderFront() {
+    flushPendingSave();
+    std::optional<Rect> saved;
+    if (restoreWindowPosition_) {
+        // A missing or foreign value centres the panel and stays stored until
+        // the next save replaces it.
+        if (auto data = defaults_.dataForKey(kUserDefaultsFrameKey)) saved = decodePanelFrame(*data);
+    }
+    if (saved) {
+        resize(int(saved->width), int(saved->height));
+        move(int(saved->x), int(saved->y));
+    } else {
+        centre();
+    }
+    if (!QWidget::isVisible()) {
+        showRequested_ = std::chrono::steady_clock::now();
+        show();
+    }
+    raise();
+    if (showsWindowControls_) {
+        activateWindow();
+    } else {
+        // Before the first paint: the keys typed right after the hot key
+        // already belong to the panel.
+        grabAttempts_ = 0;
+        grabKeyboardNow();
+    }
+}
+
+void FloatingPanel::grabKeyboardNow() {
+    if (!QWidget::isVisible() || showsWindowControls_) {
+        grabRetry_->stop();
+        return;
+    }
+    QWidget::grabKeyboard();  // Qt routes the keys to this widget
+    keyboardGrabbed_ = platform::qt::grabKeyboard(windowHandle());
+    if (keyboardGrabbed_ || ++grabAttempts_ >= kGrabAttempts)
+        grabRetry_->stop();
+    else if (!grabRetry_->isActive())
+        grabRetry_->start();
+}
+
+void FloatingPanel::ensureKeyboardGrab() {
+    if (!QWidget::isVisible() || showsWindowControls_) return;
+    grabAttempts_ = 0;
+    grabKeyboardNow();
+}
+
+void FloatingPanel::orderOut() {
+    flushPendingSave();
+    hide();
+}
+
+void FloatingPanel::closePanel() {
+    hide();
+    if (restoreWindowPosition_) saveFrame();
+}
+
+void FloatingPanel::resignMain() {
+    if (!closeOnLostFocus_) return;  // a pinned panel stays, untouched
+    closePanel();
+}
+
+void FloatingPanel::setShowsInTaskbar(bool value) {
+    if (!showsWindowControls_ || value == showsInTaskbar_) return;
+    showsInTaskbar_ = value;
+    bool visible = QWidget::isVisible();
+    // A tool window gets no taskbar entry; changing the kind re-creates the
+    // native window, which hides it.
+    setWindowFlag(Qt::Tool, !value);
+    if (visible) show();
+}
+
+void FloatingPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (hooks_.visibilityChanged) hooks_.visibilityChanged();
+}
+
+void FloatingPanel::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    grabRetry_->stop();
+    if (keyboardGrabbed_ || QWidget::keyboardGrabber() == this) {
+        QWidget::releaseKeyboard();
+        platform::qt::ungrabKeyboard();
+        keyboardGrabbed_ = false;
+    }
+    dragOffset_.reset();
+    if (hooks_.visibilityChanged) hooks_.visibilityChanged();
+}
+
+void FloatingPanel::paintEvent(QPaintEvent* event) {
+    if (!showsWindowControls_) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor background = palette().color(QPalette::Window);
+        background.setAlpha(242);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+        painter.fillPath(path, background);
+    } else {
+        QWidget::paintEvent(event);
+    }
+    if (showRequested_) {
+        auto elapsed = std::chrono::steady_clock::now() - *showRequested_;
+        showRequested_.reset();
+        if (hooks_.firstPaint) hooks_.firstPaint(std::chrono::duration<double, std::milli>(elapsed).count());
+    }
+}
+
+void FloatingPanel::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!restoreWindowPosition_ || !QWidget::isVisible()) return;
+    // Moves in quick succession save once, a while after the last one.
+    isManuallyMoved_ = true;
+    if (timer_) timer_->cancel();
+    QPointer<FloatingPanel> weak(this);
+    timer_ = mainQueue_.schedule(platform::Seconds(kSaveDelaySeconds), false, [weak] {
+        if (!weak) return;
+        weak->saveFrame();
+        weak->isManuallyMoved_ = false;
+    });
+}
+
+void FloatingPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A managed window (settings) loses focus like any other window.
+    if (event->type() == QEvent::ActivationChange && showsWindowControls_ && QWidget::isVisible() &&
+        !isActiveWindow())
+        resignMain();
+}
+
+void FloatingPanel::animateOpacity(double to) {
+    opacity_->stop();
+    opacity_->setStartValue(windowOpacity());
+    opacity_->setEndValue(to);
+    opacity_->start();
+}
+
+void FloatingPanel::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    animateOpacity(kHoverOpacity);
+}
+
+void FloatingPanel::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    animateOpacity(kRestingOpacity);
+}
+
+void FloatingPanel::mousePressEvent(QMouseEvent* event) {
+    // Dragging the background moves the panel.
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    if (showsWindowControls_ && windowHandle() && windowHandle()->startSystemMove()) return;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void FloatingPanel::mouseMoveEvent(QMouseEvent* event) {
+    if (dragOffset_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *dragOffset_);
+    QWidget::mouseMoveEvent(event);
+}
+
+void FloatingPanel::mouseReleaseEvent(QMouseEvent* event) {
+    dragOffset_.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void FloatingPanel::watchScreens() {
+    auto follow = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, [this] { screensChanged(); });
+    };
+    for (QScreen* screen : QGuiApplication::screens()) follow(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, follow](QScreen* screen) {
+        follow(screen);
+        screensChanged();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, [this] { screensChanged(); });
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] { screensChanged(); });
+}
+
+void FloatingPanel::screensChanged() {
+    // A new arrangement: show the panel again, centred on what is there now.
+    if (!QWidget::isVisible()) return;
+    hide();
+    makeKeyAndOrderFront();
+    centre();
+}
+
+} // namespace app::desktop

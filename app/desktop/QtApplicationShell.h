@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/core/ApplicationShell.h"
+#include "app/desktop/QtPanelFactory.h"
+
+namespace app::desktop {
+
+// The running Qt application as the delegate sees it. On Linux the "Dock
+// icon" is the taskbar entry of the settings window: regular gives it one,
+// accessory none.
+class QtApplicationShell : public ApplicationShell {
+public:
+    explicit QtApplicationShell(QtPanelFactory& panels) : panels_(panels) {}
+
+    void setActivationPolicy(platform::ActivationPolicy policy) override;
+    void activateIgnoringOtherApps() override;
+    void orderFrontStandardAboutPanel() override;
+    void terminate() override;
+    void beep() override;
+
+    platform::ActivationPolicy activationPolicy() const { return policy_; }
+
+private:
+    QtPanelFactory& panels_;
+    platform::ActivationPolicy policy_ = platform::ActivationPolicy::Regular;
+};
+
+} // namespace app::desktop

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QIcon>
+
+#include <string>
+
+namespace app::desktop {
+
+// The status item's image: the named icon of the desktop theme when it has
+// one, else Zelvo's own mark drawn in the palette's text colour (the Linux
+// counterpart of a template image).
+QIcon statusIcon(const std::string& name, bool templateImage);
+
+} // namespace app::desktop

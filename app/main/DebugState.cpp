@@ -1,0 +1,66 @@
+#include "app/main/DebugState.h"
+
+#include "app/desktop/FloatingPanel.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace app::desktop {
+
+DebugState::DebugState(AppDelegate& delegate)
+    : delegate_(delegate), path_(qEnvironmentVariable("ZELVO_DEBUG_STATE_FILE")) {}
+
+void DebugState::recordFirstPaint(double milliseconds) {
+    firstPaints_.push_back(milliseconds);
+    changed();
+}
+
+void DebugState::changed() {
+    if (!enabled() || pending_) return;
+    pending_ = true;
+    QTimer::singleShot(0, [this] {
+        pending_ = false;
+        writeNow();
+    });
+}
+
+void DebugState::writeNow() {
+    if (!enabled()) return;
+    QJsonObject state;
+    QJsonArray apps;
+    auto& list = delegate_.appList();
+    for (const auto& app : list.sortedApps()) {
+        QJsonObject a;
+        a["name"] = QString::fromStdString(app->localizedName().value_or("App"));
+        a["pid"] = int(app->processIdentifier());
+        a["bundleIdentifier"] = QString::fromStdString(app->bundleIdentifier().value_or(""));
+        apps.append(a);
+    }
+    state["apps"] = apps;
+    const auto& hovered = list.hoveredApp();
+    state["hovered"] = hovered ? QString::fromStdString(hovered->localizedName().value_or("App")) : QString();
+    auto* panel = dynamic_cast<FloatingPanel*>(delegate_.panelWindow().get());
+    state["panelVisible"] = panel && panel->isVisible();
+    if (panel) {
+        auto frame = panel->frame();
+        state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
+        state["keyboardGrabbed"] = panel->holdsKeyboard();
+    }
+    auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
+    state["settingsVisible"] = settings && settings->isVisible();
+    QJsonArray paints;
+    for (double ms : firstPaints_) paints.append(ms);
+    state["firstPaintMs"] = paints;
+    state["pid"] = int(QCoreApplication::applicationPid());
+
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
+    file.commit();
+}
+
+} // namespace app::desktop

@@ -1,0 +1,96 @@
+// Zelvo's program entry: the Qt application, the single-instance hand-over,
+// and the wiring of the platform services, the delegate and its desktop
+// parts.
+
+#include "app/core/AppDelegate.h"
+#include "app/desktop/FloatingPanel.h"
+#include "app/desktop/QtApplicationShell.h"
+#include "app/desktop/QtPanelFactory.h"
+#include "app/desktop/SingleInstance.h"
+#include "app/desktop/TrayStatusBar.h"
+#include "app/main/AbsentHotkeys.h"
+#include "app/main/DebugState.h"
+#include "app/views/QtViewFactory.h"
+#include "platform/Deployment.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+#include "platform/dispatch/ThreadScheduler.h"
+#include "platform/linux/qt/QtEventSource.h"
+#include "platform/linux/qt/QtMainQueue.h"
+#include "platform/linux/x11/X11Workspace.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+using namespace app;
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelvo"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("zelvo"));
+    // Zelvo lives in the tray: closing its last window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    desktop::SingleInstance instance;
+    if (instance.handOverToRunning()) return 0;
+
+    auto workspace = platform::x11::X11Workspace::connect();
+    if (!workspace) {
+        platform::logWarning("zelvo: cannot open the X display; Zelvo needs an X11 session");
+        return 1;
+    }
+
+    platform::ThreadScheduler scheduler(
+        [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
+    platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    platform::NotificationCenter defaultCenter;
+    platform::qt::QtEventSource events;
+    desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
+    desktop::QtApplicationShell shell(panels);
+    views::QtViewFactory viewFactory(defaults, defaultCenter, scheduler.mainQueue());
+    desktop::TrayStatusBar statusBar;
+    desktop::AbsentHotkeys hotkeys;
+
+    AppServices services{scheduler,  *workspace, defaultCenter, defaults,   events,  platform::Deployment::load(),
+                         "zelvo",    shell,      panels,        viewFactory, statusBar, hotkeys};
+    AppDelegate delegate(services);
+
+    desktop::DebugState debug(delegate);
+    panels.setHooks({[&debug](double ms) { debug.recordFirstPaint(ms); }, [&debug] { debug.changed(); }});
+    delegate.appList().addChangeObserver([&debug] { debug.changed(); });
+
+    // The workspace reads its X connection on the main thread.
+    QSocketNotifier xEvents(workspace->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&xEvents, &QSocketNotifier::activated, [&] { workspace->processEvents(); });
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     [&] { workspace->processQueuedEvents(); });
+
+    // The switcher panel never holds the focus itself; it loses it when
+    // another application becomes active.
+    platform::Subscription focus(
+        workspace->notificationCenter(),
+        workspace->notificationCenter().addObserver(platform::kWorkspaceDidActivateApplication, nullptr,
+                                                    [&](const platform::Notification&) {
+                                                        auto* panel = dynamic_cast<desktop::FloatingPanel*>(
+                                                            delegate.panelWindow().get());
+                                                        if (panel && panel->isVisible()) panel->resignMain();
+                                                    }));
+
+    if (!instance.listen([&] {
+            auto* panel = delegate.panelWindow().get();
+            delegate.applicationShouldHandleReopen(panel && panel->isVisible());
+        }))
+        platform::logWarning("zelvo: cannot listen for a second launch; it will start another instance");
+
+    QTimer::singleShot(0, [&] {
+        delegate.applicationDidFinishLaunching();
+        debug.changed();
+    });
+    int rc = qtApp.exec();
+    defaults.synchronize();
+    return rc;
+}

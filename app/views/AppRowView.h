@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/views/RowContent.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+
+namespace app::views {
+
+// One row of the switcher list, painted directly: the position badge, the
+// icon (24 by 22) and the name, on a rounded highlight when it is the list's
+// hovered application (blue at 20 %, scaled to 101 %).
+class AppRowView : public QWidget {
+public:
+    struct Callbacks {
+        std::function<void(const platform::RunningApplicationPtr&)> hovered;  // nullptr when the pointer left
+        std::function<void(const platform::RunningApplicationPtr&)> clicked;
+    };
+
+    AppRowView(platform::RunningApplicationPtr app, Callbacks callbacks, QWidget* parent = nullptr);
+
+    const platform::RunningApplicationPtr& app() const { return app_; }
+    void setContent(RowContent content, QPixmap icon);
+    void setHighlighted(bool value);
+    bool isHighlighted() const { return highlighted_; }
+    const RowContent& content() const { return content_; }
+    // Where the parts are drawn, in widget coordinates (for layout and tests).
+    QRect badgeRect() const;
+    QRect iconRect() const;
+    QRect highlightRect() const;
+    double scale() const { return highlighted_ ? 1.01 : 1.0; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr int kOuterPadding = 6;  // leading and trailing, outside the highlight
+    static constexpr int kPadding = 6;       // all edges, inside the highlight
+    static constexpr int kBadgeSize = 22;
+    static constexpr int kBadgeTrailing = 4;
+    static constexpr int kSpacing = 8;
+    static constexpr int kIconWidth = 24;
+    static constexpr int kIconHeight = 22;
+    static constexpr int kNamePadding = 4;
+    static constexpr int kNamePixelSize = 15;
+    static constexpr int kBadgePixelSize = 14;
+    static constexpr double kCornerRadius = 10;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QFont nameFont() const;
+    QFont badgeFont() const;
+    bool isDark() const;
+
+    platform::RunningApplicationPtr app_;
+    Callbacks callbacks_;
+    RowContent content_;
+    QPixmap icon_;
+    bool highlighted_ = false;
+};
+
+// A stand-in icon for an application without one: a rounded tile with the
+// first letter of its name.
+QPixmap placeholderIcon(const std::string& name, int width, int height);
+
+} // namespace app::views

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/core/AppList.h"
+#include "app/core/ViewFactory.h"
+#include "app/desktop/QtHostingView.h"
+#include "app/views/AppRowView.h"
+#include "app/views/ToolbarView.h"
+
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QScrollArea;
+class QVBoxLayout;
+
+namespace app::views {
+
+// The content of the switcher panel: the toolbar on top and below it one row
+// per application of the list, in the list's order. It follows the list's
+// changes, moves the highlight on hover, activates on click and, after each
+// layout of the rows, reports its size ("needsResize") on a later turn of the
+// main queue.
+class ContentView : public QWidget {
+public:
+    struct Environment {
+        AppDelegate& delegate;
+        AppList& list;
+        platform::UserDefaults& defaults;
+        platform::NotificationCenter& notificationCenter;
+        platform::Queue& mainQueue;
+    };
+
+    ContentView(Environment environment, SwitcherViewOptions options, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    // The size the content wants: toolbar and every row, at most 80 % of the
+    // screen's height (the rows scroll beyond that).
+    QSize fittingSize() const;
+    // Brings the rows up to date with the list now.
+    void layoutIfNeeded();
+
+    const std::vector<AppRowView*>& rows() const { return rows_; }
+    ToolbarView* toolbar() const { return toolbar_; }
+
+private:
+    void listChanged();
+    void rebuildRows(const std::vector<platform::RunningApplicationPtr>& apps);
+    void refreshRows();
+    QPixmap iconFor(const platform::RunningApplicationPtr& app);
+    void reportSizes();
+
+    Environment env_;
+    SwitcherViewOptions options_;
+    ToolbarView* toolbar_;
+    QScrollArea* scroll_;
+    QWidget* inner_;
+    QVBoxLayout* rowsLayout_;
+    std::vector<AppRowView*> rows_;
+    std::vector<platform::RunningApplicationPtr> shown_;
+    std::map<const platform::RunningApplication*, QPixmap> icons_;
+    AppList::ObserverId observer_ = 0;
+    bool dirty_ = true;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// The switcher view as a hosting view.
+class SwitcherHostingView : public desktop::QtHostingView {
+public:
+    explicit SwitcherHostingView(std::unique_ptr<ContentView> view) : view_(std::move(view)) {}
+    Size fittingSize() override;
+    void layoutIfNeeded() override { view_->layoutIfNeeded(); }
+    QWidget* widget() override { return view_.get(); }
+    ContentView& contentView() { return *view_; }
+
+private:
+    std::unique_ptr<ContentView> view_;
+};
+
+} // namespace app::views
