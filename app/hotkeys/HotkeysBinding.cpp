@@ -1,0 +1,34 @@
+#include "app/hotkeys/HotkeysBinding.h"
+
+#include "Hotkeys/core/CarbonHotkeys.h"
+#include "Hotkeys/core/Name.h"
+
+namespace app {
+
+HotkeysBinding::HotkeysBinding(Notifier tellUser) : tellUser_(std::move(tellUser)) {}
+
+void HotkeysBinding::addKeyDownHandler(const std::string& name, std::optional<HotkeyShortcut> defaultShortcut,
+                                       std::function<void()> handler) {
+    std::optional<Hotkeys::Shortcut> fallback;
+    if (defaultShortcut) fallback = Hotkeys::Shortcut(defaultShortcut->keyCode, defaultShortcut->carbonModifiers);
+    Hotkeys::Name hotKeyName(name, fallback);
+    Hotkeys::addKeyDownHandler(hotKeyName, std::move(handler));
+
+    // Registered means a record in the hot-key table; a stored shortcut
+    // without one was refused by the system (another program holds it).
+    auto stored = Hotkeys::storedShortcut(hotKeyName);
+    if (!stored || told_ || !tellUser_) return;
+    for (const auto& [id, record] : Hotkeys::CarbonHotkeys::hotKeyTable())
+        if (record->shortcut == *stored) return;
+    told_ = true;
+    tellUser_("Hot key unavailable", "Zelvo cannot use the hot key " + stored->description() +
+                                         " because another program is using it. Choose another one in Settings.");
+}
+
+std::optional<StoredShortcut> HotkeysBinding::storedShortcut(const std::string& name) {
+    auto stored = Hotkeys::storedShortcut(Hotkeys::Name(name));
+    if (!stored) return std::nullopt;
+    return StoredShortcut{stored->eventModifiers().rawValue, stored->description()};
+}
+
+} // namespace app

@@ -1,0 +1,66 @@
+#include "app/hotkeys/HotkeysBinding.h"
+
+#include "Hotkeys/core/KeyboardLayout.h"
+#include "Hotkeys/core/Services.h"
+#include "Hotkeys/testing/FakeHotKeyService.h"
+#include "platform/Event.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Binding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Hotkeys::Services s;
+        s.defaults = &defaults;
+        s.notificationCenter = &center;
+        s.scheduler = &scheduler;
+        s.hotKeyService = &service;
+        s.keyboardLayout = &layout;
+        Hotkeys::install(s);
+    }
+    void TearDown() override { Hotkeys::install({}); }
+
+    platform::ManualScheduler scheduler;
+    platform::UserDefaults defaults;
+    platform::NotificationCenter center;
+    Hotkeys::FakeHotKeyService service;
+    Hotkeys::UsKeyboardLayout layout;
+    std::vector<std::string> messages;
+    app::HotkeysBinding binding{[this](const std::string& title, const std::string& text) {
+        messages.push_back(title + ": " + text);
+    }};
+};
+
+} // namespace
+
+TEST_F(Binding, DefaultHotKeyIsStoredRegisteredAndPressed) {
+    int shown = 0;
+    binding.addKeyDownHandler("showFloatingPanel", app::HotkeyShortcut{48, 0x800}, [&] { ++shown; });
+    EXPECT_EQ(defaults.stringForKey("Hotkeys_showFloatingPanel"), R"({"carbonKeyCode":48,"carbonModifiers":2048})");
+    EXPECT_EQ(service.press(48, 0x800), Hotkeys::noErr);
+    EXPECT_EQ(shown, 1);
+    auto stored = binding.storedShortcut("showFloatingPanel");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->eventModifiers, std::uint64_t(platform::ModifierOption));
+    EXPECT_EQ(stored->description, "⌥⇥");
+    EXPECT_TRUE(messages.empty());
+
+    defaults.set("Hotkeys_showFloatingPanel", false); // cleared by the user
+    EXPECT_FALSE(binding.storedShortcut("showFloatingPanel"));
+}
+
+TEST_F(Binding, HotKeyHeldByAnotherProgramIsReportedOnce) {
+    service.takeCombination(48, 0x800);
+    binding.addKeyDownHandler("showFloatingPanel", app::HotkeyShortcut{48, 0x800}, [] {});
+    binding.addKeyDownHandler("showFloatingPanel", app::HotkeyShortcut{48, 0x800}, [] {});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("⌥⇥"), std::string::npos);
+    EXPECT_NE(messages[0].find("Settings"), std::string::npos);
+    // Nothing else changes: the shortcut stays stored.
+    EXPECT_TRUE(binding.storedShortcut("showFloatingPanel"));
+}
