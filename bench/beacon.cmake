@@ -4,3 +4,8 @@
 zelvo_add_bench(beacon_util_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/UtilBench.cpp
   LIBS zelvo_beacon)
+
+# Log model: container bodies, archiving and unarchiving of one log.
+zelvo_add_bench(beacon_model_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/ModelBench.cpp
+  LIBS zelvo_beacon)
