@@ -13,7 +13,8 @@ public:
     static constexpr std::string_view kClassName = "DeviceHistoryInfo";
 
     DeviceHistoryInfo() = default;
-    DeviceHistoryInfo(Date timestamp, std::shared_ptr<Device> device) : HistoryInfo(timestamp), device(std::move(device)) {}
+    DeviceHistoryInfo(Date timestamp, std::shared_ptr<Device> device_)
+        : HistoryInfo(timestamp), device(std::move(device_)) {}
 
     std::shared_ptr<Device> device;
 

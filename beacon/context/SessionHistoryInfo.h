@@ -13,7 +13,8 @@ public:
     static constexpr std::string_view kClassName = "SessionHistoryInfo";
 
     SessionHistoryInfo() = default;
-    SessionHistoryInfo(Date timestamp, std::optional<std::string> sessionId) : HistoryInfo(timestamp), sessionId(std::move(sessionId)) {}
+    SessionHistoryInfo(Date timestamp, std::optional<std::string> sessionId_)
+        : HistoryInfo(timestamp), sessionId(std::move(sessionId_)) {}
 
     std::optional<std::string> sessionId;
 

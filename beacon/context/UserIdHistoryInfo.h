@@ -13,7 +13,8 @@ public:
     static constexpr std::string_view kClassName = "UserIdHistoryInfo";
 
     UserIdHistoryInfo() = default;
-    UserIdHistoryInfo(Date timestamp, std::optional<std::string> userId) : HistoryInfo(timestamp), userId(std::move(userId)) {}
+    UserIdHistoryInfo(Date timestamp, std::optional<std::string> userId_)
+        : HistoryInfo(timestamp), userId(std::move(userId_)) {}
 
     std::optional<std::string> userId;
 

@@ -47,7 +47,7 @@ public:
     Json serializeToDictionary() const override;
     // The JSON text of this log alone (no escaped slashes); nothing when the
     // log cannot be encoded.
-    std::optional<std::string> serializeLog(bool prettyPrint) const;
+    std::optional<std::string> serializeLog(bool prettyPrint = false) const;
     // Needs type, timestamp and a valid device.
     std::optional<std::string> validationError() const override;
     bool isEqual(const ModelObject& other) const override;

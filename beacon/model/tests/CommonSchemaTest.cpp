@@ -129,7 +129,8 @@ TEST(CommonSchema, JsonOrderOmissionsAndDataOrdering) {
     auto text = jsonText(cs.serializeToDictionary(), false);
     ASSERT_TRUE(text);
     EXPECT_EQ(python(*text, "print(keys(doc)); e=get(doc,'ext'); print(keys(e)); print(keys(get(doc,'data')));"
-                            "print(keys(get(get(e,'metadata'),'f'))); s=get(e,'sdk'); print(keys(s), get(s,'installId'))"),
+                            "print(keys(get(get(e,'metadata'),'f')));"
+                            "s=get(e,'sdk'); print(keys(s), get(s,'installId'))"),
               "ver,name,time,iKey,ext,data\n"
               "metadata,sdk,loc\n"
               "baseType,baseData,custom,another\n"

@@ -129,9 +129,10 @@ TEST(LogJson, ContainerThatCannotBeEncodedGivesNoBodyAndSaysWhy) {
     log->userId = std::string("bad \xFF byte");
     LogContainer container("batch", {log});
     EXPECT_FALSE(container.serializeLog(false));
+    const std::string reason = "Couldn't serialize log container to json: ";
     bool logged = false;
     for (const auto& line : capture.lines())
-        logged |= line.level == LogLevel::Error && line.text.rfind("Couldn't serialize log container to json: ", 0) == 0;
+        logged |= line.level == LogLevel::Error && line.text.rfind(reason, 0) == 0;
     EXPECT_TRUE(logged);
 }
 
