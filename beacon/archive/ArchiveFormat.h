@@ -32,5 +32,8 @@ inline constexpr const char* kJsonKey = "$json";
 // Objects nested deeper than this are refused (a damaged or hostile archive
 // must not exhaust the stack).
 inline constexpr int kMaxDepth = 32;
+// Arrays and maps of the CBOR item (free JSON content included) may nest at
+// most this deep; checked before decoding.
+inline constexpr int kMaxCborDepth = 128;
 
 } // namespace beacon::archive_format

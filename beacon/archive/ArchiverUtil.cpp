@@ -3,6 +3,7 @@
 #include "beacon/archive/ArchiveFormat.h"
 #include "beacon/archive/ArchiveReader.h"
 #include "beacon/archive/ArchiveWriter.h"
+#include "beacon/archive/CborNesting.h"
 #include "beacon/logger/Logger.h"
 
 #include <mutex>
@@ -56,6 +57,8 @@ ArchiverUtil::archiveKeyedData(const std::vector<std::shared_ptr<const Archivabl
 }
 
 Unarchived ArchiverUtil::unarchiveKeyedData(std::span<const std::uint8_t> bytes) {
+    if (!cborNestingWithin(bytes, archive_format::kMaxCborDepth))
+        return failure("The data is not an archive, or nests too deeply.");
     Json archive = Json::from_cbor(bytes.begin(), bytes.end(), true, false);
     if (archive.is_discarded() || !archive.is_object())
         return failure("The data is not an archive.");
