@@ -8,7 +8,7 @@
 #include "app/desktop/QtPanelFactory.h"
 #include "app/desktop/SingleInstance.h"
 #include "app/desktop/TrayStatusBar.h"
-#include "app/main/AbsentHotkeys.h"
+#include "app/hotkeys/HotkeysBinding.h"
 #include "app/main/DebugState.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/Deployment.h"
@@ -16,6 +16,8 @@
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "platform/dispatch/ThreadScheduler.h"
+#include "platform/linux/hotkeys/DesktopHotkeys.h"
+#include "platform/linux/hotkeys/TrayMessage.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -53,7 +55,9 @@ int main(int argc, char** argv) {
     desktop::QtApplicationShell shell(panels);
     views::QtViewFactory viewFactory(defaults, defaultCenter, scheduler.mainQueue());
     desktop::TrayStatusBar statusBar;
-    desktop::AbsentHotkeys hotkeys;
+    // Global hot keys: root-window grabs on Qt's X connection.
+    auto hotkeyService = platform::linux_hotkeys::DesktopHotkeys::install(defaults, defaultCenter, scheduler);
+    HotkeysBinding hotkeys(platform::linux_hotkeys::showTrayMessage);
 
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,   events,  platform::Deployment::load(),
                          "zelvo",    shell,      panels,        viewFactory, statusBar, hotkeys};

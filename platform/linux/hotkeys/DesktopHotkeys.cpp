@@ -33,8 +33,8 @@ private:
     X11HotKeyService& service_;
 };
 
-// Press-to-paint timing: a press starts the clock, the next paint of any of
-// our windows stops it.
+// Press-to-paint timing: a press starts the clock (on receipt of the X
+// event), the next widget paint stops it.
 class LatencyProbe : public QObject {
 public:
     explicit LatencyProbe(X11HotKeyService& service) {
@@ -47,8 +47,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (armed_ && (event->type() == QEvent::Paint || event->type() == QEvent::UpdateRequest ||
-                       event->type() == QEvent::Expose)) {
+        if (armed_ && event->type() == QEvent::Paint) {
             armed_ = false;
             const double ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed_).count();
