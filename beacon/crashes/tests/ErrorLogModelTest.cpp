@@ -1,0 +1,287 @@
+#include "beacon/archive/ArchiverUtil.h"
+#include "beacon/crashes/model/AppleErrorLog.h"
+#include "beacon/crashes/model/CrashesArchiverUtil.h"
+#include "beacon/crashes/model/ErrorAttachmentLog.h"
+#include "beacon/crashes/model/ErrorReport.h"
+#include "beacon/crashes/model/HandledErrorLog.h"
+#include "beacon/crashes/model/WrapperException.h"
+
+#include <gtest/gtest.h>
+
+namespace beacon {
+namespace {
+
+std::shared_ptr<Device> validDevice() {
+    auto device = std::make_shared<Device>();
+    device->sdkName = "beacon.linux";
+    device->sdkVersion = "1.0.0";
+    device->osName = "Linux";
+    device->osVersion = "6.1.0";
+    device->locale = "en_US";
+    device->timeZoneOffset = 60;
+    device->appVersion = "1.0.0";
+    device->appBuild = "42";
+    return device;
+}
+
+std::shared_ptr<StackFrame> frame(const std::string& address) {
+    auto f = std::make_shared<StackFrame>();
+    f->address = address;
+    f->code = "main + 12";
+    return f;
+}
+
+std::shared_ptr<AppleErrorLog> fullAppleErrorLog() {
+    auto log = std::make_shared<AppleErrorLog>();
+    log->timestamp = Date(std::chrono::milliseconds(1700000000999));
+    log->sid = "B7F5B1E2-0000-4000-8000-000000000001";
+    log->device = validDevice();
+    log->errorId = "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD";
+    log->processId = 4242;
+    log->processName = "zelvo";
+    log->parentProcessId = 1;
+    log->parentProcessName = "systemd";
+    log->errorThreadId = 0;
+    log->errorThreadName = "main";
+    log->fatal = true;
+    log->appLaunchTimestamp = Date(std::chrono::seconds(1699999000));
+    log->architecture = "x86_64";
+    log->primaryArchitectureId = 0x1000007;
+    log->architectureVariantId = 3;
+    log->applicationPath = "/home/USER/.local/bin/zelvo";
+    log->osExceptionType = "SIGABRT";
+    log->osExceptionCode = "#0";
+    log->osExceptionAddress = "0x0";
+    log->exceptionType = "std::runtime_error";
+    log->exceptionReason = "boom";
+    log->selectorRegisterValue = "count";
+    auto thread = std::make_shared<Thread>();
+    thread->threadId = 0;
+    thread->name = "main";
+    thread->frames = std::vector{frame("0x0000555555555234"), frame("0x0000555555555300")};
+    thread->exception = std::make_shared<ExceptionModel>("std::runtime_error", "boom", std::nullopt);
+    thread->exception->frames = std::vector{frame("0x1")};
+    log->threads = std::vector{thread};
+    auto binary = std::make_shared<Binary>();
+    binary->binaryId = "0123456789abcdef";
+    binary->startAddress = "0x0000555555554000";
+    binary->endAddress = "0x0000555555573fff";
+    binary->name = "zelvo";
+    binary->path = "/home/USER/.local/bin/zelvo";
+    binary->primaryArchitectureId = 0x1000007;
+    binary->architectureVariantId = 3;
+    log->binaries = std::vector{binary};
+    log->registers = std::map<std::string, std::string>{{"rip", "0x1"}, {"rsp", "0x2"}};
+    auto wrapper = std::make_shared<WrapperExceptionModel>("System.Exception", "managed", "at Main()");
+    wrapper->frames = std::vector<std::shared_ptr<StackFrame>>{};
+    wrapper->wrapperSdkName = "zelvo.wrapper";
+    auto inner = std::make_shared<WrapperExceptionModel>("Inner", std::nullopt, std::nullopt);
+    inner->frames = std::vector<std::shared_ptr<StackFrame>>{};
+    wrapper->innerExceptions = std::vector{inner};
+    log->exception = wrapper;
+    return log;
+}
+
+template <typename T> std::shared_ptr<T> roundTrip(const T& object) {
+    CrashesArchiverUtil::addAllowedCrashesModuleClasses();
+    auto bytes = ArchiverUtil::archiveKeyedData(object);
+    EXPECT_TRUE(bytes.has_value());
+    return bytes ? ArchiverUtil::unarchive<T>(*bytes) : nullptr;
+}
+
+TEST(ErrorLogModel, AppleErrorLogSurvivesArchivingAndComparesByValue) {
+    auto log = fullAppleErrorLog();
+    EXPECT_TRUE(log->isValid());
+    auto copy = roundTrip(*log);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->isEqual(*log));
+    EXPECT_EQ(copy->serializeToDictionary(), log->serializeToDictionary());
+
+    // Every field counts for equality, down to nested frames and exceptions.
+    const std::vector<void (*)(AppleErrorLog&)> changes = {
+        [](AppleErrorLog& l) { l.fatal = false; },
+        [](AppleErrorLog& l) { l.registers->at("rsp") = "0x3"; },
+        [](AppleErrorLog& l) { (*(*l.threads)[0]->frames)[1]->code = "main + 13"; },
+        [](AppleErrorLog& l) { (*l.threads)[0]->exception->message = "bang"; },
+        [](AppleErrorLog& l) { (*l.exception->innerExceptions)[0]->type = "Other"; },
+        [](AppleErrorLog& l) { (*l.binaries)[0]->architectureVariantId.reset(); },
+        [](AppleErrorLog& l) { l.appLaunchTimestamp = Date(std::chrono::seconds(1)); },
+        [](AppleErrorLog& l) { l.device->locale = "de_DE"; },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        auto changed = roundTrip(*log);
+        changes[i](*changed);
+        EXPECT_FALSE(changed->isEqual(*log)) << "change " << i;
+    }
+}
+
+TEST(ErrorLogModel, AppleErrorLogJsonUsesTheWireKeys) {
+    auto json = fullAppleErrorLog()->serializeToDictionary();
+    EXPECT_EQ(json["type"], "appleError");
+    EXPECT_EQ(json["id"], "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD");
+    EXPECT_EQ(json["appLaunchTimestamp"], "2023-11-14T21:56:40.000Z");
+    EXPECT_EQ(json["fatal"], true);
+    EXPECT_EQ(json["threads"][0]["frames"][1]["address"], "0x0000555555555300");
+    EXPECT_EQ(json["threads"][0]["exception"]["frames"][0]["address"], "0x1");
+    EXPECT_EQ(json["binaries"][0]["id"], "0123456789abcdef");
+    EXPECT_EQ(json["registers"]["rip"], "0x1");
+    EXPECT_EQ(json["exception"]["wrapperSdkName"], "zelvo.wrapper");
+    EXPECT_EQ(json["exception"]["innerExceptions"][0]["type"], "Inner");
+    EXPECT_EQ(json["selectorRegisterValue"], "count");
+
+    AppleErrorLog bare;
+    EXPECT_EQ(bare.serializeToDictionary()["fatal"], false);  // always written
+    EXPECT_FALSE(bare.serializeToDictionary().contains("threads"));
+}
+
+TEST(ErrorLogModel, ReportsTheFirstMissingRequiredField) {
+    using Change = void (*)(AppleErrorLog&);
+    const std::vector<std::pair<Change, std::string>> cases = {
+        {[](AppleErrorLog& l) { l.errorId.reset(); }, "AppleErrorLog: \"id\" is not valid."},
+        {[](AppleErrorLog& l) { l.processId.reset(); }, "AppleErrorLog: \"processId\" is not valid."},
+        {[](AppleErrorLog& l) { l.processName.reset(); }, "AppleErrorLog: \"processName\" is not valid."},
+        {[](AppleErrorLog& l) { l.primaryArchitectureId.reset(); }, "AppleErrorLog: \"primaryArchitectureId\" is not valid."},
+        {[](AppleErrorLog& l) { l.applicationPath.reset(); }, "AppleErrorLog: \"applicationPath\" is not valid."},
+        {[](AppleErrorLog& l) { l.osExceptionType.reset(); }, "AppleErrorLog: \"osExceptionType\" is not valid."},
+        {[](AppleErrorLog& l) { l.osExceptionCode.reset(); }, "AppleErrorLog: \"osExceptionCode\" is not valid."},
+        {[](AppleErrorLog& l) { l.osExceptionAddress.reset(); }, "AppleErrorLog: \"osExceptionAddress\" is not valid."},
+    };
+    for (const auto& [change, message] : cases) {
+        auto log = fullAppleErrorLog();
+        change(*log);
+        EXPECT_EQ(log->validationError(), message);
+    }
+    auto log = fullAppleErrorLog();
+    log->errorId.reset();
+    log->osExceptionAddress.reset();
+    EXPECT_EQ(log->validationError(), "AppleErrorLog: \"id\" is not valid.");
+
+    Thread thread;
+    EXPECT_EQ(thread.validationError(), "Thread: \"id\" is not valid.");
+    thread.threadId = 1;
+    EXPECT_EQ(thread.validationError(), "Thread: \"frames\" is not valid.");
+    thread.frames = std::vector<std::shared_ptr<StackFrame>>{};
+    EXPECT_FALSE(thread.validationError().has_value());
+
+    Binary binary;
+    binary.binaryId = "x";
+    binary.startAddress = "0x0";
+    binary.endAddress = "0x1";
+    binary.path = "/x";
+    EXPECT_EQ(binary.validationError(), "Binary: \"name\" is not valid.");
+
+    ExceptionModel model;
+    EXPECT_EQ(model.validationError(), "ExceptionModel: \"type\" is not valid.");
+    model.type = "E";
+    EXPECT_EQ(model.validationError(), "ExceptionModel: \"frames\" is not valid.");
+}
+
+TEST(ErrorLogModel, HandledErrorLogAndAttachments) {
+    auto handled = std::make_shared<HandledErrorLog>();
+    handled->timestamp = Date(std::chrono::seconds(1700000000));
+    handled->device = validDevice();
+    handled->properties = std::map<std::string, std::string>{{"screen", "settings"}};
+    EXPECT_EQ(handled->validationError(), "HandledErrorLog: \"id\" is not valid.");
+    handled->errorId = "E1";
+    EXPECT_EQ(handled->validationError(), "HandledErrorLog: \"exception\" is not valid.");
+    handled->exception = std::make_shared<ExceptionModel>("std::logic_error", "bad state", std::nullopt);
+    handled->exception->frames = std::vector<std::shared_ptr<StackFrame>>{};
+    EXPECT_FALSE(handled->validationError().has_value());
+    auto json = handled->serializeToDictionary();
+    EXPECT_EQ(json["type"], "handledError");
+    EXPECT_EQ(json["id"], "E1");
+    EXPECT_EQ(json["properties"]["screen"], "settings");
+    EXPECT_EQ(json["exception"]["type"], "std::logic_error");
+    auto handledCopy = roundTrip(*handled);
+    ASSERT_NE(handledCopy, nullptr);
+    EXPECT_TRUE(handledCopy->isEqual(*handled));
+
+    auto text = ErrorAttachmentLog::attachmentWithText("héllo\n", "notes.txt");
+    auto other = ErrorAttachmentLog::attachmentWithText("héllo\n", "notes.txt");
+    EXPECT_EQ(text->attachmentId->size(), 36u);
+    EXPECT_NE(text->attachmentId, other->attachmentId);
+    text->timestamp = Date(std::chrono::seconds(1700000000));
+    text->device = validDevice();
+    EXPECT_EQ(text->validationError(), "ErrorAttachmentLog: \"errorId\" is not valid.");
+    text->errorId = "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD";
+    EXPECT_FALSE(text->validationError().has_value());
+    json = text->serializeToDictionary();
+    EXPECT_EQ(json["type"], "errorAttachment");
+    EXPECT_EQ(json["contentType"], "text/plain");
+    EXPECT_EQ(json["fileName"], "notes.txt");
+    EXPECT_EQ(json["data"], "aMOpbGxvCg==");
+    auto copy = roundTrip(*text);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->isEqual(*text));
+    EXPECT_EQ(copy->data, (std::vector<std::uint8_t>{'h', 0xc3, 0xa9, 'l', 'l', 'o', '\n'}));
+    for (std::size_t size : {0u, 1u, 2u, 3u, 4u, 5u}) {
+        ErrorAttachmentLog binary(std::nullopt, std::vector<std::uint8_t>(size, 0xff), "application/octet-stream");
+        binary.errorId = "E";
+        auto back = roundTrip(binary);
+        ASSERT_NE(back, nullptr) << size;
+        EXPECT_EQ(back->data, binary.data) << size;
+    }
+    text->data.reset();
+    EXPECT_EQ(text->validationError(), "ErrorAttachmentLog: \"data\" is not valid.");
+}
+
+TEST(ErrorLogModel, ErrorReportAndWrapperExceptionArchive) {
+    auto log = fullAppleErrorLog();
+    ErrorReport report;
+    report.incidentIdentifier = log->errorId;
+    report.reporterKey = "";
+    report.signal = "SIGKILL";
+    report.appStartTime = log->appLaunchTimestamp;
+    report.appErrorTime = log->timestamp;
+    report.threads = *log->threads;
+    report.binaries = *log->binaries;
+    report.device = log->device;
+    report.appProcessIdentifier = 0xfffffffffu;
+    EXPECT_TRUE(report.isAppKill());
+    auto copy = roundTrip(report);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->isEqual(report));
+    copy->appProcessIdentifier = 1;
+    EXPECT_FALSE(copy->isEqual(report));
+
+    WrapperException wrapper;
+    wrapper.modelException = log->exception;
+    wrapper.processId = 4242;
+    wrapper.exceptionData = std::vector<std::uint8_t>{0, 1, 2, 0xfe};
+    auto wrapperCopy = roundTrip(wrapper);
+    ASSERT_NE(wrapperCopy, nullptr);
+    EXPECT_TRUE(wrapperCopy->isEqual(wrapper));
+
+    // A wrapper exception model is not equal to a plain one with the same fields.
+    ExceptionModel plain("T", std::nullopt, std::nullopt);
+    WrapperExceptionModel wrapped("T", std::nullopt, std::nullopt);
+    EXPECT_FALSE(plain.isEqual(wrapped));
+    EXPECT_FALSE(wrapped.isEqual(plain));
+}
+
+TEST(ErrorLogModel, LoadsFramesFromCallStackLines) {
+    auto frames = ExceptionModel::loadStackTrace({
+        "3   Zelvo   0x000000010a2b3c4d -[AppList activate:] + 42",
+        "too short line",
+        "",
+    });
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0]->fileName, "Zelvo");
+    EXPECT_EQ(frames[0]->address, "0x000000010a2b3c4d");
+    EXPECT_EQ(frames[0]->frameClassName, "AppList");
+    EXPECT_EQ(frames[0]->methodName, "activate:");
+
+    auto fromException = ExceptionModel::initWithException(std::out_of_range("index 7"));
+    EXPECT_EQ(fromException->type, "std::out_of_range");
+    EXPECT_EQ(fromException->message, "index 7");
+    EXPECT_TRUE(fromException->stackTrace.has_value());
+    EXPECT_FALSE(fromException->validationError().has_value());
+
+    auto fromError = ExceptionModel::initWithError("com.zelvo.ErrorDomain", {{"reason", "disk full"}});
+    EXPECT_EQ(fromError->type, "com.zelvo.ErrorDomain");
+    EXPECT_EQ(fromError->message, R"({"reason":"disk full"})");
+    EXPECT_FALSE(ExceptionModel::initWithError("d", {})->message.has_value());
+}
+
+} // namespace
+} // namespace beacon

@@ -1,0 +1,94 @@
+// zelvo-crashreport: shows a crash report file as JSON.
+//
+//   zelvo-crashreport FILE            the error log that would be sent for it
+//   zelvo-crashreport --report FILE   the report as read (object model)
+//
+// Exit status: 0 shown; 2 the file is not a readable crash report (the
+// reader's reason on stderr); 64 wrong usage; 66 the file cannot be opened.
+#include "beacon/crashes/formatter/ErrorLogFormatter.h"
+#include "beacon/model/JsonText.h"
+#include "crashcapture/report/CrashReport.h"
+#include "crashcapture/tools/CrashReportJson.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int kExitBadReport = 2;
+constexpr int kExitUsage = 64;
+constexpr int kExitNoInput = 66;
+constexpr const char* kUsage = "usage: zelvo-crashreport [--report] FILE";
+
+void printJson(const nlohmann::ordered_json& json) {
+    if (auto text = beacon::jsonText(json, true)) {
+        std::cout << *text << '\n';
+    } else {
+        std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool showReport = false;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument == "--report") {
+            showReport = true;
+        } else if (argument == "-h" || argument == "--help") {
+            std::cout << kUsage << '\n';
+            return 0;
+        } else if (argument.starts_with("-") && argument != "-") {
+            std::cerr << "zelvo-crashreport: unknown option " << argument << '\n' << kUsage << '\n';
+            return kExitUsage;
+        } else if (path) {
+            std::cerr << kUsage << '\n';
+            return kExitUsage;
+        } else {
+            path = argv[i];
+        }
+    }
+    if (!path) {
+        std::cerr << kUsage << '\n';
+        return kExitUsage;
+    }
+
+    std::vector<std::uint8_t> data;
+    {
+        std::ifstream in;
+        std::istream* input = &std::cin;
+        if (std::string_view(path) != "-") {
+            in.open(path, std::ios::binary);
+            if (!in) {
+                std::cerr << "zelvo-crashreport: " << path << ": " << std::strerror(errno) << '\n';
+                return kExitNoInput;
+            }
+            input = &in;
+        }
+        data.assign(std::istreambuf_iterator<char>(*input), std::istreambuf_iterator<char>());
+        if (input->bad()) {
+            std::cerr << "zelvo-crashreport: " << path << ": read error\n";
+            return kExitNoInput;
+        }
+    }
+
+    crashcapture::CrashReporterError error;
+    auto report = crashcapture::CrashReport::initWithData(data, &error);
+    if (!report) {
+        std::cerr << error.localizedDescription << '\n';
+        return kExitBadReport;
+    }
+    if (showReport) {
+        printJson(crashcapture::crashReportToJson(*report));
+    } else {
+        printJson(beacon::ErrorLogFormatter::errorLogFromCrashReport(*report)->serializeToDictionary());
+    }
+    return 0;
+}

@@ -1,0 +1,107 @@
+// Runs the installed viewer program on report files written by the tests.
+#include "ReportBuilder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using crashcapture::testing::ReportBuilder;
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CrashReportViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelvo-viewer-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return path;
+    }
+
+    Run run(const std::string& arguments) {
+        Run result;
+        const fs::path err = dir_ / "stderr";
+        std::string command = std::string(VIEWER_EXECUTABLE) + " " + arguments + " 2>" + err.string();
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return result;
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) result.out.append(buffer, n);
+        int status = ::pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(err);
+        result.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return result;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
+    ReportBuilder builder;
+    const auto file = write("live_report.zvcrash", builder.file());
+
+    Run log = run(file.string());
+    ASSERT_EQ(log.status, 0) << log.err;
+    auto json = nlohmann::json::parse(log.out);
+    EXPECT_EQ(json["type"], "appleError");
+    EXPECT_EQ(json["id"], "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD");
+    EXPECT_EQ(json["osExceptionType"], "SIGSEGV");
+    EXPECT_EQ(json["applicationPath"], "/home/USER/.local/bin/zelvo");
+    EXPECT_EQ(json["threads"].size(), 2u);
+    EXPECT_NE(log.out.find("\n  \"id\""), std::string::npos) << "pretty-printed";
+
+    Run report = run("--report " + file.string());
+    ASSERT_EQ(report.status, 0) << report.err;
+    json = nlohmann::json::parse(report.out);
+    EXPECT_EQ(json["signalInfo"]["name"], "SIGSEGV");
+    EXPECT_EQ(json["signalInfo"]["address"], "0x10");
+    EXPECT_EQ(json["systemInfo"]["timestamp"], "2023-11-14T22:13:20Z");
+    EXPECT_EQ(json["uuidRef"], "8f2c1a3e-5560-4b7d-9a01-c4e23f10abcd");
+    EXPECT_EQ(json["images"][0]["imageName"], "/home/alice/.local/bin/zelvo");
+}
+
+TEST_F(CrashReportViewerTest, ReportsBadFilesAndBadUsage) {
+    ReportBuilder builder;
+    auto bytes = builder.file();
+    bytes[7] = 2;
+    Run bad = run(write("v2.zvcrash", bytes).string());
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "Could not decode unsupported crash report version: 2\n");
+    EXPECT_TRUE(bad.out.empty());
+
+    builder.clearImages();
+    Run noImages = run("--report " + write("noimages.zvcrash", builder.file()).string());
+    EXPECT_EQ(noImages.status, 2);
+    EXPECT_EQ(noImages.err, "Crash report is missing binary image information\n");
+
+    Run missing = run((dir_ / "absent.zvcrash").string());
+    EXPECT_EQ(missing.status, 66);
+    EXPECT_NE(missing.err.find("absent.zvcrash"), std::string::npos);
+
+    for (const std::string arguments : {"", "--verbose x", "a b"}) {
+        Run usage = run(arguments);
+        EXPECT_EQ(usage.status, 64) << arguments;
+        EXPECT_NE(usage.err.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos) << arguments;
+    }
+}
+
+} // namespace
