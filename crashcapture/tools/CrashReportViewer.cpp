@@ -85,6 +85,9 @@ int main(int argc, char** argv) {
         std::cerr << error.localizedDescription << '\n';
         return kExitBadReport;
     }
+    // The viewer may run anywhere: it knows no device history, so the error
+    // log's device holds what the report itself records.
+    beacon::ErrorLogFormatter::setDeviceLookup([](std::optional<beacon::Date>) { return std::shared_ptr<beacon::Device>(); });
     if (showReport) {
         printJson(crashcapture::crashReportToJson(*report));
     } else {

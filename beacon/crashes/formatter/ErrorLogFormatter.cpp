@@ -1,5 +1,6 @@
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 
+#include "beacon/context/DeviceTracker.h"
 #include "beacon/crashes/model/UuidText.h"
 #include "beacon/logger/Logger.h"
 
@@ -434,7 +435,8 @@ std::shared_ptr<Device> ErrorLogFormatter::deviceForTimestamp(std::optional<Date
         std::lock_guard lock(hooks().mutex);
         lookup = hooks().deviceLookup;
     }
-    std::shared_ptr<Device> recorded = lookup ? lookup(timestamp) : nullptr;
+    std::shared_ptr<Device> recorded =
+        lookup ? lookup(timestamp) : DeviceTracker::sharedInstance()->deviceForTimestamp(timestamp);
     auto device = std::make_shared<Device>();
     if (recorded) {
         device->sdkName = recorded->sdkName;

@@ -26,8 +26,9 @@ namespace beacon {
 // none); the conversion as a whole never fails.
 class ErrorLogFormatter {
 public:
-    // Where the device of a past moment comes from (the device history of
-    // the telemetry contexts); null when nothing was recorded.
+    // Where the device of a past moment comes from; null when nothing was
+    // recorded. Without a lookup of its own the formatter asks the shared
+    // device tracker, which keeps the devices of the last launches.
     using DeviceLookup = std::function<std::shared_ptr<Device>(std::optional<Date>)>;
     // The installation id's UUID text, when there is one.
     using InstallIdSource = std::function<std::optional<std::string>()>;

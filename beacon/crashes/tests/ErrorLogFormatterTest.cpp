@@ -115,8 +115,9 @@ TEST_F(ErrorLogFormatterTest, FillsDefaultsForMissingSections) {
     builder.message().machine_info = nullptr;
     builder.clearImages();
     builder.addImage(0x1000, 0x1000, "/opt/other.so");  // no code type: the architecture decides
+    builder.addThread(4, false, {{0x1010}});
     builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__X86_32;
-    F::setDeviceLookup(nullptr);
+    F::setDeviceLookup([](std::optional<Date>) { return std::shared_ptr<Device>(); });
     auto log = F::errorLogFromCrashReport(read(builder));
 
     EXPECT_EQ(log->errorId->size(), 36u);  // a fresh UUID
@@ -135,6 +136,7 @@ TEST_F(ErrorLogFormatterTest, FillsDefaultsForMissingSections) {
     EXPECT_FALSE(log->exceptionReason.has_value());
     // 32-bit code: addresses with 8 digits.
     EXPECT_EQ(log->registers->at("rsp"), "0x7fffffffe000");
+    ASSERT_EQ(log->binaries->size(), 1u);
     EXPECT_EQ((*log->binaries)[0]->startAddress, "0x00001000");
     // Only what the report knows about the device.
     EXPECT_EQ(log->device->appBuild, "42");

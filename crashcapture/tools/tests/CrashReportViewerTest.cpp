@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using crashcapture::testing::ReportBuilder;
 
-struct Run {
+struct ProgramRun {
     int status = -1;
     std::string out;
     std::string err;
@@ -37,8 +37,8 @@ protected:
         return path;
     }
 
-    Run run(const std::string& arguments) {
-        Run result;
+    ProgramRun run(const std::string& arguments) {
+        ProgramRun result;
         const fs::path err = dir_ / "stderr";
         std::string command = std::string(VIEWER_EXECUTABLE) + " " + arguments + " 2>" + err.string();
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -59,7 +59,7 @@ TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
     ReportBuilder builder;
     const auto file = write("live_report.zvcrash", builder.file());
 
-    Run log = run(file.string());
+    ProgramRun log = run(file.string());
     ASSERT_EQ(log.status, 0) << log.err;
     auto json = nlohmann::json::parse(log.out);
     EXPECT_EQ(json["type"], "appleError");
@@ -69,7 +69,7 @@ TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
     EXPECT_EQ(json["threads"].size(), 2u);
     EXPECT_NE(log.out.find("\n  \"id\""), std::string::npos) << "pretty-printed";
 
-    Run report = run("--report " + file.string());
+    ProgramRun report = run("--report " + file.string());
     ASSERT_EQ(report.status, 0) << report.err;
     json = nlohmann::json::parse(report.out);
     EXPECT_EQ(json["signalInfo"]["name"], "SIGSEGV");
@@ -83,22 +83,22 @@ TEST_F(CrashReportViewerTest, ReportsBadFilesAndBadUsage) {
     ReportBuilder builder;
     auto bytes = builder.file();
     bytes[7] = 2;
-    Run bad = run(write("v2.zvcrash", bytes).string());
+    ProgramRun bad = run(write("v2.zvcrash", bytes).string());
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err, "Could not decode unsupported crash report version: 2\n");
     EXPECT_TRUE(bad.out.empty());
 
     builder.clearImages();
-    Run noImages = run("--report " + write("noimages.zvcrash", builder.file()).string());
+    ProgramRun noImages = run("--report " + write("noimages.zvcrash", builder.file()).string());
     EXPECT_EQ(noImages.status, 2);
     EXPECT_EQ(noImages.err, "Crash report is missing binary image information\n");
 
-    Run missing = run((dir_ / "absent.zvcrash").string());
+    ProgramRun missing = run((dir_ / "absent.zvcrash").string());
     EXPECT_EQ(missing.status, 66);
     EXPECT_NE(missing.err.find("absent.zvcrash"), std::string::npos);
 
     for (const std::string arguments : {"", "--verbose x", "a b"}) {
-        Run usage = run(arguments);
+        ProgramRun usage = run(arguments);
         EXPECT_EQ(usage.status, 64) << arguments;
         EXPECT_NE(usage.err.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos) << arguments;
     }
