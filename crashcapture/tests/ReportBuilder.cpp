@@ -84,15 +84,15 @@ ReportBuilder::ReportBuilder()
     message_.signal = &signal_;
 }
 
-ReportBuilder::Frame* ReportBuilder::frame(const FrameSpec& spec) {
+ReportBuilder::Frame* ReportBuilder::frame(const FrameSpec& wanted) {
     Frame value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__STACK_FRAME__INIT;
     value.has_pc = 1;
-    value.pc = spec.pc;
-    if (spec.symbol) {
+    value.pc = wanted.pc;
+    if (wanted.symbol) {
         ZvcrashLoose__CrashReport__Symbol symbol = ZVCRASH_LOOSE__CRASH_REPORT__SYMBOL__INIT;
-        symbol.name = text(*spec.symbol);
+        symbol.name = text(*wanted.symbol);
         symbol.has_start_address = 1;
-        symbol.start_address = spec.symbolStart;
+        symbol.start_address = wanted.symbolStart;
         value.symbol = own(symbol);
     }
     return own(value);
@@ -115,7 +115,7 @@ ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crash
     value.thread_number = number;
     value.crashed = crashed;
     auto& frameList = frameLists_.emplace_back();
-    for (const auto& spec : frames) frameList.push_back(frame(spec));
+    for (const auto& wanted : frames) frameList.push_back(frame(wanted));
     value.n_frames = frameList.size();
     value.frames = frameList.data();
     auto& registerList = registerLists_.emplace_back();
@@ -160,7 +160,7 @@ void ReportBuilder::setException(const std::string& name, const std::string& rea
     exception_.name = text(name);
     exception_.reason = text(reason);
     auto& frameList = frameLists_.emplace_back();
-    for (const auto& spec : frames) frameList.push_back(frame(spec));
+    for (const auto& wanted : frames) frameList.push_back(frame(wanted));
     exception_.n_frames = frameList.size();
     exception_.frames = frameList.data();
     message_.exception = &exception_;

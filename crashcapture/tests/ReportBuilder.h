@@ -76,7 +76,7 @@ public:
     std::vector<std::uint8_t> file() const;  // "zvcrash", version 1, message
 
 private:
-    Frame* frame(const FrameSpec& spec);
+    Frame* frame(const FrameSpec& wanted);
     ZvcrashLoose__CrashReport__Processor* processor(std::uint64_t type, std::uint64_t subtype);
     template <typename T> T* own(const T& value);
 
