@@ -187,7 +187,7 @@ void FloatingPanel::setShowsInTaskbar(bool value) {
 
 void FloatingPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (hooks_.visibilityChanged) hooks_.visibilityChanged();
+    if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
 void FloatingPanel::hideEvent(QHideEvent* event) {
@@ -199,7 +199,7 @@ void FloatingPanel::hideEvent(QHideEvent* event) {
         keyboardGrabbed_ = false;
     }
     dragOffset_.reset();
-    if (hooks_.visibilityChanged) hooks_.visibilityChanged();
+    if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
 void FloatingPanel::paintEvent(QPaintEvent* event) {
@@ -221,8 +221,14 @@ void FloatingPanel::paintEvent(QPaintEvent* event) {
     }
 }
 
+void FloatingPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (hooks_.frameChanged) hooks_.frameChanged();
+}
+
 void FloatingPanel::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (hooks_.frameChanged) hooks_.frameChanged();
     if (!restoreWindowPosition_ || !QWidget::isVisible()) return;
     // Moves in quick succession save once, a while after the last one.
     isManuallyMoved_ = true;

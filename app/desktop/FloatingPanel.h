@@ -27,7 +27,7 @@ class FloatingPanel : public QWidget, public PanelWindow {
 public:
     struct Hooks {
         std::function<void(double milliseconds)> firstPaint;  // show request -> first paint
-        std::function<void()> visibilityChanged;
+        std::function<void()> frameChanged;  // shown, hidden, moved or resized
     };
 
     FloatingPanel(const FloatingPanelOptions& options, platform::UserDefaults& defaults, platform::Queue& mainQueue);
@@ -68,6 +68,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;

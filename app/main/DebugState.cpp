@@ -1,6 +1,8 @@
 #include "app/main/DebugState.h"
 
+#include "app/core/Preferences.h"
 #include "app/desktop/FloatingPanel.h"
+#include "app/views/ContentView.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -50,6 +52,20 @@ void DebugState::writeNow() {
         state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
         state["keyboardGrabbed"] = panel->holdsKeyboard();
     }
+    // Where things are on screen, for tests that click them.
+    auto globalFrame = [](QWidget* w) {
+        QPoint at = w->mapToGlobal(QPoint(0, 0));
+        return QJsonArray{at.x(), at.y(), w->width(), w->height()};
+    };
+    if (auto* hosting = dynamic_cast<views::SwitcherHostingView*>(delegate_.hostingView().get());
+        hosting && panel && panel->isVisible()) {
+        QJsonArray rows;
+        for (auto* row : hosting->contentView().rows()) rows.append(globalFrame(row));
+        state["rowFrames"] = rows;
+        state["pinFrame"] = globalFrame(hosting->contentView().toolbar()->pinButton());
+        state["toolbarFrame"] = globalFrame(hosting->contentView().toolbar());
+    }
+    state["isPinned"] = delegate_.defaults().boolForKey(kIsPinned);
     auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
     state["settingsVisible"] = settings && settings->isVisible();
     QJsonArray paints;

@@ -1,0 +1,168 @@
+#include "app/desktop/FloatingPanel.h"
+#include "app/desktop/PanelFrame.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace app;
+using namespace app::desktop;
+
+namespace {
+
+QApplication& testApp() {
+    static int argc = 1;
+    static char arg0[] = "zelvo-test";
+    static char* argv[] = {arg0, nullptr};
+    static auto* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    PanelTest() { testApp(); }
+
+    std::unique_ptr<FloatingPanel> makePanel(bool pinned) {
+        FloatingPanelOptions options{Rect{0, 0, 200, 120}, false, !pinned, pinned};
+        return std::make_unique<FloatingPanel>(options, defaults, scheduler.mainQueue());
+    }
+    std::optional<Rect> saved() {
+        auto data = defaults.dataForKey(FloatingPanel::kUserDefaultsFrameKey);
+        return data ? decodePanelFrame(*data) : std::nullopt;
+    }
+    QPoint centredOrigin(const QWidget& w) {
+        QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        return QPoint(area.x() + (area.width() - w.width()) / 2, area.y() + (area.height() - w.height()) / 2);
+    }
+
+    platform::ManualScheduler scheduler;
+    platform::UserDefaults defaults;
+};
+
+} // namespace
+
+TEST(PanelFrame, RoundTripIsExactAndForeignValuesAreRefused) {
+    Rect odd{-1234.5, 1e-300, 0.1 + 0.2, 1e15 + 1};
+    auto back = decodePanelFrame(encodePanelFrame(odd));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, odd);  // bit for bit, not approximately
+
+    auto data = encodePanelFrame(Rect{1, 2, 3, 4});
+    EXPECT_FALSE(decodePanelFrame({}));
+    EXPECT_FALSE(decodePanelFrame(platform::Value::Data(data.begin(), data.end() - 1)));
+    auto wrongTag = data;
+    wrongTag[0] = 'X';
+    EXPECT_FALSE(decodePanelFrame(wrongTag));
+    EXPECT_FALSE(decodePanelFrame(encodePanelFrame(Rect{0, 0, 0, 10})));
+    EXPECT_FALSE(decodePanelFrame(encodePanelFrame(Rect{std::numeric_limits<double>::quiet_NaN(), 0, 10, 10})));
+    EXPECT_FALSE(decodePanelFrame(encodePanelFrame(Rect{0, 0, std::numeric_limits<double>::infinity(), 10})));
+}
+
+TEST_F(PanelTest, PinnedPanelComesBackWhereItWasSavedAndUnpinnedIsCentred) {
+    defaults.set(FloatingPanel::kUserDefaultsFrameKey, encodePanelFrame(Rect{50, 60, 210, 130}));
+    auto panel = makePanel(true);
+    panel->makeKeyAndOrderFront();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->frameGeometry(), QRect(50, 60, 210, 130));
+    panel->orderOut();
+    EXPECT_FALSE(panel->isVisible());
+
+    panel->setRestoreWindowPosition(false);
+    panel->makeKeyAndOrderFront();
+    EXPECT_EQ(panel->frameGeometry().topLeft(), centredOrigin(*panel));
+}
+
+TEST_F(PanelTest, ForeignSavedValueCentresAndStaysStored) {
+    defaults.set(FloatingPanel::kUserDefaultsFrameKey, std::string("{{1, 2}, {3, 4}}"));
+    auto panel = makePanel(true);
+    panel->makeKeyAndOrderFront();
+    EXPECT_EQ(panel->frameGeometry().topLeft(), centredOrigin(*panel));
+    EXPECT_EQ(defaults.stringForKey(FloatingPanel::kUserDefaultsFrameKey), std::optional<std::string>("{{1, 2}, {3, 4}}"));
+}
+
+TEST_F(PanelTest, MovesSaveOnceFiveSecondsAfterTheLast) {
+    auto panel = makePanel(true);
+    panel->makeKeyAndOrderFront();
+    scheduler.advance(platform::Seconds(6));  // the showing itself may move it
+    defaults.remove(FloatingPanel::kUserDefaultsFrameKey);
+
+    panel->move(100, 100);
+    EXPECT_TRUE(panel->isManuallyMoved());
+    scheduler.advance(platform::Seconds(3));
+    panel->move(300, 200);
+    scheduler.advance(platform::Seconds(4.9));
+    EXPECT_FALSE(saved()) << "saved before 5 s had passed since the last move";
+    scheduler.advance(platform::Seconds(0.2));
+    ASSERT_TRUE(saved());
+    EXPECT_EQ(saved()->x, 300);
+    EXPECT_EQ(saved()->y, 200);
+    EXPECT_FALSE(panel->isManuallyMoved());
+
+    // Unpinned panels do not save their moves.
+    defaults.remove(FloatingPanel::kUserDefaultsFrameKey);
+    panel->setRestoreWindowPosition(false);
+    panel->move(10, 10);
+    scheduler.advance(platform::Seconds(10));
+    EXPECT_FALSE(saved());
+}
+
+TEST_F(PanelTest, HidingRightAfterAMoveKeepsTheNewPlace) {
+    auto panel = makePanel(true);
+    panel->makeKeyAndOrderFront();
+    scheduler.advance(platform::Seconds(6));
+    panel->move(420, 240);
+    panel->orderOut();  // within the 5 s
+    ASSERT_TRUE(saved());
+    EXPECT_EQ(saved()->x, 420);
+    panel->makeKeyAndOrderFront();
+    EXPECT_EQ(panel->frameGeometry().topLeft(), QPoint(420, 240));
+    // The pending delayed save was replaced, not repeated later.
+    defaults.remove(FloatingPanel::kUserDefaultsFrameKey);
+    scheduler.advance(platform::Seconds(10));
+    EXPECT_FALSE(saved());
+}
+
+TEST_F(PanelTest, LosingFocusClosesOnlyAnUnpinnedPanelAndClosingSavesAPinnedOne) {
+    auto unpinned = makePanel(false);
+    unpinned->makeKeyAndOrderFront();
+    unpinned->resignMain();
+    EXPECT_FALSE(unpinned->isVisible());
+    EXPECT_FALSE(saved()) << "an unpinned panel does not save its frame";
+
+    auto pinned = makePanel(true);
+    pinned->makeKeyAndOrderFront();
+    pinned->resignMain();
+    EXPECT_TRUE(pinned->isVisible());
+    pinned->move(77, 88);
+    pinned->closePanel();
+    EXPECT_FALSE(pinned->isVisible());
+    ASSERT_TRUE(saved());
+    EXPECT_EQ(saved()->x, 77);
+    EXPECT_EQ(saved()->y, 88);
+}
+
+TEST_F(PanelTest, TheTwoFlavours) {
+    auto switcher = makePanel(false);
+    EXPECT_TRUE(switcher->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(switcher->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(switcher->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(switcher->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_NEAR(switcher->windowOpacity(), 0.9, 0.01);
+    EXPECT_EQ(switcher->size(), QSize(200, 120));
+
+    FloatingPanel settings(FloatingPanelOptions{Rect{0, 0, 600, 600}, true, false, false}, defaults,
+                           scheduler.mainQueue());
+    EXPECT_FALSE(settings.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(settings.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(settings.windowFlags() & Qt::WindowMinMaxButtonsHint);
+    EXPECT_EQ(settings.size(), QSize(600, 600));
+    settings.setShowsInTaskbar(false);
+    EXPECT_EQ(settings.windowFlags() & Qt::Tool, Qt::Tool);
+    settings.setShowsInTaskbar(true);
+    EXPECT_NE(settings.windowFlags() & Qt::Tool, Qt::Tool);
+}

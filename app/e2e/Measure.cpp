@@ -1,0 +1,97 @@
+// Measures the desktop program on a private X server and prints the figures:
+// show request -> first paint of the switcher panel (median over repeated
+// showings), resident memory after start, and CPU use while idle with ten
+// clients. Usage: zelvo_desktop_measure [idle seconds, default 60]
+
+#include "XSession.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+using namespace zelvo::e2e;
+
+namespace {
+
+nlohmann::json readState(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    auto parsed = nlohmann::json::parse(in, nullptr, false);
+    return parsed.is_discarded() ? nlohmann::json::object() : parsed;
+}
+
+long residentKiB(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+double cpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string f;
+    unsigned long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) utime = std::stoul(f);
+        if (i == 15) stime = std::stoul(f);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double idleSeconds = argc > 1 ? std::atof(argv[1]) : 60;
+    XSession x;
+    if (auto error = x.start()) {
+        std::fprintf(stderr, "%s\n", error->c_str());
+        return 1;
+    }
+    for (int i = 0; i < 6; ++i) x.startTerminal("Term" + std::to_string(i));
+    for (int i = 0; i < 2; ++i) x.spawn({"xclock"});
+    for (int i = 0; i < 2; ++i) x.spawn({"xeyes"});
+    XSession::waitFor([&] { return x.clientList().size() >= 10; });
+
+    auto config = x.home() / ".config/zelvo";
+    std::filesystem::create_directories(config);
+    std::ofstream(config / "preferences.json") << R"({"WelcomePassed": true})";
+    auto stateFile = x.root() / "state.json";
+    pid_t zelvo = x.spawn({ZELVO_BINARY}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
+    XSession::waitFor([&] { return readState(stateFile).value("apps", nlohmann::json::array()).size() >= 10; });
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    long rss = residentKiB(zelvo);
+
+    const int rounds = 25;
+    for (int i = 0; i < rounds; ++i) {
+        x.run({ZELVO_BINARY});
+        XSession::waitFor([&] { return readState(stateFile).value("panelVisible", false); });
+        x.run({"xdotool", "key", "Escape"});
+        XSession::waitFor([&] { return !readState(stateFile).value("panelVisible", true); });
+    }
+    std::vector<double> paints;
+    for (const auto& ms : readState(stateFile)["firstPaintMs"]) paints.push_back(ms.get<double>());
+    std::sort(paints.begin(), paints.end());
+
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    double before = cpuSeconds(zelvo);
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double cpu = (cpuSeconds(zelvo) - before) / elapsed * 100.0;
+
+    std::printf("clients listed: %zu\n", readState(stateFile)["apps"].size());
+    if (!paints.empty())
+        std::printf("first paint after show request: median %.2f ms, min %.2f ms, max %.2f ms (%zu showings)\n",
+                    paints[paints.size() / 2], paints.front(), paints.back(), paints.size());
+    std::printf("resident memory after start: %.1f MB\n", rss / 1024.0);
+    std::printf("CPU while idle for %.0f s with ten clients: %.3f %%\n", elapsed, cpu);
+    return 0;
+}

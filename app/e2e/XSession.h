@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace zelvo::e2e {
+
+// A private X11 desktop for one test: its own Xvfb on a free display number,
+// openbox with the tests' configuration (no key bindings), a temporary home
+// with its own XDG folders, and every process it started ended and reaped
+// when it goes away. Nothing depends on the caller's DISPLAY.
+class XSession {
+public:
+    XSession();
+    ~XSession();
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    // Starts the server and the window manager; an error text on failure.
+    std::optional<std::string> start();
+
+    // Starts a program on this display with the session's environment
+    // (extra variables on top); returns its pid, or -1.
+    pid_t spawn(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& extra = {});
+    // Runs a program to its end; its exit status and standard output.
+    struct Result {
+        int status = -1;
+        std::string output;
+    };
+    Result run(const std::vector<std::string>& arguments, double timeoutSeconds = 10);
+    // Waits (polling) until `done` or the time is up; true when done.
+    static bool waitFor(const std::function<bool()>& done, double seconds = 10);
+    // Ends one process started here (SIGTERM, then SIGKILL) and reaps it.
+    void stop(pid_t pid);
+    bool isRunning(pid_t pid);
+
+    // Convenience over xprop/xdotool.
+    std::uint32_t activeWindow();
+    std::vector<std::uint32_t> clientList();
+    std::uint32_t findWindow(const std::string& wmClass);
+    // Starts an xterm whose WM_CLASS class is `wmClass` and waits until the
+    // window manager lists it; its window, or 0.
+    std::uint32_t startTerminal(const std::string& wmClass);
+
+    const std::string& display() const { return display_; }
+    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& root() const { return root_; }
+    std::map<std::string, std::string> environment() const;
+
+private:
+    std::filesystem::path root_, home_;
+    std::string display_;
+    std::vector<pid_t> children_;  // in start order
+};
+
+} // namespace zelvo::e2e

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "XSession.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+namespace zelvo::e2e {
+
+// An X session with Zelvo running in it (first run already passed), its
+// state read from the debug state file.
+class ZelvoSession : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts zelvo and waits until it has written its state.
+    void startZelvo();
+    // Launches zelvo again: the running one presents its panel.
+    int launchAgain();
+    nlohmann::json state();
+    bool waitForState(const std::function<bool(const nlohmann::json&)>& predicate, double seconds = 10);
+    // Waits until the listed names include all of `names`.
+    bool waitForApps(const std::vector<std::string>& names);
+    // The listed application names in display order.
+    std::vector<std::string> listedNames();
+    void key(const std::string& name);
+    void clickAt(int x, int y);
+    std::string preferences();
+
+    XSession x;
+    pid_t zelvo = -1;
+    std::filesystem::path stateFile;
+};
+
+} // namespace zelvo::e2e

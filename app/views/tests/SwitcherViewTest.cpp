@@ -1,0 +1,173 @@
+#include "ViewFixture.h"
+
+#include <QEnterEvent>
+#include <QImage>
+#include <QMouseEvent>
+
+using namespace app;
+using namespace app::views;
+
+namespace {
+
+QColor pixelOf(QWidget& widget, QPoint at) {
+    QImage image(widget.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget.render(&image);
+    return image.pixelColor(at);
+}
+
+void hover(QWidget& row) {
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&row, &enter);
+}
+
+void leave(QWidget& row) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(&row, &event);
+}
+
+void click(QWidget& row) {
+    QPointF at(row.width() / 2.0, row.height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, row.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, at, row.mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(&row, &press);
+    QApplication::sendEvent(&row, &release);
+}
+
+} // namespace
+
+TEST_F(ViewFixture, BadgesNumberTheFirstTenRowsAndLaterRowsKeepAnInvisibleBadgeWithoutPadding) {
+    for (int i = 0; i < 12; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "A%02d", i);  // sorted by name: A00 .. A11
+        launch(std::string(name), 100 + i);
+    }
+    auto& content = view();
+    content.layoutIfNeeded();
+    const auto& rows = content.rows();
+    ASSERT_EQ(rows.size(), 12u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(rows[i]->content().badge, RowContent::Badge::Number) << i;
+        EXPECT_EQ(rows[i]->content().badgeText, std::to_string(i));
+        EXPECT_TRUE(rows[i]->content().badgeTrailingPadding);
+    }
+    for (int i = 10; i < 12; ++i) {
+        EXPECT_EQ(rows[i]->content().badge, RowContent::Badge::Invisible) << i;
+        EXPECT_EQ(rows[i]->content().badgeText, "");
+        EXPECT_FALSE(rows[i]->content().badgeTrailingPadding);
+    }
+    // The missing trailing padding moves the icon 4 px to the left.
+    EXPECT_EQ(rows[9]->iconRect().x() - rows[10]->iconRect().x(), AppRowView::kBadgeTrailing);
+    EXPECT_EQ(rows[10]->iconRect().size(), QSize(24, 22));
+    // The badge number is the digit that selects the row.
+    EXPECT_EQ(delegate.appList().sortedApps()[3]->localizedName(), std::optional<std::string>("A03"));
+
+    // An application outside the list gets no badge at all.
+    platform::HeadlessApplication::Facts stranger;
+    stranger.localizedName = "Stranger";
+    auto outside = std::make_shared<platform::HeadlessApplication>(stranger);
+    EXPECT_EQ(rowContent(delegate.appList().sortedApps(), outside).badge, RowContent::Badge::None);
+}
+
+TEST_F(ViewFixture, NamelessApplicationIsListedAsAppWithAStandInIcon) {
+    launch(std::nullopt, 200);
+    auto& content = view();
+    content.layoutIfNeeded();
+    ASSERT_EQ(content.rows().size(), 1u);
+    AppRowView& row = *content.rows()[0];
+    EXPECT_EQ(row.content().name, "App");
+    row.resize(row.sizeHint());
+    // Something is painted in the icon slot although there is no icon.
+    QRect slot = row.iconRect();
+    EXPECT_GT(pixelOf(row, slot.center()).alpha(), 0);
+}
+
+TEST_F(ViewFixture, BadgeColoursFollowTheAppearance) {
+    launch(std::string("Solo"), 300);
+    auto& content = view();
+    content.layoutIfNeeded();
+    AppRowView& row = *content.rows()[0];
+    row.resize(row.sizeHint());
+    QRect badge = row.badgeRect();
+    QPoint disc(badge.left() + 4, badge.center().y());  // inside the circle, clear of the digit
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    row.setPalette(dark);
+    EXPECT_EQ(pixelOf(row, disc).rgb(), QColor(Qt::white).rgb());
+
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(240, 240, 240));
+    light.setColor(QPalette::WindowText, Qt::black);
+    row.setPalette(light);
+    EXPECT_EQ(pixelOf(row, disc).rgb(), QColor(Qt::black).rgb());
+}
+
+TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {
+    auto a = launch(std::string("Alpha"), 401);
+    auto b = launch(std::string("Beta"), 402);
+    auto& content = view();
+    content.layoutIfNeeded();
+    auto& list = delegate.appList();
+    AppRowView& beta = *content.rows()[1];
+    ASSERT_EQ(beta.app(), b);
+
+    hover(beta);
+    EXPECT_EQ(list.hoveredApp(), b);
+    EXPECT_TRUE(beta.isHighlighted());
+    EXPECT_DOUBLE_EQ(beta.scale(), 1.01);
+    EXPECT_FALSE(content.rows()[0]->isHighlighted());
+
+    // The keyboard moves the highlight elsewhere; leaving the row still clears it.
+    list.selectApp(0);
+    EXPECT_TRUE(content.rows()[0]->isHighlighted());
+    EXPECT_FALSE(beta.isHighlighted());
+    leave(beta);
+    EXPECT_EQ(list.hoveredApp(), nullptr);
+    EXPECT_FALSE(content.rows()[0]->isHighlighted());
+
+    click(beta);
+    ASSERT_EQ(b->activations().size(), 1u);
+    EXPECT_TRUE(a->activations().empty());
+    EXPECT_EQ(workspace.frontmostApplication(), b);
+
+    // A row whose application has gone does not activate anything.
+    workspace.terminate(a);
+    AppRowView* gone = nullptr;
+    for (auto* row : content.rows())
+        if (row->app() == a) gone = row;
+    EXPECT_EQ(gone, nullptr);
+}
+
+TEST_F(ViewFixture, SizeReportsArriveOnALaterTurnOfTheMainQueue) {
+    launch(std::string("One"), 501);
+    launch(std::string("Two"), 502);
+    std::vector<Size> sizes;
+    int withoutSize = 0;
+    platform::Subscription sub(center, center.addObserver(kNeedsResize, nullptr, [&](const platform::Notification& n) {
+        if (auto* size = n.info<Size>("size"))
+            sizes.push_back(*size);
+        else
+            ++withoutSize;
+    }));
+    auto& content = view();
+    EXPECT_TRUE(sizes.empty()) << "posted from inside the layout";
+    scheduler.runUntilIdle();
+    // One per row and one for the stack.
+    ASSERT_EQ(sizes.size(), 3u);
+    EXPECT_GT(sizes[0].height, 0);
+    EXPECT_GE(sizes[2].height, sizes[0].height + sizes[1].height);
+
+    // Another application: the rows are laid out again and report again.
+    sizes.clear();
+    launch(std::string("Three"), 503);
+    EXPECT_TRUE(sizes.empty());
+    scheduler.runUntilIdle();
+    EXPECT_EQ(sizes.size(), 4u);
+    EXPECT_EQ(content.rows().size(), 3u);
+
+    auto fitting = hosting->fittingSize();
+    EXPECT_GE(fitting.height, sizes.back().height);
+    EXPECT_GE(fitting.width, sizes.back().width);
+}
