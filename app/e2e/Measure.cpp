@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
         x.run({"xdotool", "key", "Escape"});
         XSession::waitFor([&] { return !readState(stateFile).value("panelVisible", true); });
     }
+    auto shown = readState(stateFile);
     std::vector<double> paints;
-    for (const auto& ms : readState(stateFile)["firstPaintMs"]) paints.push_back(ms.get<double>());
+    for (const auto& ms : shown.value("firstPaintMs", nlohmann::json::array())) paints.push_back(ms.get<double>());
     std::sort(paints.begin(), paints.end());
 
     std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -19,7 +19,9 @@ QApplication& testApp() {
     static int argc = 1;
     static char arg0[] = "zelvo-test";
     static char* argv[] = {arg0, nullptr};
-    static auto* instance = new QApplication(argc, argv);
+    static auto* instance = qobject_cast<QApplication*>(QCoreApplication::instance())
+                                ? qobject_cast<QApplication*>(QCoreApplication::instance())
+                                : new QApplication(argc, argv);
     return *instance;
 }
 
