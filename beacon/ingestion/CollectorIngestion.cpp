@@ -1,0 +1,110 @@
+#include "beacon/ingestion/CollectorIngestion.h"
+
+#include "beacon/http/HttpUtil.h"
+#include "beacon/ingestion/TicketCache.h"
+#include "beacon/logger/Logger.h"
+#include "beacon/model/CommonSchemaLog.h"
+#include "beacon/model/LogContainer.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <regex>
+
+namespace beacon {
+
+namespace {
+
+std::string clientVersion() {
+    char text[64];
+    std::snprintf(text, sizeof text, CollectorIngestion::kClientVersionFormat, CollectorIngestion::kLibraryVersion);
+    return text;
+}
+
+} // namespace
+
+CollectorIngestion::CollectorIngestion(std::shared_ptr<HttpClientProtocol> httpClient, std::string baseURL)
+    : HttpIngestion(std::move(httpClient), std::move(baseURL), std::string(kApiPath) + "/" + kApiVersion,
+                    {{"Content-Type", kContentType}, {kClientVersionHeader, clientVersion()}}, {}) {}
+
+void CollectorIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCompletionHandler completionHandler) {
+    const std::string callId = data && data->batchId ? *data->batchId : std::string();
+    if (!data || !data->isValid()) {
+        const Error error = makeError(kInvalidContainerErrorCode);
+        BEACON_LOG_ERROR(error.description);
+        if (completionHandler) completionHandler(callId, std::nullopt, std::nullopt, error);
+        return;
+    }
+    HttpIngestion::sendAsync(std::move(data), std::nullopt, callId, std::move(completionHandler));
+}
+
+HttpHeaders CollectorIngestion::getHeadersWithData(const LogContainer& data, const std::optional<std::string>& eTag) const {
+    HttpHeaders headers = HttpIngestion::getHeadersWithData(data, eTag);
+
+    std::vector<std::string> tokens;
+    nlohmann::ordered_json tickets = nlohmann::ordered_json::object();
+    for (const auto& log : data.logs) {
+        if (!log) continue;
+        for (const auto& token : log->transmissionTargetTokens())
+            if (std::find(tokens.begin(), tokens.end(), token) == tokens.end()) tokens.push_back(token);
+        auto csLog = std::dynamic_pointer_cast<CommonSchemaLog>(log);
+        if (!csLog || !csLog->ext || !csLog->ext->protocolExt || !csLog->ext->protocolExt->ticketKeys) continue;
+        for (const auto& key : *csLog->ext->protocolExt->ticketKeys)
+            if (auto ticket = TicketCache::sharedInstance().ticketFor(key)) tickets[key] = *ticket;
+    }
+    std::string apiKey;
+    for (const auto& token : tokens) apiKey += (apiKey.empty() ? "" : ",") + token;
+    headers[kApiKeyHeader] = apiKey;
+
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    headers[kUploadTimeHeader] = std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    if (!tickets.empty()) headers[kTicketsHeader] = tickets.dump();
+    return headers;
+}
+
+std::string CollectorIngestion::getPayloadWithData(const LogContainer& data) const {
+    std::string payload;
+    for (const auto& log : data.logs) {
+        if (!log) continue;
+        auto line = log->serializeLog(false);
+        if (!line) return {};  // one log that cannot be encoded spoils the batch
+        payload += *line + "\n";
+    }
+    return payload;
+}
+
+std::string CollectorIngestion::obfuscateString(const std::string& text, const std::string& pattern,
+                                                const std::string& replacement) {
+    try {
+        const std::regex expression(pattern, std::regex::ECMAScript | std::regex::icase);
+        return std::regex_replace(text, expression, replacement, std::regex_constants::format_literal);
+    } catch (const std::regex_error& error) {
+        BEACON_LOG_ERROR("Couldn't create regular expression with pattern\"", pattern, "\": ", error.what());
+        return {};
+    }
+}
+
+std::string CollectorIngestion::obfuscateHeaderValue(const std::string& value, const std::string& key) const {
+    if (key == kApiKeyHeader) {
+        std::string masked;
+        std::size_t from = 0;
+        for (;;) {
+            const auto comma = value.find(',', from);
+            if (from > 0) masked += ",";
+            masked += HttpUtil::hideSecret(value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+        return masked;
+    }
+    if (key == kTicketsHeader) return obfuscateString(value, kTicketValuePattern, ":***");
+    return value;
+}
+
+std::string CollectorIngestion::obfuscateResponsePayload(const std::string& payload) const {
+    return obfuscateString(payload, kTokenPropertyPattern, kRedactedTokenTemplate);
+}
+
+} // namespace beacon
