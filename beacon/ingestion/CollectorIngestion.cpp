@@ -5,13 +5,14 @@
 #include "beacon/logger/Logger.h"
 #include "beacon/model/CommonSchemaLog.h"
 #include "beacon/model/LogContainer.h"
+#include "beacon/util/SdkInfo.h"
+#include "beacon/util/TextUtility.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <regex>
 
 namespace beacon {
 
@@ -19,7 +20,7 @@ namespace {
 
 std::string clientVersion() {
     char text[64];
-    std::snprintf(text, sizeof text, CollectorIngestion::kClientVersionFormat, CollectorIngestion::kLibraryVersion);
+    std::snprintf(text, sizeof text, CollectorIngestion::kClientVersionFormat, kSdkVersion);
     return text;
 }
 
@@ -75,17 +76,6 @@ std::string CollectorIngestion::getPayloadWithData(const LogContainer& data) con
     return payload;
 }
 
-std::string CollectorIngestion::obfuscateString(const std::string& text, const std::string& pattern,
-                                                const std::string& replacement) {
-    try {
-        const std::regex expression(pattern, std::regex::ECMAScript | std::regex::icase);
-        return std::regex_replace(text, expression, replacement, std::regex_constants::format_literal);
-    } catch (const std::regex_error& error) {
-        BEACON_LOG_ERROR("Couldn't create regular expression with pattern\"", pattern, "\": ", error.what());
-        return {};
-    }
-}
-
 std::string CollectorIngestion::obfuscateHeaderValue(const std::string& value, const std::string& key) const {
     if (key == kApiKeyHeader) {
         std::string masked;
@@ -99,12 +89,12 @@ std::string CollectorIngestion::obfuscateHeaderValue(const std::string& value, c
         }
         return masked;
     }
-    if (key == kTicketsHeader) return obfuscateString(value, kTicketValuePattern, ":***");
+    if (key == kTicketsHeader) return obfuscateString(value, kTicketValuePattern, ":***").value_or(std::string());
     return value;
 }
 
 std::string CollectorIngestion::obfuscateResponsePayload(const std::string& payload) const {
-    return obfuscateString(payload, kTokenPropertyPattern, kRedactedTokenTemplate);
+    return obfuscateString(payload, kTokenPropertyPattern, kRedactedTokenTemplate).value_or(std::string());
 }
 
 } // namespace beacon

@@ -15,13 +15,12 @@ public:
     static constexpr const char* kApiPath = "/Collector";
     static constexpr const char* kApiVersion = "1.0";
     static constexpr const char* kContentType = "application/x-json-stream; charset=utf-8";
+    // Filled with the library version.
     static constexpr const char* kClientVersionFormat = "BCN-Linux-Cpp-no-%s-no";
     static constexpr const char* kApiKeyHeader = "apikey";
     static constexpr const char* kUploadTimeHeader = "Upload-Time";
     static constexpr const char* kTicketsHeader = "Tickets";
     static constexpr const char* kClientVersionHeader = "Client-Version";
-    // The telemetry library's version, as the Collector sees it.
-    static constexpr const char* kLibraryVersion = "1.0.0";
 
     // The patterns that hide tickets in the printed headers and tokens in
     // printed responses.
@@ -41,9 +40,6 @@ public:
     std::string className() const override { return "CollectorIngestion"; }
     std::string obfuscateHeaderValue(const std::string& value, const std::string& key) const override;
     std::string obfuscateResponsePayload(const std::string& payload) const override;
-
-    // Replaces every case-insensitive match of `pattern` by `replacement`.
-    static std::string obfuscateString(const std::string& text, const std::string& pattern, const std::string& replacement);
 };
 
 } // namespace beacon

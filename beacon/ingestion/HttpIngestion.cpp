@@ -2,9 +2,9 @@
 
 #include "beacon/logger/Logger.h"
 #include "beacon/model/LogContainer.h"
+#include "beacon/util/TextUtility.h"
 
 #include <curl/curl.h>
-#include <nlohmann/json.hpp>
 #include <openssl/rand.h>
 
 #include <cctype>
@@ -223,11 +223,7 @@ std::string HttpIngestion::prettyPrintHeaders(const HttpHeaders& headers) const 
 
 std::string HttpIngestion::printableResponsePayload(const HttpResponse& response, const std::string& data) const {
     const std::string type = response.header("Content-Type").value_or("");
-    if (startsWith(type, "application/json")) {
-        auto json = nlohmann::ordered_json::parse(data, nullptr, false);
-        if (!json.is_discarded()) return json.dump(2);
-        return data;
-    }
+    if (startsWith(type, "application/json")) return prettyPrintJson(std::vector<std::uint8_t>(data.begin(), data.end()));
     if (type.empty() || startsWith(type, "text/") || startsWith(type, "application/")) return data;
     return "<binary>";
 }
