@@ -3,6 +3,7 @@
 #include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpUtil.h"
 #include "beacon/logger/Logger.h"
+#include "beacon/util/Reachability.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,16 +28,46 @@ std::optional<long long> parseRetryAfter(const std::optional<HttpResponse>& resp
 
 } // namespace
 
-std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, long maxConnectionsPerHost) {
-    return create(scheduler, [maxConnectionsPerHost] {
-        auto options = CurlTransportOptions::fromDeployment();
-        options.maxConnectionsPerHost = maxConnectionsPerHost;
-        return std::make_shared<CurlTransport>(options);
-    });
+std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, long maxConnectionsPerHost,
+                                               std::shared_ptr<Reachability> reachability,
+                                               platform::NotificationCenter* center) {
+    return create(
+        scheduler,
+        [maxConnectionsPerHost] {
+            auto options = CurlTransportOptions::fromDeployment();
+            options.maxConnectionsPerHost = maxConnectionsPerHost;
+            return std::make_shared<CurlTransport>(options);
+        },
+        std::move(reachability), center);
 }
 
-std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, TransportFactory transportFactory) {
-    return std::shared_ptr<HttpClient>(new HttpClient(scheduler, std::move(transportFactory)));
+std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, TransportFactory transportFactory,
+                                               std::shared_ptr<Reachability> reachability,
+                                               platform::NotificationCenter* center) {
+    auto client = std::shared_ptr<HttpClient>(new HttpClient(scheduler, std::move(transportFactory)));
+    if (reachability && center) client->observeReachability(std::move(reachability), center);
+    return client;
+}
+
+void HttpClient::observeReachability(std::shared_ptr<Reachability> reachability, platform::NotificationCenter* center) {
+    std::lock_guard lock(mutex_);
+    reachability_ = std::move(reachability);
+    const Reachability* monitor = reachability_.get();
+    reachabilitySubscription_ = platform::Subscription(
+        *center, center->addObserver(kBcnNetworkReachabilityChangedNotification, monitor,
+                                     [weak = weak_from_this()](const platform::Notification&) {
+                                         auto self = weak.lock();
+                                         if (!self) return;
+                                         std::shared_ptr<Reachability> source;
+                                         {
+                                             std::lock_guard lock(self->mutex_);
+                                             source = self->reachability_;
+                                         }
+                                         if (source)
+                                             self->reachabilityChanged(source->currentReachabilityStatus() ==
+                                                                       NetworkStatus::Reachable);
+                                     }));
+    reachability_->startNotifier();
 }
 
 HttpClient::HttpClient(platform::Scheduler& scheduler, TransportFactory transportFactory)
@@ -45,6 +76,8 @@ HttpClient::HttpClient(platform::Scheduler& scheduler, TransportFactory transpor
 
 HttpClient::~HttpClient() {
     std::lock_guard lock(mutex_);
+    reachabilitySubscription_.cancel();
+    if (reachability_) reachability_->stopNotifier();
     for (auto& call : pendingCalls_) call->resetRetry();
 }
 
@@ -183,9 +216,11 @@ void HttpClient::setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Defer
         // A session dropped on disabling is made anew; one kept while
         // disabled still carries the calls in flight and stays.
         if (!transport_) transport_ = transportFactory_();
+        if (reachability_) reachability_->startNotifier();
         resumeLocked();
         return;
     }
+    if (reachability_) reachability_->stopNotifier();
     pauseLocked();
     if (!deleteDataOnDisabled) return;
     if (transport_) transport_->cancelAll();

@@ -3,6 +3,7 @@
 #include "beacon/http/HttpCall.h"
 #include "beacon/http/HttpClientProtocol.h"
 #include "beacon/http/HttpTransport.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Scheduler.h"
 
 #include <functional>
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace beacon {
+
+class Reachability;
 
 // Sends requests through a transport, keeps every call until it completes,
 // retries recoverable failures on the call's schedule (or after the server's
@@ -31,9 +34,15 @@ public:
     static constexpr const char* kQueueLabel = "com.zelvo.beacon.HttpClient";
 
     // A client on libcurl, trusting the deployment's extra CA file, with at
-    // most `maxConnectionsPerHost` parallel connections to one host.
-    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, long maxConnectionsPerHost = 4);
-    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, TransportFactory transportFactory);
+    // most `maxConnectionsPerHost` parallel connections to one host. Given a
+    // reachability monitor and the centre it posts to, the client pauses
+    // while the network is unreachable and resumes when it comes back.
+    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, long maxConnectionsPerHost = 4,
+                                              std::shared_ptr<Reachability> reachability = nullptr,
+                                              platform::NotificationCenter* center = nullptr);
+    static std::shared_ptr<HttpClient> create(platform::Scheduler& scheduler, TransportFactory transportFactory,
+                                              std::shared_ptr<Reachability> reachability = nullptr,
+                                              platform::NotificationCenter* center = nullptr);
     ~HttpClient() override;
 
     using HttpClientProtocol::setEnabled;
@@ -67,6 +76,7 @@ private:
 
     void sendCallAsync(const std::shared_ptr<HttpCall>& call);
     void requestCompleted(const std::shared_ptr<HttpCall>& call, TransportResult result);
+    void observeReachability(std::shared_ptr<Reachability> reachability, platform::NotificationCenter* center);
     void pauseLocked();
     void resumeLocked();
     void setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Deferred& deferred);
@@ -78,6 +88,8 @@ private:
     std::shared_ptr<HttpTransport> transport_;
     std::shared_ptr<platform::Queue> queue_;
     std::weak_ptr<HttpClientDelegate> delegate_;
+    std::shared_ptr<Reachability> reachability_;
+    platform::Subscription reachabilitySubscription_;
     // In order of first send.
     std::vector<std::shared_ptr<HttpCall>> pendingCalls_;
     std::mt19937_64 random_;

@@ -2,6 +2,8 @@
 
 #include "beacon/http/CurlTransport.h"
 #include "beacon/http/tests/IngestionServer.h"
+#include "beacon/util/ScriptedReachability.h"
+#include "platform/NotificationCenter.h"
 #include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -171,24 +173,41 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
 }
 
 TEST_F(HttpClientTest, ServerDownThenUpResendsWithAFreshRetryCount) {
+    platform::NotificationCenter center;
+    auto network = std::make_shared<ScriptedReachability>(center, scheduler);
+    auto watched = HttpClient::create(
+        scheduler,
+        [] {
+            CurlTransportOptions options;
+            options.extraCAFile = IngestionServer::caFile();
+            return std::make_shared<CurlTransport>(options);
+        },
+        network, &center);
+    watched->setDelegate(counter);
+    scheduler.runUntilIdle();  // the monitor's first report: reachable
+
     server.script({{{"status", 500}}});
     std::vector<Outcome> outcomes;
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    watched->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
     awaitRetry();  // one retry used
     server.stop();
     scheduler.advance(platform::Seconds(10));
     ASSERT_EQ(counter->sends, 2);
-    awaitReplies(*client);  // refused: the call waits without completing
+    awaitReplies(*watched);  // refused: the call waits without completing
     EXPECT_TRUE(outcomes.empty());
-    EXPECT_EQ(client->pendingCallCount(), 1u);
+    EXPECT_EQ(watched->pendingCallCount(), 1u);
     scheduler.advance(platform::Seconds(3600));
     EXPECT_EQ(counter->sends, 2);
 
     server.restart();
     // Three failures more still fit: the count started again from zero.
     server.script({{{"status", 500}}, {{"status", 500}}, {{"status", 500}}});
-    client->reachabilityChanged(false);
-    client->reachabilityChanged(true);
+    network->setStatus(NetworkStatus::NotReachable);
+    scheduler.runUntilIdle();
+    EXPECT_TRUE(watched->isPaused());
+    network->setStatus(NetworkStatus::Reachable);
+    scheduler.runUntilIdle();
+    EXPECT_FALSE(watched->isPaused());
     EXPECT_EQ(counter->sends, 3);
     for (int n = 0; n < 3; ++n) {
         awaitRetry();
@@ -196,7 +215,7 @@ TEST_F(HttpClientTest, ServerDownThenUpResendsWithAFreshRetryCount) {
     }
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
-    EXPECT_FALSE(client->isPaused());
+    EXPECT_FALSE(watched->isPaused());
 }
 
 TEST_F(HttpClientTest, UntrustedCertificateHoldsTheCallWithoutCompleting) {
