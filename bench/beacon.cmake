@@ -14,3 +14,9 @@ zelvo_add_bench(beacon_model_bench
 zelvo_add_bench(beacon_storage_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/StorageBench.cpp
   LIBS zelvo_beacon)
+
+# HTTP: one 50-log batch through the Beacon ingestion to the local HTTPS test
+# server and back.
+zelvo_add_bench(beacon_http_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/HttpBench.cpp ${PROJECT_SOURCE_DIR}/beacon/ingestion/tests/TestLogs.cpp
+  LIBS zelvo_beacon_testserver zelvo_beacon zelvo_platform_headless)
