@@ -3,12 +3,14 @@
 #include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
-#include "beacon/http/tests/Pump.h"
 #include "beacon/ingestion/BeaconIngestion.h"
 #include "beacon/ingestion/tests/TestLogs.h"
-#include "platform/headless/ManualScheduler.h"
+#include "platform/dispatch/ThreadScheduler.h"
 
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -16,7 +18,7 @@ using beacon::test::IngestionServer;
 
 void BM_BeaconBatchRoundTrip(benchmark::State& state) {
     const int logCount = static_cast<int>(state.range(0));
-    platform::ManualScheduler scheduler;
+    platform::ThreadScheduler scheduler;
     IngestionServer server;
     auto client = beacon::HttpClient::create(scheduler, [] {
         beacon::CurlTransportOptions options;
@@ -28,13 +30,12 @@ void BM_BeaconBatchRoundTrip(benchmark::State& state) {
     auto container = beacon::test::makeContainer("bench", logCount);
 
     for (auto _ : state) {
-        bool done = false;
-        long status = 0;
+        std::promise<long> done;
         ingestion->sendAsync(container, [&](const std::string&, const auto& response, const auto&, const auto&) {
-            status = response ? response->statusCode : 0;
-            done = true;
+            done.set_value(response ? response->statusCode : 0);
         });
-        if (!beacon::test::pumpUntil(scheduler, [&] { return done; }) || status != 200) {
+        auto status = done.get_future();
+        if (status.wait_for(std::chrono::seconds(10)) != std::future_status::ready || status.get() != 200) {
             state.SkipWithError("the round trip failed");
             break;
         }
