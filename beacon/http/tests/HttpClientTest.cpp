@@ -61,8 +61,15 @@ protected:
         };
     }
 
-    // Waits until a failed request has been answered and its retry armed.
-    void awaitRetry() { ASSERT_TRUE(pumpUntil([&] { return scheduler.pendingCount() > 0; })); }
+    // Waits until every reply has been handled and a retry is armed. The
+    // delay of the retry is then scheduler.secondsUntilNext().
+    void awaitRetry(HttpClient* c = nullptr) {
+        HttpClient& watched = c ? *c : *client;
+        ASSERT_TRUE(pumpUntil([&] { return watched.inProgressCallCount() == 0 && scheduler.pendingCount() > 0; }));
+    }
+    // Moves the clock exactly to the armed retry, so that its reply cannot
+    // be handled at an earlier virtual time than the retry itself.
+    void fireRetry() { scheduler.advance(platform::Seconds(scheduler.secondsUntilNext())); }
     // Waits until no request of `c` is on the wire.
     void awaitReplies(HttpClient& c) { ASSERT_TRUE(pumpUntil([&] { return c.inProgressCallCount() == 0; })); }
 
@@ -106,9 +113,10 @@ TEST_F(HttpClientTest, RetriesAfterTheServersHint) {
     std::vector<Outcome> outcomes;
     client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
     awaitRetry();
+    EXPECT_DOUBLE_EQ(scheduler.secondsUntilNext(), 2.5);
     scheduler.advance(platform::Seconds(2.499));
     EXPECT_EQ(counter->sends, 1);
-    scheduler.advance(platform::Seconds(0.001));
+    fireRetry();
     EXPECT_EQ(counter->sends, 2);
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
@@ -122,10 +130,13 @@ TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
     const double windows[][2] = {{5, 10}, {150, 300}, {600, 1200}};
     for (int n = 0; n < 3; ++n) {
         awaitRetry();
-        scheduler.advance(platform::Seconds(windows[n][0] - 0.001));
+        const double delay = scheduler.secondsUntilNext();
+        EXPECT_GE(delay, windows[n][0]) << "retry " << n + 1;
+        EXPECT_LT(delay, windows[n][1]) << "retry " << n + 1;
+        scheduler.advance(platform::Seconds(delay - 0.001));
         EXPECT_EQ(counter->sends, n + 1) << "retry " << n + 1 << " came early";
-        scheduler.advance(platform::Seconds(windows[n][1] - windows[n][0] + 0.001));
-        EXPECT_EQ(counter->sends, n + 2) << "retry " << n + 1 << " came late";
+        fireRetry();
+        EXPECT_EQ(counter->sends, n + 2) << "retry " << n + 1 << " did not come";
         EXPECT_FALSE(client->isPaused());
     }
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
@@ -189,9 +200,9 @@ TEST_F(HttpClientTest, ServerDownThenUpResendsWithAFreshRetryCount) {
     server.script({{{"status", 500}}});
     std::vector<Outcome> outcomes;
     watched->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
-    awaitRetry();  // one retry used
+    awaitRetry(watched.get());  // one retry used
     server.stop();
-    scheduler.advance(platform::Seconds(10));
+    fireRetry();
     ASSERT_EQ(counter->sends, 2);
     awaitReplies(*watched);  // refused: the call waits without completing
     EXPECT_TRUE(outcomes.empty());
@@ -210,8 +221,8 @@ TEST_F(HttpClientTest, ServerDownThenUpResendsWithAFreshRetryCount) {
     EXPECT_FALSE(watched->isPaused());
     EXPECT_EQ(counter->sends, 3);
     for (int n = 0; n < 3; ++n) {
-        awaitRetry();
-        scheduler.advance(platform::Seconds(1200));
+        awaitRetry(watched.get());
+        fireRetry();
     }
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
