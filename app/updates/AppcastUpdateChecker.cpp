@@ -1,0 +1,77 @@
+#include "app/updates/AppcastUpdateChecker.h"
+
+#include "app/updates/Version.h"
+#include "platform/Log.h"
+
+namespace app {
+
+AppcastUpdateChecker::AppcastUpdateChecker(beacon::HttpTransport& transport, platform::Scheduler& scheduler,
+                                           std::string currentVersion, UpdatePresenter& presenter)
+    : transport_(transport), scheduler_(scheduler), currentVersion_(std::move(currentVersion)),
+      presenter_(presenter), alive_(std::make_shared<AppcastUpdateChecker*>(this)) {}
+
+AppcastUpdateChecker::~AppcastUpdateChecker() = default;
+
+void AppcastUpdateChecker::setFeedURL(const std::string& url) { feedURL_ = url; }
+
+void AppcastUpdateChecker::checkForUpdates() { start(true); }
+
+void AppcastUpdateChecker::checkForUpdatesInBackground() { start(false); }
+
+void AppcastUpdateChecker::start(bool foreground) {
+    if (inFlight_) {
+        foreground_ = foreground_ || foreground;
+        return;
+    }
+    foreground_ = foreground;
+    if (feedURL_.rfind("http://", 0) != 0 && feedURL_.rfind("https://", 0) != 0) {
+        fail(feedURL_.empty() ? "No update feed address is configured."
+                              : "The update feed address \"" + feedURL_ + "\" is not an http or https address.");
+        return;
+    }
+    inFlight_ = true;
+    std::weak_ptr<AppcastUpdateChecker*> weak = alive_;
+    auto& mainQueue = scheduler_.mainQueue();
+    transport_.send(beacon::HttpRequest{feedURL_, "GET", {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
+                    [weak, &mainQueue](beacon::TransportResult result) {
+                        mainQueue.async([weak, result = std::move(result)]() mutable {
+                            if (auto self = weak.lock()) (*self)->finish(std::move(result));
+                        });
+                    });
+}
+
+void AppcastUpdateChecker::finish(beacon::TransportResult result) {
+    inFlight_ = false;
+    if (result.error) {
+        fail("The update server could not be reached (" + result.error->description + ").");
+        return;
+    }
+    const long status = result.response ? result.response->statusCode : 0;
+    if (status != 200) {
+        fail("The update server answered with HTTP status " + std::to_string(status) + ".");
+        return;
+    }
+    if (result.body.size() > kMaxFeedBytes) {
+        fail("The update feed is larger than " + std::to_string(kMaxFeedBytes / (1024 * 1024)) + " MB.");
+        return;
+    }
+    auto parsed = parseAppcast(result.body);
+    if (!parsed.newest) {
+        fail(parsed.error);
+        return;
+    }
+    if (compareVersions(parsed.newest->version, currentVersion_) > 0) {
+        presenter_.showUpdateAvailable(*parsed.newest, currentVersion_);
+    } else if (foreground_) {
+        presenter_.showUpToDate(currentVersion_);
+    }
+}
+
+void AppcastUpdateChecker::fail(const std::string& description) {
+    const std::string line = "Update check failed: " + description;
+    if (logger_) logger_(line);
+    else platform::logWarning(line);
+    if (foreground_) presenter_.showCheckFailed(description);
+}
+
+} // namespace app

@@ -1,0 +1,145 @@
+#include "FeedServer.h"
+
+#include "app/updates/AppcastUpdateChecker.h"
+#include "beacon/http/CurlTransport.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct RecordingPresenter : app::UpdatePresenter {
+    std::vector<std::string> calls;
+    void showUpToDate(const std::string& current) override { calls.push_back("up to date " + current); }
+    void showUpdateAvailable(const app::AppcastItem& item, const std::string& current) override {
+        calls.push_back("update " + item.version + " " + item.downloadURL + " over " + current);
+    }
+    void showCheckFailed(const std::string& description) override { calls.push_back("failed: " + description); }
+};
+
+std::string feed(const std::string& version) {
+    return "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:zelvo=\"https://zelvo.example/ns\"><channel>"
+           "<title>Zelvo</title><item><title>Zelvo " +
+           version + "</title><zelvo:version>" + version +
+           "</zelvo:version><link>https://zelvo.example/download/</link></item></channel></rss>";
+}
+
+class AppcastUpdateCheckerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.running()) << "python3 -m http.server did not start";
+        checker_.setLogger([this](const std::string& line) { logged_.push_back(line); });
+        checker_.setFeedURL(server_.url("/downloads/Zelvo.xml"));
+    }
+
+    // Runs the main queue until the check has come back from the network.
+    void settle() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (checker_.isChecking() && std::chrono::steady_clock::now() < deadline) {
+            if (scheduler_.runUntilIdle() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_FALSE(checker_.isChecking()) << "no answer from the feed";
+        scheduler_.runUntilIdle();
+    }
+
+    FeedServer server_;
+    platform::ManualScheduler scheduler_;
+    beacon::CurlTransport transport_;
+    RecordingPresenter presenter_;
+    app::AppcastUpdateChecker checker_{transport_, scheduler_, "1.2", presenter_};
+    std::vector<std::string> logged_;
+};
+
+TEST_F(AppcastUpdateCheckerTest, NewerReleaseIsAnnouncedInBothKindsOfCheck) {
+    server_.write("/downloads/Zelvo.xml", feed("1.10"));
+    const std::string expected = "update 1.10 https://zelvo.example/download/ over 1.2";
+
+    checker_.checkForUpdates();
+    // The answer arrives on the main queue, not on the transport's thread.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (scheduler_.pendingCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(presenter_.calls.empty());
+    settle();
+    EXPECT_EQ(presenter_.calls, std::vector<std::string>{expected});
+
+    checker_.checkForUpdatesInBackground();
+    settle();
+    EXPECT_EQ(presenter_.calls, (std::vector<std::string>{expected, expected}));
+    EXPECT_TRUE(logged_.empty());
+}
+
+TEST_F(AppcastUpdateCheckerTest, SameOrOlderReleaseIsReportedOnlyWhenAsked) {
+    for (const char* version : {"1.2", "1.2.0", "1.1.9"}) {
+        server_.write("/downloads/Zelvo.xml", feed(version));
+        checker_.checkForUpdatesInBackground();
+        settle();
+        EXPECT_TRUE(presenter_.calls.empty()) << version;
+        checker_.checkForUpdates();
+        settle();
+        EXPECT_EQ(presenter_.calls, std::vector<std::string>{"up to date 1.2"}) << version;
+        presenter_.calls.clear();
+    }
+}
+
+TEST_F(AppcastUpdateCheckerTest, BrokenFeedsAreLoggedAndShownOnlyInTheForeground) {
+    struct Case {
+        const char* what;
+        std::string body;  // none: the feed file is absent
+        bool present;
+        std::string expected;
+    } cases[] = {
+        {"malformed", "<rss><channel><item>", true, "not valid XML"},
+        {"empty", "", true, "The update feed is empty."},
+        {"no release", "<rss><channel><title>Zelvo</title></channel></rss>", true, "lists no release"},
+        {"missing", "", false, "HTTP status 404"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(server_.root() / "downloads");
+        if (c.present) server_.write("/downloads/Zelvo.xml", c.body);
+        logged_.clear();
+        presenter_.calls.clear();
+
+        checker_.checkForUpdatesInBackground();
+        settle();
+        EXPECT_TRUE(presenter_.calls.empty()) << c.what;
+        ASSERT_EQ(logged_.size(), 1u) << c.what;
+        EXPECT_EQ(logged_[0].rfind("Update check failed: ", 0), 0u) << logged_[0];
+        EXPECT_NE(logged_[0].find(c.expected), std::string::npos) << logged_[0];
+
+        checker_.checkForUpdates();
+        settle();
+        ASSERT_EQ(presenter_.calls.size(), 1u) << c.what;
+        EXPECT_EQ(presenter_.calls[0].rfind("failed: ", 0), 0u) << presenter_.calls[0];
+        EXPECT_NE(presenter_.calls[0].find(c.expected), std::string::npos) << presenter_.calls[0];
+    }
+}
+
+TEST_F(AppcastUpdateCheckerTest, UnreachableOrUnusableFeedAddressFails) {
+    checker_.setFeedURL("http://127.0.0.1:" + std::to_string(FeedServer::closedPort()) + "/downloads/Zelvo.xml");
+    checker_.checkForUpdates();
+    settle();
+    ASSERT_EQ(presenter_.calls.size(), 1u);
+    EXPECT_NE(presenter_.calls[0].find("could not be reached"), std::string::npos) << presenter_.calls[0];
+
+    presenter_.calls.clear();
+    checker_.setFeedURL("file:///etc/passwd");
+    checker_.checkForUpdates();
+    EXPECT_FALSE(checker_.isChecking());
+    ASSERT_EQ(presenter_.calls.size(), 1u);
+    EXPECT_NE(presenter_.calls[0].find("not an http or https address"), std::string::npos);
+}
+
+TEST_F(AppcastUpdateCheckerTest, ForegroundRequestDuringAQuietCheckGetsItsAnswer) {
+    server_.write("/downloads/Zelvo.xml", feed("1.0"));
+    checker_.checkForUpdatesInBackground();
+    checker_.checkForUpdates();
+    settle();
+    EXPECT_EQ(presenter_.calls, std::vector<std::string>{"up to date 1.2"});
+}
+
+} // namespace
