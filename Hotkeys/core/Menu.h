@@ -23,6 +23,8 @@ public:
     // layout; off while a shortcut's layout text is shown.
     virtual void setAllowsAutomaticKeyEquivalentLocalization(bool allows) {}
     virtual const Menu* submenu() const { return nullptr; }
+    // The item's visible title (for messages that name it).
+    virtual std::string title() const { return {}; }
 };
 
 class Menu {
