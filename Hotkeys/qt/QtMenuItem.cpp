@@ -52,6 +52,13 @@ int keyForText(const std::string& text) {
 QtMenuItem::QtMenuItem(QAction* action) : action_(action) {}
 QtMenuItem::~QtMenuItem() = default;
 
+std::string QtMenuItem::title() const {
+    if (!action_) return {};
+    QString text = action_->text();
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&')).replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return text.toStdString();
+}
+
 std::string QtMenuItem::keyEquivalent() const {
     if (!action_ || action_->shortcut().isEmpty()) return {};
     return textForKey(action_->shortcut()[0].key());

@@ -28,6 +28,8 @@ public:
     void setKeyEquivalent(const std::string& keyEquivalent) override;
     void setKeyEquivalentModifierMask(std::uint64_t mask) override;
     const Menu* submenu() const override;
+    // The action's text without its mnemonic marks.
+    std::string title() const override;
 
     QAction* action() const { return action_.data(); }
 
