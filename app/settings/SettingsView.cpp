@@ -139,7 +139,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     // The hot key.
     Hotkeys::Name name(kShowFloatingPanel,
                        Hotkeys::Shortcut(Hotkeys::Key::tab, Hotkeys::EventModifiers(platform::ModifierOption)));
-    auto* hotkeyLabel = new QLabel(QStringLiteral("Global hotkey:"));
+    // "&G" lets the keyboard reach the recorder with Alt+G.
+    auto* hotkeyLabel = new QLabel(QStringLiteral("&Global hotkey:"));
     hotkeyLabel->setFont(boldTitle3(hotkeyLabel->font()));
     recorder_ = new Hotkeys::Recorder(name, nullptr, env_.events, hotkeyLabel);
     body->addWidget(recorder_, 0, Qt::AlignHCenter);
