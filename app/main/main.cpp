@@ -10,6 +10,11 @@
 #include "app/desktop/TrayStatusBar.h"
 #include "app/hotkeys/HotkeysBinding.h"
 #include "app/main/DebugState.h"
+#include "app/settings/SettingsViewFactory.h"
+#include "app/updates/AppcastUpdateChecker.h"
+#include "app/updates/qt/QtUpdatePresenter.h"
+#include "Hotkeys/recorder/Bundle.h"
+#include "beacon/http/CurlTransport.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/Deployment.h"
 #include "platform/Log.h"
@@ -59,8 +64,17 @@ int main(int argc, char** argv) {
     auto hotkeyService = platform::linux_hotkeys::DesktopHotkeys::install(defaults, defaultCenter, scheduler);
     HotkeysBinding hotkeys(platform::linux_hotkeys::showTrayMessage);
 
-    AppServices services{scheduler,  *workspace, defaultCenter, defaults,   events,  platform::Deployment::load(),
-                         "zelvo",    shell,      panels,        viewFactory, statusBar, hotkeys};
+    // The recorder's texts ship beside the program; without them Zelvo stops here.
+    Hotkeys::Bundle::module();
+    const auto deployment = platform::Deployment::load();
+    SettingsViewFactory allViews(viewFactory, shell, *workspace, deployment, events);
+    beacon::CurlTransport updateTransport(beacon::CurlTransportOptions::fromDeployment());
+    QtUpdatePresenter updateDialogs([&workspace](const std::string& url) { return workspace->openURL(url); });
+    AppcastUpdateChecker updater(updateTransport, scheduler, ZELVO_VERSION, updateDialogs);
+
+    AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
+                         "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
+    services.updater = &updater;
     AppDelegate delegate(services);
 
     desktop::DebugState debug(delegate);
