@@ -85,6 +85,8 @@ protected:
         s.menuEventSource = &menuEvents;
         s.menuNotificationCenter = &center;
         install(s);
+        // A name with a default stores it when made with services in place.
+        name = Name{"showFloatingPanel", Shortcut(Key::tab, EventModifiers(platform::ModifierOption))};
         RecorderField::setBeeper([this] { ++beeps; });
         RecorderField::setAlertPresenter([this](QWidget* window, const RecorderAlert& alert) {
             alerts.push_back(alert);
