@@ -2,11 +2,12 @@
 
 #include "app/updates/UpdatePresenter.h"
 
+#include <QMessageBox>
 #include <QPointer>
 
 #include <functional>
 
-class QMessageBox;
+
 
 namespace app {
 
