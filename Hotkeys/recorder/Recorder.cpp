@@ -15,8 +15,8 @@ Recorder::Recorder(Name name, RecorderField::OnChange onChange, platform::LocalE
                    const QString& title, QWidget* parent)
     : Recorder(std::move(name), std::move(onChange), events, new QLabel(title), parent) {}
 
-Recorder::Recorder(Name name, RecorderField::OnChange onChange, platform::LocalEventSource& events, QWidget* parent)
-    : Recorder(std::move(name), std::move(onChange), events, static_cast<QWidget*>(nullptr), parent) {}
+Recorder::Recorder(Name name, RecorderField::OnChange onChange, platform::LocalEventSource& events)
+    : Recorder(std::move(name), std::move(onChange), events, static_cast<QWidget*>(nullptr), nullptr) {}
 
 void Recorder::build(QWidget* label) {
     auto* row = new QHBoxLayout(this);

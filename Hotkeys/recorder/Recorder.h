@@ -16,8 +16,7 @@ public:
              QWidget* parent = nullptr);
     Recorder(Name name, RecorderField::OnChange onChange, platform::LocalEventSource& events, const QString& title,
              QWidget* parent = nullptr);
-    Recorder(Name name, RecorderField::OnChange onChange, platform::LocalEventSource& events,
-             QWidget* parent = nullptr);
+    Recorder(Name name, RecorderField::OnChange onChange, platform::LocalEventSource& events);
 
     // Shows the shortcut of another name (the change callback stays).
     void setName(Name name) { field_->setShortcutName(std::move(name)); }
