@@ -10,6 +10,7 @@ namespace app::views {
 AppRowView::AppRowView(platform::RunningApplicationPtr app, Callbacks callbacks, QWidget* parent)
     : QWidget(parent), app_(std::move(app)), callbacks_(std::move(callbacks)) {
     setAttribute(Qt::WA_Hover);
+    setMouseTracking(true);  // the highlight follows the pointer's motion
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -112,13 +113,29 @@ void AppRowView::paintEvent(QPaintEvent*) {
                QFontMetrics(nameFont()).elidedText(QString::fromStdString(content_.name), Qt::ElideRight, name.width()));
 }
 
+// A row takes the highlight when the pointer moves over it, not when it
+// merely appears under a pointer at rest: the panel opens centred, often right
+// under the mouse, and the row beneath must not override the keyboard's
+// choice (the second row) that releasing the hot key is about to activate.
 void AppRowView::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
+    pointerInside_ = true;
+    hoverTaken_ = false;
+}
+
+void AppRowView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    // Motion events come from the pointer's own movement only.
+    if (!pointerInside_ || hoverTaken_) return;
+    hoverTaken_ = true;
     if (callbacks_.hovered) callbacks_.hovered(app_);
 }
 
 void AppRowView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
+    pointerInside_ = false;
+    if (!hoverTaken_) return;
+    hoverTaken_ = false;
     // Leaving clears the highlight, even one the keyboard moved elsewhere.
     if (callbacks_.hovered) callbacks_.hovered(nullptr);
 }

@@ -51,6 +51,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -64,6 +65,8 @@ private:
     RowContent content_;
     QPixmap icon_;
     bool highlighted_ = false;
+    bool pointerInside_ = false;
+    bool hoverTaken_ = false;  // the pointer moved while inside: this row set the highlight
 };
 
 // A stand-in icon for an application without one: a rounded tile with the

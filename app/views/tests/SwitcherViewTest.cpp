@@ -16,9 +16,20 @@ QColor pixelOf(QWidget& widget, QPoint at) {
     return image.pixelColor(at);
 }
 
-void hover(QWidget& row) {
+// The row appears under the pointer (or the pointer crosses into it).
+void enter(QWidget& row) {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(&row, &enter);
+}
+
+void moveWithin(QWidget& row) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&row, &move);
+}
+
+void hover(QWidget& row) {
+    enter(row);
+    moveWithin(row);
 }
 
 void leave(QWidget& row) {
@@ -138,6 +149,30 @@ TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {
     for (auto* row : content.rows())
         if (row->app() == a) gone = row;
     EXPECT_EQ(gone, nullptr);
+}
+
+TEST_F(ViewFixture, ARowAppearingUnderAPointerAtRestLeavesTheKeyboardHighlight) {
+    launch(std::string("Alpha"), 411);
+    auto b = launch(std::string("Beta"), 412);
+    launch(std::string("Gamma"), 413);
+    auto& content = view();
+    content.layoutIfNeeded();
+    auto& list = delegate.appList();
+    list.resetSelection();
+    AppRowView& gamma = *content.rows()[2];
+
+    // The panel opens under the pointer: the row is entered without motion.
+    enter(gamma);
+    EXPECT_EQ(list.hoveredApp(), b);
+    // A layout that slides the row away again does not clear the highlight.
+    leave(gamma);
+    EXPECT_EQ(list.hoveredApp(), b);
+
+    // Once the pointer moves, the row under it takes the highlight.
+    enter(gamma);
+    moveWithin(gamma);
+    EXPECT_EQ(list.hoveredApp(), gamma.app());
+    EXPECT_TRUE(gamma.isHighlighted());
 }
 
 TEST_F(ViewFixture, SizeReportsArriveOnALaterTurnOfTheMainQueue) {
