@@ -1,0 +1,210 @@
+// Switching with the global hot key through the real program: Alt+Tab opens
+// the panel, Tab moves the highlight, and letting go of Alt (or Return, when
+// the panel is kept up on release) brings the highlighted client to the front.
+
+#include "ZelvoSession.h"
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+using namespace zelvo::e2e;
+
+namespace {
+
+class HotkeySwitch : public ZelvoSession {
+protected:
+    // Five clients, listed by name; the first one is in front.
+    void startClients() {
+        for (const auto& name : kNames) {
+            auto window = x.startTerminal(name);
+            ASSERT_NE(window, 0u) << name;
+            windows[name] = window;
+        }
+        front(kNames.front());
+    }
+
+    void front(const std::string& name) {
+        x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
+        ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
+    }
+
+    void keepPanelOnRelease() {
+        std::ofstream(x.home() / ".config/zelvo/preferences.json")
+            << R"({"WelcomePassed": true, "sortingCriterion": 1, "DoNotHideWhenHotkeyIsReleased": true})";
+    }
+
+    void xdotool(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "xdotool");
+        ASSERT_EQ(x.run(arguments).status, 0);
+    }
+
+    // The panel is up with `name` highlighted and holds the keyboard.
+    bool highlighted(const std::string& name) {
+        return waitForState([&](const auto& s) {
+            return s.value("panelVisible", false) && s.value("keyboardGrabbed", false) &&
+                   s.value("hovered", std::string()) == name;
+        });
+    }
+
+    bool hidden() {
+        return waitForState([](const auto& s) { return !s.value("panelVisible", true); });
+    }
+
+    // `name`'s window is the active one and on top of the stacking order,
+    // and stays so for a moment: the window manager does not hand the front
+    // back to the previous client afterwards.
+    ::testing::AssertionResult inFront(const std::string& name) {
+        auto window = windows[name];
+        auto onTop = [&] {
+            auto stacking = x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
+            auto last = stacking.rfind("0x");
+            return x.activeWindow() == window && last != std::string::npos &&
+                   std::strtoul(stacking.c_str() + last, nullptr, 16) == window;
+        };
+        if (!XSession::waitFor(onTop, 5))
+            return ::testing::AssertionFailure() << name << " did not come to the front; active window " << std::hex
+                                                 << x.activeWindow() << ", expected " << window;
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        if (!onTop())
+            return ::testing::AssertionFailure() << name << " lost the front again; active window " << std::hex
+                                                 << x.activeWindow();
+        return ::testing::AssertionSuccess();
+    }
+
+    const std::vector<std::string> kNames{"Alpha", "Beta", "Gamma", "Delta", "Epsilon"};
+    std::map<std::string, std::uint32_t> windows;
+};
+
+} // namespace
+
+TEST_F(HotkeySwitch, ReleasingAltActivatesTheHighlightedClientAndHidesThePanel) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    ASSERT_EQ(listed.size(), kNames.size()) << state().dump();
+
+    xdotool({"keydown", "alt"});
+    xdotool({"key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    // The panel does not take the focus while it is up.
+    EXPECT_EQ(x.activeWindow(), windows["Alpha"]);
+    xdotool({"key", "Tab"});
+    xdotool({"key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[3])) << state().dump();
+    xdotool({"keyup", "alt"});
+
+    EXPECT_TRUE(inFront(listed[3]));
+    EXPECT_TRUE(hidden()) << state().dump();
+}
+
+TEST_F(HotkeySwitch, APointerRestingWherePanelOpensDoesNotTakeTheHighlight) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // Learn where the first row shows, then leave the pointer there: that row
+    // is the client in front, and activating it would change nothing.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.contains("rowFrames") && s["rowFrames"].size() == 5; }));
+    auto row = state()["rowFrames"][0];
+    xdotool({"keyup", "alt"});
+    ASSERT_TRUE(hidden());
+    front(listed[0]);
+    xdotool({"mousemove", std::to_string(row[0].get<int>() + row[2].get<int>() / 2),
+             std::to_string(row[1].get<int>() + row[3].get<int>() / 2)});
+
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[1]));
+
+    // Moving the pointer onto a row does take the highlight.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    auto third = state()["rowFrames"][2];
+    xdotool({"mousemove", std::to_string(third[0].get<int>() + third[2].get<int>() / 2),
+             std::to_string(third[1].get<int>() + third[3].get<int>() / 2 + 3)});
+    ASSERT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[2]));
+}
+
+TEST_F(HotkeySwitch, RepeatedSwitchesAlternateBetweenTwoClients) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // A quick Alt+Tab, released at once (possibly before the panel has
+    // taken the keyboard), still switches to the second row.
+    for (int round = 0; round < 3; ++round) {
+        xdotool({"keydown", "alt", "key", "Tab", "keyup", "alt"});
+        ASSERT_TRUE(inFront(listed[1])) << "round " << round;
+        ASSERT_TRUE(hidden()) << state().dump();
+        front(listed[round % 2 == 0 ? 2 : 4]);
+    }
+}
+
+TEST_F(HotkeySwitch, KeptUpOnReleaseReturnActivatesTheHighlightedClient) {
+    keepPanelOnRelease();
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+
+    xdotool({"keydown", "alt"});
+    xdotool({"key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    // Released: the panel stays, still holding the keyboard, and nothing
+    // was activated.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    EXPECT_EQ(x.activeWindow(), windows["Alpha"]);
+
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(inFront(listed[2]));
+    EXPECT_TRUE(hidden()) << state().dump();
+}
+
+TEST_F(HotkeySwitch, PressToFirstPaintIsLogged) {
+    startClients();
+    zelvo = x.spawn({ZELVO_BINARY},
+                    {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}, {"ZELVO_HOTKEY_LATENCY", "1"}});
+    ASSERT_GT(zelvo, 0);
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+
+    const std::regex line("hot-key press to first paint: ([0-9.]+) ms");
+    std::vector<double> times;
+    auto logged = [&] {
+        std::ifstream in(x.root() / "output.log");
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string all = text.str();
+        times.clear();
+        for (std::sregex_iterator it(all.begin(), all.end(), line), end; it != end; ++it)
+            times.push_back(std::stod((*it)[1]));
+        return times;
+    };
+    for (int round = 0; round < 3; ++round) {
+        xdotool({"keydown", "alt", "key", "Tab"});
+        ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+        ASSERT_TRUE(XSession::waitFor([&] { return logged().size() == std::size_t(round + 1); }, 5));
+        xdotool({"keyup", "alt"});
+        ASSERT_TRUE(hidden());
+    }
+    for (double ms : times) {
+        EXPECT_GT(ms, 0.0);
+        EXPECT_LT(ms, 1000.0) << "a press took this long to show";
+        RecordProperty("pressToPaintMs", std::to_string(ms));
+        std::printf("hot-key press to first paint: %.2f ms\n", ms);
+    }
+}
