@@ -1,7 +1,6 @@
 #include "platform/linux/hotkeys/X11HotKeyService.h"
 
 #include "platform/Log.h"
-#include "platform/linux/qt/CarbonKeyCodes.h"
 
 #include "Hotkeys/core/Modifiers.h"
 
@@ -14,7 +13,6 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <memory>
 
@@ -33,21 +31,6 @@ constexpr std::uint16_t kRelevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_C
                                              XCB_MOD_MASK_2 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
 
 } // namespace
-
-std::optional<xcb_keycode_t> x11KeycodeForCarbon(std::uint32_t carbonKeyCode) {
-    // The inverse of the evdev -> Carbon table; built once.
-    static const auto table = [] {
-        std::array<std::int16_t, 128> t;
-        t.fill(-1);
-        for (unsigned evdev = 0; evdev + 8 <= 255; ++evdev) {
-            auto carbon = platform::qt::carbonKeyCodeForEvdev(evdev);
-            if (carbon && *carbon < t.size() && t[*carbon] < 0) t[*carbon] = static_cast<std::int16_t>(evdev + 8);
-        }
-        return t;
-    }();
-    if (carbonKeyCode >= table.size() || table[carbonKeyCode] < 0) return std::nullopt;
-    return static_cast<xcb_keycode_t>(table[carbonKeyCode]);
-}
 
 X11HotKeyService::X11HotKeyService(xcb_connection_t* connection, xcb_window_t root)
     : connection_(connection), root_(root) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Hotkeys/core/HotKeyService.h"
+#include "platform/linux/keycodes/CarbonKeyCodes.h"
 
 #include <xcb/xcb.h>
 
@@ -101,6 +102,6 @@ private:
 };
 
 // The X keycode of a Carbon virtual key code: its evdev code plus 8.
-std::optional<xcb_keycode_t> x11KeycodeForCarbon(std::uint32_t carbonKeyCode);
+using platform::keycodes::x11KeycodeForCarbon;
 
 } // namespace platform::linux_hotkeys

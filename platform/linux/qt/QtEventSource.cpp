@@ -1,6 +1,6 @@
 #include "platform/linux/qt/QtEventSource.h"
 
-#include "platform/linux/qt/CarbonKeyCodes.h"
+#include "platform/linux/keycodes/CarbonKeyCodes.h"
 #include "platform/linux/qt/KeySymbols.h"
 
 #include <QCoreApplication>
@@ -9,6 +9,8 @@
 #include <QWindow>
 
 namespace platform::qt {
+
+using namespace platform::keycodes;
 
 QtEventSource::QtEventSource() : symbols_(std::make_unique<KeySymbols>()) {
     if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);

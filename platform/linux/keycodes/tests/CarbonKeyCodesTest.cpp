@@ -1,4 +1,4 @@
-#include "platform/linux/qt/CarbonKeyCodes.h"
+#include "platform/linux/keycodes/CarbonKeyCodes.h"
 
 #include "platform/Event.h"
 
@@ -7,7 +7,7 @@
 #include <map>
 
 using namespace platform;
-using namespace platform::qt;
+using namespace platform::keycodes;
 
 TEST(CarbonKeyCodes, KeysTheSwitcherReadsMapToTheirCarbonCodes) {
     // evdev -> Carbon for the keys the delegate dispatches on.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace platform::qt {
+namespace platform::keycodes {
 
 // Key-code translation between the Linux input layer (evdev codes; an X
 // keycode is the evdev code plus 8) and the Carbon virtual key codes the
@@ -13,6 +13,10 @@ inline std::optional<std::uint16_t> carbonKeyCodeForX11(unsigned x11Keycode) {
     if (x11Keycode < 8) return std::nullopt;
     return carbonKeyCodeForEvdev(x11Keycode - 8);
 }
+
+// The other way: the X keycode of a Carbon virtual key code (its evdev code
+// plus 8), for grabbing a hot key.
+std::optional<std::uint8_t> x11KeycodeForCarbon(std::uint32_t carbonKeyCode);
 
 // The modifier-flag bit a modifier key stands for (Shift, Control, Option,
 // Command, caps lock, Function), or 0 when the key is not a modifier.
@@ -29,4 +33,4 @@ const char* keypadCharacters(std::uint16_t carbonCode);
 // Mod1 (Alt = Option), Mod4 (Super = Command).
 std::uint64_t modifierFlagsFromX11State(unsigned state);
 
-} // namespace platform::qt
+} // namespace platform::keycodes

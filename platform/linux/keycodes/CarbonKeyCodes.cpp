@@ -1,10 +1,10 @@
-#include "platform/linux/qt/CarbonKeyCodes.h"
+#include "platform/linux/keycodes/CarbonKeyCodes.h"
 
 #include "platform/Event.h"
 
 #include <array>
 
-namespace platform::qt {
+namespace platform::keycodes {
 
 namespace {
 
@@ -94,6 +94,21 @@ std::optional<std::uint16_t> carbonKeyCodeForEvdev(unsigned evdevCode) {
     }
 }
 
+std::optional<std::uint8_t> x11KeycodeForCarbon(std::uint32_t carbonKeyCode) {
+    // The inverse of the evdev -> Carbon table; built once.
+    static const auto table = [] {
+        std::array<std::int16_t, 128> t;
+        t.fill(-1);
+        for (unsigned evdev = 0; evdev + 8 <= 255; ++evdev) {
+            auto carbon = carbonKeyCodeForEvdev(evdev);
+            if (carbon && *carbon < t.size() && t[*carbon] < 0) t[*carbon] = static_cast<std::int16_t>(evdev + 8);
+        }
+        return t;
+    }();
+    if (carbonKeyCode >= table.size() || table[carbonKeyCode] < 0) return std::nullopt;
+    return static_cast<std::uint8_t>(table[carbonKeyCode]);
+}
+
 std::uint64_t modifierFlagForCarbonKey(std::uint16_t code) {
     switch (code) {
     case 56: case 60: return ModifierShift;
@@ -144,4 +159,4 @@ std::uint64_t modifierFlagsFromX11State(unsigned state) {
     return flags;
 }
 
-} // namespace platform::qt
+} // namespace platform::keycodes
