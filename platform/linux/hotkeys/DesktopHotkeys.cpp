@@ -11,7 +11,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <chrono>
 #include <cstdio>
@@ -61,6 +64,77 @@ private:
     bool armed_ = false;
 };
 
+// A hot key tapped quickly (Alt+Tab and Alt let go at once) can have its
+// modifiers released before the switcher panel took the keyboard: that
+// release went to the application in front, and the panel would wait for it
+// forever. Once a press has been handled, the modifiers the server reports as
+// held are compared with those of the press; each one let go meanwhile is
+// handed to the window holding the keyboard as the key release it missed, so
+// the release handling runs as usual.
+class MissedModifierReleases {
+public:
+    MissedModifierReleases(xcb_connection_t* connection, xcb_window_t root) : connection_(connection), root_(root) {
+        QObject::connect(&check_, &QTimer::timeout, [this] { check(); });
+        check_.setSingleShot(true);
+    }
+
+    void pressed(std::uint16_t modifiers) {
+        atPress_ = modifiers;
+        check_.start(0);  // after what the press set going (the panel's grab)
+    }
+
+private:
+    void check() {
+        QWidget* grabber = QWidget::keyboardGrabber();
+        QWindow* window = grabber ? grabber->window()->windowHandle() : nullptr;
+        if (!window || !atPress_) return;
+        std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> pointer(
+            xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr), &std::free);
+        if (!pointer) return;
+        const std::uint16_t released = atPress_ & ~pointer->mask;
+        if (!released) return;
+        std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&std::free)> mapping(
+            xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr), &std::free);
+        if (!mapping) return;
+        const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(mapping.get());
+        const int perModifier = mapping->keycodes_per_modifier;
+        std::uint16_t state = atPress_;  // X key events carry the state before the key
+        for (int index = 0; index < 8; ++index) {
+            const std::uint16_t bit = std::uint16_t(1u << index);
+            if (!(released & bit)) continue;
+            xcb_keycode_t keycode = 0;
+            for (int k = 0; k < perModifier && !keycode; ++k) keycode = keycodes[index * perModifier + k];
+            if (!keycode) continue;
+            QKeyEvent release(QEvent::KeyRelease, qtKeyFor(bit), qtModifiersFor(state & ~bit), keycode, 0, state);
+            QCoreApplication::sendEvent(window, &release);
+            state &= std::uint16_t(~bit);
+        }
+    }
+
+    static int qtKeyFor(std::uint16_t bit) {
+        switch (bit) {
+        case XCB_MOD_MASK_SHIFT: return Qt::Key_Shift;
+        case XCB_MOD_MASK_CONTROL: return Qt::Key_Control;
+        case XCB_MOD_MASK_1: return Qt::Key_Alt;
+        case XCB_MOD_MASK_4: return Qt::Key_Meta;
+        default: return Qt::Key_unknown;
+        }
+    }
+    static Qt::KeyboardModifiers qtModifiersFor(std::uint16_t state) {
+        Qt::KeyboardModifiers mods;
+        if (state & XCB_MOD_MASK_SHIFT) mods |= Qt::ShiftModifier;
+        if (state & XCB_MOD_MASK_CONTROL) mods |= Qt::ControlModifier;
+        if (state & XCB_MOD_MASK_1) mods |= Qt::AltModifier;
+        if (state & XCB_MOD_MASK_4) mods |= Qt::MetaModifier;
+        return mods;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    std::uint16_t atPress_ = 0;
+    QTimer check_;
+};
+
 } // namespace
 
 struct DesktopHotkeys::Parts {
@@ -70,6 +144,7 @@ struct DesktopHotkeys::Parts {
     std::unique_ptr<Hotkeys::QtMenuTracker> tracker;
     std::unique_ptr<NativeFilter> filter;
     std::unique_ptr<LatencyProbe> probe;
+    std::unique_ptr<MissedModifierReleases> missedReleases;
 };
 
 std::unique_ptr<DesktopHotkeys> DesktopHotkeys::install(platform::UserDefaults& defaults,
@@ -91,6 +166,9 @@ std::unique_ptr<DesktopHotkeys> DesktopHotkeys::install(platform::UserDefaults& 
     parts->tracker = std::make_unique<Hotkeys::QtMenuTracker>(center);
     parts->filter = std::make_unique<NativeFilter>(*parts->service);
     qApp->installNativeEventFilter(parts->filter.get());
+    parts->missedReleases = std::make_unique<MissedModifierReleases>(connection, root);
+    parts->service->setPressHandledObserver(
+        [releases = parts->missedReleases.get()](std::uint16_t modifiers) { releases->pressed(modifiers); });
     if (std::getenv("ZELVO_HOTKEY_LATENCY")) parts->probe = std::make_unique<LatencyProbe>(*parts->service);
 
     Hotkeys::Services services;

@@ -238,6 +238,7 @@ bool X11HotKeyService::handleEvent(const xcb_generic_event_t* event) {
             lastPressTime_ = key->time;
             if (pressObserver_) pressObserver_(key->time);
             for (const auto& id : ids) deliver(kEventHotKeyPressed, id);
+            if (pressHandledObserver_) pressHandledObserver_(mods);
             return true;
         }
         // The release may come after the modifiers were let go: match the key

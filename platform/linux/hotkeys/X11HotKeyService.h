@@ -48,6 +48,11 @@ public:
     // Called on each hot-key press before the handler, with the server time
     // of the key event (for latency measurements).
     void setPressObserver(std::function<void(xcb_timestamp_t)> observer) { pressObserver_ = std::move(observer); }
+    // Called after each hot-key press was handed to the handler, with the
+    // modifiers held at the press (lock modifiers left out).
+    void setPressHandledObserver(std::function<void(std::uint16_t)> observer) {
+        pressHandledObserver_ = std::move(observer);
+    }
     // Server time of the last delivered hot-key press.
     xcb_timestamp_t lastPressTime() const { return lastPressTime_; }
     // Whether the server agreed to detectable autorepeat (a held key then
@@ -99,6 +104,7 @@ private:
     xcb_timestamp_t lastPressTime_ = 0;
     int regrabCount_ = 0;
     std::function<void(xcb_timestamp_t)> pressObserver_;
+    std::function<void(std::uint16_t)> pressHandledObserver_;
 };
 
 // The X keycode of a Carbon virtual key code: its evdev code plus 8.
