@@ -5,6 +5,7 @@
 #include "ZelvoSession.h"
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -148,6 +149,21 @@ TEST_F(HotkeySwitch, RepeatedSwitchesAlternateBetweenTwoClients) {
         ASSERT_TRUE(hidden()) << state().dump();
         front(listed[round % 2 == 0 ? 2 : 4]);
     }
+}
+
+TEST_F(HotkeySwitch, AltLetGoBeforeThePanelTookTheKeyboardStillSwitches) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // Zelvo is held up while the whole tap happens: the press waits for it,
+    // but the release of Alt goes to the client in front.
+    ASSERT_EQ(kill(zelvo, SIGSTOP), 0);
+    x.run({"xdotool", "keydown", "alt", "key", "Tab", "keyup", "alt"});
+    ASSERT_EQ(kill(zelvo, SIGCONT), 0);
+
+    EXPECT_TRUE(inFront(listed[1]));
+    EXPECT_TRUE(hidden()) << state().dump();
 }
 
 TEST_F(HotkeySwitch, KeptUpOnReleaseReturnActivatesTheHighlightedClient) {
