@@ -8,7 +8,7 @@ zelvo_add_bench(beacon_util_bench
 # Log model: container bodies, archiving and unarchiving of one log.
 zelvo_add_bench(beacon_model_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/ModelBench.cpp
-  LIBS zelvo_beacon)
+  LIBS zelvo_beacon_testing)
 
 # Log persistence: saving with a connection per operation vs. a kept one, batch loads.
 zelvo_add_bench(beacon_storage_bench
@@ -18,5 +18,5 @@ zelvo_add_bench(beacon_storage_bench
 # HTTP: one 50-log batch through the Beacon ingestion to the local HTTPS test
 # server and back.
 zelvo_add_bench(beacon_http_bench
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/HttpBench.cpp ${PROJECT_SOURCE_DIR}/beacon/ingestion/tests/TestLogs.cpp
-  LIBS zelvo_beacon_testserver zelvo_beacon zelvo_platform_headless)
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/HttpBench.cpp
+  LIBS zelvo_beacon_testing zelvo_beacon_testserver zelvo_beacon zelvo_platform_headless)

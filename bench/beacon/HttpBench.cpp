@@ -4,7 +4,7 @@
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/ingestion/BeaconIngestion.h"
-#include "beacon/ingestion/tests/TestLogs.h"
+#include "beacon/testing/SampleLogs.h"
 #include "platform/dispatch/ThreadScheduler.h"
 
 #include <benchmark/benchmark.h>

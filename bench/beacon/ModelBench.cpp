@@ -3,6 +3,7 @@
 #include "beacon/archive/ArchiverUtil.h"
 #include "beacon/model/LogContainer.h"
 #include "beacon/model/LogWithProperties.h"
+#include "beacon/testing/SampleDevices.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,25 +13,12 @@ using namespace beacon;
 
 // An event-sized log: every device fact, a session, a user and five properties.
 std::shared_ptr<LogWithProperties> eventLog(int n) {
-    auto device = std::make_shared<Device>();
-    device->sdkName = "beacon.linux";
-    device->sdkVersion = "1.0.0";
-    device->model = "ThinkPad X1 Carbon Gen 11";
-    device->oemName = "LENOVO";
-    device->osName = "Linux";
-    device->osVersion = "6.1.0-18-amd64";
-    device->osBuild = "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1 (2024-02-01)";
-    device->locale = "en_US";
-    device->timeZoneOffset = 60;
-    device->appVersion = "1.0.0";
-    device->appBuild = "1.0.0";
-    device->appNamespace = "com.zelvo.Zelvo";
     auto log = std::make_shared<LogWithProperties>();
     log->type = "event";
     log->timestamp = std::chrono::system_clock::now();
     log->sid = "0f8fad5b-d9cb-469f-a165-70867728950e";
     log->userId = "c:user" + std::to_string(n);
-    log->device = device;
+    log->device = std::make_shared<Device>(test::fullDevice());
     log->properties = std::map<std::string, std::string>{{"screen", "settings/general"},
                                                          {"action", "toggle"},
                                                          {"value", "on"},

@@ -5,24 +5,14 @@
 #include "beacon/crashes/model/ErrorReport.h"
 #include "beacon/crashes/model/HandledErrorLog.h"
 #include "beacon/crashes/model/WrapperException.h"
+#include "beacon/testing/SampleDevices.h"
 
 #include <gtest/gtest.h>
 
 namespace beacon {
 namespace {
 
-std::shared_ptr<Device> validDevice() {
-    auto device = std::make_shared<Device>();
-    device->sdkName = "beacon.linux";
-    device->sdkVersion = "1.0.0";
-    device->osName = "Linux";
-    device->osVersion = "6.1.0";
-    device->locale = "en_US";
-    device->timeZoneOffset = 60;
-    device->appVersion = "1.0.0";
-    device->appBuild = "42";
-    return device;
-}
+using test::validDevice;
 
 std::shared_ptr<StackFrame> frame(const std::string& address) {
     auto f = std::make_shared<StackFrame>();

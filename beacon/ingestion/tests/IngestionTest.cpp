@@ -6,7 +6,7 @@
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
-#include "beacon/ingestion/tests/TestLogs.h"
+#include "beacon/testing/SampleLogs.h"
 #include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // Helpers shared by the model and context tests.
 
 #include "beacon/logger/Logger.h"
-#include "beacon/model/Device.h"
+#include "beacon/testing/SampleDevices.h"
 
 #include <gtest/gtest.h>
 
@@ -51,28 +51,6 @@ private:
     std::mutex mutex_;
     std::vector<Line> lines_;
 };
-
-// A device with every field set, as the tracker would build it.
-inline Device fullDevice() {
-    Device d;
-    d.wrapperSdkVersion = "2.1";
-    d.wrapperSdkName = "wrap.it";
-    d.sdkName = "beacon.linux";
-    d.sdkVersion = "1.0.0";
-    d.model = "ThinkPad X1";
-    d.oemName = "LENOVO";
-    d.osName = "Linux";
-    d.osVersion = "6.1.0-18-amd64";
-    d.osBuild = "#1 SMP";
-    d.locale = "de_CH";
-    d.timeZoneOffset = 60;
-    d.screenSize = "1920x1080";
-    d.appVersion = "1.0.0";
-    d.carrierCountry = "ch";
-    d.appBuild = "42";
-    d.appNamespace = "com.zelvo.Zelvo";
-    return d;
-}
 
 // Runs Python's json module over the text and returns what the script
 // prints. The script sees the parsed value as `doc` (objects as lists of

@@ -1,5 +1,7 @@
 #pragma once
 
+// Sample logs and batches for the telemetry library's tests and benchmarks.
+
 #include "beacon/model/CommonSchemaLog.h"
 #include "beacon/model/LogContainer.h"
 #include "beacon/model/LogWithProperties.h"

@@ -1,22 +1,15 @@
-#include "beacon/ingestion/tests/TestLogs.h"
+#include "beacon/testing/SampleLogs.h"
+
+#include "beacon/testing/SampleDevices.h"
 
 namespace beacon::test {
 
 std::shared_ptr<LogWithProperties> makeLog(int index, int properties) {
-    auto device = std::make_shared<Device>();
-    device->sdkName = "beacon.linux";
-    device->sdkVersion = "1.0.0";
-    device->osName = "Linux";
-    device->osVersion = "6.1.0";
-    device->locale = "en_US";
-    device->timeZoneOffset = 60;
-    device->appVersion = "1.0";
-    device->appBuild = "100";
     auto log = std::make_shared<LogWithProperties>();
     log->type = "event";
     log->timestamp = Date(std::chrono::seconds(1767225600 + index));
     log->sid = "6f5b1f0e-4c7a-4a53-9a0b-0c1d2e3f4a5b";
-    log->device = device;
+    log->device = validDevice();
     std::map<std::string, std::string> values;
     for (int i = 0; i < properties; ++i) values["key" + std::to_string(i)] = "value/" + std::to_string(index * 100 + i);
     log->properties = values;
