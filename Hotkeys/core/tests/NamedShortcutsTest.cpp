@@ -1,4 +1,4 @@
-#include "Fixture.h"
+#include "Hotkeys/testing/HotkeysFixture.h"
 
 #include "Hotkeys/core/Menu.h"
 

@@ -1,15 +1,8 @@
 #include "Hotkeys/recorder/Recorder.h"
 #include "Hotkeys/recorder/RecorderField.h"
 
-#include "Hotkeys/core/CarbonHotkeys.h"
-#include "Hotkeys/core/KeyboardLayout.h"
 #include "Hotkeys/core/Menu.h"
-#include "Hotkeys/core/Services.h"
-#include "Hotkeys/testing/FakeHotKeyService.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "platform/headless/HeadlessEventSource.h"
-#include "platform/headless/ManualScheduler.h"
+#include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/linux/qt/QtEventSource.h"
 
 #include <QApplication>
@@ -71,20 +64,13 @@ platform::Event keyDown(std::uint16_t code, std::uint64_t flags = 0) {
     return e;
 }
 
-class RecorderFieldTest : public ::testing::Test {
+class RecorderFieldTest : public HotkeysTest {
 protected:
+    void addServices(Services& s) override { s.symbolicHotKeys = &systemKeys; }
+
     void SetUp() override {
         app();
-        Services s;
-        s.defaults = &defaults;
-        s.notificationCenter = &center;
-        s.scheduler = &scheduler;
-        s.hotKeyService = &service;
-        s.keyboardLayout = &layout;
-        s.symbolicHotKeys = &systemKeys;
-        s.menuEventSource = &menuEvents;
-        s.menuNotificationCenter = &center;
-        install(s);
+        HotkeysTest::SetUp();
         // A name with a default stores it when made with services in place.
         name = Name{"showFloatingPanel", Shortcut(Key::tab, EventModifiers(platform::ModifierOption))};
         RecorderField::setBeeper([this] { ++beeps; });
@@ -114,7 +100,7 @@ protected:
         RecorderField::setBeeper(nullptr);
         RecorderField::setAlertPresenter(nullptr);
         RecorderField::setMainMenuProvider(nullptr);
-        install({});
+        HotkeysTest::TearDown();
     }
 
     void startRecording() {
@@ -125,13 +111,7 @@ protected:
     }
     std::optional<Shortcut> stored() const { return storedShortcut(name); }
 
-    platform::ManualScheduler scheduler;
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
-    FakeHotKeyService service;
-    UsKeyboardLayout layout;
     ScriptedSystemHotKeys systemKeys;
-    platform::HeadlessEventSource menuEvents;
     FakeMenu menu;
     Name name{"showFloatingPanel", Shortcut(Key::tab, EventModifiers(platform::ModifierOption))};
 

@@ -1,35 +1,14 @@
 #include "app/hotkeys/HotkeysBinding.h"
 
-#include "Hotkeys/core/KeyboardLayout.h"
-#include "Hotkeys/core/Services.h"
-#include "Hotkeys/testing/FakeHotKeyService.h"
+#include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/Event.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class Binding : public ::testing::Test {
+class Binding : public HotkeysTest {
 protected:
-    void SetUp() override {
-        Hotkeys::Services s;
-        s.defaults = &defaults;
-        s.notificationCenter = &center;
-        s.scheduler = &scheduler;
-        s.hotKeyService = &service;
-        s.keyboardLayout = &layout;
-        Hotkeys::install(s);
-    }
-    void TearDown() override { Hotkeys::install({}); }
-
-    platform::ManualScheduler scheduler;
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
-    Hotkeys::FakeHotKeyService service;
-    Hotkeys::UsKeyboardLayout layout;
     std::vector<std::string> messages;
     app::HotkeysBinding binding{[this](const std::string& title, const std::string& text) {
         messages.push_back(title + ": " + text);

@@ -15,6 +15,9 @@
 // Fresh shortcut state over headless services for every test.
 class HotkeysTest : public ::testing::Test {
 protected:
+    // Services a test needs beyond these, set before they are installed.
+    virtual void addServices(Hotkeys::Services&) {}
+
     void SetUp() override {
         Hotkeys::Services s;
         s.defaults = &defaults;
@@ -24,6 +27,7 @@ protected:
         s.keyboardLayout = &layout;
         s.menuEventSource = &menuEvents;
         s.menuNotificationCenter = &center;
+        addServices(s);
         Hotkeys::install(s);
     }
     void TearDown() override { Hotkeys::install({}); }
