@@ -14,6 +14,8 @@
 #include "app/updates/AppcastUpdateChecker.h"
 #include "app/updates/qt/QtUpdatePresenter.h"
 #include "Hotkeys/recorder/Bundle.h"
+#include "Hotkeys/recorder/RecorderField.h"
+#include "Hotkeys/qt/QtMenuItem.h"
 #include "beacon/http/CurlTransport.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/Deployment.h"
@@ -31,6 +33,8 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+
+#include <memory>
 
 using namespace app;
 
@@ -63,6 +67,14 @@ int main(int argc, char** argv) {
     // Global hot keys: root-window grabs on Qt's X connection.
     auto hotkeyService = platform::linux_hotkeys::DesktopHotkeys::install(defaults, defaultCenter, scheduler);
     HotkeysBinding hotkeys(platform::linux_hotkeys::showTrayMessage);
+    // The tray menu stands for the main menu: the recorder refuses a shortcut
+    // one of its items already uses.
+    std::unique_ptr<Hotkeys::QtMenu> trayMenu;
+    Hotkeys::RecorderField::setMainMenuProvider([&]() -> const Hotkeys::Menu* {
+        if (!statusBar.menu()) return nullptr;
+        trayMenu = std::make_unique<Hotkeys::QtMenu>(statusBar.menu());
+        return trayMenu.get();
+    });
 
     // The recorder's texts ship beside the program; without them Zelvo stops here.
     Hotkeys::Bundle::module();
@@ -110,5 +122,6 @@ int main(int argc, char** argv) {
     });
     int rc = qtApp.exec();
     defaults.synchronize();
+    Hotkeys::RecorderField::setMainMenuProvider(nullptr);
     return rc;
 }
