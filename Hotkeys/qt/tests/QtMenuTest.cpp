@@ -5,6 +5,7 @@
 #include "Hotkeys/qt/QtMenuTracker.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,20 +17,12 @@ using namespace Hotkeys;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "zelvo-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = new QApplication(argc, argv); // outlives Qt's statics, see QtEventSource tests
-    return *instance;
-}
-
 constexpr std::uint64_t kCmd = platform::ModifierCommand, kShift = platform::ModifierShift;
 
 } // namespace
 
 TEST(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
-    app();
+    platform::qt::testApplication();
     UsKeyboardLayout layout;
     Services s;
     s.keyboardLayout = &layout;
@@ -71,7 +64,7 @@ TEST(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
 }
 
 TEST(QtMenus, TrackingSpansNestedMenusAndEndsWhenAMenuIsDestroyedOpen) {
-    app();
+    platform::qt::testApplication();
     platform::NotificationCenter center;
     std::vector<std::string> posts;
     center.addObserver("", nullptr, [&](const platform::Notification& n) { posts.push_back(n.name); });

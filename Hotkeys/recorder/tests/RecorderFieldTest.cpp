@@ -4,6 +4,7 @@
 #include "Hotkeys/core/Menu.h"
 #include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/linux/qt/QtEventSource.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,14 +20,6 @@ using namespace Hotkeys;
 namespace {
 
 constexpr std::int64_t kOption = 0x800, kControl = 0x1000, kShift = 0x200, kCommand = 0x100;
-
-QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "recorder-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = new QApplication(argc, argv);  // lives until exit
-    return *instance;
-}
 
 struct FakeMenuItem : MenuItem {
     std::string key, name;
@@ -69,7 +62,7 @@ protected:
     void addServices(Services& s) override { s.symbolicHotKeys = &systemKeys; }
 
     void SetUp() override {
-        app();
+        platform::qt::testApplication();
         HotkeysTest::SetUp();
         // A name with a default stores it when made with services in place.
         name = Name{"showFloatingPanel", Shortcut(Key::tab, EventModifiers(platform::ModifierOption))};

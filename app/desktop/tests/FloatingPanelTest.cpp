@@ -1,6 +1,7 @@
 #include "app/desktop/FloatingPanel.h"
 #include "app/desktop/PanelFrame.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -15,19 +16,9 @@ using namespace app::desktop;
 
 namespace {
 
-QApplication& testApp() {
-    static int argc = 1;
-    static char arg0[] = "zelvo-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                : new QApplication(argc, argv);
-    return *instance;
-}
-
 class PanelTest : public ::testing::Test {
 protected:
-    PanelTest() { testApp(); }
+    PanelTest() { platform::qt::testApplication(); }
 
     std::unique_ptr<FloatingPanel> makePanel(bool pinned) {
         FloatingPanelOptions options{Rect{0, 0, 200, 120}, false, !pinned, pinned};

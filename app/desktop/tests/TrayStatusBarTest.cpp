@@ -1,5 +1,6 @@
 #include "app/core/AppDelegate.h"
 #include "app/desktop/TrayStatusBar.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -9,16 +10,6 @@
 using namespace app;
 
 namespace {
-
-QApplication& trayApp() {
-    static int argc = 1;
-    static char arg0[] = "zelvo-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                : new QApplication(argc, argv);
-    return *instance;
-}
 
 // Answers the menu like the delegate: item 1's title carries a counter that
 // changes on every opening.
@@ -37,7 +28,7 @@ public:
 } // namespace
 
 TEST(TrayStatusBar, RendersTheThirteenItemsAndValidatesThemOnEveryOpening) {
-    trayApp();
+    platform::qt::testApplication();
     desktop::TrayStatusBar tray;
     CountingTarget target;
     tray.createStatusItem("StatusBarIcon", true, AppDelegate::makeStatusMenu(), target);

@@ -11,6 +11,7 @@
 #include "platform/headless/HeadlessEventSource.h"
 #include "platform/headless/HeadlessWorkspace.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,18 +31,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& qtApp() {
-    static int argc = 1;
-    static char arg0[] = "settings-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = new QApplication(argc, argv);  // lives until exit
-    return *instance;
-}
-
 class SettingsViewTest : public ::testing::Test {
 protected:
     SettingsViewTest() {
-        qtApp();
+        platform::qt::testApplication();
         char pattern[] = "/tmp/zelvo-settings-XXXXXX";
         home = ::mkdtemp(pattern);
         ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);

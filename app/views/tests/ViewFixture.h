@@ -7,25 +7,16 @@
 #include "platform/headless/HeadlessEventSource.h"
 #include "platform/headless/HeadlessWorkspace.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
-// One widget application for the whole test program; never destroyed (Qt's
-// own statics go first at exit).
-inline QApplication& testApp() {
-    static int argc = 1;
-    static char arg0[] = "zelvo-test";
-    static char* argv[] = {arg0, nullptr};
-    static auto* instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 // The real Qt views over a headless delegate, workspace and virtual clock.
 class ViewFixture : public ::testing::Test {
 protected:
-    ViewFixture() { testApp(); }
+    ViewFixture() { platform::qt::testApplication(); }
 
     platform::HeadlessApplicationPtr launch(std::optional<std::string> name, pid_t pid) {
         platform::HeadlessApplication::Facts facts;
