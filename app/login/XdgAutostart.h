@@ -36,7 +36,7 @@ public:
 
     // Desktop-entry helpers, exposed for tests.
     // The Exec value that runs `program` with no arguments (quoted and
-    // escaped as the desktop-entry specification requires).
+    // escaped as desktop entries require).
     static std::string execValue(const std::filesystem::path& program);
     // The program of an Exec value (its first argument, unquoted); nothing
     // when the value is malformed.
