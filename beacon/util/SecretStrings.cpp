@@ -1,5 +1,7 @@
 #include "beacon/util/SecretStrings.h"
 
+#include "beacon/util/TextUtility.h"
+
 #include <openssl/sha.h>
 
 #include <vector>
@@ -78,14 +80,7 @@ std::string sha256(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest);
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * SHA256_DIGEST_LENGTH);
-    for (unsigned char byte : digest) {
-        out += hex[byte >> 4];
-        out += hex[byte & 0xF];
-    }
-    return out;
+    return hexText(digest);
 }
 
 } // namespace beacon

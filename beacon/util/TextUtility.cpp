@@ -29,4 +29,15 @@ std::optional<std::string> obfuscateString(const std::string& text, const std::s
     }
 }
 
+std::string hexText(std::span<const std::uint8_t> bytes) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (auto byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
 } // namespace beacon

@@ -1,5 +1,7 @@
 #include "crashcapture/tools/CrashReportJson.h"
 
+#include "beacon/util/TextUtility.h"
+
 #include <cstdio>
 
 namespace crashcapture {
@@ -14,18 +16,8 @@ std::string hex(std::uint64_t value) {
     return text;
 }
 
-std::string hexBytes(std::span<const std::uint8_t> bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (auto byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0xf];
-    }
-    return text;
-}
-
 std::string uuidText(const std::array<std::uint8_t, 16>& b) {
-    std::string text = hexBytes(b);
+    std::string text = beacon::hexText(b);
     for (std::size_t dash : {20u, 16u, 12u, 8u}) text.insert(dash, "-");
     return text;
 }
@@ -131,7 +123,7 @@ Json crashReportToJson(const CrashReport& report) {
     for (const auto& image : report.images()) {
         Json imageJson{{"imageBaseAddress", hex(image.imageBaseAddress)}, {"imageSize", hex(image.imageSize)},
                        {"imageName", image.imageName}, {"hasImageUUID", image.hasImageUUID}};
-        if (image.hasImageUUID) imageJson["imageUUID"] = hexBytes(image.imageUUID);
+        if (image.hasImageUUID) imageJson["imageUUID"] = beacon::hexText(image.imageUUID);
         if (image.codeType) imageJson["codeType"] = processor(*image.codeType);
         images.push_back(std::move(imageJson));
     }
@@ -142,7 +134,7 @@ Json crashReportToJson(const CrashReport& report) {
                                      {"exceptionReason", exception->exceptionReason},
                                      {"stackFrames", frames(exception->stackFrames)}};
     }
-    if (const auto& data = report.customData()) json["customData"] = hexBytes(*data);
+    if (const auto& data = report.customData()) json["customData"] = beacon::hexText(*data);
     return json;
 }
 

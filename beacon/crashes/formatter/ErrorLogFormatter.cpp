@@ -3,6 +3,7 @@
 #include "beacon/context/DeviceTracker.h"
 #include "beacon/crashes/model/UuidText.h"
 #include "beacon/logger/Logger.h"
+#include "beacon/util/TextUtility.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,16 +45,6 @@ std::string printf64(const char* format, unsigned long long value) {
 
 std::string lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
-std::string hexLowercase(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (auto byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0xf];
-    }
     return text;
 }
 
@@ -374,7 +365,7 @@ std::vector<std::shared_ptr<Binary>> ErrorLogFormatter::extractBinaryImagesFromR
         if (!used && kind == Other) continue;
 
         auto binary = std::make_shared<Binary>();
-        if (image->hasImageUUID) binary->binaryId = hexLowercase(image->imageUUID);
+        if (image->hasImageUUID) binary->binaryId = hexText(image->imageUUID);
         binary->startAddress = formatAddress(start, is64bit);
         binary->endAddress = formatAddress(end, is64bit);
         binary->path = image->imageName.empty() ? std::string() : anonymizedPathFromPath(image->imageName);
