@@ -24,18 +24,13 @@ void BeaconIngestion::setAppSecret(std::optional<std::string> appSecret) {
 bool BeaconIngestion::isReadyToSend() const { return appSecret().has_value(); }
 
 void BeaconIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCompletionHandler completionHandler) {
-    const std::string callId = data && data->batchId ? *data->batchId : std::string();
-    if (!data || !data->isValid()) {
-        const Error error = makeError(kInvalidContainerErrorCode);
-        BEACON_LOG_ERROR(error.description);
-        if (completionHandler) completionHandler(callId, std::nullopt, std::nullopt, error);
-        return;
-    }
+    const auto callId = acceptContainer(data, completionHandler);
+    if (!callId) return;
     if (!appSecret()) {
         BEACON_LOG_ERROR("Beacon ingestion is used without app secret.");
         return;
     }
-    HttpIngestion::sendAsync(std::move(data), std::nullopt, callId, std::move(completionHandler));
+    HttpIngestion::sendAsync(std::move(data), std::nullopt, *callId, std::move(completionHandler));
 }
 
 HttpHeaders BeaconIngestion::getHeadersWithData(const LogContainer& data, const std::optional<std::string>& eTag) const {

@@ -31,14 +31,9 @@ CollectorIngestion::CollectorIngestion(std::shared_ptr<HttpClientProtocol> httpC
                     {{"Content-Type", kContentType}, {kClientVersionHeader, clientVersion()}}, {}) {}
 
 void CollectorIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCompletionHandler completionHandler) {
-    const std::string callId = data && data->batchId ? *data->batchId : std::string();
-    if (!data || !data->isValid()) {
-        const Error error = makeError(kInvalidContainerErrorCode);
-        BEACON_LOG_ERROR(error.description);
-        if (completionHandler) completionHandler(callId, std::nullopt, std::nullopt, error);
-        return;
-    }
-    HttpIngestion::sendAsync(std::move(data), std::nullopt, callId, std::move(completionHandler));
+    const auto callId = acceptContainer(data, completionHandler);
+    if (!callId) return;
+    HttpIngestion::sendAsync(std::move(data), std::nullopt, *callId, std::move(completionHandler));
 }
 
 HttpHeaders CollectorIngestion::getHeadersWithData(const LogContainer& data, const std::optional<std::string>& eTag) const {

@@ -148,6 +148,16 @@ bool HttpIngestion::isEnabled() const {
     return enabled_ && (!networkRequestsAllowed_ || networkRequestsAllowed_());
 }
 
+std::optional<std::string> HttpIngestion::acceptContainer(const std::shared_ptr<LogContainer>& data,
+                                                          const IngestionCompletionHandler& completionHandler) const {
+    std::string callId = data && data->batchId ? *data->batchId : std::string();
+    if (data && data->isValid()) return callId;
+    const Error error = makeError(kInvalidContainerErrorCode);
+    BEACON_LOG_ERROR(error.description);
+    if (completionHandler) completionHandler(callId, std::nullopt, std::nullopt, error);
+    return std::nullopt;
+}
+
 void HttpIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCompletionHandler completionHandler) {
     sendAsync(std::move(data), std::nullopt, std::move(completionHandler));
 }

@@ -77,6 +77,12 @@ public:
     std::string printableResponsePayload(const HttpResponse& response, const std::string& data) const;
 
 protected:
+    // The call id of a batch that may be sent (its batch id, or empty). For
+    // a missing or invalid batch: nothing, after the completion handler got
+    // the invalid-container error.
+    std::optional<std::string> acceptContainer(const std::shared_ptr<LogContainer>& data,
+                                               const IngestionCompletionHandler& completionHandler) const;
+
     mutable std::recursive_mutex mutex_;
 
 private:
