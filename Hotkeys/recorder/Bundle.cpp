@@ -30,7 +30,12 @@ std::vector<fs::path> Bundle::candidates() {
     std::vector<fs::path> out;
     std::error_code ec;
     auto exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) out.push_back(exe.parent_path() / kDirectoryName);
+    if (!ec) {
+        out.push_back(exe.parent_path() / kDirectoryName);
+        // An installed program (<prefix>/bin/zelvo) finds its data under its
+        // own prefix, wherever that tree was installed or moved to.
+        out.push_back(exe.parent_path().parent_path() / "share" / "zelvo" / kDirectoryName);
+    }
 #ifdef ZELVO_INSTALL_DATADIR
     out.push_back(fs::path(ZELVO_INSTALL_DATADIR) / "zelvo" / kDirectoryName);
 #endif

@@ -10,8 +10,8 @@ namespace Hotkeys {
 
 // The recorder's resource bundle: the folder "Hotkeys_Hotkeys.bundle" with
 // one "<language>.lproj/Localizable.json" (an object of key → text) per
-// language. It is looked for next to the program, then in the installed data
-// folder; Zelvo cannot show its recorder without it.
+// language. It is looked for next to the program, then in share/zelvo/ of
+// the program's prefix, then in the configured installation's data folder; Zelvo cannot show its recorder without it.
 class Bundle {
 public:
     static constexpr const char* kDirectoryName = "Hotkeys_Hotkeys.bundle";

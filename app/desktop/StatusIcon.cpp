@@ -11,6 +11,8 @@ namespace app::desktop {
 QIcon statusIcon(const std::string& name, bool templateImage) {
     QIcon themed = QIcon::fromTheme(QString::fromStdString(name));
     if (!themed.isNull()) return themed;
+    // The tray shows the application icon when the program has one.
+    if (QIcon app = QGuiApplication::windowIcon(); !app.isNull()) return app;
     QIcon icon;
     QColor ink = templateImage ? QGuiApplication::palette().color(QPalette::WindowText) : QColor(30, 110, 230);
     for (int size : {16, 22, 24, 32, 48}) {

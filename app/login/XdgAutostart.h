@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/login/LoginItemService.h"
+#include "platform/ApplicationId.h"
 
 #include <filesystem>
 #include <optional>
@@ -16,7 +17,7 @@ namespace app {
 class XdgAutostart : public LoginItemService {
 public:
     struct Options {
-        std::string appId = "zelvo";
+        std::string appId = platform::kApplicationId;
         std::string displayName = "Zelvo";
         std::filesystem::path executable;    // empty: the running program
         std::filesystem::path configHome;    // empty: platform::configHome()

@@ -9,6 +9,8 @@
 #include "app/desktop/SingleInstance.h"
 #include "app/desktop/TrayStatusBar.h"
 #include "app/hotkeys/HotkeysBinding.h"
+#include "app/main/ApplicationIcon.h"
+#include "app/main/CommandLine.h"
 #include "app/main/DebugState.h"
 #include "app/settings/SettingsViewFactory.h"
 #include "app/updates/AppcastUpdateChecker.h"
@@ -18,6 +20,7 @@
 #include "Hotkeys/qt/QtMenuItem.h"
 #include "beacon/http/CurlTransport.h"
 #include "app/views/QtViewFactory.h"
+#include "platform/ApplicationId.h"
 #include "platform/Deployment.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -39,10 +42,12 @@
 using namespace app;
 
 int main(int argc, char** argv) {
+    if (auto exitStatus = handleCommandLine(argc, argv)) return *exitStatus;
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvo"));
     QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("zelvo"));
+    QApplication::setDesktopFileName(QString::fromUtf8(platform::kApplicationId));
+    QApplication::setWindowIcon(applicationIcon());
     // Zelvo lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
     AppcastUpdateChecker updater(updateTransport, scheduler, ZELVO_VERSION, updateDialogs);
 
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
-                         "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
+                         platform::kApplicationId, shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
     AppDelegate delegate(services);
 

@@ -2,6 +2,7 @@
 //
 //   zelvo-crashreport FILE            the error log that would be sent for it
 //   zelvo-crashreport --report FILE   the report as read (object model)
+//   zelvo-crashreport --help | --version
 //
 // Exit status: 0 shown; 2 the file is not a readable crash report (the
 // reader's reason on stderr); 64 wrong usage; 66 the file cannot be opened.
@@ -23,7 +24,20 @@ namespace {
 constexpr int kExitBadReport = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
-constexpr const char* kUsage = "usage: zelvo-crashreport [--report] FILE";
+constexpr const char* kUsage = "usage: zelvo-crashreport [--report] FILE\n"
+                               "       zelvo-crashreport --help | --version";
+constexpr const char* kHelp = R"(
+Shows a Zelvo crash report file as JSON: the error log that is sent for it,
+or with --report the report as read. FILE "-" reads standard input.
+
+Options:
+  --report         print the report as read
+  -h, --help       show this help and exit
+  -V, --version    show the version and exit
+
+Exit status: 0 shown; 2 not a valid crash report (the reason on stderr);
+64 wrong usage; 66 the file cannot be opened.
+)";
 
 void printJson(const nlohmann::ordered_json& json) {
     if (auto text = beacon::jsonText(json, true)) {
@@ -43,7 +57,10 @@ int main(int argc, char** argv) {
         if (argument == "--report") {
             showReport = true;
         } else if (argument == "-h" || argument == "--help") {
-            std::cout << kUsage << '\n';
+            std::cout << kUsage << '\n' << kHelp;
+            return 0;
+        } else if (argument == "-V" || argument == "--version") {
+            std::cout << "zelvo-crashreport " << ZELVO_VERSION << '\n';
             return 0;
         } else if (argument.starts_with("-") && argument != "-") {
             std::cerr << "zelvo-crashreport: unknown option " << argument << '\n' << kUsage << '\n';

@@ -45,7 +45,7 @@ protected:
         fs::permissions(home_, fs::perms::owner_all, ec);
         fs::remove_all(home_, ec);
     }
-    fs::path entry() const { return home_ / "autostart" / "zelvo.desktop"; }
+    fs::path entry() const { return home_ / "autostart" / "com.zelvo.Zelvo.desktop"; }
 
     fs::path home_;
     std::vector<std::string> logged_;
@@ -61,6 +61,7 @@ TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryAndDisableRemovesIt) {
     const auto text = readFile(entry());
     EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos);
     EXPECT_NE(text.find("Type=Application\n"), std::string::npos);
+    EXPECT_NE(text.find("Icon=com.zelvo.Zelvo\n"), std::string::npos);
     EXPECT_NE(text.find("Exec=" + XdgAutostart::execValue(app::currentExecutable()) + "\n"), std::string::npos);
     // No temporary file is left behind by the atomic write.
     EXPECT_EQ(std::distance(fs::directory_iterator(entry().parent_path()), fs::directory_iterator()), 1);

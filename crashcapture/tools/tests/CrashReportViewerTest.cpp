@@ -101,7 +101,15 @@ TEST_F(CrashReportViewerTest, ReportsBadFilesAndBadUsage) {
         ProgramRun usage = run(arguments);
         EXPECT_EQ(usage.status, 64) << arguments;
         EXPECT_NE(usage.err.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos) << arguments;
+        EXPECT_TRUE(usage.out.empty()) << arguments;
     }
+    ProgramRun help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos);
+    EXPECT_TRUE(help.err.empty());
+    ProgramRun version = run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zelvo-crashreport " ZELVO_VERSION "\n");
 }
 
 } // namespace

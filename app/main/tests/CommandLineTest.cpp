@@ -1,0 +1,58 @@
+// `zelvo` as a user starts it from a terminal: help, version, wrong usage and
+// no usable X11 display all end before Qt starts.
+#include "app/main/tests/RunProgram.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zelvo::testing::ProgramEnvironment;
+using zelvo::testing::runProgram;
+
+// Qt's platform plugin is never reached: were it, its own abort text would
+// appear on stderr instead of (or besides) Zelvo's one line.
+const ProgramEnvironment kNoDisplay{{}, {"DISPLAY", "WAYLAND_DISPLAY"}};
+
+TEST(ZelvoCommandLine, HelpAndVersionWorkWithoutADisplay) {
+    auto help = runProgram({ZELVO_BINARY, "--help"}, kNoDisplay);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("usage: zelvo", 0), 0u) << help.out;
+    // The help lists the environment the README documents.
+    for (const char* variable : {"DISPLAY", "ZELVO_APP_SECRET", "ZELVO_WEBSITE_URL", "ZELVO_CONTACT_URL",
+                                 "ZELVO_BETA_FORM_URL", "ZELVO_APPCAST_URL", "ZELVO_LOG_URL", "ZELVO_COLLECTOR_URL",
+                                 "ZELVO_EXTRA_CA_FILE", "ZELVO_DEBUG_STATE_FILE"})
+        EXPECT_NE(help.out.find(variable), std::string::npos) << variable;
+    EXPECT_EQ(runProgram({ZELVO_BINARY, "-h"}, kNoDisplay).out, help.out);
+
+    for (const char* option : {"--version", "-V"}) {
+        auto version = runProgram({ZELVO_BINARY, option}, kNoDisplay);
+        EXPECT_EQ(version.status, 0) << option;
+        EXPECT_EQ(version.out, "zelvo " ZELVO_VERSION "\n") << option;
+        EXPECT_EQ(version.err, "") << option;
+    }
+}
+
+TEST(ZelvoCommandLine, WrongUsageExits64WithTheUsageOnStderr) {
+    for (const char* argument : {"--bogus", "-platform", "extra"}) {
+        auto run = runProgram({ZELVO_BINARY, argument}, kNoDisplay);
+        EXPECT_EQ(run.status, 64) << argument;
+        EXPECT_EQ(run.out, "") << argument;
+        EXPECT_NE(run.err.find(argument), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("usage: zelvo"), std::string::npos) << run.err;
+    }
+}
+
+TEST(ZelvoCommandLine, NoX11DisplayIsOneClearLineAndExit1) {
+    auto unset = runProgram({ZELVO_BINARY}, kNoDisplay);
+    EXPECT_EQ(unset.status, 1);
+    EXPECT_EQ(unset.err, "zelvo: no X11 display; Zelvo needs an X11 session (DISPLAY is not set)\n");
+    EXPECT_EQ(unset.out, "");
+
+    // A display that names no running server (no socket of that number).
+    auto absent = runProgram({ZELVO_BINARY}, {{{"DISPLAY", ":4711"}}, {"WAYLAND_DISPLAY"}});
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_EQ(absent.err, "zelvo: no X11 display; Zelvo needs an X11 session (cannot open display \":4711\")\n");
+}
+
+} // namespace
