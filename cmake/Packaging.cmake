@@ -22,12 +22,13 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zelvo.app/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Web pages and other programs are opened through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Zelvo lists the running applications in a small floating panel when one
- global hot key (Alt+Tab by default) is pressed, each with a digit, its icon
- and its name. Tab, the arrow keys, a digit, Return or releasing Alt brings
- the chosen application to the front.
- .
- Zelvo lives in the tray, can start at login and needs an X11 session with an
- EWMH window manager.")
+# The long description; CPack puts the summary above it as the synopsis,
+# indents each line and turns an empty line into a paragraph break.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zelvo lists the running applications in a small floating panel when one
+global hot key (Alt+Tab by default) is pressed, each with a digit, its icon
+and its name. Tab, the arrow keys, a digit, Return or releasing Alt brings
+the chosen application to the front.
+
+Zelvo lives in the tray, can start at login and needs an X11 session with an
+EWMH window manager.")
 include(CPack)

@@ -1,5 +1,6 @@
 // The Debian package built by CPack from the build tree: its contents, its
-// computed dependencies, and a desktop entry and metainfo that validate.
+// computed dependencies, a desktop entry and metainfo that validate, and no
+// lintian errors.
 #include "app/main/tests/RunProgram.h"
 #include "data/tests/InstallTree.h"
 
@@ -42,6 +43,9 @@ TEST(Package, DebHoldsTheInstallTreeAndValidates) {
     auto metainfo = runProgram({"appstreamcli", "validate", "--no-net", "--pedantic",
                                 (root / "usr/share/metainfo" / ZELVO_APP_ID ".metainfo.xml").string()});
     EXPECT_EQ(metainfo.status, 0) << metainfo.out << metainfo.err;
+
+    auto lintian = runProgram({"lintian", "--fail-on", "error", deb.string()});
+    EXPECT_EQ(lintian.status, 0) << lintian.out << lintian.err;
 }
 
 } // namespace
