@@ -6,6 +6,7 @@
 
 #include "Hotkeys/core/Name.h"
 #include "Hotkeys/recorder/Recorder.h"
+#include "platform/ApplicationId.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -73,7 +74,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* icon = new QLabel();
     icon->setAlignment(Qt::AlignHCenter);
     QIcon appIcon = QApplication::windowIcon();
-    if (appIcon.isNull()) appIcon = QIcon::fromTheme(QStringLiteral("zelvo"));
+    if (appIcon.isNull()) appIcon = QIcon::fromTheme(QString::fromUtf8(platform::kApplicationId));
     if (!appIcon.isNull()) icon->setPixmap(appIcon.pixmap(64, 64));
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
