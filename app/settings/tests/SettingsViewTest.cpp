@@ -175,7 +175,7 @@ TEST_F(SettingsViewTest, ButtonsOpenPagesAndCloseCompletesTheWelcome) {
 
 TEST_F(SettingsViewTest, LaunchAtLoginToggleFollowsTheAutostartEntry) {
     auto& v = build();
-    const fs::path entry = home / "autostart" / "zelvo.desktop";
+    const fs::path entry = home / "autostart" / "com.zelvo.Zelvo.desktop";
     v.startAtLoginToggle()->click();
     EXPECT_TRUE(fs::exists(entry));
     EXPECT_TRUE(v.startAtLoginToggle()->isChecked());
