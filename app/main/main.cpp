@@ -13,6 +13,7 @@
 #include "app/main/CommandLine.h"
 #include "app/main/DebugState.h"
 #include "app/settings/SettingsViewFactory.h"
+#include "app/telemetry/BeaconTelemetry.h"
 #include "app/updates/AppcastUpdateChecker.h"
 #include "app/updates/qt/QtUpdatePresenter.h"
 #include "Hotkeys/recorder/Bundle.h"
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
     platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    // The telemetry keeps its settings in the same store and works on the scheduler's queues.
+    BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
+    TelemetrySwitch::setShared(&telemetry);
     platform::NotificationCenter defaultCenter;
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
@@ -92,6 +96,7 @@ int main(int argc, char** argv) {
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
                          platform::kApplicationId, shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
+    services.telemetry = &telemetry;
     AppDelegate delegate(services);
 
     desktop::DebugState debug(delegate);
