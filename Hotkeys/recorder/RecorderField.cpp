@@ -83,6 +83,9 @@ RecorderField::RecorderField(Name name, OnChange onChange, platform::LocalEventS
 
     cancelButton_ = addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
     cancelButton_->setToolTip(QStringLiteral("Clear"));
+    // The button shows only its icon; the text is its accessible name.
+    cancelButton_->setText(QStringLiteral("Clear hotkey"));
+    setAccessibleDescription(QStringLiteral("Press the new shortcut to record it; Backspace clears it."));
     connect(cancelButton_, &QAction::triggered, this, [this] { pressClearButton(); });
 
     showStoredShortcut();

@@ -1,6 +1,7 @@
 #include "app/views/ContentView.h"
 
 #include "app/core/Preferences.h"
+#include "app/views/Accessibility.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -49,6 +50,8 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
     rowsLayout_->addStretch(1);
     scroll_->setWidget(inner_);
     stack->addWidget(scroll_, 1);
+
+    makeSwitcherAccessible(this, inner_);
 
     observer_ = env_.list.addChangeObserver([this] { listChanged(); });
     layoutIfNeeded();
