@@ -125,10 +125,21 @@ TEST_F(Accessibility, SwitcherListsNamedItemsAndTheSelectionFollowsTab) {
     ASSERT_EQ(x.run({"xdotool", "key", "Tab"}).status, 0);
     const std::string next = "2 " + listed[2];
     EXPECT_TRUE(listWithSelection(next).is_object()) << "the selection did not follow Tab: " << tree().dump(1);
-    EXPECT_TRUE(XSession::waitFor([&] {
-        auto text = events();
-        return text.find("\"name\": \"" + next + "\"") != std::string::npos;
-    })) << "no focus or selection event for " << next << ":\n" << events();
+    // The panel announced itself, and the row Tab moved to took the focus.
+    auto announced = [&](const std::string& type, const std::string& name) {
+        return XSession::waitFor([&] {
+            std::istringstream lines(events());
+            for (std::string line; std::getline(lines, line);) {
+                auto event = json::parse(line, nullptr, false);
+                if (event.is_object() && event.value("type", "") == type && event.value("name", "") == name)
+                    return true;
+            }
+            return false;
+        });
+    };
+    EXPECT_TRUE(announced("window:activate", "Zelvo switcher")) << events();
+    EXPECT_TRUE(announced("object:state-changed:selected", next)) << events();
+    EXPECT_TRUE(announced("focus:", next)) << events();
 
     // The toolbar's buttons have names.
     auto panel = first(tree(), "frame", "Zelvo switcher");

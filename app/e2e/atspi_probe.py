@@ -76,7 +76,8 @@ def watch(name, path):
             pass  # the object went away meanwhile
 
     listener = Atspi.EventListener.new(seen)
-    for kind in ("object:state-changed:selected", "object:state-changed:focused", "focus:"):
+    for kind in ("object:state-changed:selected", "object:state-changed:focused", "focus:", "window:activate",
+                 "window:deactivate"):
         listener.register(kind)
     out.write('"ready"\n')
     Atspi.event_main()

@@ -172,9 +172,31 @@ QAccessibleInterface* zelvoInterfaces(const QString&, QObject* object) {
     return nullptr;
 }
 
-// Watches the switcher's content view: when the panel comes up it announces
-// the panel and then the highlighted row, on the next turn of the event loop
-// (the delegate moves the highlight right after showing the panel).
+// The row that last took the accessible focus, so that showing the panel
+// does not announce the same row twice.
+QPointer<QWidget>& lastFocusedRow() {
+    static QPointer<QWidget> row;
+    return row;
+}
+
+void focusRow(AppRowView* row) {
+    lastFocusedRow() = row;
+    QAccessibleEvent focus(row, QAccessible::Focus);
+    send(focus);
+}
+
+// Tells whether the panel is up: a window that turns active (or inactive).
+void announceActivation(QWidget* panel) {
+    QAccessible::State changed;
+    changed.active = true;
+    QAccessibleStateChangeEvent activation(panel, changed);
+    send(activation);
+}
+
+// Watches the switcher's content view. When the panel comes up it announces
+// the panel, and then, on the next turn of the event loop (the delegate moves
+// the highlight right after showing the panel), the highlighted row unless
+// moving the highlight has just announced it.
 class SwitcherAnnouncer : public QObject {
 public:
     SwitcherAnnouncer(QWidget* view, QWidget* rowStack) : QObject(view), view_(view), rowStack_(rowStack) {
@@ -182,26 +204,24 @@ public:
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == view_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
-            QAccessible::isActive())
-            QTimer::singleShot(0, this, [this] { announce(); });
+        if (watched != view_ || !QAccessible::isActive()) return false;
+        if (event->type() == QEvent::Show) {
+            lastFocusedRow() = nullptr;
+            announceActivation(view_->window());
+            QTimer::singleShot(0, this, [this] { focusHighlightedRow(); });
+        } else if (event->type() == QEvent::Hide) {
+            QTimer::singleShot(0, this, [this] {
+                if (view_) announceActivation(view_->window());
+            });
+        }
         return false;
     }
 
 private:
-    void announce() {
-        if (!view_ || !QAccessible::isActive()) return;
-        QWidget* panel = view_->window();
-        QAccessible::State changed;
-        changed.active = true;
-        QAccessibleStateChangeEvent activation(panel, changed);
-        send(activation);
-        if (!panel->isVisible() || !rowStack_) return;
+    void focusHighlightedRow() {
+        if (!view_ || !rowStack_ || !view_->isVisible()) return;
         for (auto* row : rowStack_->findChildren<AppRowView*>(Qt::FindDirectChildrenOnly))
-            if (row->isHighlighted() && !row->isHidden()) {
-                QAccessibleEvent focus(row, QAccessible::Focus);
-                send(focus);
-            }
+            if (row->isHighlighted() && !row->isHidden() && lastFocusedRow() != row) focusRow(row);
     }
 
     QPointer<QWidget> view_;
@@ -233,16 +253,10 @@ void makeAccessibleGroup(QWidget* container, const QString& name) {
 void announceHighlightChanged(AppRowView* row) {
     if (!QAccessible::isActive()) return;
     const bool on = row->isHighlighted();
-    QAccessible::State changed;
-    changed.selected = true;
-    QAccessibleStateChangeEvent selection(row, changed);
+    // Qt's AT-SPI bridge reports these as the item's "selected" state change.
+    QAccessibleEvent selection(row, on ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
     send(selection);
-    QAccessibleEvent within(row, on ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
-    send(within);
-    if (on && row->isVisible()) {
-        QAccessibleEvent focus(row, QAccessible::Focus);
-        send(focus);
-    }
+    if (on && row->isVisible()) focusRow(row);
 }
 
 void announceNameChanged(QWidget* widget) {

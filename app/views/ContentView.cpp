@@ -38,6 +38,9 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
 
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // Keys go to the delegate, never to the scroll area: with the focus it
+    // would also take the accessible focus away from the highlighted row.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidgetResizable(true);
