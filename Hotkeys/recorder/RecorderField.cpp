@@ -219,7 +219,10 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
     const auto modifiers = relevantModifiers(event);
     const bool noModifiers = modifiers.rawValue == 0;
     if (noModifiers && event.keyCode == kTab) {
-        resignFocus();
+        // Recording ends here and the Tab goes on to move the focus to the
+        // next control, as anywhere in a form. Clearing the focus first would
+        // send the Tab back to the window's first control.
+        finishRecording();
         return event;
     }
     if (noModifiers && event.keyCode == kEscape) {
