@@ -79,6 +79,15 @@ protected:
         return list;
     }
 
+    // The name of the control that has the keyboard focus (the deepest
+    // focused node), or "" when none has.
+    static std::string focused(const json& node) {
+        if (!node.is_object()) return "";
+        for (const auto& child : node.value("children", json::array()))
+            if (auto name = focused(child); !name.empty()) return name;
+        return has(node, "focused") ? node.value("name", "") : "";
+    }
+
     std::string events() {
         std::ifstream in(eventsFile);
         std::stringstream text;
@@ -173,4 +182,40 @@ TEST_F(Accessibility, WelcomeControlsHaveNames) {
         EXPECT_TRUE(first(window, "push button", title).is_object()) << title;
     // No button without a name.
     for (const auto& button : all(window, "push button")) EXPECT_NE(button.value("name", ""), "") << button.dump();
+
+    // Tab goes through every control in reading order and around again; the
+    // sort choice is one stop, its options chosen with the arrow keys.
+    const std::vector<std::string> order{"sort choice",   "Do not hide when hotkey is released",
+                                         "Global hotkey", "Send Feedback",
+                                         "More Apps",     "Close Settings",
+                                         "Launch at login", "Show in Dock"};
+    auto stop = [](const std::string& name) {
+        return name == "Activation Time" || name == "Name" ? std::string("sort choice") : name;
+    };
+    std::vector<std::string> stops;
+    std::string now, previous = focused(tree());
+    for (std::size_t i = 0; i <= order.size(); ++i) {
+        ASSERT_EQ(x.run({"xdotool", "key", "Tab"}).status, 0);
+        XSession::waitFor([&] { return !(now = focused(tree())).empty() && now != previous; }, 5);
+        stops.push_back(stop(previous = now));
+    }
+    std::string seen;
+    for (const auto& s : stops) seen += "[" + s + "] ";
+    auto entry = std::find(order.begin(), order.end(), stops.front());
+    ASSERT_NE(entry, order.end()) << seen;
+    for (std::size_t i = 0; i < stops.size(); ++i)
+        EXPECT_EQ(stops[i], order[(std::size_t(entry - order.begin()) + i) % order.size()]) << seen;
+
+    while (stop(now) != "sort choice" && stops.size() < 3 * order.size()) {
+        ASSERT_EQ(x.run({"xdotool", "key", "Tab"}).status, 0);
+        XSession::waitFor([&] { return !(now = focused(tree())).empty() && now != previous; }, 5);
+        stops.push_back(previous = now);
+    }
+    const bool onName = now == "Name";
+    const std::string other = onName ? "Activation Time" : "Name";
+    ASSERT_EQ(x.run({"xdotool", "key", onName ? "Left" : "Right"}).status, 0);
+    EXPECT_TRUE(XSession::waitFor([&] {
+        auto sort = first(tree(), "panel", "Sort Applications by");
+        return focused(sort) == other && has(first(sort, "radio button", other), "checked");
+    })) << "the arrow keys choose the other option";
 }

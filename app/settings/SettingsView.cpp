@@ -176,6 +176,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* toggles = new QHBoxLayout();
     startAtLogin_ = new StartAtLoginToggle(QStringLiteral(" Launch at login"));
     startAtLogin_->setFont(boldTitle3(startAtLogin_->font()));
+    startAtLogin_->setAccessibleName(QStringLiteral("Launch at login"));
     toggles->addWidget(startAtLogin_);
     toggles->addStretch();
     showInDock_ = new QCheckBox(QStringLiteral("Show in Dock"));

@@ -220,7 +220,8 @@ TEST_F(SettingsViewTest, ControlsHaveAccessibleNamesAndTabReachesThemInReadingOr
     for (int i = 0; i < recorder->childCount(); ++i) buttons << recorder->child(i)->text(QAccessible::Name);
     EXPECT_TRUE(buttons.contains("Clear hotkey")) << buttons.join(", ").toStdString();
 
-    // The Tab stops, in the order the window reads.
+    // The focus chain, in the order the window reads (Tab stops at the sort
+    // choice once; the arrow keys move between its options).
     std::vector<std::string> stops;
     for (QWidget* w = v.nextInFocusChain(); w != &v; w = w->nextInFocusChain()) {
         if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || w->isHidden()) continue;
