@@ -14,7 +14,6 @@
 #include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -196,39 +195,3 @@ TEST_F(SettingsViewTest, LaunchAtLoginToggleFollowsTheAutostartEntry) {
 }
 
 } // namespace
-
-TEST_F(SettingsViewTest, ControlsHaveAccessibleNamesAndTabReachesThemInReadingOrder) {
-    auto& v = build();
-    QCoreApplication::processEvents();  // the recorder takes the focus only after its window settled
-
-    auto name = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
-    EXPECT_EQ(name(v.closeButton()), "Close");
-    for (auto* option : v.sortPicker()->buttons()) {
-        auto* radio = QAccessible::queryAccessibleInterface(option);
-        EXPECT_EQ(radio->role(), QAccessible::RadioButton) << option->text().toStdString();
-        EXPECT_EQ(radio->parent()->role(), QAccessible::Grouping);
-        EXPECT_EQ(radio->parent()->text(QAccessible::Name), "Sort Applications by");
-    }
-    EXPECT_TRUE(QAccessible::queryAccessibleInterface(v.sortPicker()->button(1))->state().checked);
-
-    auto* field = v.recorder()->field();
-    auto* recorder = QAccessible::queryAccessibleInterface(field);
-    EXPECT_EQ(recorder->text(QAccessible::Name), "Global hotkey");
-    EXPECT_EQ(recorder->text(QAccessible::Value), "⌥⇥");
-    EXPECT_FALSE(recorder->text(QAccessible::Description).isEmpty());
-    QStringList buttons;
-    for (int i = 0; i < recorder->childCount(); ++i) buttons << recorder->child(i)->text(QAccessible::Name);
-    EXPECT_TRUE(buttons.contains("Clear hotkey")) << buttons.join(", ").toStdString();
-
-    // The focus chain, in the order the window reads (Tab stops at the sort
-    // choice once; the arrow keys move between its options).
-    std::vector<std::string> stops;
-    for (QWidget* w = v.nextInFocusChain(); w != &v; w = w->nextInFocusChain()) {
-        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || w->isHidden()) continue;
-        auto* button = qobject_cast<QAbstractButton*>(w);
-        stops.push_back(w == field ? "recorder" : button ? button->text().toStdString() : "?");
-    }
-    EXPECT_EQ(stops, (std::vector<std::string>{"Activation Time", "Name", "Do not hide when hotkey is released",
-                                               "recorder", "Send Feedback", "More Apps", "Close Settings",
-                                               " Launch at login", "Show in Dock"}));
-}
