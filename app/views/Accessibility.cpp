@@ -54,7 +54,7 @@ public:
         s.selectable = true;
         s.focusable = true;
         s.selected = row()->isHighlighted();
-        s.focused = row()->isHighlighted();
+        s.focused = row()->isHighlighted() && row()->isVisible();  // only while the panel is up
         return s;
     }
     QStringList actionNames() const override { return {pressAction()}; }

@@ -64,6 +64,7 @@ TEST_F(ViewFixture, ListItemsAreNamedWithTheirDigitInTheListsOrderAndTheHighligh
         }
         return selected;
     };
+    content.show();  // items are focused only while they are on screen
     EXPECT_TRUE(selectedItems().empty());
     delegate.appList().selectApp(3);
     EXPECT_EQ(selectedItems(), std::vector<std::string>{"3 Appc"});
