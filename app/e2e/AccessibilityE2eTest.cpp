@@ -66,7 +66,7 @@ protected:
     // selected; null when that does not happen in time.
     json listWithSelection(const std::string& selected) {
         json list;
-        XSession::waitFor(
+        bool found = XSession::waitFor(
             [&] {
                 auto panel = first(tree(), "frame", "Zelvo switcher");
                 if (!has(panel, "showing")) return false;
@@ -76,7 +76,7 @@ protected:
                 return false;
             },
             15);
-        return list;
+        return found ? list : json();
     }
 
     // The name of the control that has the keyboard focus (the deepest
@@ -192,6 +192,8 @@ TEST_F(Accessibility, WelcomeControlsHaveNames) {
     auto stop = [](const std::string& name) {
         return name == "Activation Time" || name == "Name" ? std::string("sort choice") : name;
     };
+    ASSERT_TRUE(XSession::waitFor([&] { return has(first(tree(), "frame", "Zelvo"), "active"); }))
+        << "the welcome did not get the keyboard";
     std::vector<std::string> stops;
     std::string now, previous = focused(tree());
     for (std::size_t i = 0; i <= order.size(); ++i) {
