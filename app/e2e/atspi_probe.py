@@ -1,14 +1,16 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Reads the accessibility tree (AT-SPI) of one application, as a screen
 reader sees it.
 
     atspi_probe.py enable              turn the desktop's screen-reader switch on
     atspi_probe.py dump APP            print APP's tree as JSON
-    atspi_probe.py watch APP FILE      append APP's focus and selection events
-                                       to FILE as JSON lines ("ready" first)
+    atspi_probe.py watch APP FILE      append APP's focus, selection and window
+                                       activation events to FILE as JSON lines
+                                       ("ready" first)
 
 Needs the session bus of the desktop in DBUS_SESSION_BUS_ADDRESS and the
-accessibility bus it leads to (at-spi-bus-launcher).
+accessibility bus it leads to (at-spi-bus-launcher), and the system's python3
+with the AT-SPI bindings (python3-gi, gir1.2-atspi-2.0).
 """
 import json
 import sys
@@ -26,7 +28,7 @@ def enable():
     for prop in ("IsEnabled", "ScreenReaderEnabled"):
         bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
                       GLib.Variant("(ssv)", ("org.a11y.Status", prop, GLib.Variant("b", True))),
-                      None, Gio.DBusCallFlags.NONE, 5000, None)
+                      None, Gio.DBusCallFlags.NONE, 20000, None)
 
 
 def states(acc):
