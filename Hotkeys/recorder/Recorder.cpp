@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QRegularExpression>
 
 namespace Hotkeys {
 
@@ -24,7 +25,14 @@ void Recorder::build(QWidget* label) {
     label_ = label;
     if (label_) {
         row->addWidget(label_, 0, Qt::AlignBaseline);
-        if (auto* text = qobject_cast<QLabel*>(label_)) text->setBuddy(field_);
+        if (auto* text = qobject_cast<QLabel*>(label_)) {
+            text->setBuddy(field_);
+            // The label names the field for assistive technology: "&Global
+            // hotkey:" makes "Global hotkey".
+            QString name = text->text().remove(QRegularExpression(QStringLiteral("&(?!&)"))).trimmed();
+            if (name.endsWith(u':')) name.chop(1);
+            field_->setAccessibleName(name.trimmed());
+        }
     }
     row->addWidget(field_, 0, Qt::AlignBaseline);
 }

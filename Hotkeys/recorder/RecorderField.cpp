@@ -83,6 +83,9 @@ RecorderField::RecorderField(Name name, OnChange onChange, platform::LocalEventS
 
     cancelButton_ = addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
     cancelButton_->setToolTip(QStringLiteral("Clear"));
+    // The button shows only its icon; the text is its accessible name.
+    cancelButton_->setText(QStringLiteral("Clear hotkey"));
+    setAccessibleDescription(QStringLiteral("Press the new shortcut to record it; Backspace clears it."));
     connect(cancelButton_, &QAction::triggered, this, [this] { pressClearButton(); });
 
     showStoredShortcut();
@@ -216,7 +219,10 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
     const auto modifiers = relevantModifiers(event);
     const bool noModifiers = modifiers.rawValue == 0;
     if (noModifiers && event.keyCode == kTab) {
-        resignFocus();
+        // Recording ends here and the Tab goes on to move the focus to the
+        // next control, as anywhere in a form. Clearing the focus first would
+        // send the Tab back to the window's first control.
+        finishRecording();
         return event;
     }
     if (noModifiers && event.keyCode == kEscape) {

@@ -23,7 +23,9 @@ void ZelvoSession::TearDown() {
 }
 
 void ZelvoSession::startZelvo() {
-    zelvo = x.spawn({ZELVO_BINARY}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
+    auto environment = zelvoEnvironment;
+    environment["ZELVO_DEBUG_STATE_FILE"] = stateFile.string();
+    zelvo = x.spawn({ZELVO_BINARY}, environment);
     ASSERT_GT(zelvo, 0);
     ASSERT_TRUE(waitForState([](const nlohmann::json& s) { return s.contains("apps"); })) << "no state from zelvo";
 }

@@ -30,6 +30,8 @@ protected:
     std::string preferences();
 
     XSession x;
+    // Extra environment of the zelvo started by startZelvo().
+    std::map<std::string, std::string> zelvoEnvironment;
     pid_t zelvo = -1;
     std::filesystem::path stateFile;
 };

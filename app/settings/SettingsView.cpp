@@ -4,6 +4,7 @@
 #include "app/core/Preferences.h"
 #include "app/settings/StartAtLoginToggle.h"
 #include "app/settings/TelemetryToggle.h"
+#include "app/views/Accessibility.h"
 
 #include "Hotkeys/core/Name.h"
 #include "Hotkeys/recorder/Recorder.h"
@@ -43,6 +44,9 @@ QLabel* paragraph(const QString& text, int width = 0) {
 QPushButton* segment(const QString& title, int width) {
     auto* button = new QPushButton(title);
     button->setCheckable(true);
+    // Checkable and exclusive: assistive technology sees a radio button (the
+    // button group decides the exclusivity itself).
+    button->setAutoExclusive(true);
     button->setMinimumWidth(width);
     return button;
 }
@@ -61,6 +65,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* close = new QToolButton();
     close->setText(QStringLiteral("✕"));
     close->setToolTip(QStringLiteral("Close Settings"));
+    close->setAccessibleName(QStringLiteral("Close"));
     close->setFixedSize(18, 18);
     close->setAutoRaise(true);
     close->setFocusPolicy(Qt::NoFocus);
@@ -77,6 +82,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     QIcon appIcon = QApplication::windowIcon();
     if (appIcon.isNull()) appIcon = QIcon::fromTheme(QString::fromUtf8(platform::kApplicationId));
     if (!appIcon.isNull()) icon->setPixmap(appIcon.pixmap(64, 64));
+    icon->setAccessibleName(QStringLiteral("Zelvo"));
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
     auto* title = paragraph(QStringLiteral("Welcome to Zelvo"), 400);
@@ -107,6 +113,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
 
     // Sort picker.
     auto* sortRow = new QHBoxLayout();
+    sortRow->setContentsMargins(0, 0, 0, 0);
     auto* sortTitle = new QLabel(QStringLiteral("Sort Applications by:"));
     sortTitle->setFont(boldTitle3(sortTitle->font()));
     sortRow->addStretch();
@@ -124,12 +131,17 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     const int sortValue = sorting ? static_cast<int>(sorting->integerValue()) : 1;
     if (auto* chosen = sortPicker_->button(sortValue == 0 ? 0 : 1)) chosen->setChecked(true);
     connect(sortPicker_, &QButtonGroup::idClicked, this, [this](int id) { sortingChanged(id); });
-    body->addLayout(sortRow);
+    auto* sortBox = new QWidget();
+    sortBox->setLayout(sortRow);
+    views::makeAccessibleGroup(sortBox, QStringLiteral("Sort Applications by"));
+    body->addWidget(sortBox);
 
     // Release behaviour.
     doNotHide_ = new QCheckBox(QStringLiteral("Do not hide when hotkey is released"));
     doNotHide_->setFont(boldTitle3(doNotHide_->font()));
-    doNotHide_->setFocusPolicy(Qt::NoFocus);
+    // Reachable with Tab like every other setting: without it the keyboard
+    // could not change this one.
+    doNotHide_->setFocusPolicy(Qt::StrongFocus);
     doNotHide_->setChecked(defaults.boolForKey(kDoNotHideWhenHotkeyIsReleased));
     connect(doNotHide_, &QCheckBox::toggled, this, [this](bool on) { doNotHideChanged(on); });
     body->addWidget(doNotHide_, 0, Qt::AlignHCenter);
@@ -166,6 +178,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* toggles = new QHBoxLayout();
     startAtLogin_ = new StartAtLoginToggle(QStringLiteral(" Launch at login"));
     startAtLogin_->setFont(boldTitle3(startAtLogin_->font()));
+    startAtLogin_->setAccessibleName(QStringLiteral("Launch at login"));
     toggles->addWidget(startAtLogin_);
     toggles->addStretch();
     showInDock_ = new QCheckBox(QStringLiteral("Show in Dock"));

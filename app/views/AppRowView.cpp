@@ -1,5 +1,7 @@
 #include "app/views/AppRowView.h"
 
+#include "app/views/Accessibility.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,7 +20,10 @@ void AppRowView::setContent(RowContent content, QPixmap icon) {
     bool resized = content.name != content_.name || content.badge != content_.badge;
     content_ = std::move(content);
     icon_ = std::move(icon);
-    if (resized) updateGeometry();
+    if (resized) {
+        updateGeometry();
+        announceNameChanged(this);
+    }
     update();
 }
 
@@ -26,6 +31,7 @@ void AppRowView::setHighlighted(bool value) {
     if (value == highlighted_) return;
     highlighted_ = value;
     update();
+    announceHighlightChanged(this);
 }
 
 QFont AppRowView::nameFont() const {

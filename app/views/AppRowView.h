@@ -25,6 +25,10 @@ public:
     void setContent(RowContent content, QPixmap icon);
     void setHighlighted(bool value);
     bool isHighlighted() const { return highlighted_; }
+    // What a click does (also the row's accessible "press" action).
+    void activate() {
+        if (callbacks_.clicked) callbacks_.clicked(app_);
+    }
     const RowContent& content() const { return content_; }
     // Where the parts are drawn, in widget coordinates (for layout and tests).
     QRect badgeRect() const;

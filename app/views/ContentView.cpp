@@ -1,6 +1,7 @@
 #include "app/views/ContentView.h"
 
 #include "app/core/Preferences.h"
+#include "app/views/Accessibility.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -37,6 +38,9 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
 
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // Keys go to the delegate, never to the scroll area: with the focus it
+    // would also take the accessible focus away from the highlighted row.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidgetResizable(true);
@@ -49,6 +53,8 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
     rowsLayout_->addStretch(1);
     scroll_->setWidget(inner_);
     stack->addWidget(scroll_, 1);
+
+    makeSwitcherAccessible(this, inner_);
 
     observer_ = env_.list.addChangeObserver([this] { listChanged(); });
     layoutIfNeeded();

@@ -3,6 +3,7 @@
 #include "app/core/AppDelegate.h"
 #include "app/core/Preferences.h"
 #include "app/desktop/FloatingPanel.h"
+#include "app/views/Accessibility.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -42,8 +43,10 @@ void GlyphButton::leaveEvent(QEvent* event) {
 PinButton::PinButton(bool pinned, QWidget* parent) : GlyphButton(16, parent), pinned_(pinned) {}
 
 void PinButton::setPinned(bool value) {
+    if (value == pinned_) return;
     pinned_ = value;
     update();
+    announceCheckedChanged(this);
 }
 
 void PinButton::paintEvent(QPaintEvent*) {

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -147,6 +148,19 @@ TEST_F(RecorderFieldTest, FocusSwitchesBetweenIdleAndRecording) {
     EXPECT_EQ(actions, 2);
 }
 
+TEST_F(RecorderFieldTest, TabPressedInTheWindowMovesOnToTheNextControl) {
+    auto* next = new QPushButton(QStringLiteral("next"));
+    window->layout()->addWidget(next);
+    startRecording();
+    // Tab as X delivers it: keycode 23 (evdev 15), no modifiers.
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, 23, 0x17, 0, QStringLiteral("\t"));
+    QApplication::sendEvent(window->windowHandle(), &tab);
+    QApplication::processEvents();
+    EXPECT_TRUE(next->hasFocus()) << "the focus goes on in reading order, not back to the first control";
+    EXPECT_FALSE(field->isRecording());
+    EXPECT_FALSE(handlingPaused());
+}
+
 TEST_F(RecorderFieldTest, RecordsAKeyPressedInTheWindow) {
     startRecording();
     // Control+Alt+K as X delivers it: keycode 45 (evdev 37), state Control|Mod1.
@@ -237,6 +251,7 @@ TEST_F(RecorderFieldTest, EscapeTabAndDeleteEndOrClear) {
     auto tab = field->handleRecordedEvent(keyDown(Key::tab.rawValue));
     ASSERT_TRUE(tab) << "Tab goes on to move the focus";
     EXPECT_FALSE(field->isRecording());
+    field->clearFocus();  // what the Tab going on does (nothing delivers it here)
 
     startRecording();
     EXPECT_FALSE(field->handleRecordedEvent(keyDown(Key::deleteKey.rawValue)));
