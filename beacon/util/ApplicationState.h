@@ -2,6 +2,9 @@
 
 #include "platform/ApplicationState.h"
 
+#include <cstdint>
+#include <functional>
+
 namespace platform {
 class NotificationCenter;
 }
@@ -12,16 +15,24 @@ namespace beacon {
 using ApplicationState = platform::ApplicationActivity;
 
 // The application state as the platform last reported it on the default
-// notification centre (see platform/ApplicationState.h). Usable from any
-// thread; unknown until the platform has reported a state.
+// notification centre (see platform/ApplicationState.h), and the moments it
+// becomes active or resigns active. Usable from any thread; the state is
+// unknown until the platform has reported one.
 class ApplicationStateUtil {
 public:
-    // Follows the state reports posted on `center`, which also becomes the
-    // centre that telemetry code observes for the will-become-active and
-    // did-resign-active moments. Null stops following (state unknown).
+    enum class Moment { WillBecomeActive, DidResignActive };
+    using MomentHandler = std::function<void()>;
+    using ObserverId = std::uint64_t;
+
+    // Follows the reports posted on `center`. Null stops following (state
+    // unknown); the program does so before its centre goes away.
     static void observe(platform::NotificationCenter* center);
-    static platform::NotificationCenter* notificationCenter();
     static ApplicationState applicationState();
+
+    // Handlers run on the thread that posted the report; they outlive any
+    // change of the followed centre.
+    static ObserverId addObserver(Moment moment, MomentHandler handler);
+    static void removeObserver(ObserverId id);
 };
 
 } // namespace beacon

@@ -17,7 +17,10 @@ SessionTracker::SessionTracker(std::shared_ptr<SessionContext> context, ContextC
     BeaconUserDefaults::shared()->removeObjectForKey(kPastSessionsKey);
 }
 
-SessionTracker::~SessionTracker() = default;
+SessionTracker::~SessionTracker() {
+    ApplicationStateUtil::removeObserver(didResignActive_);
+    ApplicationStateUtil::removeObserver(willBecomeActive_);
+}
 
 void SessionTracker::setDelegate(SessionTrackerDelegate* delegate) {
     std::lock_guard lock(mutex_);
@@ -32,22 +35,18 @@ void SessionTracker::start() {
     auto state = ApplicationStateUtil::applicationState();
     if (state == ApplicationState::Active || state == ApplicationState::Inactive)
         renewSessionId();
-    if (auto* center = ApplicationStateUtil::notificationCenter()) {
-        didResignActive_ = platform::Subscription(
-            *center, center->addObserver(platform::kApplicationDidResignActive, nullptr,
-                                         [this](const platform::Notification&) { applicationDidEnterBackground(); }));
-        willBecomeActive_ = platform::Subscription(
-            *center, center->addObserver(platform::kApplicationWillBecomeActive, nullptr,
-                                         [this](const platform::Notification&) { applicationWillEnterForeground(); }));
-    }
+    didResignActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::DidResignActive,
+                                                         [this] { applicationDidEnterBackground(); });
+    willBecomeActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::WillBecomeActive,
+                                                          [this] { applicationWillEnterForeground(); });
 }
 
 void SessionTracker::stop() {
     std::lock_guard lock(mutex_);
     if (!started_ || manual_)
         return;
-    didResignActive_.cancel();
-    willBecomeActive_.cancel();
+    ApplicationStateUtil::removeObserver(didResignActive_);
+    ApplicationStateUtil::removeObserver(willBecomeActive_);
     started_ = false;
     context_->setSessionId(std::nullopt);
 }

@@ -3,8 +3,8 @@
 #include "beacon/archive/Iso8601.h"
 #include "beacon/channel/ChannelDelegate.h"
 #include "beacon/context/ContextClock.h"
-#include "platform/NotificationCenter.h"
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -77,8 +77,8 @@ private:
     std::optional<Date> lastEnteredBackgroundTime_;
     std::shared_ptr<SessionContext> context_;
     ContextClock clock_;
-    platform::Subscription didResignActive_;
-    platform::Subscription willBecomeActive_;
+    std::uint64_t didResignActive_ = 0;
+    std::uint64_t willBecomeActive_ = 0;
 };
 
 } // namespace beacon

@@ -4,6 +4,7 @@
 #include "beacon/analytics/target/AnalyticsTransmissionTarget.h"
 #include "beacon/analytics/target/AuthenticationProvider.h"
 #include "beacon/analytics/target/PropertyConfigurator.h"
+#include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/context/DeviceTracker.h"
 #include "beacon/context/SessionContext.h"
 #include "beacon/context/UserIdContext.h"
@@ -93,9 +94,11 @@ protected:
     static std::vector<json> beaconLogs(const std::vector<test::RecordedRequest>& requests) {
         std::vector<json> logs;
         for (const auto& r : requests)
-            if (r.path.rfind("/logs", 0) == 0)
-                for (const auto& log : json::parse(r.decodedBody)["logs"])
+            if (r.path.rfind("/logs", 0) == 0) {
+                const json body = json::parse(r.decodedBody);
+                for (const auto& log : body["logs"])
                     logs.push_back(log);
+            }
         return logs;
     }
     static std::vector<json> ofType(const std::vector<json>& logs, const std::string& type) {
@@ -132,7 +135,7 @@ TEST_F(AnalyticsServiceTest, OneSessionPerLaunchWhoseIdLaterLogsCarry) {
     auto events = ofType(logs, "event");
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0]["sid"], sid);
-    EXPECT_EQ(events[0]["properties"], json({{"k", "v"}}));
+    EXPECT_EQ(events[0]["typedProperties"], json::parse(R"([{"type":"string","name":"k","value":"v"}])"));
     EXPECT_EQ(ofType(logs, "startSession").size(), 1u);
 }
 

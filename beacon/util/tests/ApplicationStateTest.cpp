@@ -18,11 +18,15 @@ TEST(ApplicationState, ReportsBecomeMomentsAndTheQueryFollowsThem) {
     EXPECT_EQ(ApplicationStateUtil::applicationState(), ApplicationState::Unknown);
 
     std::vector<std::string> seen;
-    auto record = [&](const platform::Notification& n) {
-        seen.push_back(n.name + ":" + std::to_string(static_cast<int>(ApplicationStateUtil::applicationState())));
+    auto record = [&](const std::string& name) {
+        return [&seen, name] {
+            seen.push_back(name + ":" + std::to_string(static_cast<int>(ApplicationStateUtil::applicationState())));
+        };
     };
-    center.addObserver(platform::kApplicationWillBecomeActive, nullptr, record);
-    center.addObserver(platform::kApplicationDidResignActive, nullptr, record);
+    auto willBecomeActive =
+        ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::WillBecomeActive, record("active"));
+    auto didResignActive =
+        ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::DidResignActive, record("resign"));
 
     ApplicationStateReporter reporter(center);
     reporter.report(ApplicationState::Inactive);
@@ -31,11 +35,17 @@ TEST(ApplicationState, ReportsBecomeMomentsAndTheQueryFollowsThem) {
     reporter.report(ApplicationState::Active);  // no change, no moment
     reporter.report(ApplicationState::Background);
     reporter.report(ApplicationState::Inactive);  // background -> inactive is no moment either
-    EXPECT_EQ(seen, (std::vector<std::string>{"ApplicationWillBecomeActive:1", "ApplicationDidResignActive:2"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"active:1", "resign:2"}));
     EXPECT_EQ(ApplicationStateUtil::applicationState(), ApplicationState::Inactive);
+
+    ApplicationStateUtil::removeObserver(didResignActive);
+    reporter.report(ApplicationState::Active);
+    reporter.report(ApplicationState::Inactive);
+    EXPECT_EQ(seen.size(), 3u);  // only the will-become-active observer is left
 
     ApplicationStateUtil::observe(nullptr);
     reporter.report(ApplicationState::Active);
     EXPECT_EQ(ApplicationStateUtil::applicationState(), ApplicationState::Unknown);
-    EXPECT_EQ(ApplicationStateUtil::notificationCenter(), nullptr);
+    EXPECT_EQ(seen.size(), 3u);
+    ApplicationStateUtil::removeObserver(willBecomeActive);
 }
