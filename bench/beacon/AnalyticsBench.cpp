@@ -82,9 +82,7 @@ void BM_TrackEventCallerCost(benchmark::State& state) {
     Pipeline pipeline;
     for (auto _ : state)
         pipeline.analytics->trackEvent("settings.opened", kProperties);
-    state.PauseTiming();
-    pipeline.drain();
-    state.ResumeTiming();
+    pipeline.drain();  // after the timed loop
 }
 BENCHMARK(BM_TrackEventCallerCost)->Unit(benchmark::kMicrosecond)->Iterations(5000);
 

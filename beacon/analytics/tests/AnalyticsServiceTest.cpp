@@ -1,6 +1,7 @@
 // The analytics service on the real telemetry pipeline: channel units, the
 // log database and the HTTP client talking to the local HTTPS test server.
 #include "beacon/analytics/Analytics.h"
+#include "beacon/analytics/model/EventLog.h"
 #include "beacon/analytics/target/AnalyticsTransmissionTarget.h"
 #include "beacon/analytics/target/AuthenticationProvider.h"
 #include "beacon/analytics/target/PropertyConfigurator.h"
@@ -256,4 +257,61 @@ TEST_F(AnalyticsServiceTest, TransmissionIntervalOnlyBeforeStart) {
     EXPECT_EQ(analytics->transmissionInterval(), 86400u);
     EXPECT_EQ(analytics->channelUnit()->configuration().flushInterval, 86400u);
     EXPECT_EQ(logs.count("The transmission interval should be set before the BcnAnalytics service is started."), 1u);
+}
+
+namespace {
+class RecordingDelegate : public AnalyticsDelegate {
+public:
+    void willSendEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override { add("will event " + *log->name); }
+    void didSucceedSendingEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
+        add("sent event " + *log->name);
+    }
+    void willSendPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override { add("will page " + *log->name); }
+    void didSucceedSendingPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override {
+        add("sent page " + *log->name);
+    }
+    std::vector<std::string> calls() {
+        std::lock_guard lock(mutex);
+        return calls_;
+    }
+
+private:
+    void add(std::string call) {
+        std::lock_guard lock(mutex);
+        calls_.push_back(std::move(call));
+    }
+    std::mutex mutex;
+    std::vector<std::string> calls_;
+};
+} // namespace
+
+TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
+    start();
+    auto analytics = Analytics::sharedInstance();
+    auto first = SessionContext::sharedInstance()->sessionId();
+    ASSERT_TRUE(first);
+    analytics->setEnabled(false);
+    EXPECT_FALSE(analytics->sessionTracker()->isStarted());
+    EXPECT_FALSE(SessionContext::sharedInstance()->sessionId());
+    analytics->trackEvent("dropped");
+
+    analytics->setEnabled(true);
+    auto second = SessionContext::sharedInstance()->sessionId();
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+
+    auto delegate = std::make_shared<RecordingDelegate>();
+    analytics->setDelegate(delegate);
+    analytics->trackEvent("kept");
+    analytics->trackPage("settings");
+    auto logs = beaconLogs(sent(2));
+    auto events = ofType(logs, "event");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]["name"], "kept");
+    EXPECT_EQ(events[0]["sid"], *second);
+    ASSERT_EQ(ofType(logs, "startSession").size(), 1u) << "the first session's log was deleted on disabling";
+    EXPECT_EQ(ofType(logs, "startSession")[0]["sid"], *second);
+    test::pumpUntil(scheduler, [&] { return delegate->calls().size() >= 4; });
+    EXPECT_EQ(delegate->calls(),
+              (std::vector<std::string>{"will event kept", "will page settings", "sent event kept", "sent page settings"}));
 }
