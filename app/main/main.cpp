@@ -17,6 +17,7 @@
 #include "Hotkeys/recorder/RecorderField.h"
 #include "Hotkeys/qt/QtMenuItem.h"
 #include "beacon/http/CurlTransport.h"
+#include "beacon/util/ApplicationState.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/Deployment.h"
 #include "platform/Log.h"
@@ -25,6 +26,7 @@
 #include "platform/dispatch/ThreadScheduler.h"
 #include "platform/linux/hotkeys/DesktopHotkeys.h"
 #include "platform/linux/hotkeys/TrayMessage.h"
+#include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -59,6 +61,9 @@ int main(int argc, char** argv) {
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
     platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
     platform::NotificationCenter defaultCenter;
+    // Qt's application state reaches the telemetry (sessions, crash processing) through the default centre.
+    beacon::ApplicationStateUtil::observe(&defaultCenter);
+    platform::qt::QtApplicationState applicationState(defaultCenter);
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
     desktop::QtApplicationShell shell(panels);
