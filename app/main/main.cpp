@@ -11,6 +11,7 @@
 #include "app/hotkeys/HotkeysBinding.h"
 #include "app/main/DebugState.h"
 #include "app/settings/SettingsViewFactory.h"
+#include "app/telemetry/BeaconTelemetry.h"
 #include "app/updates/AppcastUpdateChecker.h"
 #include "app/updates/qt/QtUpdatePresenter.h"
 #include "Hotkeys/recorder/Bundle.h"
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
     platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    // The telemetry keeps its settings in the same store and works on the scheduler's queues.
+    BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
+    TelemetrySwitch::setShared(&telemetry);
     platform::NotificationCenter defaultCenter;
     // Qt's application state reaches the telemetry (sessions, crash processing) through the default centre.
     beacon::ApplicationStateUtil::observe(&defaultCenter);
@@ -92,6 +96,7 @@ int main(int argc, char** argv) {
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
                          "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
+    services.telemetry = &telemetry;
     AppDelegate delegate(services);
 
     desktop::DebugState debug(delegate);
