@@ -28,17 +28,19 @@ void SessionTracker::setDelegate(SessionTrackerDelegate* delegate) {
 }
 
 void SessionTracker::start() {
-    std::lock_guard lock(mutex_);
-    if (started_ || manual_)
-        return;
-    started_ = true;
-    auto state = ApplicationStateUtil::applicationState();
+    {
+        std::lock_guard lock(mutex_);
+        if (started_ || manual_)
+            return;
+        started_ = true;
+        didResignActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::DidResignActive,
+                                                             [this] { applicationDidEnterBackground(); });
+        willBecomeActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::WillBecomeActive,
+                                                              [this] { applicationWillEnterForeground(); });
+    }
+    const auto state = ApplicationStateUtil::applicationState();
     if (state == ApplicationState::Active || state == ApplicationState::Inactive)
         renewSessionId();
-    didResignActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::DidResignActive,
-                                                         [this] { applicationDidEnterBackground(); });
-    willBecomeActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::WillBecomeActive,
-                                                          [this] { applicationWillEnterForeground(); });
 }
 
 void SessionTracker::stop() {
@@ -72,8 +74,7 @@ bool SessionTracker::isManualSessionTrackerEnabled() const {
 }
 
 void SessionTracker::startSession() {
-    std::lock_guard lock(mutex_);
-    if (!manual_) {
+    if (!isManualSessionTrackerEnabled()) {
         BEACON_ANALYTICS_LOG_INFO("Can't start new session because manual session tracker is disabled.");
         return;
     }
@@ -81,9 +82,15 @@ void SessionTracker::startSession() {
     BEACON_ANALYTICS_LOG_INFO("Started a new session: ", context_->sessionId().value_or(""));
 }
 
+// The start-session log is handed to the delegate outside the tracker's lock,
+// so that the tracker never waits for the delegate's lock while holding its own.
 void SessionTracker::renewSessionId() {
-    std::lock_guard lock(mutex_);
-    if (started_ && (!context_->sessionId() || hasSessionTimedOut()))
+    bool renew = false;
+    {
+        std::lock_guard lock(mutex_);
+        renew = started_ && (!context_->sessionId() || hasSessionTimedOut());
+    }
+    if (renew)
         sendStartSession();
 }
 
@@ -129,13 +136,15 @@ void SessionTracker::applicationDidEnterBackground() {
 }
 
 void SessionTracker::applicationWillEnterForeground() {
-    std::lock_guard lock(mutex_);
-    if (manual_) {
-        BEACON_ANALYTICS_LOG_INFO(
-            "Manual session tracker is enabled. Skip tracking a session status request after enter foreground.");
-        return;
+    {
+        std::lock_guard lock(mutex_);
+        if (manual_) {
+            BEACON_ANALYTICS_LOG_INFO(
+                "Manual session tracker is enabled. Skip tracking a session status request after enter foreground.");
+            return;
+        }
+        lastEnteredForegroundTime_ = clock_();
     }
-    lastEnteredForegroundTime_ = clock_();
     renewSessionId();
 }
 
