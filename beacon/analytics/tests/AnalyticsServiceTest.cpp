@@ -15,7 +15,9 @@
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
+#include "beacon/channel/ChannelGroupProtocol.h"
 #include "beacon/ingestion/TicketCache.h"
+#include "beacon/model/CommonSchemaLog.h"
 #include "beacon/model/StringTypedProperty.h"
 #include "beacon/storage/LogDBStorage.h"
 #include "beacon/storage/tests/TempDir.h"
@@ -314,4 +316,38 @@ TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
     test::pumpUntil(scheduler, [&] { return delegate->calls().size() >= 4; });
     EXPECT_EQ(delegate->calls(),
               (std::vector<std::string>{"will event kept", "will page settings", "sent event kept", "sent page settings"}));
+}
+
+namespace {
+// Names of the common-schema logs the units hand to the ingestion.
+class SendWatcher : public ChannelDelegate {
+public:
+    void channelWillSendLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) override {
+        if (auto cs = std::dynamic_pointer_cast<CommonSchemaLog>(log))
+            names.push_back(cs->name.value_or(""));
+    }
+    std::vector<std::string> names;
+};
+} // namespace
+
+TEST_F(AnalyticsServiceTest, PausedTargetHoldsItsEventsAndADisabledOneRefusesThem) {
+    start();
+    auto watcher = std::make_shared<SendWatcher>();
+    Beacon::sharedInstance()->channelGroup()->addDelegate(watcher);
+    auto target = Analytics::sharedInstance()->transmissionTargetForToken(kToken);
+    target->pause();
+    target->trackEvent("held.event");
+    scheduler.advance(platform::Seconds(30));
+    EXPECT_TRUE(watcher->names.empty());
+    target->resume();
+    scheduler.advance(platform::Seconds(7));
+    EXPECT_EQ(watcher->names, std::vector<std::string>{"held.event"});
+
+    LogCapture logs;
+    target->setEnabled(false);
+    target->trackEvent("refused");
+    target->pause();
+    scheduler.advance(platform::Seconds(7));
+    EXPECT_EQ(watcher->names.size(), 1u);
+    EXPECT_EQ(logs.count("This transmission target is disabled."), 2u);
 }
