@@ -26,3 +26,8 @@ zelvo_add_bench(beacon_http_bench
 zelvo_add_bench(beacon_channel_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/ChannelBench.cpp
   LIBS zelvo_beacon_testing zelvo_beacon)
+
+# Analytics: trackEvent with 5 string properties, caller's cost and stored rows per second.
+zelvo_add_bench(beacon_analytics_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/AnalyticsBench.cpp
+  LIBS zelvo_beacon)

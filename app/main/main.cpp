@@ -20,6 +20,7 @@
 #include "Hotkeys/recorder/RecorderField.h"
 #include "Hotkeys/qt/QtMenuItem.h"
 #include "beacon/http/CurlTransport.h"
+#include "beacon/util/ApplicationState.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/ApplicationId.h"
 #include "platform/Deployment.h"
@@ -29,6 +30,7 @@
 #include "platform/dispatch/ThreadScheduler.h"
 #include "platform/linux/hotkeys/DesktopHotkeys.h"
 #include "platform/linux/hotkeys/TrayMessage.h"
+#include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -68,6 +70,9 @@ int main(int argc, char** argv) {
     BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
     TelemetrySwitch::setShared(&telemetry);
     platform::NotificationCenter defaultCenter;
+    // Qt's application state reaches the telemetry (sessions, crash processing) through the default centre.
+    beacon::ApplicationStateUtil::observe(&defaultCenter);
+    platform::qt::QtApplicationState applicationState(defaultCenter);
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
     desktop::QtApplicationShell shell(panels);

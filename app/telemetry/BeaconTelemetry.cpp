@@ -1,6 +1,7 @@
 #include "app/telemetry/BeaconTelemetry.h"
 
 #include "app/telemetry/TelemetryServices.h"
+#include "beacon/analytics/Analytics.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/DependencyConfiguration.h"
 #include "beacon/util/BeaconUserDefaults.h"
@@ -18,6 +19,7 @@ BeaconTelemetry::~BeaconTelemetry() {
     queue_->sync([] {});
     if (TelemetrySwitch::shared() == this)
         TelemetrySwitch::setShared(nullptr);
+    beacon::Analytics::resetSharedInstance();
     beacon::Beacon::resetSharedInstance();
     beacon::DependencyConfiguration::setScheduler(nullptr);
     beacon::BeaconUserDefaults::resetSharedInstance();

@@ -55,7 +55,7 @@ public:
 
     // The persisted flag (true when absent).
     bool isInstanceEnabled() const;
-    void setInstanceEnabled(bool isEnabled);
+    virtual void setInstanceEnabled(bool isEnabled);
     // Enabled and started.
     bool isAvailable() const;
     // The telemetry was configured and this service started; else an error line.
