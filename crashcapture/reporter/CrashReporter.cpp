@@ -1,6 +1,7 @@
 #include "crashcapture/reporter/CrashReporter.h"
 
 #include "crashcapture/capture/CaptureEngine.h"
+#include "crashcapture/capture/CrashSignalHandler.h"
 #include "crashcapture/reporter/CrashReporterLog.h"
 #include "platform/Paths.h"
 
@@ -133,6 +134,10 @@ bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error)
     processArmed = true;
     enabled_ = true;
     return true;
+}
+
+bool CrashReporter::installAlternateSignalStackForCurrentThread() {
+    return capture::CrashSignalHandler::installAlternateStackForCurrentThread();
 }
 
 bool CrashReporter::setCrashCallbacks(const CrashReporterCallbacks* callbacks) {

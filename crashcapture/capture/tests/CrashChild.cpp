@@ -240,6 +240,12 @@ int main(int argc, char** argv) {
     else if (which == "trap") crashBreakpoint();
     else if (which == "abort") crashAbort();
     else if (which == "overflow") crashRecursion(0);
+    else if (which == "thread-overflow") {
+        std::thread([] {
+            CrashReporter::installAlternateSignalStackForCurrentThread();
+            crashRecursion(0);
+        }).join();
+    }
     else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
     else if (which == "exception") {
