@@ -92,7 +92,9 @@ void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const
     const CrashReport& report = *run.report;
 
     EXPECT_EQ(report.signalInfo().name, expected.signalName);
-    if (expected.codeName) EXPECT_EQ(report.signalInfo().code, expected.codeName);
+    if (expected.codeName) {
+        EXPECT_EQ(report.signalInfo().code, expected.codeName);
+    }
     EXPECT_EQ(report.systemInfo().operatingSystem, CrashReportOperatingSystem::Linux);
     EXPECT_EQ(report.applicationInfo().applicationIdentifier, "org.zelvo.crashtest");
     ASSERT_TRUE(report.processInfo());
@@ -149,7 +151,9 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
     const bool extras = std::string(expected.which) != "segv";
     EXPECT_EQ(report.applicationInfo().applicationMarketingVersion.has_value(), extras);
     EXPECT_EQ(report.customData().has_value(), extras);
-    if (extras) EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+    if (extras) {
+        EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+    }
 
     const std::string which = expected.which;
     if (which == "thread") {
@@ -166,9 +170,13 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
     } else if (which == "overflow" || which == "thread-overflow") {
         EXPECT_EQ(report.threads().size(), which == "overflow" ? 1u : 2u);
         for (const auto& thread : report.threads())
-            if (thread.crashed) EXPECT_EQ(thread.stackFrames.size(), 512u);
+            if (thread.crashed) {
+                EXPECT_EQ(thread.stackFrames.size(), 512u);
+            }
     }
-    if (which != "exception") EXPECT_FALSE(report.hasExceptionInfo());
+    if (which != "exception") {
+        EXPECT_FALSE(report.hasExceptionInfo());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashMatrix, ::testing::ValuesIn(kCases),
