@@ -72,6 +72,7 @@ const CrashCase kCases[] = {
     {"thread", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"exception", SIGABRT, "SIGABRT", "SI_TKILL", "terminateThroughTheSlot"},
     {"chained", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"mach", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
 const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const std::string& fileName) {
@@ -167,6 +168,8 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
         EXPECT_FALSE(report.exceptionInfo()->stackFrames.empty());
     } else if (which == "chained") {
         EXPECT_TRUE(fs::exists(base.path() / "chained")) << "the earlier siginfo handler was not reached";
+    } else if (which == "mach") {
+        EXPECT_TRUE(fs::exists(base.path() / "debug-log")) << "no debug line about signal mode";
     } else if (which == "overflow" || which == "thread-overflow") {
         EXPECT_EQ(report.threads().size(), which == "overflow" ? 1u : 2u);
         for (const auto& thread : report.threads())
