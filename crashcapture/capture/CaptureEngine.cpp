@@ -74,9 +74,9 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
     input.signal.code = info ? info->si_code : 0;
     input.signal.address = info ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
 
-    // The stack walks find unwind tables through the dynamic linker, whose
-    // lock a stopped thread may hold: should the write ever hang, the alarm
-    // still ends the process instead of leaving it frozen.
+    // Should the write ever hang (a lock held by a stopped thread), the
+    // alarm still ends the process instead of leaving it frozen, unless the
+    // hang is inside code that blocks every signal.
     struct sigaction alarmDefault {};
     alarmDefault.sa_handler = SIG_DFL;
     ::sigaction(SIGALRM, &alarmDefault, nullptr);

@@ -20,6 +20,7 @@
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <link.h>
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
@@ -128,6 +129,20 @@ void crashOnSecondThread() {
     }
     std::thread crasher([] { crashNullDereference(); });
     crasher.join();
+}
+
+// Crashes while another thread holds the dynamic linker's lock, inside
+// dl_iterate_phdr (as it would inside dlopen).
+void crashWhileTheLoaderLockIsHeld() {
+    static std::atomic<bool> holding{false};
+    std::thread([] {
+        dl_iterate_phdr([](dl_phdr_info*, size_t, void*) -> int {
+            holding.store(true);
+            for (;;) ::pause();
+        }, nullptr);
+    }).detach();
+    while (!holding.load()) ::usleep(100);
+    crashNullDereference();
 }
 
 // What the C++ terminate hook of the crash reporting service does: hand the
@@ -260,6 +275,7 @@ int main(int argc, char** argv) {
     }
     else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
+    else if (which == "loader-lock") crashWhileTheLoaderLockIsHeld();
     else if (which == "exception") {
         std::set_terminate(&terminateThroughTheSlot);
         throwUncaught();

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,7 +41,16 @@ ChildRun runChild(const char* program, const std::string& which, const fs::path&
         ::_exit(127);
     }
     EXPECT_GT(child, 0);
-    while (::waitpid(child, &run.status, 0) < 0 && errno == EINTR) {
+    // A crash path that hangs is a failure, not a test that never ends.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (::waitpid(child, &run.status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &run.status, 0);
+            ADD_FAILURE() << which << ": the crashing child hung";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     run.bytes = testing::readFile(reportPathIn(base));
     CrashReporterError error;
@@ -73,6 +84,7 @@ const CrashCase kCases[] = {
     {"exception", SIGABRT, "SIGABRT", "SI_TKILL", "terminateThroughTheSlot"},
     {"chained", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"mach", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"loader-lock", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
 const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const std::string& fileName) {
