@@ -249,7 +249,10 @@ int main(int argc, char** argv) {
                                                CrashReporterSymbolicationStrategy::None, true, baseDir),
                            "org.zelvo.crashtest", "7",
                            extras ? std::optional<std::string>("1.2.3") : std::nullopt);
-    if (extras) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
+    // Custom data set before enabling is copied when arming; the "abort"
+    // child sets it afterwards, which must reach the crash as well.
+    const bool dataAfterEnabling = which == "abort";
+    if (extras && !dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
     CrashReporterCallbacks callbacks;
     callbacks.context = callbackMarker;
     callbacks.handleSignal = &onCrashWritten;
@@ -259,6 +262,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "enable failed: %s\n", error.localizedDescription.c_str());
         return 2;
     }
+    if (extras && dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
 
     if (which == "segv" || which == "chained" || which == "mach") crashNullDereference();
     else if (which == "bus") crashTruncatedMapping();

@@ -166,6 +166,7 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
     EXPECT_EQ(report.customData().has_value(), extras);
     if (extras) {
         EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+        EXPECT_EQ(report.customData(), std::optional(std::vector<std::uint8_t>({'c', 'u', 's', 't', 'o', 'm'})));
     }
 
     const std::string which = expected.which;
