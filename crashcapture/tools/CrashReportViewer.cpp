@@ -2,6 +2,10 @@
 //
 //   zelvo-crashreport FILE            the error log that would be sent for it
 //   zelvo-crashreport --report FILE   the report as read (object model)
+//   zelvo-crashreport --symbolicate FILE
+//                                     threads and images as text, resolved to
+//                                     functions and source lines with the
+//                                     matching builds found on this machine
 //   zelvo-crashreport --help | --version
 //
 // Exit status: 0 shown; 2 the file is not a readable crash report (the
@@ -9,6 +13,7 @@
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 #include "beacon/model/JsonText.h"
 #include "crashcapture/report/CrashReport.h"
+#include "crashcapture/symbolicate/Symbolicator.h"
 #include "crashcapture/tools/CrashReportJson.h"
 
 #include <cerrno>
@@ -25,13 +30,17 @@ constexpr int kExitBadReport = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
 constexpr const char* kUsage = "usage: zelvo-crashreport [--report] FILE\n"
+                               "       zelvo-crashreport --symbolicate FILE\n"
                                "       zelvo-crashreport --help | --version";
 constexpr const char* kHelp = R"(
 Shows a Zelvo crash report file as JSON: the error log that is sent for it,
-or with --report the report as read. FILE "-" reads standard input.
+or with --report the report as read. With --symbolicate it prints the threads
+and images as text, resolved to function names and source lines where the
+matching build is on this machine. FILE "-" reads standard input.
 
 Options:
   --report         print the report as read
+  --symbolicate    print the report resolved to functions and source lines
   -h, --help       show this help and exit
   -V, --version    show the version and exit
 
@@ -51,11 +60,14 @@ void printJson(const nlohmann::ordered_json& json) {
 
 int main(int argc, char** argv) {
     bool showReport = false;
+    bool symbolicate = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument == "--report") {
             showReport = true;
+        } else if (argument == "--symbolicate") {
+            symbolicate = true;
         } else if (argument == "-h" || argument == "--help") {
             std::cout << kUsage << '\n' << kHelp;
             return 0;
@@ -101,6 +113,10 @@ int main(int argc, char** argv) {
     if (!report) {
         std::cerr << error.localizedDescription << '\n';
         return kExitBadReport;
+    }
+    if (symbolicate) {
+        std::cout << crashcapture::symbolicatedReportText(*report);
+        return 0;
     }
     // The viewer may run anywhere: it knows no device history, so the error
     // log's device holds what the report itself records.
