@@ -82,36 +82,44 @@ std::vector<std::uint32_t> X11RunningApplication::stackingOrder() const {
     return order;
 }
 
+namespace {
+bool usable(const WindowFacts& w) { return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop; }
+} // namespace
+
+const WindowFacts* X11RunningApplication::factsOf(std::uint32_t window) const {
+    auto it = std::find_if(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
+    return it == windows_.end() ? nullptr : &*it;
+}
+
+std::uint32_t X11RunningApplication::frontWindow(const std::vector<std::uint32_t>& order) const {
+    // The topmost ordinary window shown in the taskbar, else the topmost
+    // usable one (iconified windows count: activating de-iconifies).
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        const auto* f = factsOf(*it);
+        if ((f->kind == WindowKind::Normal || f->kind == WindowKind::Dialog) && !f->skipTaskbar) return *it;
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (usable(*factsOf(*it))) return *it;
+    return 0;
+}
+
 bool X11RunningApplication::activate(unsigned options) {
     if (windows_.empty() || connection_->broken()) return false;
     auto order = stackingOrder();
-    auto factsOf = [&](std::uint32_t window) -> const WindowFacts& {
-        return *std::find_if(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
-    };
-    auto usable = [](const WindowFacts& w) {
-        return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop;
-    };
-    // The target: the topmost ordinary window shown in the taskbar, else the
-    // topmost usable one (iconified windows count: activating de-iconifies).
-    std::uint32_t target = 0;
-    for (auto it = order.rbegin(); it != order.rend() && !target; ++it) {
-        const auto& f = factsOf(*it);
-        if ((f.kind == WindowKind::Normal || f.kind == WindowKind::Dialog) && !f.skipTaskbar) target = *it;
-    }
-    for (auto it = order.rbegin(); it != order.rend() && !target; ++it)
-        if (usable(factsOf(*it))) target = *it;
+    const std::uint32_t target = frontWindow(order);
     if (!target) return false;
 
     const auto& atoms = connection_->atoms();
     if (options & ActivateAllWindows) {
+        // Only the windows on screen: minimised ones stay minimised.
         for (auto window : order) {
-            const auto& f = factsOf(window);
-            if (window == target || f.hidden || !usable(f)) continue;
+            const auto* f = factsOf(window);
+            if (window == target || f->hidden || !usable(*f)) continue;
             // _NET_RESTACK_WINDOW: no sibling, Above = raise to the top.
             connection_->sendRootMessage(window, atoms.netRestackWindow, kSourcePager, XCB_NONE, XCB_STACK_MODE_ABOVE);
         }
     }
-    if (factsOf(target).hidden) xcb_map_window(connection_->connection(), target);
+    if (factsOf(target)->hidden) xcb_map_window(connection_->connection(), target);
     connection_->sendRootMessage(target, atoms.netActiveWindow, kSourcePager, XCB_CURRENT_TIME, XCB_NONE);
     connection_->flush();
     if (activationListener_) activationListener_(*this);
@@ -120,14 +128,15 @@ bool X11RunningApplication::activate(unsigned options) {
 
 bool X11RunningApplication::unhide() {
     if (connection_->broken()) return false;
-    bool any = false;
-    for (const auto& w : windows_) {
-        if (!w.hidden) continue;
-        // ICCCM: a client leaves the iconic state by mapping its window.
-        xcb_map_window(connection_->connection(), w.window);
-        any = true;
+    // Only the window that activation brings to the front leaves the
+    // iconic state (ICCCM: by mapping it); the user's other minimised
+    // windows stay where they put them.
+    const std::uint32_t target = windows_.empty() ? 0 : frontWindow(stackingOrder());
+    const auto* f = target ? factsOf(target) : nullptr;
+    if (f && f->hidden) {
+        xcb_map_window(connection_->connection(), target);
+        connection_->flush();
     }
-    if (any) connection_->flush();
     return true;
 }
 

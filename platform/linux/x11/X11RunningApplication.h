@@ -38,7 +38,7 @@ public:
     // Brings the application's best window to the front (de-iconified); with
     // ActivateAllWindows its other visible windows are raised below it first.
     bool activate(unsigned options) override;
-    // De-iconifies every iconified window.
+    // De-iconifies the window activate() brings to the front, no other.
     bool unhide() override;
 
     const std::string& key() const { return identity_.key; }
@@ -54,6 +54,10 @@ public:
 
 private:
     std::vector<std::uint32_t> stackingOrder() const;
+    // The window activation brings to the front, from the stacking order
+    // (bottom to top); 0 when none is usable.
+    std::uint32_t frontWindow(const std::vector<std::uint32_t>& order) const;
+    const WindowFacts* factsOf(std::uint32_t window) const;
 
     std::shared_ptr<X11Connection> connection_;
     Identity identity_;
