@@ -27,6 +27,28 @@ protected:
         front(kNames.front());
     }
 
+    // Clients whose typed lines land in a file each (see typed()).
+    void startTypingClients() {
+        for (const auto& name : kNames) {
+            auto file = (x.root() / (name + ".typed")).string();
+            auto window = x.startTerminal(name, {"sh", "-c", "cat > '" + file + "'"});
+            ASSERT_NE(window, 0u) << name;
+            windows[name] = window;
+        }
+        front(kNames.front());
+    }
+
+    // The line `text` reached the typing client `name`.
+    bool typed(const std::string& name, const std::string& text) {
+        return XSession::waitFor([&] {
+            std::ifstream in(x.root() / (name + ".typed"));
+            std::string line;
+            while (std::getline(in, line))
+                if (line == text) return true;
+            return false;
+        });
+    }
+
     void front(const std::string& name) {
         x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
         ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
@@ -223,4 +245,57 @@ TEST_F(HotkeySwitch, PressToFirstPaintIsLogged) {
         RecordProperty("pressToPaintMs", std::to_string(ms));
         std::printf("hot-key press to first paint: %.2f ms\n", ms);
     }
+}
+
+TEST_F(HotkeySwitch, PinnedPanelTakesTheKeyboardOnlyDuringASwitch) {
+    std::ofstream(x.home() / ".config/zelvo/preferences.json")
+        << R"({"WelcomePassed": true, "sortingCriterion": 1, "isPinned": true})";
+    startTypingClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false); })) << state().dump();
+
+    // Up from launch, the panel leaves the typing to the client in front.
+    xdotool({"type", "one"});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(typed("Alpha", "one")) << state().dump();
+
+    // The hot key starts a switch on it; Return ends it, and the client just
+    // brought to the front gets the keys while the panel stays up.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Return"});
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[1]));
+    ASSERT_TRUE(waitForState([](const auto& s) {
+        return s.value("panelVisible", false) && !s.value("keyboardGrabbed", true);
+    })) << state().dump();
+    xdotool({"type", "two"});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(typed(listed[1], "two")) << state().dump();
+}
+
+TEST_F(HotkeySwitch, AltLetGoBeforeTabDoesNotSwallowTheNextSwitch) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+
+    // Alt goes up first: the switch happens, and the release of Tab that
+    // follows goes to the client now in front.
+    xdotool({"keydown", "alt", "keydown", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"keyup", "alt"});
+    ASSERT_TRUE(inFront(listed[1]));
+    xdotool({"keyup", "Tab"});
+
+    // The next Alt+Tab is a new press, not a repeat of the old one.
+    front(listed[3]);
+    xdotool({"keydown", "alt", "key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[2]));
 }

@@ -2,6 +2,7 @@
 
 #include "app/core/Preferences.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
@@ -153,7 +154,10 @@ QSize ContentView::fittingSize() const {
     QSize rows = inner_->sizeHint();
     int width = std::max(bar.width(), rows.width());
     int height = bar.height() + rows.height() + kScrollBottom + kStackBottom;
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    // The panel opens on the screen of the pointer; the list fits that one.
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen)
         height = std::min(height, int(screen->availableGeometry().height() * kMaximumScreenShare));
     return QSize(width, height);
 }

@@ -206,6 +206,13 @@ void X11HotKeyService::deliver(std::uint32_t kind, const EventHotKeyID& id) {
     handler(&event);
 }
 
+void X11HotKeyService::releaseHeldKeys() {
+    auto held = std::move(held_);
+    held_.clear();
+    for (const auto& [keycode, ids] : held)
+        for (const auto& id : ids) deliver(kEventHotKeyReleased, id);
+}
+
 void X11HotKeyService::keymapChanged() {
     const ModifierMasks fresh = readModifierMasks();
     if (fresh == masks_) return; // same modifier assignment: the grabs still hold
@@ -251,6 +258,15 @@ bool X11HotKeyService::handleEvent(const xcb_generic_event_t* event) {
         held_.erase(it);
         for (const auto& id : ids) deliver(kEventHotKeyReleased, id);
         return key->event == root_;
+    }
+    if (type == XCB_FOCUS_OUT) {
+        // One of our windows gave up a keyboard grab (the switcher panel
+        // hiding). A hot key still held then has its release go to the
+        // window with the focus, never to us: end its press now, or its next
+        // press would pass for autorepeat and be swallowed.
+        const auto* focus = reinterpret_cast<const xcb_focus_out_event_t*>(event);
+        if (focus->mode == XCB_NOTIFY_MODE_UNGRAB) releaseHeldKeys();
+        return false;
     }
     if (type == XCB_MAPPING_NOTIFY) {
         const auto* mapping = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);

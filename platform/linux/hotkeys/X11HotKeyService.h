@@ -87,6 +87,7 @@ private:
     bool comboInUse(xcb_keycode_t keycode, std::uint16_t modifiers, std::uint64_t except) const;
     ModifierMasks readModifierMasks() const;
     void keymapChanged();
+    void releaseHeldKeys();
     void deliver(std::uint32_t kind, const Hotkeys::EventHotKeyID& id);
 
     xcb_connection_t* connection_;
