@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
                          "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
     AppDelegate delegate(services);
+    updateDialogs.holdWhile([&delegate] { return delegate.switchInProgress(); });
 
     desktop::DebugState debug(delegate);
     panels.setHooks({[&debug](double ms) { debug.recordFirstPaint(ms); }, [&debug] { debug.changed(); }});
