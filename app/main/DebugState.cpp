@@ -14,11 +14,10 @@
 namespace app::desktop {
 
 DebugState::DebugState(AppDelegate& delegate)
-    : delegate_(delegate), path_(qEnvironmentVariable("ZELVO_DEBUG_STATE_FILE")) {}
+    : delegate_(delegate), path_(qEnvironmentVariable("ZELVO_DEBUG_STATE_FILE")), firstPaints_(!path_.isEmpty()) {}
 
 void DebugState::recordFirstPaint(double milliseconds) {
-    firstPaints_.push_back(milliseconds);
-    changed();
+    if (firstPaints_.record(milliseconds)) changed();
 }
 
 void DebugState::changed() {
@@ -69,7 +68,7 @@ void DebugState::writeNow() {
     auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
     state["settingsVisible"] = settings && settings->isVisible();
     QJsonArray paints;
-    for (double ms : firstPaints_) paints.append(ms);
+    for (double ms : firstPaints_.times()) paints.append(ms);
     state["firstPaintMs"] = paints;
     state["pid"] = int(QCoreApplication::applicationPid());
 

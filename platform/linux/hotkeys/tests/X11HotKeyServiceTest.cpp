@@ -112,7 +112,12 @@ TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
 
     // Through the registration layer: refused, no record, id consumed.
     Name held("held", Shortcut(Key::f1, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
+    addKeyDownHandler(held, [] {});
     EXPECT_TRUE(CarbonHotkeys::hotKeyTable().empty());
+    Name free("free", Shortcut(Key::f2, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
+    addKeyDownHandler(free, [] {});
+    ASSERT_EQ(CarbonHotkeys::hotKeyTable().size(), 1u);
+    EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 2);  // id 1 went to the refusal
     EXPECT_FALSE(xcb_connection_has_error(own.c));
 }
 
@@ -191,5 +196,5 @@ TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
     EXPECT_NE(error, nullptr);
     std::free(error);
     setMap(original);
-    pump([&] { return service->regrabCount() == 2; });
+    EXPECT_TRUE(pump([&] { return service->regrabCount() == 2; }));
 }
