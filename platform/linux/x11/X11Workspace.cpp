@@ -170,6 +170,7 @@ std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const Windo
     if (entry) {
         id.bundleIdentifier = entry->id;
         if (!entry->name.empty()) id.name = entry->name;
+        if (!entry->icon.empty()) id.iconName = entry->icon;
         id.bundleURL = entry->path.string();
     } else {
         auto candidates = desktopIdCandidates(first);

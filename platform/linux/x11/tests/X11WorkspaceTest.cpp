@@ -157,3 +157,36 @@ TEST_F(X11WorkspaceTest, SwitchingRestoresOnlyTheWindowBroughtToTheFront) {
     EXPECT_TRUE(pump([&] { return mapped(upper); }));
     EXPECT_FALSE(mapped(lower));
 }
+
+TEST_F(X11WorkspaceTest, IconChangesShowAndTheWindowIconPixmapStandsIn) {
+    auto w = window(5004, "Pictured");
+    // No _NET_WM_ICON; a red 16 by 16 icon pixmap in WM_HINTS.
+    const auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, pixmap, root, 16, 16);
+    xcb_gcontext_t gc = xcb_generate_id(c);
+    std::uint32_t red = 0xFF0000;
+    xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &red);
+    xcb_rectangle_t all{0, 0, 16, 16};
+    xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+    std::vector<std::uint32_t> hints{4 /* IconPixmapHint */, 0, 0, pixmap, 0, 0, 0, 0, 0};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, hints.size(),
+                        hints.data());
+    setClientList({w});
+    ASSERT_TRUE(pump([&] { return named("Pictured") != nullptr; }));
+    auto app = named("Pictured");
+    EXPECT_TRUE(app->icon().empty());
+    auto fallback = app->fallbackIcon();
+    ASSERT_EQ(fallback.width, 16);
+    ASSERT_EQ(fallback.argb.size(), 256u);
+    EXPECT_EQ(fallback.argb[0], 0xFFFF0000u);
+
+    // The application sets an icon later: it shows on the next read.
+    const auto before = app->iconVersion();
+    set32(w, "_NET_WM_ICON", XCB_ATOM_CARDINAL, {2, 1, 0xFF00FF00u, 0xFF00FF00u});
+    xcb_flush(c);
+    ASSERT_TRUE(pump([&] { return app->iconVersion() != before; }));
+    auto icon = app->icon();
+    ASSERT_EQ(icon.width, 2);
+    EXPECT_EQ(icon.argb[0], 0xFF00FF00u);
+}
