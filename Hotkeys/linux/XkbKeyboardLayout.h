@@ -10,7 +10,7 @@
 struct xkb_context;
 struct xkb_keymap;
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 // Key names from an xkbcommon keymap: the keysym at the first level of the
 // key (no modifiers) as text. Keys typing nothing (dead keys, modifiers)
@@ -35,4 +35,4 @@ private:
     std::int32_t deviceId_ = -1;
 };
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

@@ -1,11 +1,11 @@
-#include "platform/linux/hotkeys/XkbKeyboardLayout.h"
+#include "Hotkeys/linux/XkbKeyboardLayout.h"
 
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
 
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 namespace {
 
@@ -90,4 +90,4 @@ std::optional<std::string> XkbKeyboardLayout::translate(std::uint16_t carbonKeyC
     return translateWith(keymap.get(), group, carbonKeyCode);
 }
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

@@ -6,7 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/headless/ManualScheduler.h"
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -17,8 +17,8 @@
 #include <memory>
 
 using namespace Hotkeys;
-using platform::linux_hotkeys::X11HotKeyService;
-using platform::linux_hotkeys::x11KeycodeForCarbon;
+using Hotkeys::x11::X11HotKeyService;
+using Hotkeys::x11::x11KeycodeForCarbon;
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 // Global hot keys on X11: each registration grabs its key on the root window
 // for every combination of the lock modifiers (Caps Lock, Num Lock, Scroll
@@ -111,4 +111,4 @@ private:
 // The X keycode of a Carbon virtual key code: its evdev code plus 8.
 using platform::keycodes::x11KeycodeForCarbon;
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

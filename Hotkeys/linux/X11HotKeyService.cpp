@@ -1,4 +1,4 @@
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
 
 #include "platform/Log.h"
 
@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 using namespace Hotkeys;
 
@@ -281,4 +281,4 @@ bool X11HotKeyService::handleEvent(const xcb_generic_event_t* event) {
     return false;
 }
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11
