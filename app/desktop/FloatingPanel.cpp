@@ -2,6 +2,7 @@
 
 #include "app/desktop/PanelFrame.h"
 #include "app/desktop/QtHostingView.h"
+#include "platform/linux/qt/Compositing.h"
 #include "platform/linux/qt/KeyboardGrab.h"
 
 #include <QCursor>
@@ -237,6 +238,7 @@ void FloatingPanel::setShowsInTaskbar(bool value) {
 
 void FloatingPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    updateShape();  // a compositing manager may have come or gone meanwhile
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
@@ -267,8 +269,22 @@ void FloatingPanel::paintEvent(QPaintEvent* event) {
     }
 }
 
+void FloatingPanel::updateShape() {
+    // Without a compositing manager the translucent corners would show
+    // black: the window is cut to its rounded outline instead.
+    if (showsWindowControls_) return;
+    if (platform::qt::compositingManagerRunning()) {
+        if (!mask().isEmpty()) clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
 void FloatingPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    updateShape();
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
 

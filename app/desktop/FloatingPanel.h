@@ -67,6 +67,8 @@ public:
     bool isManuallyMoved() const { return isManuallyMoved_; }
     bool showsWindowControls() const { return showsWindowControls_; }
     bool holdsKeyboard() const { return keyboardGrabbed_; }
+    // Cut to its rounded outline (no compositing manager runs).
+    bool isShaped() const { return !mask().isEmpty(); }
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
     static constexpr const char* kUserDefaultsFrameKey = "FloatingPanelFrame";
@@ -89,6 +91,7 @@ private:
     void animateOpacity(double to);
     void grabKeyboardNow();
     void releaseKeyboardGrab();
+    void updateShape();
     void watchScreens();
     void screensChanged();
     void flushPendingSave();

@@ -124,6 +124,18 @@ TEST_F(HotkeySwitch, ReleasingAltActivatesTheHighlightedClientAndHidesThePanel) 
     EXPECT_TRUE(hidden()) << state().dump();
 }
 
+TEST_F(HotkeySwitch, WithoutACompositorThePanelIsCutToItsRoundedOutline) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    // The test desktop (Xvfb and openbox) runs no compositing manager.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    EXPECT_TRUE(waitForState([](const auto& s) {
+        return s.value("panelVisible", false) && s.value("panelShaped", false);
+    })) << state().dump();
+    xdotool({"keyup", "alt"});
+}
+
 TEST_F(HotkeySwitch, APointerRestingWherePanelOpensDoesNotTakeTheHighlight) {
     startClients();
     startZelvo();

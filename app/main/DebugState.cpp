@@ -50,6 +50,7 @@ void DebugState::writeNow() {
         auto frame = panel->frame();
         state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
         state["keyboardGrabbed"] = panel->holdsKeyboard();
+        state["panelShaped"] = panel->isShaped();
     }
     // Where things are on screen, for tests that click them.
     auto globalFrame = [](QWidget* w) {
