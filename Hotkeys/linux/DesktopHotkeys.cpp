@@ -56,6 +56,10 @@ std::unique_ptr<DesktopHotkeys> DesktopHotkeys::install(platform::UserDefaults& 
     parts->menuEvents = std::make_unique<platform::qt::QtEventSource>();
     parts->tracker = std::make_unique<Hotkeys::QtMenuTracker>(center);
     parts->filter = std::make_unique<NativeFilter>(*parts->service);
+    parts->service->addKeymapObserver([layout = parts->layout.get(), events = parts->menuEvents.get()] {
+        if (layout) layout->keymapChanged();
+        events->keymapChanged();
+    });
     qApp->installNativeEventFilter(parts->filter.get());
 
     Hotkeys::Services services;

@@ -214,6 +214,7 @@ void X11HotKeyService::releaseHeldKeys() {
 }
 
 void X11HotKeyService::keymapChanged() {
+    for (const auto& observer : keymapObservers_) observer();
     const ModifierMasks fresh = readModifierMasks();
     if (fresh == masks_) return; // same modifier assignment: the grabs still hold
     for (const auto& [ref, g] : grabs_) ungrab(g.keycode, g.modifiers);

@@ -71,6 +71,9 @@ public:
     const ModifierMasks& masks() const { return masks_; }
     // How many times the grabs were renewed after a keymap change.
     int regrabCount() const { return regrabCount_; }
+    // Told of every keymap notification (key names and characters are read
+    // from a cached keymap that must then be read again).
+    void addKeymapObserver(std::function<void()> observer) { keymapObservers_.push_back(std::move(observer)); }
 
 private:
     struct Grab {
@@ -106,6 +109,7 @@ private:
     int regrabCount_ = 0;
     std::function<void(xcb_timestamp_t)> pressObserver_;
     std::function<void(std::uint16_t)> pressHandledObserver_;
+    std::vector<std::function<void()>> keymapObservers_;
 };
 
 // The X keycode of a Carbon virtual key code: its evdev code plus 8.

@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
             connection, xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root);
         hotkeyService->service().setPressHandledObserver(
             [releases = missedReleases.get()](std::uint16_t modifiers) { releases->pressed(modifiers); });
+        hotkeyService->service().addKeymapObserver([&events] { events.keymapChanged(); });
         if (std::getenv("ZELVO_HOTKEY_LATENCY"))
             latencyProbe = std::make_unique<desktop::LatencyProbe>(hotkeyService->service());
     }
