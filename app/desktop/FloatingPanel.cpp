@@ -222,7 +222,12 @@ void FloatingPanel::closePanel() {
 }
 
 void FloatingPanel::resignMain() {
-    if (!closeOnLostFocus_) return;  // a pinned panel stays, untouched
+    if (!closeOnLostFocus_) {
+        // A pinned panel stays, but the application the user went to gets
+        // the keyboard.
+        resignKey();
+        return;
+    }
     closePanel();
 }
 

@@ -158,8 +158,10 @@ TEST_F(PanelTest, LosingFocusClosesOnlyAnUnpinnedPanelAndClosingSavesAPinnedOne)
 
     auto pinned = makePanel(true);
     pinned->makeKeyAndOrderFront();
+    EXPECT_TRUE(pinned->isKeyWindow());
     pinned->resignMain();
     EXPECT_TRUE(pinned->isVisible());
+    EXPECT_FALSE(pinned->isKeyWindow());  // the keys go to the application the user went to
     pinned->move(77, 88);
     pinned->closePanel();
     EXPECT_FALSE(pinned->isVisible());
