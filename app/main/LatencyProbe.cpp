@@ -18,7 +18,8 @@ LatencyProbe::LatencyProbe(Hotkeys::x11::X11HotKeyService& service) {
 bool LatencyProbe::eventFilter(QObject*, QEvent* event) {
     if (armed_ && event->type() == QEvent::Paint) {
         armed_ = false;
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed_).count();
+        const auto elapsed = std::chrono::steady_clock::now() - pressed_;
+        const double ms = std::chrono::duration<double, std::milli>(elapsed).count();
         std::fprintf(stderr, "zelvo: hot-key press to first paint: %.2f ms\n", ms);
     }
     return false;

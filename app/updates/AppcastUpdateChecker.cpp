@@ -48,7 +48,9 @@ void AppcastUpdateChecker::request(const std::string& url) {
 
 namespace {
 
-bool isRedirect(long status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool isRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 // `location` read against `base`: absolute, or relative to its origin or folder.
 std::string resolve(const std::string& base, const std::string& location) {

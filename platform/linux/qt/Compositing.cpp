@@ -17,7 +17,8 @@ bool compositingManagerRunning() {
     int screen = 0;
     if (const char* display = std::getenv("DISPLAY")) {
         std::string text(display);
-        if (auto dot = text.rfind('.'); dot != std::string::npos && dot > text.rfind(':')) screen = std::atoi(text.c_str() + dot + 1);
+        if (auto dot = text.rfind('.'); dot != std::string::npos && dot > text.rfind(':'))
+            screen = std::atoi(text.c_str() + dot + 1);
     }
     const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(

@@ -79,7 +79,8 @@ std::optional<std::vector<std::uint32_t>> readPixmap(xcb_connection_t* c, xcb_pi
         const bool msb = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             const std::uint8_t* p = data + 4 * i;
-            std::uint32_t v = msb ? (p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]) : (p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+            const std::uint32_t v = msb ? (p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3])
+                                        : (p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0]);
             pixels[i] = 0xFF000000u | (v & 0xFFFFFFu);
         }
         return pixels;
@@ -106,7 +107,8 @@ Icon X11RunningApplication::fallbackIcon() const {
     fallbackIcon_ = {};
     xcb_connection_t* c = connection_->connection();
     for (const auto& w : windows_) {
-        auto hints = connection_->cardinals(connection_->requestProperty(w.window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9));
+        auto hints =
+            connection_->cardinals(connection_->requestProperty(w.window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9));
         if (hints.size() < 8 || !(hints[0] & kIconPixmapHint) || !hints[3]) continue;
         const xcb_pixmap_t pixmap = hints[3];
         const xcb_pixmap_t mask = (hints[0] & kIconMaskHint) ? hints[7] : 0;
