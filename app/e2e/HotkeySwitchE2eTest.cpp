@@ -311,3 +311,34 @@ TEST_F(HotkeySwitch, AltLetGoBeforeTabDoesNotSwallowTheNextSwitch) {
     xdotool({"keyup", "alt"});
     EXPECT_TRUE(inFront(listed[2]));
 }
+
+TEST_F(HotkeySwitch, SwitchingWorksWhileTheAboutBoxIsOpen) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // About from the panel's own menu.
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false) && s.contains("menuFrame"); }))
+        << state().dump();
+    auto menu = state()["menuFrame"];
+    clickAt(menu[0].get<int>() + menu[2].get<int>() / 2, menu[1].get<int>() + menu[3].get<int>() / 2);
+    // The menu opens below its button; "About" is its first item.
+    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);
+    ASSERT_TRUE(waitForState([](const auto& s) {
+        return !s.value("panelVisible", true) && s.value("otherWindows", nlohmann::json::array()).dump().find(
+                                                     "About Zelvo") != std::string::npos;
+    })) << state().dump();
+
+    // The About box stays open and takes nothing from the switcher's keys.
+    front(listed[0]);
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    // Active; the About box, kept on top, stays above it.
+    EXPECT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[listed[2]]; })) << std::hex
+                                                                                            << x.activeWindow();
+    EXPECT_TRUE(hidden()) << state().dump();
+}

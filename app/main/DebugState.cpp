@@ -4,6 +4,7 @@
 #include "app/desktop/FloatingPanel.h"
 #include "app/views/ContentView.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -63,11 +64,18 @@ void DebugState::writeNow() {
         for (auto* row : hosting->contentView().rows()) rows.append(globalFrame(row));
         state["rowFrames"] = rows;
         state["pinFrame"] = globalFrame(hosting->contentView().toolbar()->pinButton());
+        state["menuFrame"] = globalFrame(hosting->contentView().toolbar()->menuButton());
         state["toolbarFrame"] = globalFrame(hosting->contentView().toolbar());
     }
     state["isPinned"] = delegate_.defaults().boolForKey(kIsPinned);
     auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
     state["settingsVisible"] = settings && settings->isVisible();
+    // Top-level windows other than the panels (the About box, update notices).
+    QJsonArray others;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !dynamic_cast<FloatingPanel*>(w) && !w->windowTitle().isEmpty())
+            others.append(w->windowTitle());
+    state["otherWindows"] = others;
     QJsonArray paints;
     for (double ms : firstPaints_.times()) paints.append(ms);
     state["firstPaintMs"] = paints;
