@@ -342,3 +342,41 @@ TEST_F(HotkeySwitch, SwitchingWorksWhileTheAboutBoxIsOpen) {
                                                                                             << x.activeWindow();
     EXPECT_TRUE(hidden()) << state().dump();
 }
+
+TEST_F(HotkeySwitch, TheAboutBoxShowsAboveTheWelcome) {
+    std::ofstream(x.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": false, "sortingCriterion": 1})";
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("settingsVisible", false); }));
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false) && s.contains("menuFrame"); }))
+        << state().dump();
+    auto menu = state()["menuFrame"];
+    clickAt(menu[0].get<int>() + menu[2].get<int>() / 2, menu[1].get<int>() + menu[3].get<int>() / 2);
+    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);  // "About"
+
+    // Both are managed windows; the About box is the higher of the two.
+    auto windowNamed = [&](const std::string& title) -> std::uint32_t {
+        auto found = x.run({"xdotool", "search", "--name", "^" + title + "$"}).output;
+        auto clients = x.clientList();
+        std::stringstream lines(found);
+        for (std::string line; std::getline(lines, line);)
+            if (auto id = std::uint32_t(std::strtoul(line.c_str(), nullptr, 10));
+                std::find(clients.begin(), clients.end(), id) != clients.end())
+                return id;
+        return 0;
+    };
+    std::uint32_t about = 0, welcome = 0;
+    ASSERT_TRUE(XSession::waitFor([&] { return (about = windowNamed("About Zelvo")) && (welcome = windowNamed("Zelvo")); }))
+        << state().dump();
+    auto above = [&] {
+        // _NET_CLIENT_LIST_STACKING is bottom to top.
+        auto stacking = x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
+        std::vector<std::uint32_t> order;
+        for (auto at = stacking.find("0x"); at != std::string::npos; at = stacking.find("0x", at + 2))
+            order.push_back(std::uint32_t(std::strtoul(stacking.c_str() + at, nullptr, 16)));
+        auto a = std::find(order.begin(), order.end(), about), w = std::find(order.begin(), order.end(), welcome);
+        return a != order.end() && w != order.end() && a > w;
+    };
+    EXPECT_TRUE(XSession::waitFor(above)) << x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
+}
