@@ -367,8 +367,11 @@ TEST_F(HotkeySwitch, TheAboutBoxShowsAboveTheWelcome) {
         return 0;
     };
     std::uint32_t about = 0, welcome = 0;
-    ASSERT_TRUE(XSession::waitFor([&] { return (about = windowNamed("About Zelvo")) && (welcome = windowNamed("Zelvo")); }))
-        << state().dump();
+    ASSERT_TRUE(XSession::waitFor([&] {
+        about = windowNamed("About Zelvo");
+        welcome = windowNamed("Zelvo");
+        return about && welcome;
+    })) << state().dump();
     auto above = [&] {
         // _NET_CLIENT_LIST_STACKING is bottom to top.
         auto stacking = x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
