@@ -38,7 +38,15 @@ public:
     virtual pid_t processIdentifier() const = 0;
     virtual std::optional<std::string> bundleIdentifier() const = 0;
     virtual std::optional<std::string> localizedName() const = 0;
+    // The icon the application's windows carry; may be empty.
     virtual Icon icon() const = 0;
+    // Changes whenever icon() or fallbackIcon() may answer differently.
+    virtual std::uint64_t iconVersion() const { return 0; }
+    // The icon-theme name (or file path) of the application's desktop entry:
+    // shown when icon() is empty.
+    virtual std::optional<std::string> iconName() const { return std::nullopt; }
+    // A last picture before a placeholder: on X11 the WM_HINTS icon pixmap.
+    virtual Icon fallbackIcon() const { return {}; }
     // Where the application lives: its desktop entry or executable path.
     virtual std::optional<std::string> bundleURL() const = 0;
     virtual ActivationPolicy activationPolicy() const = 0;

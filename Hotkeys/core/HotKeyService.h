@@ -11,7 +11,7 @@ namespace Hotkeys {
 // event interface: hot keys are registered under a (signature, id) pair and
 // reported as keyboard events of kind 5 (pressed) and 6 (released) to one
 // installed handler, which chooses the kinds it receives. On X11 this is a
-// key grab on the root window (platform/linux/hotkeys); tests use
+// key grab on the root window (Hotkeys/linux); tests use
 // FakeHotKeyService.
 
 using OSStatus = std::int32_t;

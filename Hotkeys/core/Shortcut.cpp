@@ -67,6 +67,18 @@ std::string Shortcut::description() const {
     return text;
 }
 
+std::string Shortcut::displayName() const {
+    std::string text;
+    const auto modifiers = eventModifiers();
+    if (modifiers.contains(platform::ModifierControl)) text += "Ctrl+";
+    if (modifiers.contains(platform::ModifierOption)) text += "Alt+";
+    if (modifiers.contains(platform::ModifierShift)) text += "Shift+";
+    if (modifiers.contains(platform::ModifierCommand)) text += "Super+";
+    if (auto name = linuxKeyName(carbonKeyCode)) return text + *name;
+    if (auto key = keyCharacter()) return text + text::capitalized(*key);
+    return text + "\uFFFD";
+}
+
 std::string Shortcut::menuKeyEquivalent() const {
     std::string key = keyCharacter().value_or("");
     if (text::characterCount(key) <= 1) return key;

@@ -42,6 +42,9 @@ struct Shortcut {
     // Modifier symbols followed by the capitalised key text (U+FFFD when the
     // key has none): ⌥⇥, ⇧⌘A, ⌃Space.
     std::string description() const;
+    // The name a Linux desktop shows: modifiers by their key names, then the
+    // key, joined with "+": Alt+Tab, Shift+Super+A, Ctrl+Space.
+    std::string displayName() const;
     // Glyph table first, then the current keyboard layout.
     std::optional<std::string> keyCharacter() const;
     // Text for a menu item's key equivalent; may be empty.
@@ -61,6 +64,8 @@ std::vector<Shortcut> enabledSystemShortcuts();
 
 // The display text of fixed keys (return, arrows, function keys, keypad).
 std::optional<std::string> keyGlyph(std::int64_t carbonKeyCode);
+// The Linux name of fixed keys (Tab, Return, Page Up, F1, keypad keys).
+std::optional<std::string> linuxKeyName(std::int64_t carbonKeyCode);
 // The menu key-equivalent character of space and F1-F20.
 std::optional<std::string> menuKeyEquivalentEntry(std::int64_t carbonKeyCode);
 

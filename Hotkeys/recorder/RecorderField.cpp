@@ -120,7 +120,7 @@ void RecorderField::setShortcutName(Name name) {
 
 void RecorderField::showStoredShortcut() {
     auto shortcut = storedShortcut(shortcutName_);
-    setText(shortcut ? QString::fromStdString(shortcut->description()) : QString());
+    setText(shortcut ? QString::fromStdString(shortcut->displayName()) : QString());
     updateClearButton();
 }
 
@@ -272,7 +272,7 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
         }
     }
 
-    setText(QString::fromStdString(shortcut->description()));
+    setText(QString::fromStdString(shortcut->displayName()));
     cancelButton_->setVisible(true);
     storeShortcut(*shortcut, shortcutName_);
     if (onChange_) onChange_(*shortcut);

@@ -111,7 +111,9 @@ void AppDelegate::applicationDidFinishLaunching() {
                                        [this](const platform::KeyValueChange& change) {
                                            if (change.newValue && change.newValue->isBool()) applyPinned(isPinned());
                                        });
-    if (isPinned()) presentSwitcherPanel();
+    // A pinned panel is up from launch, but takes no keys until the user
+    // presses the hot key or clicks into it.
+    if (isPinned()) presentSwitcherPanel(false);
 
     after(kFirstUpdateCheckDelay, [this] { checkForUpdatesInBackground(); });
 }
@@ -144,25 +146,46 @@ PanelWindowPtr AppDelegate::createPanel() {
     return panel;
 }
 
-void AppDelegate::presentSwitcherPanel() {
+void AppDelegate::presentSwitcherPanel(bool takeKeyboard) {
     if (!panelWindow_) panelWindow_ = createPanel();
-    presentPanel(panelWindow_);
+    presentPanel(panelWindow_, takeKeyboard);
 }
 
-void AppDelegate::presentPanel(const PanelWindowPtr& panel) {
+void AppDelegate::presentPanel(const PanelWindowPtr& panel, bool takeKeyboard) {
     if (!panel) return;
     if (panel->isVisible()) {
-        appList_.selectNext();
+        if (panel->isKeyWindow() || !takeKeyboard) {
+            appList_.selectNext();
+            return;
+        }
+        // A pinned panel left on screen: a switch starts here.
+        panel->makeKey();
+        appList_.resetSelection();
         return;
     }
     if (panel->isFloatingPanel()) {
         bool pinned = isPinned();
         panel->setCloseOnLostFocus(!pinned);
         panel->setRestoreWindowPosition(pinned);
-        panel->makeKeyAndOrderFront();
+        if (takeKeyboard)
+            panel->makeKeyAndOrderFront();
+        else
+            panel->orderFront();
     }
     appList_.resetSelection();
     async([this] { resizePanelToFit(); });
+}
+
+bool AppDelegate::switchInProgress() const {
+    return panelWindow_ && panelWindow_->isVisible() && panelWindow_->isKeyWindow();
+}
+
+void AppDelegate::endSwitch() {
+    if (!panelWindow_) return;
+    if (isPinned())
+        panelWindow_->resignKey();
+    else
+        panelWindow_->orderOut();
 }
 
 void AppDelegate::resizePanelToFit() {
@@ -174,8 +197,10 @@ void AppDelegate::resizePanelToFit() {
 
 void AppDelegate::reshowIfPinned() {
     if (!isPinned()) return;
+    // Back in front, but the keyboard stays with the application just
+    // activated.
     after(kActivationDelay, [this] {
-        if (panelWindow_ && panelWindow_->isFloatingPanel()) panelWindow_->makeKeyAndOrderFront();
+        if (panelWindow_ && panelWindow_->isFloatingPanel()) panelWindow_->orderFront();
     });
 }
 
@@ -197,16 +222,24 @@ void AppDelegate::closeSettingsPanel() {
 // --- Keyboard ---------------------------------------------------------------
 
 std::optional<Event> AppDelegate::handleKeyDown(const Event& event) {
-    if (!panelWindow_ || !panelWindow_->isVisible()) return event;
+    // Keys count only while a switch is in progress: a pinned panel left on
+    // screen takes none.
+    if (!switchInProgress()) return event;
 
     const std::uint16_t code = event.keyCode;
+    // The hot key pressed again while the panel holds the keyboard reaches
+    // us as a key: it moves the highlight, whatever key it is.
+    if (isHotKey(event)) {
+        appList_.selectNext();
+        return std::nullopt;
+    }
     if (isDigitRowOrKeypad(code)) {
         selectDigit(event);
         return std::nullopt;
     }
     switch (code) {
     case kKeyReturn:
-        if (!isPinned()) panelWindow_->orderOut();
+        endSwitch();
         if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
         reshowIfPinned();
         return std::nullopt;
@@ -225,6 +258,14 @@ std::optional<Event> AppDelegate::handleKeyDown(const Event& event) {
     }
 }
 
+bool AppDelegate::isHotKey(const Event& event) {
+    auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
+    if (!shortcut || shortcut->keyCode != event.keyCode) return false;
+    constexpr std::uint64_t kShortcutModifiers = platform::ModifierShift | platform::ModifierControl |
+                                                 platform::ModifierOption | platform::ModifierCommand;
+    return (event.modifierFlags & kShortcutModifiers) == (shortcut->eventModifiers & kShortcutModifiers);
+}
+
 void AppDelegate::selectDigit(const Event& event) {
     // Keys of the digit ranges whose character is not a digit ("-", "=",
     // keypad operators) are swallowed without effect. A first character
@@ -234,7 +275,7 @@ void AppDelegate::selectDigit(const Event& event) {
     const int digit = text[0] - '0';
     appList_.selectApp(digit);
     after(kActivationDelay, [this, digit] {
-        if (!isPinned() && panelWindow_) panelWindow_->orderOut();
+        endSwitch();
         auto sorted = appList_.sortedApps();
         if (digit >= 0 && static_cast<std::size_t>(digit) < sorted.size()) appList_.activate(sorted[digit]);
         reshowIfPinned();
@@ -249,8 +290,8 @@ std::optional<Event> AppDelegate::handleFlagsChanged(const Event& event) {
     const std::uint64_t held = event.modifierFlags & platform::DeviceIndependentModifierMask;
     // Extra modifiers do not matter; only the hot key's must all be held.
     if ((held & required) == required) return event;
-    if (panelWindow_ && panelWindow_->isVisible()) {
-        if (!isPinned()) panelWindow_->orderOut();
+    if (switchInProgress()) {
+        endSwitch();
         if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
     }
     return event;

@@ -83,8 +83,13 @@ public:
 
     // Panels.
     PanelWindowPtr createPanel();
-    // Shows `panel`, or moves the highlight down when it is already up.
-    void presentPanel(const PanelWindowPtr& panel);
+    // Shows `panel`, or moves the highlight down when it is already up. With
+    // takeKeyboard the panel takes the keys (a switch starts; a pinned panel
+    // left on screen takes them now); without, it is only shown.
+    void presentPanel(const PanelWindowPtr& panel, bool takeKeyboard = true);
+    // From the hot key (or the menu) until the switch, Escape or hiding: the
+    // switcher panel is up and takes the keyboard.
+    bool switchInProgress() const;
     void resizePanelToFit();
     void openSettingsPanel();
     void closeSettingsPanel();
@@ -100,9 +105,14 @@ public:
     static StatusMenu makeStatusMenu();
 
 private:
-    void presentSwitcherPanel();
+    void presentSwitcherPanel(bool takeKeyboard = true);
+    // A switch is over: an unpinned panel hides, a pinned one stays up and
+    // gives the keyboard back.
+    void endSwitch();
     void reshowIfPinned();
     void selectDigit(const platform::Event& event);
+    // The key event is the stored "showFloatingPanel" hot key.
+    bool isHotKey(const platform::Event& event);
     void applyPinned(bool pinned);
     bool isPinned() const;
     void openWebPage(const std::string& url);

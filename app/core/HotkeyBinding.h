@@ -19,8 +19,10 @@ struct StoredShortcut {
     // Its modifiers in the platform's event modifier-flag bits
     // (platform::ModifierOption, ...), as carried by platform::Event.
     std::uint64_t eventModifiers = 0;
-    // Its text form, for example "⌥⇥".
+    // Its name as users read it, for example "Alt+Tab".
     std::string description;
+    // Its Carbon virtual key code.
+    std::uint32_t keyCode = 0;
 };
 
 // Named global hot keys, persisted in user defaults.

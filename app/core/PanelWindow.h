@@ -40,6 +40,15 @@ public:
     // Shows the window in front and gives it the keyboard. A floating panel
     // restores its saved frame (when restoreWindowPosition) or centres itself.
     virtual void makeKeyAndOrderFront() = 0;
+    // Shows the window in front, placed as above, without taking the keyboard.
+    virtual void orderFront() = 0;
+    // Takes the keyboard (the window stays where it is).
+    virtual void makeKey() = 0;
+    // Gives the keyboard back to the user's application; the window stays up.
+    virtual void resignKey() = 0;
+    // True while the window takes the keyboard (asked for with makeKey or
+    // makeKeyAndOrderFront, until resignKey or hiding).
+    virtual bool isKeyWindow() const = 0;
     virtual void setContentSize(Size size) = 0;
     // Replaces the hosted content; the window keeps the view alive.
     virtual void setContentView(std::shared_ptr<HostingView> view) = 0;

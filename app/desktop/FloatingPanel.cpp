@@ -2,6 +2,7 @@
 
 #include "app/desktop/PanelFrame.h"
 #include "app/desktop/QtHostingView.h"
+#include "platform/linux/qt/Compositing.h"
 #include "platform/linux/qt/KeyboardGrab.h"
 
 #include <QCursor>
@@ -86,7 +87,18 @@ void FloatingPanel::setContentView(std::shared_ptr<HostingView> view) {
     }
 }
 
-void FloatingPanel::setContentSize(Size size) { resize(std::max(1, int(size.width)), std::max(1, int(size.height))); }
+void FloatingPanel::setContentSize(Size size) {
+    resize(std::max(1, int(size.width)), std::max(1, int(size.height)));
+    // Grown past the edge of its screen: back onto it.
+    if (!QWidget::isVisible()) return;
+    QScreen* screen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!screen) screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) return;
+    const QRect a = screen->availableGeometry(), f = frameGeometry();
+    Rect fitted = fitInto(Rect{double(f.x()), double(f.y()), double(f.width()), double(f.height())},
+                          Rect{double(a.x()), double(a.y()), double(a.width()), double(a.height())});
+    if (int(fitted.x) != f.x() || int(fitted.y) != f.y()) move(int(fitted.x), int(fitted.y));
+}
 
 Rect FloatingPanel::frame() const {
     QRect r = frameGeometry();
@@ -96,6 +108,7 @@ Rect FloatingPanel::frame() const {
 void FloatingPanel::saveFrame() { defaults_.set(kUserDefaultsFrameKey, encodePanelFrame(frame())); }
 
 void FloatingPanel::centre() {
+    // On the screen of the pointer: where the user works.
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -113,12 +126,26 @@ void FloatingPanel::flushPendingSave() {
 }
 
 void FloatingPanel::makeKeyAndOrderFront() {
+    orderFront();
+    makeKey();
+}
+
+void FloatingPanel::orderFront() {
     flushPendingSave();
     std::optional<Rect> saved;
     if (restoreWindowPosition_) {
         // A missing or foreign value centres the panel and stays stored until
         // the next save replaces it.
         if (auto data = defaults_.dataForKey(kUserDefaultsFrameKey)) saved = decodePanelFrame(*data);
+    }
+    if (saved) {
+        // Only onto a screen that is connected now.
+        std::vector<Rect> screens;
+        for (QScreen* screen : QGuiApplication::screens()) {
+            QRect a = screen->availableGeometry();
+            screens.push_back(Rect{double(a.x()), double(a.y()), double(a.width()), double(a.height())});
+        }
+        saved = placeSavedFrame(*saved, screens);
     }
     if (saved) {
         resize(int(saved->width), int(saved->height));
@@ -131,18 +158,33 @@ void FloatingPanel::makeKeyAndOrderFront() {
         show();
     }
     raise();
+}
+
+void FloatingPanel::makeKey() {
+    if (!QWidget::isVisible()) return;
     if (showsWindowControls_) {
         activateWindow();
-    } else {
-        // Before the first paint: the keys typed right after the hot key
-        // already belong to the panel.
-        grabAttempts_ = 0;
-        grabKeyboardNow();
+        return;
     }
+    // Before the first paint: the keys typed right after the hot key
+    // already belong to the panel.
+    wantsKeyboard_ = true;
+    grabAttempts_ = 0;
+    grabKeyboardNow();
+}
+
+void FloatingPanel::resignKey() {
+    wantsKeyboard_ = false;
+    releaseKeyboardGrab();
+}
+
+bool FloatingPanel::isKeyWindow() const {
+    if (!QWidget::isVisible()) return false;
+    return showsWindowControls_ ? isActiveWindow() : wantsKeyboard_;
 }
 
 void FloatingPanel::grabKeyboardNow() {
-    if (!QWidget::isVisible() || showsWindowControls_) {
+    if (!QWidget::isVisible() || showsWindowControls_ || !wantsKeyboard_) {
         grabRetry_->stop();
         return;
     }
@@ -154,8 +196,17 @@ void FloatingPanel::grabKeyboardNow() {
         grabRetry_->start();
 }
 
+void FloatingPanel::releaseKeyboardGrab() {
+    grabRetry_->stop();
+    if (keyboardGrabbed_ || QWidget::keyboardGrabber() == this) {
+        QWidget::releaseKeyboard();
+        platform::qt::ungrabKeyboard();
+        keyboardGrabbed_ = false;
+    }
+}
+
 void FloatingPanel::ensureKeyboardGrab() {
-    if (!QWidget::isVisible() || showsWindowControls_) return;
+    if (!QWidget::isVisible() || showsWindowControls_ || !wantsKeyboard_) return;
     grabAttempts_ = 0;
     grabKeyboardNow();
 }
@@ -171,7 +222,12 @@ void FloatingPanel::closePanel() {
 }
 
 void FloatingPanel::resignMain() {
-    if (!closeOnLostFocus_) return;  // a pinned panel stays, untouched
+    if (!closeOnLostFocus_) {
+        // A pinned panel stays, but the application the user went to gets
+        // the keyboard.
+        resignKey();
+        return;
+    }
     closePanel();
 }
 
@@ -187,17 +243,14 @@ void FloatingPanel::setShowsInTaskbar(bool value) {
 
 void FloatingPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    updateShape();  // a compositing manager may have come or gone meanwhile
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
 void FloatingPanel::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    grabRetry_->stop();
-    if (keyboardGrabbed_ || QWidget::keyboardGrabber() == this) {
-        QWidget::releaseKeyboard();
-        platform::qt::ungrabKeyboard();
-        keyboardGrabbed_ = false;
-    }
+    wantsKeyboard_ = false;
+    releaseKeyboardGrab();
     dragOffset_.reset();
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
@@ -221,8 +274,22 @@ void FloatingPanel::paintEvent(QPaintEvent* event) {
     }
 }
 
+void FloatingPanel::updateShape() {
+    // Without a compositing manager the translucent corners would show
+    // black: the window is cut to its rounded outline instead.
+    if (showsWindowControls_) return;
+    if (platform::qt::compositingManagerRunning()) {
+        if (!mask().isEmpty()) clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
 void FloatingPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    updateShape();
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
@@ -268,6 +335,8 @@ void FloatingPanel::leaveEvent(QEvent* event) {
 
 void FloatingPanel::mousePressEvent(QMouseEvent* event) {
     // Dragging the background moves the panel.
+    // A click into a panel left on screen hands it the keyboard.
+    if (!showsWindowControls_ && !wantsKeyboard_) makeKey();
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     if (showsWindowControls_ && windowHandle() && windowHandle()->startSystemMove()) return;
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -299,8 +368,10 @@ void FloatingPanel::watchScreens() {
 void FloatingPanel::screensChanged() {
     // A new arrangement: show the panel again, centred on what is there now.
     if (!QWidget::isVisible()) return;
+    const bool key = wantsKeyboard_;
     hide();
-    makeKeyAndOrderFront();
+    orderFront();
+    if (key) makeKey();
     centre();
 }
 

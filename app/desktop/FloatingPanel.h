@@ -18,8 +18,9 @@ namespace app::desktop {
 
 // Zelvo's panel window. The switcher flavour is a frameless, translucent,
 // rounded window that floats above everything without ever taking the input
-// focus: while it is up it holds an X11 keyboard grab, so it gets every key
-// and the user's application stays active. The settings flavour is an
+// focus: while it is key (a switch in progress, or after a click into it) it
+// holds an X11 keyboard grab, so it gets every key and the user's
+// application stays active; a panel left on screen otherwise takes no keys. The settings flavour is an
 // ordinary decorated window with its controls, also kept on top. Both go to
 // full opacity while the pointer is over them, centre themselves when shown,
 // and, when asked to, restore and save their frame under "FloatingPanelFrame".
@@ -39,6 +40,10 @@ public:
     // so hiding soon after a move does not lose the new place.
     void orderOut() override;
     void makeKeyAndOrderFront() override;
+    void orderFront() override;
+    void makeKey() override;
+    void resignKey() override;
+    bool isKeyWindow() const override;
     void setContentSize(Size size) override;
     void setContentView(std::shared_ptr<HostingView> view) override;
     bool isFloatingPanel() const override { return true; }
@@ -49,7 +54,8 @@ public:
     void resignMain();
     // Hides the panel and, when it restores its position, saves the frame.
     void closePanel();
-    // Takes the keyboard again (after a popup menu of ours had it).
+    // Takes the keyboard again (after a popup menu of ours had it) when the
+    // panel is meant to have it.
     void ensureKeyboardGrab();
     // The settings flavour has a taskbar entry only while Zelvo has one.
     void setShowsInTaskbar(bool value);
@@ -61,6 +67,8 @@ public:
     bool isManuallyMoved() const { return isManuallyMoved_; }
     bool showsWindowControls() const { return showsWindowControls_; }
     bool holdsKeyboard() const { return keyboardGrabbed_; }
+    // Cut to its rounded outline (no compositing manager runs).
+    bool isShaped() const { return !mask().isEmpty(); }
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
     static constexpr const char* kUserDefaultsFrameKey = "FloatingPanelFrame";
@@ -82,6 +90,8 @@ private:
     void centre();
     void animateOpacity(double to);
     void grabKeyboardNow();
+    void releaseKeyboardGrab();
+    void updateShape();
     void watchScreens();
     void screensChanged();
     void flushPendingSave();
@@ -99,6 +109,8 @@ private:
     QTimer* grabRetry_ = nullptr;
     int grabAttempts_ = 0;
     bool keyboardGrabbed_ = false;
+    // Asked to take the keyboard (makeKey) and not yet told to give it back.
+    bool wantsKeyboard_ = false;
     bool showsInTaskbar_ = true;
     std::optional<QPoint> dragOffset_;
     std::optional<std::chrono::steady_clock::time_point> showRequested_;

@@ -1,5 +1,6 @@
 #include "app/desktop/PanelFrame.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -36,6 +37,23 @@ std::optional<Rect> decodePanelFrame(const platform::Value::Data& data) {
         if (!std::isfinite(v)) return std::nullopt;
     if (r.width <= 0 || r.height <= 0) return std::nullopt;
     return r;
+}
+
+Rect fitInto(const Rect& frame, const Rect& area) {
+    Rect r = frame;
+    r.width = std::min(r.width, area.width);
+    r.height = std::min(r.height, area.height);
+    r.x = std::clamp(r.x, area.x, area.x + area.width - r.width);
+    r.y = std::clamp(r.y, area.y, area.y + area.height - r.height);
+    return r;
+}
+
+std::optional<Rect> placeSavedFrame(const Rect& saved, const std::vector<Rect>& screens) {
+    const double cx = saved.x + saved.width / 2, cy = saved.y + saved.height / 2;
+    for (const Rect& area : screens)
+        if (cx >= area.x && cx < area.x + area.width && cy >= area.y && cy < area.y + area.height)
+            return fitInto(saved, area);
+    return std::nullopt;
 }
 
 } // namespace app::desktop

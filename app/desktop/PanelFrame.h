@@ -4,6 +4,7 @@
 #include "platform/Value.h"
 
 #include <optional>
+#include <vector>
 
 namespace app::desktop {
 
@@ -15,5 +16,13 @@ platform::Value::Data encodePanelFrame(const Rect& frame);
 // Nothing for anything else: other lengths or tags, numbers that are not
 // finite, an empty size.
 std::optional<Rect> decodePanelFrame(const platform::Value::Data& data);
+
+// Where a saved frame goes on the screens connected now (their available
+// areas): on the screen that holds its centre, moved and shrunk as needed to
+// lie wholly on it. Nothing when its centre is on no screen (a monitor that
+// is gone, or values far out of range): the panel is centred instead.
+std::optional<Rect> placeSavedFrame(const Rect& saved, const std::vector<Rect>& screens);
+// `frame` moved (and shrunk when larger) to lie wholly inside `area`.
+Rect fitInto(const Rect& frame, const Rect& area);
 
 } // namespace app::desktop

@@ -1,5 +1,7 @@
 #include "app/desktop/QtApplicationShell.h"
 
+#include "app/desktop/Notice.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -22,9 +24,18 @@ void QtApplicationShell::activateIgnoringOtherApps() {
 }
 
 void QtApplicationShell::orderFrontStandardAboutPanel() {
-    QMessageBox::about(nullptr, QStringLiteral("About Zelvo"),
-                       QStringLiteral("<b>Zelvo</b> %1<br>A keyboard application switcher for the Linux desktop.")
-                           .arg(QCoreApplication::applicationVersion()));
+    // One box, without a nested event loop: the hot key and the panel keep
+    // working while it is open.
+    if (!about_) {
+        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("About Zelvo"),
+                                    QStringLiteral("<b>Zelvo</b> %1<br>A keyboard application switcher for the "
+                                                   "Linux desktop.")
+                                        .arg(QCoreApplication::applicationVersion()),
+                                    QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        about_ = box;
+    }
+    presentNotice(about_);
 }
 
 void QtApplicationShell::terminate() {

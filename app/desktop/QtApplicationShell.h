@@ -3,6 +3,9 @@
 #include "app/core/ApplicationShell.h"
 #include "app/desktop/QtPanelFactory.h"
 
+#include <QPointer>
+#include <QWidget>
+
 namespace app::desktop {
 
 // The running Qt application as the delegate sees it. On Linux the "Dock
@@ -19,10 +22,13 @@ public:
     void beep() override;
 
     platform::ActivationPolicy activationPolicy() const { return policy_; }
+    // The About box while it is open.
+    QWidget* aboutBox() const { return about_; }
 
 private:
     QtPanelFactory& panels_;
     platform::ActivationPolicy policy_ = platform::ActivationPolicy::Regular;
+    QPointer<QWidget> about_;
 };
 
 } // namespace app::desktop

@@ -24,10 +24,16 @@ public:
     bool isVisible() const override { return QWidget::isVisible(); }
     void orderOut() override { hide(); }
     void makeKeyAndOrderFront() override {
+        orderFront();
+        makeKey();
+    }
+    void orderFront() override {
         show();
         raise();
-        activateWindow();
     }
+    void makeKey() override { activateWindow(); }
+    void resignKey() override {}
+    bool isKeyWindow() const override { return QWidget::isVisible() && isActiveWindow(); }
     void setContentSize(Size size) override { resize(std::max(1, int(size.width)), std::max(1, int(size.height))); }
     void setContentView(std::shared_ptr<HostingView> view) override {
         if (contentWidget_) contentWidget_->setParent(nullptr);

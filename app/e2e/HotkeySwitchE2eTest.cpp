@@ -27,6 +27,28 @@ protected:
         front(kNames.front());
     }
 
+    // Clients whose typed lines land in a file each (see typed()).
+    void startTypingClients() {
+        for (const auto& name : kNames) {
+            auto file = (x.root() / (name + ".typed")).string();
+            auto window = x.startTerminal(name, {"sh", "-c", "cat > '" + file + "'"});
+            ASSERT_NE(window, 0u) << name;
+            windows[name] = window;
+        }
+        front(kNames.front());
+    }
+
+    // The line `text` reached the typing client `name`.
+    bool typed(const std::string& name, const std::string& text) {
+        return XSession::waitFor([&] {
+            std::ifstream in(x.root() / (name + ".typed"));
+            std::string line;
+            while (std::getline(in, line))
+                if (line == text) return true;
+            return false;
+        });
+    }
+
     void front(const std::string& name) {
         x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
         ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
@@ -100,6 +122,18 @@ TEST_F(HotkeySwitch, ReleasingAltActivatesTheHighlightedClientAndHidesThePanel) 
 
     EXPECT_TRUE(inFront(listed[3]));
     EXPECT_TRUE(hidden()) << state().dump();
+}
+
+TEST_F(HotkeySwitch, WithoutACompositorThePanelIsCutToItsRoundedOutline) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    // The test desktop (Xvfb and openbox) runs no compositing manager.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    EXPECT_TRUE(waitForState([](const auto& s) {
+        return s.value("panelVisible", false) && s.value("panelShaped", false);
+    })) << state().dump();
+    xdotool({"keyup", "alt"});
 }
 
 TEST_F(HotkeySwitch, APointerRestingWherePanelOpensDoesNotTakeTheHighlight) {
@@ -223,4 +257,129 @@ TEST_F(HotkeySwitch, PressToFirstPaintIsLogged) {
         RecordProperty("pressToPaintMs", std::to_string(ms));
         std::printf("hot-key press to first paint: %.2f ms\n", ms);
     }
+}
+
+TEST_F(HotkeySwitch, PinnedPanelTakesTheKeyboardOnlyDuringASwitch) {
+    std::ofstream(x.home() / ".config/zelvo/preferences.json")
+        << R"({"WelcomePassed": true, "sortingCriterion": 1, "isPinned": true})";
+    startTypingClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false); })) << state().dump();
+
+    // Up from launch, the panel leaves the typing to the client in front.
+    xdotool({"type", "one"});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(typed("Alpha", "one")) << state().dump();
+
+    // The hot key starts a switch on it; Return ends it, and the client just
+    // brought to the front gets the keys while the panel stays up.
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Return"});
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[1]));
+    ASSERT_TRUE(waitForState([](const auto& s) {
+        return s.value("panelVisible", false) && !s.value("keyboardGrabbed", true);
+    })) << state().dump();
+    xdotool({"type", "two"});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(typed(listed[1], "two")) << state().dump();
+}
+
+TEST_F(HotkeySwitch, AltLetGoBeforeTabDoesNotSwallowTheNextSwitch) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+
+    // Alt goes up first: the switch happens, and the release of Tab that
+    // follows goes to the client now in front.
+    xdotool({"keydown", "alt", "keydown", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"keyup", "alt"});
+    ASSERT_TRUE(inFront(listed[1]));
+    xdotool({"keyup", "Tab"});
+
+    // The next Alt+Tab is a new press, not a repeat of the old one.
+    front(listed[3]);
+    xdotool({"keydown", "alt", "key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[2]));
+}
+
+TEST_F(HotkeySwitch, SwitchingWorksWhileTheAboutBoxIsOpen) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // About from the panel's own menu.
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false) && s.contains("menuFrame"); }))
+        << state().dump();
+    auto menu = state()["menuFrame"];
+    clickAt(menu[0].get<int>() + menu[2].get<int>() / 2, menu[1].get<int>() + menu[3].get<int>() / 2);
+    // The menu opens below its button; "About" is its first item.
+    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);
+    ASSERT_TRUE(waitForState([](const auto& s) {
+        return !s.value("panelVisible", true) && s.value("otherWindows", nlohmann::json::array()).dump().find(
+                                                     "About Zelvo") != std::string::npos;
+    })) << state().dump();
+
+    // The About box stays open and takes nothing from the switcher's keys.
+    front(listed[0]);
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "alt"});
+    // Active; the About box, kept on top, stays above it.
+    EXPECT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[listed[2]]; })) << std::hex
+                                                                                            << x.activeWindow();
+    EXPECT_TRUE(hidden()) << state().dump();
+}
+
+TEST_F(HotkeySwitch, TheAboutBoxShowsAboveTheWelcome) {
+    std::ofstream(x.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": false, "sortingCriterion": 1})";
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("settingsVisible", false); }));
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false) && s.contains("menuFrame"); }))
+        << state().dump();
+    auto menu = state()["menuFrame"];
+    clickAt(menu[0].get<int>() + menu[2].get<int>() / 2, menu[1].get<int>() + menu[3].get<int>() / 2);
+    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);  // "About"
+
+    // Both are managed windows; the About box is the higher of the two.
+    auto windowNamed = [&](const std::string& title) -> std::uint32_t {
+        auto found = x.run({"xdotool", "search", "--name", "^" + title + "$"}).output;
+        auto clients = x.clientList();
+        std::stringstream lines(found);
+        for (std::string line; std::getline(lines, line);)
+            if (auto id = std::uint32_t(std::strtoul(line.c_str(), nullptr, 10));
+                std::find(clients.begin(), clients.end(), id) != clients.end())
+                return id;
+        return 0;
+    };
+    std::uint32_t about = 0, welcome = 0;
+    ASSERT_TRUE(XSession::waitFor([&] {
+        about = windowNamed("About Zelvo");
+        welcome = windowNamed("Zelvo");
+        return about && welcome;
+    })) << state().dump();
+    auto above = [&] {
+        // _NET_CLIENT_LIST_STACKING is bottom to top.
+        auto stacking = x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
+        std::vector<std::uint32_t> order;
+        for (auto at = stacking.find("0x"); at != std::string::npos; at = stacking.find("0x", at + 2))
+            order.push_back(std::uint32_t(std::strtoul(stacking.c_str() + at, nullptr, 16)));
+        auto a = std::find(order.begin(), order.end(), about), w = std::find(order.begin(), order.end(), welcome);
+        return a != order.end() && w != order.end() && a > w;
+    };
+    EXPECT_TRUE(XSession::waitFor(above)) << x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
 }

@@ -288,8 +288,13 @@ std::uint32_t XSession::findWindow(const std::string& wmClass) {
     return 0;
 }
 
-std::uint32_t XSession::startTerminal(const std::string& wmClass) {
-    if (spawn({"xterm", "-class", wmClass, "-title", wmClass, "-geometry", "60x10"}) < 0) return 0;
+std::uint32_t XSession::startTerminal(const std::string& wmClass, const std::vector<std::string>& command) {
+    std::vector<std::string> arguments{"xterm", "-class", wmClass, "-title", wmClass, "-geometry", "60x10"};
+    if (!command.empty()) {
+        arguments.push_back("-e");
+        arguments.insert(arguments.end(), command.begin(), command.end());
+    }
+    if (spawn(arguments) < 0) return 0;
     std::uint32_t window = 0;
     waitFor([&] { return (window = findWindow(wmClass)) != 0; });
     return window;

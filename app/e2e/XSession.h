@@ -43,9 +43,10 @@ public:
     std::uint32_t activeWindow();
     std::vector<std::uint32_t> clientList();
     std::uint32_t findWindow(const std::string& wmClass);
-    // Starts an xterm whose WM_CLASS class is `wmClass` and waits until the
-    // window manager lists it; its window, or 0.
-    std::uint32_t startTerminal(const std::string& wmClass);
+    // Starts an xterm whose WM_CLASS class is `wmClass` (running `command`
+    // when given) and waits until the window manager lists it; its window,
+    // or 0.
+    std::uint32_t startTerminal(const std::string& wmClass, const std::vector<std::string>& command = {});
 
     const std::string& display() const { return display_; }
     const std::filesystem::path& home() const { return home_; }

@@ -21,14 +21,15 @@ void HotkeysBinding::addKeyDownHandler(const std::string& name, std::optional<Ho
     for (const auto& [id, record] : Hotkeys::CarbonHotkeys::hotKeyTable())
         if (record->shortcut == *stored) return;
     told_ = true;
-    tellUser_("Hot key unavailable", "Zelvo cannot use the hot key " + stored->description() +
+    tellUser_("Hot key unavailable", "Zelvo cannot use the hot key " + stored->displayName() +
                                          " because another program is using it. Choose another one in Settings.");
 }
 
 std::optional<StoredShortcut> HotkeysBinding::storedShortcut(const std::string& name) {
     auto stored = Hotkeys::storedShortcut(Hotkeys::Name(name));
     if (!stored) return std::nullopt;
-    return StoredShortcut{stored->eventModifiers().rawValue, stored->description()};
+    return StoredShortcut{stored->eventModifiers().rawValue, stored->displayName(),
+                          static_cast<std::uint32_t>(stored->carbonKeyCode)};
 }
 
 } // namespace app

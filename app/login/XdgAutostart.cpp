@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -62,7 +63,7 @@ std::string trim(const std::string& s) {
 
 // Keys of the [Desktop Entry] group (unlocalised ones only).
 struct DesktopEntry {
-    std::string type, exec, hidden;
+    std::string type, exec, hidden, gnomeEnabled;
 };
 
 std::optional<DesktopEntry> readEntry(const fs::path& path) {
@@ -87,6 +88,7 @@ std::optional<DesktopEntry> readEntry(const fs::path& path) {
         if (key == "Type") entry.type = value;
         else if (key == "Exec") entry.exec = value;
         else if (key == "Hidden") entry.hidden = value;
+        else if (key == "X-GNOME-Autostart-enabled") entry.gnomeEnabled = value;
     }
     if (!sawMainGroup) return std::nullopt;
     return entry;
@@ -134,10 +136,18 @@ LoginItemResult writeAtomically(const fs::path& path, const std::string& text) {
 
 } // namespace
 
+fs::path launchableExecutable(const std::string& procSelfExe, const char* appImage) {
+    if (appImage && appImage[0] == '/') return fs::path(appImage);
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (procSelfExe.ends_with(kDeleted)) return fs::path(procSelfExe.substr(0, procSelfExe.size() - kDeleted.size()));
+    return fs::path(procSelfExe);
+}
+
 fs::path currentExecutable() {
     std::error_code ec;
     auto path = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : path;
+    if (ec) return {};
+    return launchableExecutable(path.string(), std::getenv("APPIMAGE"));
 }
 
 XdgAutostart::XdgAutostart(Options options) : options_(std::move(options)) {
@@ -197,7 +207,9 @@ std::optional<std::string> XdgAutostart::execProgram(const std::string& exec) {
 
 bool XdgAutostart::isEnabled() const {
     auto entry = readEntry(entryPath());
-    if (!entry || entry->type != "Application" || entry->hidden == "true") return false;
+    // Hidden=true and X-GNOME-Autostart-enabled=false both switch an entry off.
+    if (!entry || entry->type != "Application" || entry->hidden == "true" || entry->gnomeEnabled == "false")
+        return false;
     auto program = execProgram(entry->exec);
     return program && sameProgram(*program, executable_);
 }

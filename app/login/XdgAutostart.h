@@ -48,7 +48,12 @@ private:
     std::filesystem::path executable_;
 };
 
-// The path of the running program (/proc/self/exe), or empty.
+// The path that starts this program again at the next login, or empty: the
+// AppImage file when running from one ($APPIMAGE; /proc/self/exe is inside
+// a temporary mount then), else /proc/self/exe without the " (deleted)" an
+// upgrade that replaced the file while running leaves on it.
 std::filesystem::path currentExecutable();
+// The same from the link's text and the APPIMAGE value (may be null).
+std::filesystem::path launchableExecutable(const std::string& procSelfExe, const char* appImage);
 
 } // namespace app

@@ -4,6 +4,7 @@
 #include "app/desktop/FloatingPanel.h"
 #include "app/views/ContentView.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,11 +15,10 @@
 namespace app::desktop {
 
 DebugState::DebugState(AppDelegate& delegate)
-    : delegate_(delegate), path_(qEnvironmentVariable("ZELVO_DEBUG_STATE_FILE")) {}
+    : delegate_(delegate), path_(qEnvironmentVariable("ZELVO_DEBUG_STATE_FILE")), firstPaints_(!path_.isEmpty()) {}
 
 void DebugState::recordFirstPaint(double milliseconds) {
-    firstPaints_.push_back(milliseconds);
-    changed();
+    if (firstPaints_.record(milliseconds)) changed();
 }
 
 void DebugState::changed() {
@@ -51,6 +51,7 @@ void DebugState::writeNow() {
         auto frame = panel->frame();
         state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
         state["keyboardGrabbed"] = panel->holdsKeyboard();
+        state["panelShaped"] = panel->isShaped();
     }
     // Where things are on screen, for tests that click them.
     auto globalFrame = [](QWidget* w) {
@@ -63,13 +64,20 @@ void DebugState::writeNow() {
         for (auto* row : hosting->contentView().rows()) rows.append(globalFrame(row));
         state["rowFrames"] = rows;
         state["pinFrame"] = globalFrame(hosting->contentView().toolbar()->pinButton());
+        state["menuFrame"] = globalFrame(hosting->contentView().toolbar()->menuButton());
         state["toolbarFrame"] = globalFrame(hosting->contentView().toolbar());
     }
     state["isPinned"] = delegate_.defaults().boolForKey(kIsPinned);
     auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
     state["settingsVisible"] = settings && settings->isVisible();
+    // Top-level windows other than the panels (the About box, update notices).
+    QJsonArray others;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !dynamic_cast<FloatingPanel*>(w) && !w->windowTitle().isEmpty())
+            others.append(w->windowTitle());
+    state["otherWindows"] = others;
     QJsonArray paints;
-    for (double ms : firstPaints_) paints.append(ms);
+    for (double ms : firstPaints_.times()) paints.append(ms);
     state["firstPaintMs"] = paints;
     state["pid"] = int(QCoreApplication::applicationPid());
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/core/AppDelegate.h"
+#include "app/main/FirstPaintLog.h"
 
 #include <QString>
 
-#include <vector>
 
 namespace app::desktop {
 
@@ -26,7 +26,7 @@ private:
     AppDelegate& delegate_;
     QString path_;
     bool pending_ = false;
-    std::vector<double> firstPaints_;
+    FirstPaintLog firstPaints_;
 };
 
 } // namespace app::desktop

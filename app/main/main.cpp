@@ -28,8 +28,11 @@
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "platform/dispatch/ThreadScheduler.h"
-#include "platform/linux/hotkeys/DesktopHotkeys.h"
-#include "platform/linux/hotkeys/TrayMessage.h"
+#include "Hotkeys/linux/DesktopHotkeys.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
+#include "app/desktop/MissedModifierReleases.h"
+#include "app/desktop/TrayMessage.h"
+#include "app/main/LatencyProbe.h"
 #include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
@@ -40,6 +43,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstdlib>
 #include <memory>
 
 using namespace app;
@@ -79,8 +83,23 @@ int main(int argc, char** argv) {
     views::QtViewFactory viewFactory(defaults, defaultCenter, scheduler.mainQueue());
     desktop::TrayStatusBar statusBar;
     // Global hot keys: root-window grabs on Qt's X connection.
-    auto hotkeyService = platform::linux_hotkeys::DesktopHotkeys::install(defaults, defaultCenter, scheduler);
-    HotkeysBinding hotkeys(platform::linux_hotkeys::showTrayMessage);
+    auto hotkeyService = Hotkeys::x11::DesktopHotkeys::install(defaults, defaultCenter, scheduler);
+    HotkeysBinding hotkeys(desktop::showTrayMessage);
+    // The switcher's side of a press: modifiers let go before the panel took
+    // the keyboard are handed to it; and, when asked for, the press-to-paint
+    // time is logged.
+    std::unique_ptr<desktop::MissedModifierReleases> missedReleases;
+    std::unique_ptr<desktop::LatencyProbe> latencyProbe;
+    if (auto* x11 = qtApp.nativeInterface<QNativeInterface::QX11Application>(); hotkeyService && x11) {
+        xcb_connection_t* connection = x11->connection();
+        missedReleases = std::make_unique<desktop::MissedModifierReleases>(
+            connection, xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root);
+        hotkeyService->service().setPressHandledObserver(
+            [releases = missedReleases.get()](std::uint16_t modifiers) { releases->pressed(modifiers); });
+        hotkeyService->service().addKeymapObserver([&events] { events.keymapChanged(); });
+        if (std::getenv("ZELVO_HOTKEY_LATENCY"))
+            latencyProbe = std::make_unique<desktop::LatencyProbe>(hotkeyService->service());
+    }
     // The tray menu stands for the main menu: the recorder refuses a shortcut
     // one of its items already uses.
     std::unique_ptr<Hotkeys::QtMenu> trayMenu;
@@ -103,6 +122,7 @@ int main(int argc, char** argv) {
     services.updater = &updater;
     services.telemetry = &telemetry;
     AppDelegate delegate(services);
+    updateDialogs.holdWhile([&delegate] { return delegate.switchInProgress(); });
 
     desktop::DebugState debug(delegate);
     panels.setHooks({[&debug](double ms) { debug.recordFirstPaint(ms); }, [&debug] { debug.changed(); }});

@@ -96,7 +96,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* body = new QVBoxLayout();
     body->setSpacing(10);
     auto* intro = paragraph(QStringLiteral(
-        "How many times a day do you find yourself pressing Command+Tab and then endlessly clicking Tab until you "
+        "How many times a day do you find yourself pressing Alt+Tab and then endlessly clicking Tab until you "
         "locate the desired application? How much of your valuable time is spent on such maneuvers?"));
     QFont headline = intro->font();
     headline.setBold(true);
@@ -104,8 +104,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     body->addWidget(intro);
     body->addWidget(paragraph(QStringLiteral(
         "Zelvo is designed to simplify and speed up the process of switching between applications on your Linux. "
-        "Forget about Command+Tab+Tab+Tab+Tab!")));
-    auto* hotkeyLine = new QLabel(QStringLiteral("Simply press the Global hotkey: <b><u>Option + Tab </u></b>"));
+        "Forget about Alt+Tab+Tab+Tab+Tab!")));
+    auto* hotkeyLine = new QLabel(QStringLiteral("Simply press the Global hotkey: <b><u>Alt+Tab</u></b>"));
     hotkeyLine->setTextFormat(Qt::RichText);
     body->addWidget(hotkeyLine, 0, Qt::AlignHCenter);
     body->addWidget(paragraph(
@@ -181,8 +181,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     startAtLogin_->setAccessibleName(QStringLiteral("Launch at login"));
     toggles->addWidget(startAtLogin_);
     toggles->addStretch();
-    showInDock_ = new QCheckBox(QStringLiteral("Show in Dock"));
-    showInDock_->setToolTip(QStringLiteral("Show Zelvo in the taskbar"));
+    showInDock_ = new QCheckBox(QStringLiteral("Show in the taskbar"));
+    showInDock_->setToolTip(QStringLiteral("Give Zelvo an entry in the taskbar"));
     showInDock_->setFont(boldTitle3(showInDock_->font()));
     const auto dock = defaults.object(kShowInDock);
     showInDock_->setChecked(!dock || dock->asBool().value_or(true));

@@ -30,9 +30,15 @@ void AppcastUpdateChecker::start(bool foreground) {
         return;
     }
     inFlight_ = true;
+    redirects_ = 0;
+    request(feedURL_);
+}
+
+void AppcastUpdateChecker::request(const std::string& url) {
+    requestURL_ = url;
     std::weak_ptr<AppcastUpdateChecker*> weak = alive_;
     auto& mainQueue = scheduler_.mainQueue();
-    transport_.send(beacon::HttpRequest{feedURL_, "GET", {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
+    transport_.send(beacon::HttpRequest{url, "GET", {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
                     [weak, &mainQueue](beacon::TransportResult result) {
                         mainQueue.async([weak, result = std::move(result)]() mutable {
                             if (auto self = weak.lock()) (*self)->finish(std::move(result));
@@ -40,7 +46,54 @@ void AppcastUpdateChecker::start(bool foreground) {
                     });
 }
 
+namespace {
+
+bool isRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// `location` read against `base`: absolute, or relative to its origin or folder.
+std::string resolve(const std::string& base, const std::string& location) {
+    if (location.rfind("http://", 0) == 0 || location.rfind("https://", 0) == 0) return location;
+    const auto schemeEnd = base.find("://");
+    if (schemeEnd == std::string::npos) return location;
+    if (location.rfind("//", 0) == 0) return base.substr(0, schemeEnd + 1) + location;
+    const auto pathStart = base.find('/', schemeEnd + 3);
+    const std::string origin = base.substr(0, pathStart);
+    if (!location.empty() && location.front() == '/') return origin + location;
+    std::string folder = pathStart == std::string::npos ? origin + "/" : base.substr(0, base.rfind('/') + 1);
+    return folder + location;
+}
+
+} // namespace
+
+bool AppcastUpdateChecker::followRedirect(const beacon::TransportResult& result) {
+    if (!result.response || !isRedirect(result.response->statusCode)) return false;
+    auto location = result.response->header("Location");
+    if (!location || location->empty()) return false;  // reported as the status it is
+    const std::string next = resolve(requestURL_, *location);
+    if (requestURL_.rfind("https://", 0) == 0 && next.rfind("https://", 0) != 0) {
+        inFlight_ = false;
+        fail("The update server redirected to an address that is not secure (" + next + ").");
+        return true;
+    }
+    if (next.rfind("http://", 0) != 0 && next.rfind("https://", 0) != 0) {
+        inFlight_ = false;
+        fail("The update server redirected to \"" + next + "\", which is not an http or https address.");
+        return true;
+    }
+    if (redirects_ >= kMaxRedirects) {
+        inFlight_ = false;
+        fail("The update server redirected more than " + std::to_string(kMaxRedirects) + " times.");
+        return true;
+    }
+    ++redirects_;
+    request(next);
+    return true;
+}
+
 void AppcastUpdateChecker::finish(beacon::TransportResult result) {
+    if (!result.error && followRedirect(result)) return;
     inFlight_ = false;
     if (result.error) {
         fail("The update server could not be reached (" + result.error->description + ").");

@@ -22,6 +22,8 @@ class AppcastUpdateChecker : public UpdateChecker {
 public:
     // Largest feed accepted; a release feed is a few kilobytes.
     static constexpr std::size_t kMaxFeedBytes = 4 * 1024 * 1024;
+    // Redirects followed before a check gives up; none from https to http.
+    static constexpr int kMaxRedirects = 5;
 
     AppcastUpdateChecker(beacon::HttpTransport& transport, platform::Scheduler& scheduler, std::string currentVersion,
                          UpdatePresenter& presenter);
@@ -39,7 +41,10 @@ public:
 
 private:
     void start(bool foreground);
+    void request(const std::string& url);
     void finish(beacon::TransportResult result);
+    // True when the answer was a redirect that is being followed or refused.
+    bool followRedirect(const beacon::TransportResult& result);
     void fail(const std::string& description);
 
     beacon::HttpTransport& transport_;
@@ -49,6 +54,8 @@ private:
     std::string feedURL_;
     std::function<void(const std::string&)> logger_;
     bool inFlight_ = false;
+    std::string requestURL_;  // of the request in flight
+    int redirects_ = 0;       // followed for the check in flight
     // A foreground request made while a quiet check is under way makes the
     // answer of that check a foreground one.
     bool foreground_ = false;

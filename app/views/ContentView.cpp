@@ -3,7 +3,9 @@
 #include "app/core/Preferences.h"
 #include "app/views/Accessibility.h"
 
+#include <QCursor>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QImage>
 #include <QScreen>
 #include <QScrollArea>
@@ -127,10 +129,21 @@ void ContentView::refreshRows() {
 }
 
 QPixmap ContentView::iconFor(const platform::RunningApplicationPtr& app) {
+    const std::uint64_t version = app->iconVersion();
     auto it = icons_.find(app.get());
-    if (it != icons_.end()) return it->second;
+    if (it != icons_.end() && it->second.version == version) return it->second.pixmap;
+    // The windows' own icon, else the desktop entry's through the icon
+    // theme, else the old-style window icon; a row without any draws a letter.
     QPixmap pixmap = pixmapOf(app->icon());
-    icons_.emplace(app.get(), pixmap);
+    if (pixmap.isNull()) {
+        if (auto name = app->iconName(); name && !name->empty()) {
+            const QString text = QString::fromStdString(*name);
+            QIcon themed = text.startsWith(QLatin1Char('/')) ? QIcon(text) : QIcon::fromTheme(text);
+            if (!themed.isNull()) pixmap = themed.pixmap(AppRowView::kIconWidth * 2, AppRowView::kIconHeight * 2);
+        }
+    }
+    if (pixmap.isNull()) pixmap = pixmapOf(app->fallbackIcon());
+    icons_[app.get()] = CachedIcon{version, pixmap};
     return pixmap;
 }
 
@@ -159,7 +172,10 @@ QSize ContentView::fittingSize() const {
     QSize rows = inner_->sizeHint();
     int width = std::max(bar.width(), rows.width());
     int height = bar.height() + rows.height() + kScrollBottom + kStackBottom;
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    // The panel opens on the screen of the pointer; the list fits that one.
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen)
         height = std::min(height, int(screen->availableGeometry().height() * kMaximumScreenShare));
     return QSize(width, height);
 }

@@ -59,7 +59,11 @@ private:
     QVBoxLayout* rowsLayout_;
     std::vector<AppRowView*> rows_;
     std::vector<platform::RunningApplicationPtr> shown_;
-    std::map<const platform::RunningApplication*, QPixmap> icons_;
+    struct CachedIcon {
+        std::uint64_t version = 0;
+        QPixmap pixmap;
+    };
+    std::map<const platform::RunningApplication*, CachedIcon> icons_;
     AppList::ObserverId observer_ = 0;
     bool dirty_ = true;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -2,7 +2,6 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/Preferences.h"
-#include "app/desktop/FloatingPanel.h"
 #include "app/views/Accessibility.h"
 
 #include <QHBoxLayout>
@@ -126,13 +125,13 @@ void ToolbarView::buildMenu() {
     add("Subscribe to Beta Updates", [this] { delegate_.SubscribeToBetaUpdates(); });
     menu_->addSeparator();
     add("Quit", [this] { delegate_.quit(); });
-    // The menu took the keyboard from the panel while it was open.
+    // The menu took the keyboard from the panel while it was open: a panel
+    // that was key takes it back.
     connect(menu_, &QMenu::aboutToHide, this, [this] {
-        QPointer<QWidget> panel = window();
         QMetaObject::invokeMethod(
             this,
-            [panel] {
-                if (auto* floating = dynamic_cast<desktop::FloatingPanel*>(panel.data())) floating->ensureKeyboardGrab();
+            [this] {
+                if (const auto& panel = delegate_.panelWindow(); panel && panel->isKeyWindow()) panel->makeKey();
             },
             Qt::QueuedConnection);
     });

@@ -25,6 +25,9 @@ public:
         bool hidden = false;
         bool activatable = true;  // false: activate() does not change the frontmost application
         Icon icon;
+        std::uint64_t iconVersion = 0;  // bump when changing the icons
+        std::optional<std::string> iconName;
+        Icon fallbackIcon;
     };
 
     explicit HeadlessApplication(Facts facts) : facts_(std::move(facts)) {}
@@ -33,6 +36,9 @@ public:
     std::optional<std::string> bundleIdentifier() const override { return facts_.bundleIdentifier; }
     std::optional<std::string> localizedName() const override { return facts_.localizedName; }
     Icon icon() const override { return facts_.icon; }
+    std::uint64_t iconVersion() const override { return facts_.iconVersion; }
+    std::optional<std::string> iconName() const override { return facts_.iconName; }
+    Icon fallbackIcon() const override { return facts_.fallbackIcon; }
     std::optional<std::string> bundleURL() const override { return facts_.bundleURL; }
     ActivationPolicy activationPolicy() const override { return facts_.policy; }
     bool isFinishedLaunching() const override { return facts_.finishedLaunching; }

@@ -101,6 +101,21 @@ TEST_F(ShortcutModel, DescriptionUsesFixedSymbolOrderGlyphsAndLayout) {
     EXPECT_EQ(Shortcut(Key::returnKey).description(), "↩");
 }
 
+TEST_F(ShortcutModel, DisplayNameUsesLinuxKeyNames) {
+    const std::pair<Shortcut, const char*> cases[] = {
+        {Shortcut(Key::tab, EventModifiers(platform::ModifierOption)), "Alt+Tab"},
+        {Shortcut(Key::a, EventModifiers(kCmdFlag | kShiftFlag)), "Shift+Super+A"},
+        {Shortcut(Key::space, EventModifiers(platform::ModifierControl)), "Ctrl+Space"},
+        {Shortcut(Key::returnKey, EventModifiers(platform::ModifierControl | platform::ModifierOption)),
+         "Ctrl+Alt+Return"},
+        {Shortcut(Key::f5), "F5"},
+        {Shortcut(Key::keypad7, EventModifiers(kCmdFlag)), "Super+Keypad 7"},
+        {Shortcut(Key::backtick, EventModifiers(platform::ModifierOption)), "Alt+`"},
+        {Shortcut(Key::mute, EventModifiers(kCmdFlag)), "Super+\uFFFD"},
+    };
+    for (const auto& [shortcut, name] : cases) EXPECT_EQ(shortcut.displayName(), name);
+}
+
 TEST_F(ShortcutModel, MenuKeyEquivalentFallsBackToTableForLongTexts) {
     EXPECT_EQ(Shortcut(Key::a).menuKeyEquivalent(), "a");
     EXPECT_EQ(Shortcut(Key::returnKey).menuKeyEquivalent(), "↩");

@@ -71,7 +71,7 @@ std::optional<StoredShortcut> HeadlessHotkeys::storedShortcut(const std::string&
     else if (auto d = defaults.find(name); d != defaults.end())
         shortcut = d->second;
     if (!shortcut) return std::nullopt;
-    return StoredShortcut{eventModifiers(shortcut->carbonModifiers), describe(*shortcut)};
+    return StoredShortcut{eventModifiers(shortcut->carbonModifiers), describe(*shortcut), shortcut->keyCode};
 }
 
 bool HeadlessHotkeys::press(const std::string& name) {

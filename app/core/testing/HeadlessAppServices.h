@@ -43,12 +43,21 @@ public:
     bool isVisible() const override { return visible; }
     void orderOut() override {
         visible = false;
+        key = false;
         ++orderOuts;
     }
     void makeKeyAndOrderFront() override {
         visible = true;
+        key = true;
         ++ordersFront;
     }
+    void orderFront() override {
+        visible = true;
+        ++ordersFront;
+    }
+    void makeKey() override { key = visible; }
+    void resignKey() override { key = false; }
+    bool isKeyWindow() const override { return key; }
     void setContentSize(Size size) override { contentSize = size; }
     void setContentView(std::shared_ptr<HostingView> view) override {
         content = std::move(view);
@@ -60,11 +69,12 @@ public:
 
     // Loss of focus as the desktop panel handles it.
     void loseFocus() {
-        if (closeOnLostFocus) visible = false;
+        if (closeOnLostFocus) visible = key = false;
     }
 
     FloatingPanelOptions options;
     bool visible = false;
+    bool key = false;  // takes the keyboard
     int orderOuts = 0;
     int ordersFront = 0;
     int contentViewsSet = 0;

@@ -154,6 +154,46 @@ TEST_F(AppDelegateTest, HotKeyWhileVisibleMovesTheHighlightAndWraps) {
     EXPECT_FALSE(swallowed(keyDown(0, "a")));  // any other key passes on
 }
 
+TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlight) {
+    auto apps = addApps(4);
+    launch();
+    // The panel holds the keyboard, so further presses arrive as key events.
+    struct Case {
+        const char* name;
+        HotkeyShortcut shortcut;  // Carbon code and modifiers
+        std::uint64_t flags;      // event modifiers of the press
+        std::string characters;
+    };
+    const Case cases[] = {
+        {"Super+Space", {49, 0x0100}, platform::ModifierCommand, " "},
+        {"Alt+grave", {50, 0x0800}, kOption, "`"},
+        {"Alt+1 over the digit", {18, 0x0800}, kOption, "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hotkeys.store(kShowFloatingPanel, c.shortcut);
+        press();
+        ASSERT_EQ(hovered(), apps[1]);
+        Event e = keyDown(std::uint16_t(c.shortcut.keyCode), c.characters);
+        e.modifierFlags = c.flags;
+        EXPECT_TRUE(swallowed(e));
+        EXPECT_EQ(hovered(), apps[2]);
+        EXPECT_TRUE(swallowed(e));
+        EXPECT_EQ(hovered(), apps[3]);
+        scheduler.advance(platform::Seconds(1));  // no digit activation follows
+        EXPECT_TRUE(panel().isVisible());
+        EXPECT_EQ(frontmost(), nullptr);
+        EXPECT_TRUE(swallowed(keyDown(53)));  // Escape
+    }
+    // The key without the hot key's modifiers is an ordinary key.
+    press();
+    Event space = keyDown(49, " ");
+    space.modifierFlags = 0;
+    hotkeys.store(kShowFloatingPanel, HotkeyShortcut{49, 0x0100});
+    EXPECT_FALSE(swallowed(space));
+    EXPECT_EQ(hovered(), apps[1]);
+}
+
 TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelay) {
     auto apps = addApps(11);
     launch();
@@ -207,37 +247,53 @@ TEST_F(AppDelegateTest, PinnedPanelStaysUpAndComesBackAfterReturn) {
     auto apps = addApps(3);
     defaults.set(kIsPinned, true);
     launch();
-    // Pinned: up from launch, keeping its position.
+    // Pinned: up from launch, keeping its position, but the keyboard stays
+    // with the user's application.
     EXPECT_TRUE(panel().isVisible());
+    EXPECT_FALSE(panel().isKeyWindow());
     EXPECT_FALSE(panel().closeOnLostFocus);
     EXPECT_TRUE(panel().restoreWindowPosition);
     EXPECT_EQ(panel().ordersFront, 1);
+    EXPECT_FALSE(swallowed(keyDown(36)));  // typing goes past the panel
+    EXPECT_FALSE(swallowed(flags(0)));
+    EXPECT_TRUE(apps[1]->activations().empty());
 
+    // The hot key starts a switch on the panel that is up.
+    press();
+    EXPECT_TRUE(panel().isKeyWindow());
+    EXPECT_EQ(hovered(), apps[1]);
     EXPECT_TRUE(swallowed(keyDown(36)));
     EXPECT_EQ(frontmost(), apps[1]);
     EXPECT_TRUE(panel().isVisible());
+    EXPECT_FALSE(panel().isKeyWindow());  // the activated application types again
     EXPECT_EQ(panel().orderOuts, 0);
     scheduler.advance(platform::Seconds(0.05));
     EXPECT_EQ(panel().ordersFront, 1);
     scheduler.advance(platform::Seconds(0.05));
     EXPECT_EQ(panel().ordersFront, 2);
+    EXPECT_FALSE(panel().isKeyWindow());
 
     // Releasing the hot key activates but neither hides nor re-shows.
+    press();
     delegate->appList().selectApp(2);
     events.dispatch(flags(0));
     EXPECT_EQ(frontmost(), apps[2]);
     EXPECT_TRUE(panel().isVisible());
+    EXPECT_FALSE(panel().isKeyWindow());
     scheduler.advance(platform::Seconds(1));
     EXPECT_EQ(panel().ordersFront, 2);
 
     // A digit while pinned: activation without hiding, then a re-show.
+    panel().makeKey();  // a click into the panel
     EXPECT_TRUE(swallowed(keyDown(18, "1")));
     scheduler.advance(platform::Seconds(0.25));
     EXPECT_EQ(frontmost(), apps[1]);
     EXPECT_EQ(panel().orderOuts, 0);
     EXPECT_EQ(panel().ordersFront, 3);
+    EXPECT_FALSE(panel().isKeyWindow());
 
     // Escape hides even a pinned panel, and nothing brings it back.
+    press();
     EXPECT_TRUE(swallowed(keyDown(53)));
     EXPECT_FALSE(panel().isVisible());
     scheduler.advance(platform::Seconds(1));
@@ -428,10 +484,17 @@ TEST_F(AppDelegateTest, UpdateChecksAfter40SecondsThenDaily) {
 
 TEST_F(AppDelegateTest, NoUpdaterMeansNoChecks) {
     updater.reset();
+    auto apps = addApps(2);
     launch();
     delegate->checkForUpdates();
-    scheduler.advance(platform::Seconds(86400));  // the timers fire harmlessly
-    SUCCEED();
+    // The first and the daily check come due and find no updater: nothing
+    // is shown, nothing activated, and the switcher works on.
+    EXPECT_GT(scheduler.advance(platform::Seconds(86400)), 0u);
+    EXPECT_EQ(shell.activations, 0);
+    EXPECT_FALSE(settings().isVisible());
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_EQ(hovered(), apps[1]);
 }
 
 TEST_F(AppDelegateTest, TelemetryStartsWithTheSecretAndProcessesEveryCrash) {

@@ -70,6 +70,35 @@ TEST_F(PanelTest, PinnedPanelComesBackWhereItWasSavedAndUnpinnedIsCentred) {
     EXPECT_EQ(panel->frameGeometry().topLeft(), centredOrigin(*panel));
 }
 
+TEST(PanelFrame, SavedFramesGoOnlyOntoConnectedScreens) {
+    // Two monitors side by side; the right one lower and smaller.
+    const std::vector<Rect> screens{{0, 0, 1920, 1080}, {1920, 200, 1280, 800}};
+    struct Case {
+        const char* what;
+        Rect saved;
+        std::optional<Rect> placed;
+    } cases[] = {
+        {"on the left screen", {100, 100, 300, 400}, Rect{100, 100, 300, 400}},
+        {"on the right screen", {2000, 300, 300, 400}, Rect{2000, 300, 300, 400}},
+        {"over the right edge of the right screen", {3000, 300, 300, 400}, Rect{2900, 300, 300, 400}},
+        {"taller than the right screen", {2000, 300, 300, 1000}, Rect{2000, 200, 300, 800}},
+        {"on a monitor since unplugged", {3500, 100, 300, 400}, std::nullopt},
+        {"above the lower right screen", {2000, 0, 300, 300}, std::nullopt},
+        {"far out of range", {1e12, -1e12, 300, 400}, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(placeSavedFrame(c.saved, screens), c.placed) << c.what;
+}
+
+TEST_F(PanelTest, SavedFrameOffEveryScreenIsCentred) {
+    for (Rect off : {Rect{-5000, 60, 210, 130}, Rect{1e12, 1e12, 210, 130}}) {
+        defaults.set(FloatingPanel::kUserDefaultsFrameKey, encodePanelFrame(off));
+        auto panel = makePanel(true);
+        panel->orderFront();
+        EXPECT_EQ(panel->frameGeometry().size(), QSize(200, 120));
+        EXPECT_EQ(panel->frameGeometry().topLeft(), centredOrigin(*panel)) << off.x;
+    }
+}
+
 TEST_F(PanelTest, ForeignSavedValueCentresAndStaysStored) {
     defaults.set(FloatingPanel::kUserDefaultsFrameKey, std::string("{{1, 2}, {3, 4}}"));
     auto panel = makePanel(true);
@@ -129,8 +158,10 @@ TEST_F(PanelTest, LosingFocusClosesOnlyAnUnpinnedPanelAndClosingSavesAPinnedOne)
 
     auto pinned = makePanel(true);
     pinned->makeKeyAndOrderFront();
+    EXPECT_TRUE(pinned->isKeyWindow());
     pinned->resignMain();
     EXPECT_TRUE(pinned->isVisible());
+    EXPECT_FALSE(pinned->isKeyWindow());  // the keys go to the application the user went to
     pinned->move(77, 88);
     pinned->closePanel();
     EXPECT_FALSE(pinned->isVisible());

@@ -92,6 +92,10 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
     } cases[] = {
         {"ours", "[Desktop Entry]\nType=Application\n" + exec, true},
         {"hidden", "[Desktop Entry]\nType=Application\nHidden=true\n" + exec, false},
+        {"switched off for GNOME",
+         "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=false\n" + exec, false},
+        {"switched on for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=true\n" + exec,
+         true},
         {"another program", "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n", false},
         {"no Exec", "[Desktop Entry]\nType=Application\n", false},
         {"not an application", "[Desktop Entry]\nType=Link\n" + exec, false},
@@ -104,6 +108,28 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
         writeFile(entry(), c.text);
         EXPECT_EQ(StartAtLogin::enabled(), c.enabled) << c.what;
     }
+}
+
+TEST_F(StartAtLoginTest, TheEntryStartsTheInstalledProgramNotATemporaryOne) {
+    struct Case {
+        const char* what;
+        std::string procExe;  // what /proc/self/exe reads
+        const char* appImage;
+        std::string expected;
+    } cases[] = {
+        {"installed", "/usr/bin/zelvo", nullptr, "/usr/bin/zelvo"},
+        {"replaced by an upgrade while running", "/usr/bin/zelvo (deleted)", nullptr, "/usr/bin/zelvo"},
+        {"an AppImage, mounted for this run", "/tmp/.mount_ZelvoAb12/usr/bin/zelvo", "/home/u/Apps/Zelvo.AppImage",
+         "/home/u/Apps/Zelvo.AppImage"},
+        {"a relative APPIMAGE value is ignored", "/usr/bin/zelvo", "Zelvo.AppImage", "/usr/bin/zelvo"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(app::launchableExecutable(c.procExe, c.appImage), c.expected) << c.what;
+
+    // A path with a space survives the trip through the entry.
+    XdgAutostart spaced(XdgAutostart::Options{"zelvo", "Zelvo", "/opt/My Apps/zelvo", home_});
+    ASSERT_TRUE(spaced.registerItem().ok);
+    EXPECT_NE(readFile(spaced.entryPath()).find("Exec=\"/opt/My Apps/zelvo\"\n"), std::string::npos);
+    EXPECT_TRUE(spaced.isEnabled());
 }
 
 TEST_F(StartAtLoginTest, ExecValuesRoundTripAwkwardPaths) {

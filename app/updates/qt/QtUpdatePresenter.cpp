@@ -28,7 +28,7 @@ void QtUpdatePresenter::showUpToDate(const std::string& currentVersion) {
                         QStringLiteral("Zelvo %1 is currently the newest version available.")
                             .arg(QString::fromStdString(currentVersion)));
     box->setStandardButtons(QMessageBox::Ok);
-    box->show();
+    gate_.present(box);
 }
 
 void QtUpdatePresenter::showUpdateAvailable(const AppcastItem& item, const std::string& currentVersion) {
@@ -42,14 +42,14 @@ void QtUpdatePresenter::showUpdateAvailable(const AppcastItem& item, const std::
     QObject::connect(download, &QPushButton::clicked, box, [open = openURL_, url] {
         if (open) open(url);
     });
-    box->show();
+    gate_.present(box);
 }
 
 void QtUpdatePresenter::showCheckFailed(const std::string& description) {
     auto* box = present(QMessageBox::Warning, QStringLiteral("Zelvo could not check for updates."),
                         QString::fromStdString(description) + QStringLiteral(" Please try again later."));
     box->setStandardButtons(QMessageBox::Ok);
-    box->show();
+    gate_.present(box);
 }
 
 } // namespace app

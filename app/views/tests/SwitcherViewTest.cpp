@@ -1,8 +1,13 @@
 #include "ViewFixture.h"
 
 #include <QEnterEvent>
+#include <QIcon>
 #include <QImage>
 #include <QMouseEvent>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 using namespace app;
 using namespace app::views;
@@ -205,4 +210,52 @@ TEST_F(ViewFixture, SizeReportsArriveOnALaterTurnOfTheMainQueue) {
     auto fitting = hosting->fittingSize();
     EXPECT_GE(fitting.height, sizes.back().height);
     EXPECT_GE(fitting.width, sizes.back().width);
+}
+
+TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindowIcon) {
+    auto solid = [](std::uint32_t argb) { return platform::Icon{4, 4, std::vector<std::uint32_t>(16, argb)}; };
+    // A private icon theme with one blue icon.
+    auto themeRoot = std::filesystem::temp_directory_path() / ("zelvo-icons-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(themeRoot / "zelvotest/48x48/apps");
+    std::ofstream(themeRoot / "zelvotest/index.theme")
+        << "[Icon Theme]\nName=zelvotest\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n";
+    QImage blue(48, 48, QImage::Format_ARGB32);
+    blue.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(blue.save(QString::fromStdString((themeRoot / "zelvotest/48x48/apps/zelvo-blue.png").string())));
+    QIcon::setThemeSearchPaths({QString::fromStdString(themeRoot.string())});
+    QIcon::setThemeName(QStringLiteral("zelvotest"));
+
+    auto app = launch(std::string("Solo"), 100);
+    app->facts().icon = solid(0xFFFF0000);
+    auto& content = view();
+    content.layoutIfNeeded();
+    ASSERT_EQ(content.rows().size(), 1u);
+    auto iconColour = [&] {
+        auto* row = content.rows()[0];
+        return pixelOf(*row, row->iconRect().center());
+    };
+    EXPECT_EQ(iconColour(), QColor(255, 0, 0));
+
+    struct Step {
+        const char* what;
+        platform::Icon icon;
+        std::optional<std::string> iconName;
+        platform::Icon fallback;
+        QColor expected;
+    } steps[] = {
+        {"the window's icon changed", solid(0xFF00FF00), std::nullopt, {}, QColor(0, 255, 0)},
+        {"no window icon: the desktop entry's through the theme", {}, "zelvo-blue", solid(0xFFFFFF00),
+         QColor(0, 0, 255)},
+        {"nothing in the theme: the old-style window icon", {}, "zelvo-missing", solid(0xFFFFFF00),
+         QColor(255, 255, 0)},
+    };
+    for (const auto& step : steps) {
+        app->facts().icon = step.icon;
+        app->facts().iconName = step.iconName;
+        app->facts().fallbackIcon = step.fallback;
+        ++app->facts().iconVersion;
+        scheduler.advance(platform::Seconds(3));  // the list's refresh shows it
+        EXPECT_EQ(iconColour(), step.expected) << step.what;
+    }
+    std::filesystem::remove_all(themeRoot);
 }

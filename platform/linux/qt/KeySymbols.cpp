@@ -8,14 +8,31 @@
 
 namespace platform::qt {
 
-KeySymbols::KeySymbols() {
+KeySymbols::KeySymbols() { load(); }
+
+KeySymbols::KeySymbols(const std::string& layouts) : fromServer_(false) {
+    context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context_) return;
+    xkb_rule_names names{};
+    names.layout = layouts.c_str();
+    keymap_ = xkb_keymap_new_from_names(context_, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+void KeySymbols::reload() {
+    if (!fromServer_) return;
+    if (keymap_) xkb_keymap_unref(keymap_);
+    keymap_ = nullptr;
+    load();
+}
+
+void KeySymbols::load() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection()) return;
     xcb_connection_t* connection = x11->connection();
     if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                      XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
         return;
-    context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context_) context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!context_) return;
     std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
     if (device < 0) return;
@@ -27,10 +44,11 @@ KeySymbols::~KeySymbols() {
     if (context_) xkb_context_unref(context_);
 }
 
-std::string KeySymbols::unmodifiedCharacters(unsigned x11Keycode) const {
+std::string KeySymbols::unmodifiedCharacters(unsigned x11Keycode, unsigned group) const {
     if (!keymap_) return {};
+    if (group >= xkb_keymap_num_layouts(keymap_)) group = 0;
     const xkb_keysym_t* syms = nullptr;
-    int count = xkb_keymap_key_get_syms_by_level(keymap_, x11Keycode, 0, 0, &syms);
+    int count = xkb_keymap_key_get_syms_by_level(keymap_, x11Keycode, group, 0, &syms);
     if (count <= 0 || !syms) return {};
     char buffer[16] = {};
     int length = xkb_keysym_to_utf8(syms[0], buffer, sizeof buffer);

@@ -28,6 +28,8 @@ LocalEventSource::MonitorId QtEventSource::addLocalMonitor(unsigned mask, Handle
 
 void QtEventSource::removeMonitor(MonitorId id) { monitors_.erase(id); }
 
+void QtEventSource::keymapChanged() { symbols_->reload(); }
+
 std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
     auto code = carbonKeyCodeForX11(key.nativeScanCode());
     if (!code) return std::nullopt;
@@ -51,7 +53,9 @@ std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
         if (const char* keypad = keypadCharacters(*code); *keypad)
             event.charactersIgnoringModifiers = keypad;
         else
-            event.charactersIgnoringModifiers = symbols_->unmodifiedCharacters(key.nativeScanCode());
+            // Bits 13-14 of the X state carry the active layout group.
+            event.charactersIgnoringModifiers =
+                symbols_->unmodifiedCharacters(key.nativeScanCode(), (key.nativeModifiers() >> 13) & 3);
         if (event.charactersIgnoringModifiers.empty() && !(flags & ~std::uint64_t(ModifierCapsLock)))
             event.charactersIgnoringModifiers = event.characters;
         if (isNumericPadKey(*code)) flags |= ModifierNumericPad;

@@ -31,6 +31,8 @@ public:
     // The platform event for a Qt key event, or nothing for keys without a
     // Carbon code. Exposed for tests.
     std::optional<Event> translate(const QKeyEvent& event) const;
+    // The X keymap changed: characters are read from the new one.
+    void keymapChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

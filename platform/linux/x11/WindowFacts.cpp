@@ -7,7 +7,7 @@
 namespace platform::x11 {
 
 std::string applicationKey(const WindowFacts& w) {
-    if (w.pid > 0) return "pid:" + std::to_string(w.pid);
+    if (w.pid > 0) return "pid:" + std::to_string(w.pid) + "@" + w.clientMachine + "/" + w.wmClass;
     if (w.leader != 0) return "leader:" + std::to_string(w.leader);
     if (!w.wmClass.empty()) return "class:" + w.wmClass;
     return "window:" + std::to_string(w.window);

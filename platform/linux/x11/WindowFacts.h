@@ -18,6 +18,7 @@ struct WindowFacts {
     std::uint32_t window = 0;
     pid_t pid = 0;                 // _NET_WM_PID; 0 when absent
     std::uint32_t leader = 0;      // WM_CLIENT_LEADER; 0 when absent
+    std::string clientMachine;     // WM_CLIENT_MACHINE: the host the client runs on
     std::string wmInstance;        // WM_CLASS, first part
     std::string wmClass;           // WM_CLASS, second part
     std::string gtkApplicationId;  // _GTK_APPLICATION_ID
@@ -29,7 +30,11 @@ struct WindowFacts {
 };
 
 // The key that puts windows of one application together: the process when
-// the window names it, else the client leader, else the WM_CLASS class.
+// the window names it, else the client leader, else the WM_CLASS class. A
+// process id alone names no application: clients on other hosts
+// (WM_CLIENT_MACHINE) and sandboxed ones (Flatpak, each in its own process
+// namespace, often with the same small pid) share ids, so the host and the
+// WM_CLASS class belong to the key too.
 std::string applicationKey(const WindowFacts& window);
 
 // Regular when some window is an ordinary or dialog window shown in the

@@ -53,6 +53,88 @@ Icon X11RunningApplication::icon() const {
     return icon_;
 }
 
+namespace {
+
+constexpr std::uint32_t kIconPixmapHint = 4;
+constexpr std::uint32_t kIconMaskHint = 32;
+constexpr int kLargestHintIcon = 256;
+
+// The pixels of a pixmap as 0xAARRGGBB (opaque), or nothing for depths other
+// than 1 (a bitmap: set bits black on white) and 24/32 (32 bits a pixel).
+std::optional<std::vector<std::uint32_t>> readPixmap(xcb_connection_t* c, xcb_pixmap_t pixmap, int width,
+                                                     int height, int depth) {
+    const bool bitmap = depth == 1;
+    if (!bitmap && depth != 24 && depth != 32) return std::nullopt;
+    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+        c,
+        xcb_get_image(c, bitmap ? XCB_IMAGE_FORMAT_XY_PIXMAP : XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, width,
+                      height, bitmap ? 1u : ~0u),
+        nullptr));
+    if (!image) return std::nullopt;
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    const std::size_t length = std::size_t(xcb_get_image_data_length(image.get()));
+    std::vector<std::uint32_t> pixels(std::size_t(width) * height);
+    if (!bitmap) {
+        if (length < pixels.size() * 4) return std::nullopt;
+        const bool msb = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            const std::uint8_t* p = data + 4 * i;
+            const std::uint32_t v = msb ? (p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3])
+                                        : (p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+            pixels[i] = 0xFF000000u | (v & 0xFFFFFFu);
+        }
+        return pixels;
+    }
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int pad = setup->bitmap_format_scanline_pad;
+    const std::size_t stride = std::size_t((width + pad - 1) / pad * pad / 8);
+    if (length < stride * height) return std::nullopt;
+    const bool lsbBits = setup->bitmap_format_bit_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t byte = data[y * stride + x / 8];
+            bool set = lsbBits ? (byte >> (x % 8)) & 1 : (byte >> (7 - x % 8)) & 1;
+            pixels[std::size_t(y) * width + x] = set ? 0xFF000000u : 0xFFFFFFFFu;
+        }
+    return pixels;
+}
+
+} // namespace
+
+Icon X11RunningApplication::fallbackIcon() const {
+    if (fallbackLoaded_) return fallbackIcon_;
+    fallbackLoaded_ = true;
+    fallbackIcon_ = {};
+    xcb_connection_t* c = connection_->connection();
+    for (const auto& w : windows_) {
+        auto hints =
+            connection_->cardinals(connection_->requestProperty(w.window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9));
+        if (hints.size() < 8 || !(hints[0] & kIconPixmapHint) || !hints[3]) continue;
+        const xcb_pixmap_t pixmap = hints[3];
+        const xcb_pixmap_t mask = (hints[0] & kIconMaskHint) ? hints[7] : 0;
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), nullptr));
+        if (!geometry || geometry->width == 0 || geometry->height == 0 || geometry->width > kLargestHintIcon ||
+            geometry->height > kLargestHintIcon)
+            continue;
+        const int width = geometry->width, height = geometry->height;
+        auto pixels = readPixmap(c, pixmap, width, height, geometry->depth);
+        if (!pixels) continue;
+        if (mask) {
+            Reply<xcb_get_geometry_reply_t> maskGeometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, mask), nullptr));
+            if (maskGeometry && maskGeometry->depth == 1 && maskGeometry->width == width &&
+                maskGeometry->height == height)
+                if (auto bits = readPixmap(c, mask, width, height, 1))
+                    for (std::size_t i = 0; i < pixels->size(); ++i)
+                        if ((*bits)[i] != 0xFF000000u) (*pixels)[i] = 0;  // outside the mask: transparent
+        }
+        fallbackIcon_.width = width;
+        fallbackIcon_.height = height;
+        fallbackIcon_.argb = std::move(*pixels);
+        break;
+    }
+    return fallbackIcon_;
+}
+
 bool X11RunningApplication::isHidden() const {
     if (windows_.empty()) return false;
     return std::all_of(windows_.begin(), windows_.end(), [](const WindowFacts& w) { return w.hidden; });
@@ -62,7 +144,16 @@ bool X11RunningApplication::owns(std::uint32_t window) const {
     return std::any_of(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
 }
 
-void X11RunningApplication::setWindows(std::vector<WindowFacts> windows) { windows_ = std::move(windows); }
+void X11RunningApplication::setWindows(std::vector<WindowFacts> windows) {
+    auto ids = [](const std::vector<WindowFacts>& list) {
+        std::vector<std::uint32_t> out;
+        for (const auto& w : list) out.push_back(w.window);
+        return out;
+    };
+    const bool changed = ids(windows) != ids(windows_);
+    windows_ = std::move(windows);
+    if (changed) invalidateIcon();  // the icons come from the windows
+}
 
 void X11RunningApplication::updateWindow(const WindowFacts& facts) {
     for (auto& w : windows_)
@@ -82,36 +173,44 @@ std::vector<std::uint32_t> X11RunningApplication::stackingOrder() const {
     return order;
 }
 
+namespace {
+bool usable(const WindowFacts& w) { return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop; }
+} // namespace
+
+const WindowFacts* X11RunningApplication::factsOf(std::uint32_t window) const {
+    auto it = std::find_if(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
+    return it == windows_.end() ? nullptr : &*it;
+}
+
+std::uint32_t X11RunningApplication::frontWindow(const std::vector<std::uint32_t>& order) const {
+    // The topmost ordinary window shown in the taskbar, else the topmost
+    // usable one (iconified windows count: activating de-iconifies).
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        const auto* f = factsOf(*it);
+        if ((f->kind == WindowKind::Normal || f->kind == WindowKind::Dialog) && !f->skipTaskbar) return *it;
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (usable(*factsOf(*it))) return *it;
+    return 0;
+}
+
 bool X11RunningApplication::activate(unsigned options) {
     if (windows_.empty() || connection_->broken()) return false;
     auto order = stackingOrder();
-    auto factsOf = [&](std::uint32_t window) -> const WindowFacts& {
-        return *std::find_if(windows_.begin(), windows_.end(), [&](const WindowFacts& w) { return w.window == window; });
-    };
-    auto usable = [](const WindowFacts& w) {
-        return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop;
-    };
-    // The target: the topmost ordinary window shown in the taskbar, else the
-    // topmost usable one (iconified windows count: activating de-iconifies).
-    std::uint32_t target = 0;
-    for (auto it = order.rbegin(); it != order.rend() && !target; ++it) {
-        const auto& f = factsOf(*it);
-        if ((f.kind == WindowKind::Normal || f.kind == WindowKind::Dialog) && !f.skipTaskbar) target = *it;
-    }
-    for (auto it = order.rbegin(); it != order.rend() && !target; ++it)
-        if (usable(factsOf(*it))) target = *it;
+    const std::uint32_t target = frontWindow(order);
     if (!target) return false;
 
     const auto& atoms = connection_->atoms();
     if (options & ActivateAllWindows) {
+        // Only the windows on screen: minimised ones stay minimised.
         for (auto window : order) {
-            const auto& f = factsOf(window);
-            if (window == target || f.hidden || !usable(f)) continue;
+            const auto* f = factsOf(window);
+            if (window == target || f->hidden || !usable(*f)) continue;
             // _NET_RESTACK_WINDOW: no sibling, Above = raise to the top.
             connection_->sendRootMessage(window, atoms.netRestackWindow, kSourcePager, XCB_NONE, XCB_STACK_MODE_ABOVE);
         }
     }
-    if (factsOf(target).hidden) xcb_map_window(connection_->connection(), target);
+    if (factsOf(target)->hidden) xcb_map_window(connection_->connection(), target);
     connection_->sendRootMessage(target, atoms.netActiveWindow, kSourcePager, XCB_CURRENT_TIME, XCB_NONE);
     connection_->flush();
     if (activationListener_) activationListener_(*this);
@@ -120,14 +219,15 @@ bool X11RunningApplication::activate(unsigned options) {
 
 bool X11RunningApplication::unhide() {
     if (connection_->broken()) return false;
-    bool any = false;
-    for (const auto& w : windows_) {
-        if (!w.hidden) continue;
-        // ICCCM: a client leaves the iconic state by mapping its window.
-        xcb_map_window(connection_->connection(), w.window);
-        any = true;
+    // Only the window that activation brings to the front leaves the
+    // iconic state (ICCCM: by mapping it); the user's other minimised
+    // windows stay where they put them.
+    const std::uint32_t target = windows_.empty() ? 0 : frontWindow(stackingOrder());
+    const auto* f = target ? factsOf(target) : nullptr;
+    if (f && f->hidden) {
+        xcb_map_window(connection_->connection(), target);
+        connection_->flush();
     }
-    if (any) connection_->flush();
     return true;
 }
 

@@ -23,6 +23,7 @@ public:
         std::optional<std::string> bundleIdentifier;
         std::optional<std::string> name;
         std::optional<std::string> bundleURL;
+        std::optional<std::string> iconName;  // the desktop entry's Icon
     };
 
     X11RunningApplication(std::shared_ptr<X11Connection> connection, Identity identity);
@@ -30,7 +31,12 @@ public:
     pid_t processIdentifier() const override { return identity_.pid; }
     std::optional<std::string> bundleIdentifier() const override { return identity_.bundleIdentifier; }
     std::optional<std::string> localizedName() const override { return identity_.name; }
+    // _NET_WM_ICON of the first window that has one.
     Icon icon() const override;
+    std::uint64_t iconVersion() const override { return iconVersion_; }
+    std::optional<std::string> iconName() const override { return identity_.iconName; }
+    // The WM_HINTS icon pixmap (and mask) of the first window that has one.
+    Icon fallbackIcon() const override;
     std::optional<std::string> bundleURL() const override { return identity_.bundleURL; }
     ActivationPolicy activationPolicy() const override { return activationPolicyOf(windows_); }
     bool isFinishedLaunching() const override { return true; }  // listed once it maps a window
@@ -38,7 +44,7 @@ public:
     // Brings the application's best window to the front (de-iconified); with
     // ActivateAllWindows its other visible windows are raised below it first.
     bool activate(unsigned options) override;
-    // De-iconifies every iconified window.
+    // De-iconifies the window activate() brings to the front, no other.
     bool unhide() override;
 
     const std::string& key() const { return identity_.key; }
@@ -46,7 +52,11 @@ public:
     bool owns(std::uint32_t window) const;
     void setWindows(std::vector<WindowFacts> windows);
     void updateWindow(const WindowFacts& facts);
-    void invalidateIcon() { iconLoaded_ = false; }
+    // The windows' icons changed: read them again when next asked.
+    void invalidateIcon() {
+        iconLoaded_ = fallbackLoaded_ = false;
+        ++iconVersion_;
+    }
     // Told when activate() has asked the window manager to bring us front.
     void setActivationListener(std::function<void(X11RunningApplication&)> listener) {
         activationListener_ = std::move(listener);
@@ -54,12 +64,19 @@ public:
 
 private:
     std::vector<std::uint32_t> stackingOrder() const;
+    // The window activation brings to the front, from the stacking order
+    // (bottom to top); 0 when none is usable.
+    std::uint32_t frontWindow(const std::vector<std::uint32_t>& order) const;
+    const WindowFacts* factsOf(std::uint32_t window) const;
 
     std::shared_ptr<X11Connection> connection_;
     Identity identity_;
     std::vector<WindowFacts> windows_;
     mutable Icon icon_;
     mutable bool iconLoaded_ = false;
+    mutable Icon fallbackIcon_;
+    mutable bool fallbackLoaded_ = false;
+    std::uint64_t iconVersion_ = 0;
     std::function<void(X11RunningApplication&)> activationListener_;
 };
 

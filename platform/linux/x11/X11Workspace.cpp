@@ -9,6 +9,16 @@
 
 namespace platform::x11 {
 
+namespace {
+// A window of a client on this host (its pid names a process here).
+bool isLocal(const WindowFacts& w) {
+    if (w.clientMachine.empty()) return true;
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) return true;
+    return w.clientMachine == host;
+}
+} // namespace
+
 std::unique_ptr<X11Workspace> X11Workspace::connect(const char* display) {
     auto connection = X11Connection::open(display);
     if (!connection) return nullptr;
@@ -68,8 +78,13 @@ void X11Workspace::handle(xcb_generic_event_t* event) {
     } else if (notify->atom == atoms.netWmState || notify->atom == atoms.netWmWindowType) {
         auto fresh = readFacts({notify->window});
         if (!fresh.empty()) {
+            const bool wasRegular = app->activationPolicy() == ActivationPolicy::Regular;
             facts_[notify->window] = fresh.front();
             app->updateWindow(fresh.front());
+            // A splash screen turned main window, or a window that stopped
+            // skipping the taskbar: the application is one to list now.
+            if (!wasRegular && app->activationPolicy() == ActivationPolicy::Regular)
+                post(kWorkspaceDidLaunchApplication, app);
         }
     }
 }
@@ -78,13 +93,14 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
     auto& c = *connection_;
     const auto& a = c.atoms();
     struct Cookies {
-        xcb_get_property_cookie_t pid, leader, wmClass, gtk, kde, netName, name, type, state;
+        xcb_get_property_cookie_t pid, leader, machine, wmClass, gtk, kde, netName, name, type, state;
     };
     // Ask for everything first, then collect: one round trip for all windows.
     std::vector<Cookies> cookies;
     for (auto w : windows) {
         cookies.push_back({c.requestProperty(w, a.netWmPid, XCB_ATOM_CARDINAL, 1),
                            c.requestProperty(w, a.wmClientLeader, XCB_ATOM_WINDOW, 1),
+                           c.requestProperty(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_GET_PROPERTY_TYPE_ANY, 64),
                            c.requestProperty(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256),
                            c.requestProperty(w, a.gtkApplicationId, a.utf8String, 256),
                            c.requestProperty(w, a.kdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 256),
@@ -101,6 +117,7 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
         f.pid = pid.empty() ? 0 : pid_t(pid.front());
         auto leader = c.cardinals(cookies[i].leader);
         f.leader = leader.empty() ? 0 : leader.front();
+        f.clientMachine = c.text(cookies[i].machine);
         std::string wmClass = c.text(cookies[i].wmClass);
         auto nul = wmClass.find('\0');
         f.wmInstance = wmClass.substr(0, nul);
@@ -153,13 +170,14 @@ std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const Windo
     if (entry) {
         id.bundleIdentifier = entry->id;
         if (!entry->name.empty()) id.name = entry->name;
+        if (!entry->icon.empty()) id.iconName = entry->icon;
         id.bundleURL = entry->path.string();
     } else {
         auto candidates = desktopIdCandidates(first);
         if (!candidates.empty()) id.bundleIdentifier = candidates.front();
     }
     if (!id.name && !first.wmClass.empty()) id.name = first.wmClass;
-    if (!id.bundleURL && first.pid > 0) {
+    if (!id.bundleURL && first.pid > 0 && isLocal(first)) {
         std::error_code ec;
         auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(first.pid) + "/exe", ec);
         if (!ec) id.bundleURL = exe.string();
@@ -193,7 +211,7 @@ void X11Workspace::refreshClientList(bool notify) {
     const pid_t self = getpid();
     for (auto w : list) {
         auto it = facts_.find(w);
-        if (it != facts_.end() && it->second.pid != self) clients.push_back(it->second);
+        if (it != facts_.end() && !(it->second.pid == self && isLocal(it->second))) clients.push_back(it->second);
     }
 
     std::vector<std::shared_ptr<X11RunningApplication>> launched, terminated;
@@ -201,7 +219,12 @@ void X11Workspace::refreshClientList(bool notify) {
     for (const auto& group : groups) {
         auto existing = std::find_if(apps_.begin(), apps_.end(), [&](const auto& a) { return a->key() == group.key; });
         if (existing != apps_.end()) {
+            // A new ordinary window can make a running process a regular
+            // application (its first window was a splash screen or a panel).
+            const bool wasRegular = (*existing)->activationPolicy() == ActivationPolicy::Regular;
             (*existing)->setWindows(group.windows);
+            if (!wasRegular && (*existing)->activationPolicy() == ActivationPolicy::Regular)
+                launched.push_back(*existing);
         } else {
             auto app = makeApplication(group);
             app->setWindows(group.windows);

@@ -1,3 +1,4 @@
+#include "platform/linux/qt/KeySymbols.h"
 #include "platform/linux/qt/QtEventSource.h"
 
 #include <QGuiApplication>
@@ -99,4 +100,14 @@ TEST(QtEventSource, MonitorsSeeWindowEventsOnceAndCanSwallowThem) {
     auto esc2 = key(QEvent::KeyPress, Qt::Key_Escape, 1, 0);
     QCoreApplication::sendEvent(&window, &esc2);
     EXPECT_EQ(seen, 2);
+}
+
+TEST(KeySymbols, CharactersFollowTheEventsLayoutGroup) {
+    platform::qt::KeySymbols symbols("us,de");
+    ASSERT_TRUE(symbols.valid());
+    constexpr unsigned kKeyY = 21 + 8, kKeyOne = 2 + 8;  // evdev codes + 8
+    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 0), "y");
+    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 1), "z");
+    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyOne, 1), "1");
+    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 3), "y");  // no such group: the first
 }

@@ -29,22 +29,43 @@ TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
         window(7, 0, "Legacy"),
         window(8, 300, "XTerm"),               // another xterm process is another application
     };
+    list[0].clientMachine = list[2].clientMachine = "desk";
     auto groups = groupWindows(list);
     ASSERT_EQ(groups.size(), 5u);
-    EXPECT_EQ(groups[0].key, "pid:100");
+    EXPECT_EQ(groups[0].key, "pid:100@desk/XTerm");
     ASSERT_EQ(groups[0].windows.size(), 2u);
     EXPECT_EQ(groups[0].windows[1].window, 3u);
-    EXPECT_EQ(groups[1].key, "pid:200");
+    EXPECT_EQ(groups[1].key, "pid:200@/XClock");
     EXPECT_EQ(groups[2].key, "leader:77");
     EXPECT_EQ(groups[2].windows.size(), 2u);
     EXPECT_EQ(groups[3].key, "class:Legacy");
     EXPECT_EQ(groups[3].windows.size(), 2u);
-    EXPECT_EQ(groups[4].key, "pid:300");
+    EXPECT_EQ(groups[4].key, "pid:300@/XTerm");
 
     // Nothing to group by: each window stands alone.
     WindowFacts bare;
     bare.window = 9;
     EXPECT_EQ(applicationKey(bare), "window:9");
+}
+
+TEST(WindowGrouping, DifferentApplicationsNeverShareAProcessIdRow) {
+    // Flatpak applications each see their own process namespace and often
+    // report the same pid; clients of other hosts bring their own ids.
+    auto remote = [](WindowFacts w, std::string host) {
+        w.clientMachine = std::move(host);
+        return w;
+    };
+    struct Case {
+        const char* name;
+        std::vector<WindowFacts> windows;
+        std::size_t groups;
+    };
+    const Case cases[] = {
+        {"two sandboxed applications with pid 2", {window(1, 2, "org.gnome.Calculator"), window(2, 2, "Gimp")}, 2},
+        {"the same pid on two hosts", {remote(window(1, 40, "XTerm"), "a"), remote(window(2, 40, "XTerm"), "b")}, 2},
+        {"one process, two windows", {remote(window(1, 40, "XTerm"), "a"), remote(window(2, 40, "XTerm"), "a")}, 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(groupWindows(c.windows).size(), c.groups) << c.name;
 }
 
 TEST(WindowGrouping, ActivationPolicyFromWindowKindsAndTaskbarHint) {

@@ -1,20 +1,19 @@
-#include "platform/linux/hotkeys/XkbKeyboardLayout.h"
+#include "Hotkeys/linux/XkbKeyboardLayout.h"
 
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
 
+// xkb.h names a struct member `explicit`, a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
-namespace platform::linux_hotkeys {
+#include <cstdlib>
+
+namespace Hotkeys::x11 {
 
 namespace {
-
-struct KeymapDeleter {
-    void operator()(xkb_keymap* k) const { xkb_keymap_unref(k); }
-};
-struct StateDeleter {
-    void operator()(xkb_state* s) const { xkb_state_unref(s); }
-};
 
 constexpr xkb_keycode_t kKeycodeOfA = 30 + 8; // evdev KEY_A
 
@@ -65,29 +64,39 @@ std::unique_ptr<XkbKeyboardLayout> XkbKeyboardLayout::fromX11(xcb_connection_t* 
 
 XkbKeyboardLayout::~XkbKeyboardLayout() {
     if (keymap_) xkb_keymap_unref(keymap_);
+    if (liveKeymap_) xkb_keymap_unref(liveKeymap_);
     if (context_) xkb_context_unref(context_);
 }
 
 std::optional<std::string> XkbKeyboardLayout::translate(std::uint16_t carbonKeyCode) const {
     if (keymap_) return translateWith(keymap_, 0, carbonKeyCode);
     if (!connection_) return std::nullopt;
-    std::unique_ptr<xkb_keymap, KeymapDeleter> keymap(
-        xkb_x11_keymap_new_from_device(context_, connection_, deviceId_, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    if (!keymap) return std::nullopt;
-    std::unique_ptr<xkb_state, StateDeleter> state(xkb_x11_state_new_from_device(keymap.get(), connection_, deviceId_));
-    if (!state) return std::nullopt;
+    if (!liveKeymap_) {
+        liveKeymap_ = xkb_x11_keymap_new_from_device(context_, connection_, deviceId_, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        if (!liveKeymap_) return std::nullopt;
+        ++compiles_;
+    }
+    xcb_xkb_get_state_reply_t* reply =
+        xcb_xkb_get_state_reply(connection_, xcb_xkb_get_state(connection_, xcb_xkb_device_spec_t(deviceId_)), nullptr);
+    xkb_layout_index_t group = reply ? reply->group : 0;
+    std::free(reply);
+    if (group >= xkb_keymap_num_layouts(liveKeymap_)) group = 0;
     // The active group when it types Latin letters, else the first group that
     // does (key names of a Cyrillic or Greek group would not match the
     // shortcuts' Latin-letter menus).
-    xkb_layout_index_t group = xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE);
-    if (!typesAscii(keymap.get(), group)) {
-        for (xkb_layout_index_t g = 0; g < xkb_keymap_num_layouts(keymap.get()); ++g)
-            if (typesAscii(keymap.get(), g)) {
+    if (!typesAscii(liveKeymap_, group)) {
+        for (xkb_layout_index_t g = 0; g < xkb_keymap_num_layouts(liveKeymap_); ++g)
+            if (typesAscii(liveKeymap_, g)) {
                 group = g;
                 break;
             }
     }
-    return translateWith(keymap.get(), group, carbonKeyCode);
+    return translateWith(liveKeymap_, group, carbonKeyCode);
 }
 
-} // namespace platform::linux_hotkeys
+void XkbKeyboardLayout::keymapChanged() {
+    if (liveKeymap_) xkb_keymap_unref(liveKeymap_);
+    liveKeymap_ = nullptr;
+}
+
+} // namespace Hotkeys::x11

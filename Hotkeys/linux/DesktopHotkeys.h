@@ -8,7 +8,7 @@ class Scheduler;
 class UserDefaults;
 } // namespace platform
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 class X11HotKeyService;
 
@@ -16,8 +16,6 @@ class X11HotKeyService;
 // root-window key grabs fed by a native event filter on Qt's own xcb
 // connection, key names from the server's keymap, the application's key
 // events for the time a menu is open, and the tracking of its menus.
-// With ZELVO_HOTKEY_LATENCY set, logs the time from each hot-key press to
-// the next paint of one of the application's windows.
 class DesktopHotkeys {
 public:
     // Nothing when the application does not run on X11.
@@ -35,4 +33,4 @@ private:
     std::unique_ptr<Parts> parts_;
 };
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

@@ -1,11 +1,11 @@
 #include "Hotkeys/core/Services.h"
 #include "Hotkeys/core/Shortcut.h"
-#include "platform/linux/hotkeys/XkbKeyboardLayout.h"
+#include "Hotkeys/linux/XkbKeyboardLayout.h"
 
 #include <gtest/gtest.h>
 
 using namespace Hotkeys;
-using platform::linux_hotkeys::XkbKeyboardLayout;
+using Hotkeys::x11::XkbKeyboardLayout;
 
 namespace {
 

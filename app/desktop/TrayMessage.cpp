@@ -1,4 +1,4 @@
-#include "platform/linux/hotkeys/TrayMessage.h"
+#include "app/desktop/TrayMessage.h"
 
 #include "platform/Log.h"
 
@@ -7,7 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-namespace platform::linux_hotkeys {
+namespace app::desktop {
 
 void showTrayMessage(const std::string& title, const std::string& text) {
     platform::logWarning(title + ": " + text);
@@ -27,4 +27,4 @@ void showTrayMessage(const std::string& title, const std::string& text) {
     });
 }
 
-} // namespace platform::linux_hotkeys
+} // namespace app::desktop

@@ -1,4 +1,4 @@
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
 
 #include "platform/Log.h"
 
@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 using namespace Hotkeys;
 
@@ -206,7 +206,15 @@ void X11HotKeyService::deliver(std::uint32_t kind, const EventHotKeyID& id) {
     handler(&event);
 }
 
+void X11HotKeyService::releaseHeldKeys() {
+    auto held = std::move(held_);
+    held_.clear();
+    for (const auto& [keycode, ids] : held)
+        for (const auto& id : ids) deliver(kEventHotKeyReleased, id);
+}
+
 void X11HotKeyService::keymapChanged() {
+    for (const auto& observer : keymapObservers_) observer();
     const ModifierMasks fresh = readModifierMasks();
     if (fresh == masks_) return; // same modifier assignment: the grabs still hold
     for (const auto& [ref, g] : grabs_) ungrab(g.keycode, g.modifiers);
@@ -252,6 +260,15 @@ bool X11HotKeyService::handleEvent(const xcb_generic_event_t* event) {
         for (const auto& id : ids) deliver(kEventHotKeyReleased, id);
         return key->event == root_;
     }
+    if (type == XCB_FOCUS_OUT) {
+        // One of our windows gave up a keyboard grab (the switcher panel
+        // hiding). A hot key still held then has its release go to the
+        // window with the focus, never to us: end its press now, or its next
+        // press would pass for autorepeat and be swallowed.
+        const auto* focus = reinterpret_cast<const xcb_focus_out_event_t*>(event);
+        if (focus->mode == XCB_NOTIFY_MODE_UNGRAB) releaseHeldKeys();
+        return false;
+    }
     if (type == XCB_MAPPING_NOTIFY) {
         const auto* mapping = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
         if (mapping->request != XCB_MAPPING_POINTER) keymapChanged();
@@ -265,4 +282,4 @@ bool X11HotKeyService::handleEvent(const xcb_generic_event_t* event) {
     return false;
 }
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

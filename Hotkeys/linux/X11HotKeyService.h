@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-namespace platform::linux_hotkeys {
+namespace Hotkeys::x11 {
 
 // Global hot keys on X11: each registration grabs its key on the root window
 // for every combination of the lock modifiers (Caps Lock, Num Lock, Scroll
@@ -71,6 +71,9 @@ public:
     const ModifierMasks& masks() const { return masks_; }
     // How many times the grabs were renewed after a keymap change.
     int regrabCount() const { return regrabCount_; }
+    // Told of every keymap notification (key names and characters are read
+    // from a cached keymap that must then be read again).
+    void addKeymapObserver(std::function<void()> observer) { keymapObservers_.push_back(std::move(observer)); }
 
 private:
     struct Grab {
@@ -87,6 +90,7 @@ private:
     bool comboInUse(xcb_keycode_t keycode, std::uint16_t modifiers, std::uint64_t except) const;
     ModifierMasks readModifierMasks() const;
     void keymapChanged();
+    void releaseHeldKeys();
     void deliver(std::uint32_t kind, const Hotkeys::EventHotKeyID& id);
 
     xcb_connection_t* connection_;
@@ -105,9 +109,10 @@ private:
     int regrabCount_ = 0;
     std::function<void(xcb_timestamp_t)> pressObserver_;
     std::function<void(std::uint16_t)> pressHandledObserver_;
+    std::vector<std::function<void()>> keymapObservers_;
 };
 
 // The X keycode of a Carbon virtual key code: its evdev code plus 8.
 using platform::keycodes::x11KeycodeForCarbon;
 
-} // namespace platform::linux_hotkeys
+} // namespace Hotkeys::x11

@@ -6,10 +6,15 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/headless/ManualScheduler.h"
-#include "platform/linux/hotkeys/X11HotKeyService.h"
+#include "Hotkeys/linux/X11HotKeyService.h"
+#include "Hotkeys/linux/XkbKeyboardLayout.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
+// xkb.h names a struct member `explicit`, a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <chrono>
 #include <cstdlib>
@@ -17,8 +22,8 @@
 #include <memory>
 
 using namespace Hotkeys;
-using platform::linux_hotkeys::X11HotKeyService;
-using platform::linux_hotkeys::x11KeycodeForCarbon;
+using Hotkeys::x11::X11HotKeyService;
+using Hotkeys::x11::x11KeycodeForCarbon;
 
 namespace {
 
@@ -112,7 +117,12 @@ TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
 
     // Through the registration layer: refused, no record, id consumed.
     Name held("held", Shortcut(Key::f1, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
+    addKeyDownHandler(held, [] {});
     EXPECT_TRUE(CarbonHotkeys::hotKeyTable().empty());
+    Name free("free", Shortcut(Key::f2, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
+    addKeyDownHandler(free, [] {});
+    ASSERT_EQ(CarbonHotkeys::hotKeyTable().size(), 1u);
+    EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 2);  // id 1 went to the refusal
     EXPECT_FALSE(xcb_connection_has_error(own.c));
 }
 
@@ -191,5 +201,38 @@ TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
     EXPECT_NE(error, nullptr);
     std::free(error);
     setMap(original);
-    pump([&] { return service->regrabCount() == 2; });
+    EXPECT_TRUE(pump([&] { return service->regrabCount() == 2; }));
+}
+
+TEST_F(X11HotKeys, KeyNamesCompileTheKeymapOnceFollowTheGroupAndReloadOnChange) {
+    ASSERT_EQ(server().run("setxkbmap -layout us,de"), 0);
+    auto layout = Hotkeys::x11::XkbKeyboardLayout::fromX11(own.c);
+    ASSERT_TRUE(layout);
+    service->addKeymapObserver([&] { layout->keymapChanged(); });
+    EXPECT_EQ(layout->translate(Key::y.rawValue), "y");
+    // Read once, the keymap serves every later name.
+    const int compiled = layout->keymapCompiles();
+    EXPECT_GE(compiled, 1);
+    EXPECT_EQ(layout->translate(Key::z.rawValue), "z");
+    EXPECT_EQ(layout->translate(Key::one.rawValue), "1");
+    EXPECT_EQ(layout->keymapCompiles(), compiled);
+
+    // Another client locks the second (German) group: names follow it
+    // without compiling the keymap again.
+    Connection other;
+    auto* use = xcb_xkb_use_extension_reply(other.c, xcb_xkb_use_extension(other.c, 1, 0), nullptr);
+    ASSERT_TRUE(use && use->supported);
+    std::free(use);
+    xcb_xkb_latch_lock_state(other.c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, 1, 0, 0, 0);
+    xcb_flush(other.c);
+    EXPECT_TRUE(pump([&] { return layout->translate(Key::y.rawValue) == std::optional<std::string>("z"); }));
+    const int afterGroup = layout->keymapCompiles();
+    EXPECT_EQ(layout->translate(Key::z.rawValue), "y");
+    EXPECT_EQ(layout->keymapCompiles(), afterGroup);
+
+    // A new keymap is read again once it is announced.
+    ASSERT_EQ(server().run("setxkbmap -layout fr"), 0);
+    EXPECT_TRUE(pump([&] { return layout->translate(Key::q.rawValue) == std::optional<std::string>("a"); }));
+    EXPECT_GT(layout->keymapCompiles(), afterGroup);
+    ASSERT_EQ(server().run("setxkbmap -layout us"), 0);
 }

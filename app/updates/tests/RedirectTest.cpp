@@ -1,0 +1,94 @@
+#include "app/updates/AppcastUpdateChecker.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// Answers each URL from a script at once; unknown URLs get a 404.
+struct ScriptedTransport : beacon::HttpTransport {
+    struct Answer {
+        long status;
+        std::string location;
+        std::string body;
+    };
+    void send(beacon::HttpRequest request, Completion completion) override {
+        requested.push_back(request.url);
+        beacon::TransportResult result;
+        result.response.emplace();
+        auto it = script.find(request.url);
+        result.response->statusCode = it == script.end() ? 404 : it->second.status;
+        if (it != script.end()) {
+            if (!it->second.location.empty()) result.response->headers.push_back({"Location", it->second.location});
+            result.body = it->second.body;
+        }
+        completion(std::move(result));
+    }
+    void cancelAll() override {}
+    std::map<std::string, Answer> script;
+    std::vector<std::string> requested;
+};
+
+struct RecordingPresenter : app::UpdatePresenter {
+    std::vector<std::string> calls;
+    void showUpToDate(const std::string&) override { calls.push_back("up to date"); }
+    void showUpdateAvailable(const app::AppcastItem& item, const std::string&) override {
+        calls.push_back("update " + item.version);
+    }
+    void showCheckFailed(const std::string& description) override { calls.push_back("failed: " + description); }
+};
+
+const std::string kFeed = "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:zelvo=\"https://zelvo.example/ns\">"
+                          "<channel><title>Zelvo</title><item><title>Zelvo 2.0</title><zelvo:version>2.0"
+                          "</zelvo:version><link>https://zelvo.example/download/</link></item></channel></rss>";
+
+} // namespace
+
+TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
+    struct Case {
+        const char* what;
+        std::map<std::string, ScriptedTransport::Answer> script;
+        std::string outcome;  // the presenter's one call
+        std::size_t requests;
+    };
+    const std::string start = "https://a.test/downloads/Zelvo.xml";
+    const Case cases[] = {
+        {"absolute, origin-relative and folder-relative redirects",
+         {{start, {301, "https://b.test/feeds/x.xml"}},
+          {"https://b.test/feeds/x.xml", {302, "/feeds/y.xml"}},
+          {"https://b.test/feeds/y.xml", {307, "z.xml"}},
+          {"https://b.test/feeds/z.xml", {200, "", kFeed}}},
+         "update 2.0", 4},
+        {"five redirects are fine",
+         {{start, {302, "/1"}}, {"https://a.test/1", {302, "/2"}}, {"https://a.test/2", {302, "/3"}},
+          {"https://a.test/3", {302, "/4"}}, {"https://a.test/4", {302, "/5"}}, {"https://a.test/5", {200, "", kFeed}}},
+         "update 2.0", 6},
+        {"a sixth is not",
+         {{start, {302, "/1"}}, {"https://a.test/1", {302, "/2"}}, {"https://a.test/2", {302, "/3"}},
+          {"https://a.test/3", {302, "/4"}}, {"https://a.test/4", {302, "/5"}}, {"https://a.test/5", {302, "/6"}},
+          {"https://a.test/6", {200, "", kFeed}}},
+         "failed: The update server redirected more than 5 times.", 6},
+        {"https to http is refused",
+         {{start, {301, "http://a.test/downloads/Zelvo.xml"}}, {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},
+         "failed: The update server redirected to an address that is not secure "
+         "(http://a.test/downloads/Zelvo.xml).",
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::ManualScheduler scheduler;
+        ScriptedTransport transport;
+        transport.script = c.script;
+        RecordingPresenter presenter;
+        app::AppcastUpdateChecker checker(transport, scheduler, "1.0", presenter);
+        checker.setLogger([](const std::string&) {});
+        checker.setFeedURL(start);
+        checker.checkForUpdates();
+        scheduler.runUntilIdle();
+        EXPECT_FALSE(checker.isChecking());
+        EXPECT_EQ(presenter.calls, std::vector<std::string>{c.outcome});
+        EXPECT_EQ(transport.requested.size(), c.requests);
+    }
+}
