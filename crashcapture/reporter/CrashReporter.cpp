@@ -1,5 +1,7 @@
 #include "crashcapture/reporter/CrashReporter.h"
 
+#include "crashcapture/capture/CaptureEngine.h"
+#include "crashcapture/reporter/CrashReporterLog.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -18,6 +21,16 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr mode_t kDirectoryMode = 0755;
+
+// Arming is serialised process-wide; the enabled reporter is remembered by
+// identity so that a second reporter and a second enable of the same one are
+// told apart.
+std::mutex armingMutex;
+const CrashReporter* enabledReporter = nullptr;
+
+void fail(CrashReporterError* error, int code, std::string text) {
+    if (error) *error = {CrashReporterError::kDomain, code, std::move(text)};
+}
 
 std::string executableName() {
     std::error_code ec;
@@ -103,6 +116,91 @@ bool CrashReporter::purgePendingCrashReport(CrashReporterError* error) const {
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
     if (error) *error = osError("Couldn't delete crash report", path, errno);
     return false;
+}
+
+bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error) {
+    std::lock_guard lock(armingMutex);
+    if (enabledReporter && enabledReporter != this) {
+        fail(error, CrashReporterError::AlreadyEnabled, "A CrashReporter instance has already been enabled");
+        return false;
+    }
+    if (enabled_) throw CrashReporterException("The crash reporter has already been enabled");
+    if (!createCrashReportDirectory(error)) return false;
+    if (configuration_.signalHandlerType() == CrashReporterSignalHandlerType::Mach)
+        crashReporterLog(CrashReporterLogLevel::Debug,
+                         "[CrashReporter] Mach exception handling does not exist on this platform; using signal handlers");
+    if (!capture::arm(*this, error)) return false;
+    enabledReporter = this;
+    enabled_ = true;
+    return true;
+}
+
+bool CrashReporter::setCrashCallbacks(const CrashReporterCallbacks* callbacks) {
+    if (enabled_) throw CrashReporterException("The crash reporter has already been enabled");
+    if (!callbacks) {
+        hasCallbacks_ = false;
+        callbacks_ = {};
+        return true;
+    }
+    if (callbacks->version != 0) {
+        crashReporterLog(CrashReporterLogLevel::Error, "[CrashReporter] Unsupported crash callbacks version " +
+                                                           std::to_string(callbacks->version));
+        return false;
+    }
+    callbacks_ = *callbacks;
+    hasCallbacks_ = true;
+    return true;
+}
+
+void CrashReporter::setCustomData(std::vector<std::uint8_t> data) {
+    customData_ = std::move(data);
+    if (enabled_) capture::setArmedCustomData(customData_);
+}
+
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReport() { return generateLiveReportAndReturnError(nullptr); }
+
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportAndReturnError(CrashReporterError* error) {
+    return generateLiveReportWithThread(0, error);
+}
+
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportWithException(
+    const platform::UncaughtException& exception, CrashReporterError* error) {
+    return writeAndReadLiveReport(0, &exception, error);
+}
+
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportWithThread(pid_t thread, CrashReporterError* error) {
+    return writeAndReadLiveReport(thread, nullptr, error);
+}
+
+std::optional<std::vector<std::uint8_t>> CrashReporter::writeAndReadLiveReport(pid_t thread,
+                                                                               const platform::UncaughtException* exception,
+                                                                               CrashReporterError* error) {
+    std::error_code ec;
+    fs::path directory = fs::temp_directory_path(ec);
+    if (ec) directory = "/tmp";
+    std::string path = (directory / "live_crash_report.XXXXXX").string();
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) {
+        fail(error, CrashReporterError::OperatingSystem, "Failed to create temporary path");
+        return std::nullopt;
+    }
+    const int status = capture::writeLiveReport(fd, *this, thread, exception);
+    const bool closed = ::close(fd) == 0;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (status != 0 || !closed) {
+        crashReporterLog(CrashReporterLogLevel::Error,
+                         std::string("[CrashReporter] Write failed with error ") + std::strerror(status ? status : errno));
+        fail(error, CrashReporterError::OperatingSystem, "Failed to write the crash report to disk");
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        if (in) bytes.emplace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) bytes.reset();
+        if (!bytes) fail(error, CrashReporterError::OperatingSystem, "Unable to open live crash report for reading");
+    }
+    if (::unlink(path.c_str()) != 0)
+        crashReporterLog(CrashReporterLogLevel::Warning,
+                         std::string("[CrashReporter] Failure occured deleting live crash report: ") + std::strerror(errno));
+    return bytes;
 }
 
 } // namespace crashcapture

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "crashcapture/report/CrashReporterError.h"
+#include "crashcapture/reporter/CrashReporterCallbacks.h"
 #include "crashcapture/reporter/CrashReporterConfig.h"
+#include "crashcapture/reporter/CrashReporterException.h"
+#include "platform/UncaughtExceptionHandler.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace crashcapture {
@@ -15,6 +19,14 @@ namespace crashcapture {
 // lies and the operations on that pending report. Files live in
 //   <base>/com.zelvo.crashreporter.data/<application id, "/" → "_">/
 // with the pending report "live_report.zvcrash" and a "queued_reports" folder.
+//
+// Enabling arms the capture for the whole process: fatal signals (SIGABRT,
+// SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGTRAP) then write a report to
+// crashReportPath() before the process ends with the same signal. Only one
+// reporter can be enabled per process; everything the crash path needs is
+// copied into process-wide state while arming, so an enabled reporter may be
+// destroyed without disarming anything. A reporter is tied to its identity
+// (enabled or not), hence neither copyable nor movable.
 class CrashReporter {
 public:
     static constexpr const char* kDataDirectoryName = "com.zelvo.crashreporter.data";
@@ -26,6 +38,40 @@ public:
     CrashReporter(CrashReporterConfig configuration, std::string applicationIdentifier,
                   std::string applicationVersion, std::optional<std::string> applicationMarketingVersion = std::nullopt);
 
+    CrashReporter(const CrashReporter&) = delete;
+    CrashReporter& operator=(const CrashReporter&) = delete;
+
+    // Arms the capture. Errors: code 3 "A CrashReporter instance has already
+    // been enabled" when another reporter of this process is enabled, the
+    // directory errors of createCrashReportDirectory, and the signal-handler
+    // errors ("Could not initialize alternative signal stack", "Failed to
+    // register signal handler"). Enabling this same reporter again throws
+    // CrashReporterException ("The crash reporter has already been enabled").
+    // Mach mode does not exist on Linux: it arms signal mode.
+    bool enableCrashReporterAndReturnError(CrashReporterError* error = nullptr);
+    bool isEnabled() const { return enabled_; }
+
+    // Stores the callbacks called after a crash report was written; must be
+    // called before enabling (afterwards it throws CrashReporterException).
+    // Only version 0 is accepted: another version stores nothing and returns
+    // false. Null clears them.
+    bool setCrashCallbacks(const CrashReporterCallbacks* callbacks);
+    const CrashReporterCallbacks* crashCallbacks() const { return hasCallbacks_ ? &callbacks_ : nullptr; }
+
+    // A report of the running process, in the crash report format and with
+    // customData(), written to a temporary file "live_crash_report.XXXXXX",
+    // read back and deleted. The other threads are paused only while their
+    // registers are read. The calling thread is the crashed one unless a
+    // thread (its kernel thread id) is given; an exception is recorded as the
+    // report's exception. Works with or without enabling. Errors: "Failed to
+    // create temporary path", "Failed to write the crash report to disk",
+    // "Unable to open live crash report for reading".
+    std::optional<std::vector<std::uint8_t>> generateLiveReport();
+    std::optional<std::vector<std::uint8_t>> generateLiveReportAndReturnError(CrashReporterError* error);
+    std::optional<std::vector<std::uint8_t>> generateLiveReportWithThread(pid_t thread, CrashReporterError* error = nullptr);
+    std::optional<std::vector<std::uint8_t>> generateLiveReportWithException(const platform::UncaughtException& exception,
+                                                                             CrashReporterError* error = nullptr);
+
     const CrashReporterConfig& configuration() const { return configuration_; }
     const std::string& applicationIdentifier() const { return applicationIdentifier_; }
     const std::string& applicationVersion() const { return applicationVersion_; }
@@ -33,6 +79,7 @@ public:
 
     const std::filesystem::path& crashReportDirectory() const { return crashReportDirectory_; }
     std::filesystem::path crashReportPath() const;
+
     std::filesystem::path queuedReportsDirectory() const;
 
     // Creates the report directory and "queued_reports" (and any missing
@@ -46,15 +93,23 @@ public:
     bool purgePendingCrashReport(CrashReporterError* error = nullptr) const;
 
     const std::vector<std::uint8_t>& customData() const { return customData_; }
-    void setCustomData(std::vector<std::uint8_t> data) { customData_ = std::move(data); }
+    // Bytes written as the report's custom data; empty writes none. Also
+    // takes effect for crashes after enabling.
+    void setCustomData(std::vector<std::uint8_t> data);
 
 private:
+    std::optional<std::vector<std::uint8_t>> writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception,
+                                                                    CrashReporterError* error);
+
     CrashReporterConfig configuration_;
     std::string applicationIdentifier_;
     std::string applicationVersion_;
     std::optional<std::string> applicationMarketingVersion_;
     std::filesystem::path crashReportDirectory_;
     std::vector<std::uint8_t> customData_;
+    CrashReporterCallbacks callbacks_;
+    bool hasCallbacks_ = false;
+    bool enabled_ = false;
 };
 
 } // namespace crashcapture
