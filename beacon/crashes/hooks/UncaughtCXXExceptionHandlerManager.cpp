@@ -172,6 +172,12 @@ std::size_t CrashesUncaughtCXXExceptionHandlerManager::countCXXExceptionHandler(
     return hook.handlers.size();
 }
 
+std::vector<std::uintptr_t> CrashesUncaughtCXXExceptionHandlerManager::currentThreadThrowFrames() {
+    const ThrowRecord* record = currentRecord(false);
+    if (!record || record->frameCount < 2) return {};
+    return std::vector<std::uintptr_t>(record->frames + 1, record->frames + record->frameCount);
+}
+
 namespace detail {
 
 // Called by the program's __cxa_throw for every throw.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 namespace beacon {
 
@@ -35,6 +36,9 @@ public:
     // own meanwhile, whose handler then stays in force.
     static void removeCXXExceptionHandler(CrashesUncaughtCXXExceptionHandler handler);
     static std::size_t countCXXExceptionHandler();
+    // The stack recorded at the calling thread's last throw (without the
+    // hook's own frame); empty when nothing was recorded.
+    static std::vector<std::uintptr_t> currentThreadThrowFrames();
 };
 
 } // namespace beacon
