@@ -1,5 +1,6 @@
 #include "beacon/channel/ChannelGroupDefault.h"
 
+#include "beacon/archive/ArchiverUtil.h"
 #include "beacon/channel/ChannelUnitDefault.h"
 #include "beacon/ingestion/BeaconIngestion.h"
 #include "beacon/storage/LogDBStorage.h"
@@ -19,6 +20,8 @@ std::shared_ptr<ChannelGroupDefault> ChannelGroupDefault::create(platform::Sched
 std::shared_ptr<ChannelGroupDefault> ChannelGroupDefault::create(platform::Scheduler& scheduler,
                                                                  std::shared_ptr<IngestionProtocol> ingestion,
                                                                  std::shared_ptr<Storage> storage) {
+    // The store turns rows back into logs only of allowed classes.
+    ArchiverUtil::addAllowedBeaconModuleClasses();
     if (!storage)
         storage = std::make_shared<LogDBStorage>(std::make_shared<Encrypter>());
     return std::shared_ptr<ChannelGroupDefault>(

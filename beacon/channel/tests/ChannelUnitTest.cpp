@@ -1,0 +1,188 @@
+#include "beacon/channel/ChannelGroupDefault.h"
+#include "beacon/channel/ChannelUnitDefault.h"
+#include "beacon/channel/tests/ChannelTestSupport.h"
+#include "beacon/storage/LogDBStorage.h"
+#include "beacon/storage/tests/TempDir.h"
+#include "beacon/testing/SampleLogs.h"
+#include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/util/Encrypter.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace beacon {
+namespace {
+
+using test::RecordingDelegate;
+using test::ScriptedIngestion;
+
+class ChannelUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
+        BeaconUserDefaults::resetSharedInstance();
+        storage = std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>());
+        group = ChannelGroupDefault::create(scheduler, ingestion, storage);
+        group->addDelegate(delegate);
+    }
+    void TearDown() override {
+        BeaconUserDefaults::resetSharedInstance();
+        BeaconUserDefaults::setStandardStore(nullptr);
+    }
+
+    std::shared_ptr<ChannelUnitDefault> addUnit(ChannelUnitConfiguration configuration) {
+        auto unit = std::dynamic_pointer_cast<ChannelUnitDefault>(group->addChannelUnitWithConfiguration(configuration));
+        scheduler.runUntilIdle();
+        return unit;
+    }
+    void enqueue(ChannelUnitProtocol& unit, int count) {
+        for (int i = 0; i < count; ++i)
+            unit.enqueueItem(test::makeLog(i), kLogFlagsNormal);
+        scheduler.runUntilIdle();
+    }
+
+    test::TempDir dir;
+    platform::ManualScheduler scheduler;
+    std::shared_ptr<ScriptedIngestion> ingestion = std::make_shared<ScriptedIngestion>();
+    std::shared_ptr<LogDBStorage> storage;
+    std::shared_ptr<ChannelGroupDefault> group;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+};
+
+TEST_F(ChannelUnitTest, FiftiethLogSendsAtOnceAndEachLogRestartsTheSixSecondTimer) {
+    auto unit = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    enqueue(*unit, 49);
+    scheduler.advance(std::chrono::seconds(5));
+    EXPECT_TRUE(ingestion->calls.empty());
+    enqueue(*unit, 1);
+    ASSERT_EQ(ingestion->calls.size(), 1u);
+    EXPECT_EQ(ingestion->calls[0].container->logs.size(), 50u);
+    EXPECT_FALSE(unit->hasRunningTimer());
+
+    // One log every 2 s: nothing goes out until 6 s after the last one.
+    for (int i = 0; i < 4; ++i) {
+        enqueue(*unit, 1);
+        scheduler.advance(std::chrono::seconds(2));
+    }
+    EXPECT_EQ(ingestion->calls.size(), 1u);
+    scheduler.advance(std::chrono::seconds(3));
+    EXPECT_EQ(ingestion->calls.size(), 1u);
+    scheduler.advance(std::chrono::seconds(1));
+    ASSERT_EQ(ingestion->calls.size(), 2u);
+    EXPECT_EQ(ingestion->calls[1].container->logs.size(), 4u);
+}
+
+TEST_F(ChannelUnitTest, LongIntervalMeasuredFromThePersistedStartTime) {
+    const std::string key = ChannelUnitDefault::oldestPendingLogTimestampKey("Analytics");
+    EXPECT_EQ(key, "ChannelStartTimer:Analytics");
+    auto defaults = BeaconUserDefaults::shared();
+    const double now = std::chrono::duration<double>(scheduler.now().time_since_epoch()).count();
+
+    // Two hours old: sent at once, the time forgotten.
+    defaults->setObject(platform::Value(now - 7200), key);
+    auto unit = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics", 3600));
+    enqueue(*unit, 1);
+    EXPECT_EQ(ingestion->calls.size(), 1u);
+    EXPECT_FALSE(defaults->objectForKey(key));
+
+    // Half an hour old: the rest of the hour.
+    defaults->setObject(platform::Value(now - 1800), key);
+    enqueue(*unit, 1);
+    scheduler.advance(std::chrono::seconds(1799));
+    EXPECT_EQ(ingestion->calls.size(), 1u);
+    scheduler.advance(std::chrono::seconds(1));
+    EXPECT_EQ(ingestion->calls.size(), 2u);
+    EXPECT_FALSE(defaults->objectForKey(key));
+}
+
+TEST_F(ChannelUnitTest, AtMostThreeBatchesInFlightAndASuccessSendsTheNext) {
+    for (int i = 0; i < 8; ++i)
+        ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
+    auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
+    ASSERT_EQ(ingestion->calls.size(), 3u);
+    EXPECT_TRUE(unit->pendingBatchQueueFull());
+    EXPECT_TRUE(unit->availableBatchFromStorage());
+
+    ingestion->complete(1, 200);
+    scheduler.runUntilIdle();
+    ASSERT_EQ(ingestion->calls.size(), 4u);
+    EXPECT_EQ(storage->countLogs(), 6u);
+    EXPECT_EQ(delegate->succeeded, 2);
+}
+
+TEST_F(ChannelUnitTest, RecoverableStatusKeepsLogsAndFatalStatusDisablesWithDeletion) {
+    auto unit = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    enqueue(*unit, 3);
+    scheduler.advance(std::chrono::seconds(6));
+    ASSERT_EQ(ingestion->calls.size(), 1u);
+    ingestion->complete(0, 500);
+    scheduler.runUntilIdle();
+    EXPECT_EQ(delegate->failedCodes, std::vector<long>(3, -1));
+    EXPECT_EQ(storage->countLogs(), 3u);
+    EXPECT_TRUE(unit->isEnabled());
+
+    // Two more logs are stored while the next batch is out; a 400 ends it all.
+    auto other = addUnit(ChannelUnitConfiguration::defaultConfiguration("Crashes"));
+    enqueue(*other, 2);
+    scheduler.advance(std::chrono::seconds(6));
+    ASSERT_EQ(ingestion->calls.size(), 2u);
+    enqueue(*other, 2);
+    delegate->failedCodes.clear();
+    ingestion->complete(1, 400);
+    scheduler.runUntilIdle();
+    EXPECT_FALSE(other->isEnabled());
+    EXPECT_TRUE(other->discardsLogs());
+    EXPECT_EQ(delegate->failedCodes, (std::vector<long>{-1, -1, kCanceledWithDeletionErrorCode,
+                                                        kCanceledWithDeletionErrorCode}));
+    EXPECT_EQ(storage->countLogs(), 3u);  // only the first unit's logs are left
+
+    // Discarding mode: a new log is reported failed, not stored.
+    enqueue(*other, 1);
+    EXPECT_EQ(delegate->failedCodes.back(), kCanceledWithDeletionErrorCode);
+    EXPECT_EQ(delegate->failedCodes.size(), 5u);
+    EXPECT_EQ(storage->countLogs(), 3u);
+
+    // Enabled again it stores and sends.
+    other->setEnabled(true, false);
+    enqueue(*other, 1);
+    EXPECT_FALSE(other->discardsLogs());
+    EXPECT_EQ(storage->countLogs(), 4u);
+}
+
+TEST_F(ChannelUnitTest, StaysPausedWhileAnyIdentifyingObjectRemains) {
+    auto unit = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    auto a = std::make_shared<int>(1);
+    auto b = std::make_shared<int>(2);
+    unit->pauseWithIdentifyingObject(a);
+    unit->pauseWithIdentifyingObject(b);
+    enqueue(*unit, 50);
+    scheduler.advance(std::chrono::seconds(10));
+    EXPECT_TRUE(ingestion->calls.empty());
+
+    unit->resumeWithIdentifyingObject(a);
+    scheduler.advance(std::chrono::seconds(10));
+    EXPECT_TRUE(unit->isPaused());
+    EXPECT_TRUE(ingestion->calls.empty());
+
+    unit->resumeWithIdentifyingObject(b);
+    scheduler.runUntilIdle();
+    EXPECT_FALSE(unit->isPaused());
+    ASSERT_EQ(ingestion->calls.size(), 1u);
+    EXPECT_EQ(ingestion->calls[0].container->logs.size(), 50u);
+}
+
+TEST_F(ChannelUnitTest, InvalidLogsNeverReachDelegatesOrStorage) {
+    auto unit = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    auto log = test::makeLog(1);
+    log->type.reset();
+    unit->enqueueItem(log, kLogFlagsNormal);
+    unit->enqueueItem(nullptr, kLogFlagsNormal);
+    scheduler.runUntilIdle();
+    EXPECT_EQ(delegate->completed, 0);
+    EXPECT_EQ(storage->countLogs(), 0u);
+}
+
+} // namespace
+} // namespace beacon
