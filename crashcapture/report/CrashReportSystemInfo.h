@@ -15,6 +15,7 @@ enum class CrashReportOperatingSystem : int {
     IPhoneSimulator = 2,
     Unknown = 3,
     AppleTVOS = 4,
+    Linux = 5,
 };
 
 // Values of the report's architecture field.

@@ -2,12 +2,17 @@
 //
 //   zelvo-crashreport FILE            the error log that would be sent for it
 //   zelvo-crashreport --report FILE   the report as read (object model)
+//   zelvo-crashreport --symbolicate FILE
+//                                     threads and images as text, resolved to
+//                                     functions and source lines with the
+//                                     matching builds found on this machine
 //
 // Exit status: 0 shown; 2 the file is not a readable crash report (the
 // reader's reason on stderr); 64 wrong usage; 66 the file cannot be opened.
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 #include "beacon/model/JsonText.h"
 #include "crashcapture/report/CrashReport.h"
+#include "crashcapture/symbolicate/Symbolicator.h"
 #include "crashcapture/tools/CrashReportJson.h"
 
 #include <cerrno>
@@ -23,7 +28,7 @@ namespace {
 constexpr int kExitBadReport = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
-constexpr const char* kUsage = "usage: zelvo-crashreport [--report] FILE";
+constexpr const char* kUsage = "usage: zelvo-crashreport [--report | --symbolicate] FILE";
 
 void printJson(const nlohmann::ordered_json& json) {
     if (auto text = beacon::jsonText(json, true)) {
@@ -37,11 +42,14 @@ void printJson(const nlohmann::ordered_json& json) {
 
 int main(int argc, char** argv) {
     bool showReport = false;
+    bool symbolicate = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument == "--report") {
             showReport = true;
+        } else if (argument == "--symbolicate") {
+            symbolicate = true;
         } else if (argument == "-h" || argument == "--help") {
             std::cout << kUsage << '\n';
             return 0;
@@ -84,6 +92,10 @@ int main(int argc, char** argv) {
     if (!report) {
         std::cerr << error.localizedDescription << '\n';
         return kExitBadReport;
+    }
+    if (symbolicate) {
+        std::cout << crashcapture::symbolicatedReportText(*report);
+        return 0;
     }
     // The viewer may run anywhere: it knows no device history, so the error
     // log's device holds what the report itself records.

@@ -285,6 +285,7 @@ std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo&
             case CrashReportOperatingSystem::IPhoneOS:
             case CrashReportOperatingSystem::IPhoneSimulator:
             case CrashReportOperatingSystem::AppleTVOS: name.erase(0, 1); break;
+            case CrashReportOperatingSystem::Linux: break;  // ELF symbols carry no prefix
             case CrashReportOperatingSystem::Unknown:
                 BEACON_CRASHES_LOG_WARNING("Symbol \"", name, "\" prefix rules are unknown for this OS!");
                 break;

@@ -1,0 +1,251 @@
+// A program that arms the crash reporter and then crashes in the way its
+// first argument names, for the crash tests: each run is one child process.
+//   crash_child CASE BASE_DIR
+// Reports go to BASE_DIR; the crash callback and a chained earlier handler
+// leave marker files there. Built a second time with CHECK_ALLOCATIONS, it
+// interposes malloc, free, calloc and realloc so that any call after the
+// crash began ends the process with exit status 99.
+#include "crashcapture/reporter/CrashReporter.h"
+#include "platform/UncaughtExceptionHandler.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cxxabi.h>
+#include <exception>
+#include <execinfo.h>
+#include <fcntl.h>
+#include <stdexcept>
+#include <string>
+#include <sys/mman.h>
+#include <thread>
+#include <typeinfo>
+#include <unistd.h>
+#include <vector>
+
+using namespace crashcapture;
+
+namespace {
+
+std::string baseDir;
+std::atomic<bool> crashBegan{false};
+
+void beginCrash() { crashBegan.store(true); }
+
+// Writes `name` into the base directory (async-signal-safe).
+void touchMarker(const char* path) {
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) {
+        (void)!::write(fd, "x", 1);
+        ::close(fd);
+    }
+}
+char callbackMarker[4096];
+char chainedMarker[4096];
+
+void onCrashWritten(siginfo_t*, ucontext_t*, void* context) { touchMarker(static_cast<const char*>(context)); }
+void earlierHandler(int, siginfo_t*, void*) { touchMarker(chainedMarker); }
+
+extern "C" {
+__attribute__((noinline)) void crashNullDereference() {
+    beginCrash();
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+__attribute__((noinline)) void crashTruncatedMapping() {
+    std::string path = baseDir + "/mapped";
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
+    (void)!::ftruncate(fd, 8192);
+    auto* bytes = static_cast<volatile char*>(::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
+    (void)!::ftruncate(fd, 0);
+    beginCrash();
+    (void)bytes[4096];
+}
+__attribute__((noinline)) int crashDivideByZero(volatile int divisor) {
+    beginCrash();
+    volatile int dividend = 42;
+    return dividend / divisor;
+}
+__attribute__((noinline)) void crashIllegalInstruction() {
+    beginCrash();
+    __builtin_trap();
+}
+__attribute__((noinline)) void crashBreakpoint() {
+    beginCrash();
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__ volatile("int3");
+#elif defined(__aarch64__)
+    __asm__ volatile("brk #0");
+#endif
+}
+__attribute__((noinline)) void crashAbort() {
+    beginCrash();
+    std::abort();
+}
+__attribute__((noinline)) int crashRecursion(volatile int depth) {
+    volatile char padding[256];
+    padding[0] = static_cast<char>(depth);
+    return crashRecursion(depth + 1) + padding[0];
+}
+__attribute__((noinline)) int crashAtDepth(int depth) {
+    if (depth <= 1) {
+        crashNullDereference();
+        return 0;
+    }
+    return crashAtDepth(depth - 1) + 1;
+}
+}
+
+// Threads that keep running while another one crashes.
+void crashOnSecondThread() {
+    std::mutex mutex;
+    std::condition_variable ready;
+    int started = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 10; ++i)
+        threads.emplace_back([&] {
+            {
+                std::lock_guard lock(mutex);
+                ++started;
+            }
+            ready.notify_all();
+            for (volatile unsigned long spin = 0;; spin = spin + 1) {
+                if (spin % 1000000 == 0) ::usleep(100);
+            }
+        });
+    {
+        std::unique_lock lock(mutex);
+        ready.wait(lock, [&] { return started == 10; });
+    }
+    std::thread crasher([] { crashNullDereference(); });
+    crasher.join();
+}
+
+// What the C++ terminate hook of the crash reporting service does: hand the
+// exception to the platform's uncaught-exception handler, then abort.
+void terminateThroughTheSlot() {
+    platform::UncaughtException exception;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        int status = 0;
+        char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+        exception.name = status == 0 && name ? name : typeid(e).name();
+        std::free(name);
+        exception.reason = e.what();
+    }
+    void* frames[64];
+    int count = ::backtrace(frames, 64);
+    for (int i = 0; i < count; ++i) exception.callStackReturnAddresses.push_back(reinterpret_cast<std::uintptr_t>(frames[i]));
+    beginCrash();
+    platform::reportUncaughtException(exception);
+    std::abort();
+}
+
+__attribute__((noinline)) void throwUncaught() { throw std::runtime_error("nobody catches this"); }
+
+int checkSecondReporter(CrashReporter& first) {
+    CrashReporter second(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
+                                             false, baseDir),
+                         "org.zelvo.second", "1");
+    CrashReporterError error;
+    if (second.enableCrashReporterAndReturnError(&error) || error.code != 3 ||
+        error.localizedDescription != "A CrashReporter instance has already been enabled") {
+        std::fprintf(stderr, "second reporter: code %d \"%s\"\n", error.code, error.localizedDescription.c_str());
+        return 1;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (attempt == 0) first.enableCrashReporterAndReturnError(&error);
+            else first.setCrashCallbacks(nullptr);
+            std::fprintf(stderr, "no CrashReporterException on attempt %d\n", attempt);
+            return 1;
+        } catch (const CrashReporterException& e) {
+            if (std::string(e.what()) != "The crash reporter has already been enabled") return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+#ifdef CHECK_ALLOCATIONS
+extern "C" {
+void* __libc_malloc(size_t);
+void __libc_free(void*);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+
+static void allocationAfterCrash() {
+    static const char text[] = "allocation after the crash began\n";
+    (void)!::write(2, text, sizeof text - 1);
+    ::_exit(99);
+}
+void* malloc(size_t size) {
+    if (crashBegan.load()) allocationAfterCrash();
+    return __libc_malloc(size);
+}
+void free(void* pointer) {
+    if (crashBegan.load() && pointer) allocationAfterCrash();
+    __libc_free(pointer);
+}
+void* calloc(size_t count, size_t size) {
+    if (crashBegan.load()) allocationAfterCrash();
+    return __libc_calloc(count, size);
+}
+void* realloc(void* pointer, size_t size) {
+    if (crashBegan.load()) allocationAfterCrash();
+    return __libc_realloc(pointer, size);
+}
+}
+#endif
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 64;
+    const std::string which = argv[1];
+    baseDir = argv[2];
+    std::snprintf(callbackMarker, sizeof callbackMarker, "%s/callback", argv[2]);
+    std::snprintf(chainedMarker, sizeof chainedMarker, "%s/chained", argv[2]);
+
+    if (which == "chained") {
+        struct sigaction earlier {};
+        earlier.sa_sigaction = &earlierHandler;
+        earlier.sa_flags = SA_SIGINFO;
+        ::sigaction(SIGSEGV, &earlier, nullptr);
+    }
+    // A marketing version and custom data only where the case asks for them.
+    const bool extras = which != "segv";
+    CrashReporter reporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                               CrashReporterSymbolicationStrategy::None, true, baseDir),
+                           "org.zelvo.crashtest", "7",
+                           extras ? std::optional<std::string>("1.2.3") : std::nullopt);
+    if (extras) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
+    CrashReporterCallbacks callbacks;
+    callbacks.context = callbackMarker;
+    callbacks.handleSignal = &onCrashWritten;
+    reporter.setCrashCallbacks(&callbacks);
+    CrashReporterError error;
+    if (!reporter.enableCrashReporterAndReturnError(&error)) {
+        std::fprintf(stderr, "enable failed: %s\n", error.localizedDescription.c_str());
+        return 2;
+    }
+
+    if (which == "segv" || which == "chained" || which == "extras") crashNullDereference();
+    else if (which == "bus") crashTruncatedMapping();
+    else if (which == "fpe") crashDivideByZero(0);
+    else if (which == "ill") crashIllegalInstruction();
+    else if (which == "trap") crashBreakpoint();
+    else if (which == "abort") crashAbort();
+    else if (which == "overflow") crashRecursion(0);
+    else if (which == "deep") crashAtDepth(513);
+    else if (which == "thread") crashOnSecondThread();
+    else if (which == "exception") {
+        std::set_terminate(&terminateThroughTheSlot);
+        throwUncaught();
+    } else if (which == "second-reporter") return checkSecondReporter(reporter);
+    else return 64;
+    return 3;  // still alive: the crash did not happen
+}

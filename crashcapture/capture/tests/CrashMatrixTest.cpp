@@ -1,0 +1,226 @@
+// Each case runs a child process that arms the reporter and crashes for
+// real; the parent reads the report back and checks it against the crash.
+#include "CrashTestSupport.h"
+#include "crashcapture/symbolicate/Symbolicator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace crashcapture {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryDirectory;
+
+struct ChildRun {
+    int status = 0;
+    std::vector<std::uint8_t> bytes;
+    std::optional<CrashReport> report;
+    std::string readError;
+};
+
+fs::path reportPathIn(const fs::path& base) {
+    return base / "com.zelvo.crashreporter.data" / "org.zelvo.crashtest" / "live_report.zvcrash";
+}
+
+ChildRun runChild(const char* program, const std::string& which, const fs::path& base) {
+    ChildRun run;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::execl(program, program, which.c_str(), base.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    EXPECT_GT(child, 0);
+    while (::waitpid(child, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    run.bytes = testing::readFile(reportPathIn(base));
+    CrashReporterError error;
+    run.report = CrashReport::initWithData(run.bytes, &error);
+    run.readError = error.localizedDescription;
+    return run;
+}
+
+struct CrashCase {
+    const char* which;
+    int signal;
+    const char* signalName;
+    const char* codeName;  // null: any code
+    const char* function;  // a function on the crashed thread's stack
+};
+
+const CrashCase kCases[] = {
+    {"segv", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"bus", SIGBUS, "SIGBUS", "BUS_ADRERR", "crashTruncatedMapping"},
+    {"fpe", SIGFPE, "SIGFPE", "FPE_INTDIV", "crashDivideByZero"},
+    {"ill", SIGILL, "SIGILL", "ILL_ILLOPN", "crashIllegalInstruction"},
+#if defined(__x86_64__)
+    {"trap", SIGTRAP, "SIGTRAP", "SI_KERNEL", "crashBreakpoint"},
+#else
+    {"trap", SIGTRAP, "SIGTRAP", "TRAP_BRKPT", "crashBreakpoint"},
+#endif
+    {"abort", SIGABRT, "SIGABRT", "SI_TKILL", "crashAbort"},
+    {"overflow", SIGSEGV, "SIGSEGV", nullptr, "crashRecursion"},
+    {"thread", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"exception", SIGABRT, "SIGABRT", "SI_TKILL", "terminateThroughTheSlot"},
+    {"chained", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+};
+
+const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const std::string& fileName) {
+    for (const auto& image : report.images())
+        if (fs::path(image.imageName).filename() == fileName) return &image;
+    return nullptr;
+}
+
+bool mentions(const std::vector<std::string>& functions, const std::string& name) {
+    return std::any_of(functions.begin(), functions.end(), [&](const std::string& f) { return f.find(name) != std::string::npos; });
+}
+
+void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const fs::path& base,
+                           const char* program = CRASH_CHILD) {
+    ASSERT_TRUE(WIFSIGNALED(run.status)) << "status " << run.status;
+    EXPECT_EQ(WTERMSIG(run.status), expected.signal);
+    ASSERT_TRUE(run.report) << run.readError;
+    const CrashReport& report = *run.report;
+
+    EXPECT_EQ(report.signalInfo().name, expected.signalName);
+    if (expected.codeName) EXPECT_EQ(report.signalInfo().code, expected.codeName);
+    EXPECT_EQ(report.systemInfo().operatingSystem, CrashReportOperatingSystem::Linux);
+    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "org.zelvo.crashtest");
+    ASSERT_TRUE(report.processInfo());
+    EXPECT_EQ(report.processInfo()->processID, static_cast<std::uint32_t>(report.processInfo()->processID));
+    EXPECT_EQ(report.processInfo()->parentProcessID, static_cast<std::uint32_t>(::getpid()));
+
+    const CrashReportThreadInfo* crashed = nullptr;
+    for (std::size_t index = 0; index < report.threads().size(); ++index) {
+        const auto& thread = report.threads()[index];
+        EXPECT_EQ(thread.threadNumber, index);
+        if (!thread.crashed) {
+            EXPECT_TRUE(thread.registers.empty());
+            continue;
+        }
+        EXPECT_EQ(crashed, nullptr) << "more than one crashed thread";
+        crashed = &thread;
+    }
+    ASSERT_NE(crashed, nullptr);
+    EXPECT_GE(crashed->registers.size(), 16u);
+    const auto functions = testing::functionsOf(report, *crashed);
+    EXPECT_TRUE(mentions(functions, expected.function)) << "crashed thread: " << ::testing::PrintToString(functions);
+
+    const auto* executable = imageNamed(report, fs::path(program).filename());
+    const auto* libc = imageNamed(report, "libc.so.6");
+    ASSERT_NE(executable, nullptr);
+    ASSERT_NE(libc, nullptr);
+    EXPECT_EQ(executable->imageUUID.size(), 16u);
+    EXPECT_EQ(libc->imageUUID.size(), 16u);
+    EXPECT_TRUE(executable->codeType);
+
+    // The crash callback ran once, after the report was written.
+    EXPECT_EQ(fs::file_size(base / "callback"), 1u);
+
+    // protoc, an independent decoder, reads the same report.
+    const auto protoc = testing::decodeWithProtoc(run.bytes);
+    for (const auto& [key, values] : testing::fieldsOf(report)) {
+        auto found = protoc.find(key);
+        ASSERT_NE(found, protoc.end()) << key;
+        EXPECT_EQ(found->second, values) << key;
+    }
+}
+
+class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
+
+TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
+    TemporaryDirectory base;
+    const CrashCase& expected = GetParam();
+    const ChildRun run = runChild(CRASH_CHILD, expected.which, base.path());
+    expectWellFormedCrash(expected, run, base.path());
+    if (!run.report) return;
+    const CrashReport& report = *run.report;
+
+    // Only the "segv" child has no marketing version and no custom data.
+    const bool extras = std::string(expected.which) != "segv";
+    EXPECT_EQ(report.applicationInfo().applicationMarketingVersion.has_value(), extras);
+    EXPECT_EQ(report.customData().has_value(), extras);
+    if (extras) EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+
+    const std::string which = expected.which;
+    if (which == "thread") {
+        // The main thread, ten runners and the crasher, each with a stack.
+        EXPECT_EQ(report.threads().size(), 12u);
+        for (const auto& thread : report.threads()) EXPECT_FALSE(thread.stackFrames.empty()) << thread.threadNumber;
+    } else if (which == "exception") {
+        ASSERT_TRUE(report.exceptionInfo());
+        EXPECT_EQ(report.exceptionInfo()->exceptionName, "std::runtime_error");
+        EXPECT_EQ(report.exceptionInfo()->exceptionReason, "nobody catches this");
+        EXPECT_FALSE(report.exceptionInfo()->stackFrames.empty());
+    } else if (which == "chained") {
+        EXPECT_TRUE(fs::exists(base.path() / "chained")) << "the earlier siginfo handler was not reached";
+    } else if (which == "overflow") {
+        EXPECT_EQ(report.threads().size(), 1u);
+        EXPECT_EQ(report.threads()[0].stackFrames.size(), 512u);
+    }
+    if (which != "exception") EXPECT_FALSE(report.hasExceptionInfo());
+}
+
+INSTANTIATE_TEST_SUITE_P(Crashes, CrashMatrix, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.which); });
+
+TEST(CrashCapture, CutsDeepStacksAt512Frames) {
+    TemporaryDirectory base;
+    const ChildRun run = runChild(CRASH_CHILD, "deep", base.path());
+    ASSERT_TRUE(run.report) << run.readError;
+    ASSERT_EQ(run.report->threads().size(), 1u);
+    EXPECT_EQ(run.report->threads()[0].stackFrames.size(), 512u);
+}
+
+TEST(CrashCapture, CrashPathAllocatesNothing) {
+    for (const CrashCase& crash : {kCases[0], kCases[5], kCases[7]}) {
+        TemporaryDirectory base;
+        const ChildRun run = runChild(CRASH_CHILD_NOALLOC, crash.which, base.path());
+        ASSERT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 99) << crash.which << " allocated after the crash";
+        expectWellFormedCrash(crash, run, base.path(), CRASH_CHILD_NOALLOC);
+    }
+}
+
+TEST(CrashCapture, OneReporterPerProcess) {
+    TemporaryDirectory base;
+    const ChildRun run = runChild(CRASH_CHILD, "second-reporter", base.path());
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 0);
+}
+
+TEST(CrashCapture, SymbolicationLeavesOtherBuildsUnresolved) {
+    TemporaryDirectory base;
+    ChildRun run = runChild(CRASH_CHILD, "segv", base.path());
+    ASSERT_TRUE(run.report) << run.readError;
+    const auto* executable = imageNamed(*run.report, fs::path(CRASH_CHILD).filename());
+    ASSERT_TRUE(executable && executable->imageUUID.size() == 16);
+
+    // The same report as if another build of the program had crashed.
+    auto bytes = run.bytes;
+    auto at = std::search(bytes.begin(), bytes.end(), executable->imageUUID.begin(), executable->imageUUID.end());
+    ASSERT_NE(at, bytes.end());
+    *at ^= 0xFF;
+    auto other = CrashReport::initWithData(bytes);
+    ASSERT_TRUE(other);
+    const auto& crashed = *std::find_if(other->threads().begin(), other->threads().end(), [](auto& t) { return t.crashed; });
+    const auto functions = testing::functionsOf(*other, crashed);
+    EXPECT_FALSE(mentions(functions, "crashNullDereference"));
+    EXPECT_TRUE(mentions(functions, "__libc_start_main"))
+        << "libc is still the same build: " << ::testing::PrintToString(functions);
+
+    const std::string text = symbolicatedReportText(*run.report);
+    EXPECT_NE(text.find("crashNullDereference + "), std::string::npos) << text;
+    EXPECT_NE(text.find("CrashChild.cpp:"), std::string::npos) << text;
+    EXPECT_NE(symbolicatedReportText(*other).find("unresolved: another build"), std::string::npos);
+}
+
+} // namespace
+} // namespace crashcapture

@@ -1,0 +1,146 @@
+// Live reports of the test process itself: written without ending it.
+#include "CrashTestSupport.h"
+#include "crashcapture/reporter/CrashReporter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace crashcapture {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryDirectory;
+
+// Threads parked on a condition until the test ends.
+class ParkedThreads {
+public:
+    explicit ParkedThreads(int count) {
+        for (int i = 0; i < count; ++i)
+            threads_.emplace_back([this] {
+                std::unique_lock lock(mutex_);
+                ids_.push_back(static_cast<pid_t>(::syscall(SYS_gettid)));
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return done_; });
+            });
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ids_.size() == static_cast<std::size_t>(count); });
+    }
+    ~ParkedThreads() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        for (auto& thread : threads_) thread.join();
+    }
+    pid_t id(int index) {
+        std::lock_guard lock(mutex_);
+        return ids_.at(static_cast<std::size_t>(index));
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<pid_t> ids_;
+    bool done_ = false;
+    std::vector<std::thread> threads_;
+};
+
+class LiveReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        ::setenv("TMPDIR", tmp_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(fs::is_empty(tmp_.path())) << "the temporary report was left behind";
+        if (previousTmp_.empty()) ::unsetenv("TMPDIR");
+        else ::setenv("TMPDIR", previousTmp_.c_str(), 1);
+    }
+    CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
+                                                false, base_.path()),
+                            "org.zelvo.live", "3"};
+    TemporaryDirectory base_;
+    TemporaryDirectory tmp_;
+    std::string previousTmp_;
+};
+
+const CrashReportThreadInfo* crashedThread(const CrashReport& report) {
+    const CrashReportThreadInfo* crashed = nullptr;
+    for (const auto& thread : report.threads())
+        if (thread.crashed) {
+            EXPECT_EQ(crashed, nullptr);
+            crashed = &thread;
+        }
+    return crashed;
+}
+
+__attribute__((noinline)) std::optional<std::vector<std::uint8_t>> reportFromHere(CrashReporter& reporter,
+                                                                                   CrashReporterError* error) {
+    return reporter.generateLiveReportAndReturnError(error);
+}
+
+TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
+    ParkedThreads parked(3);
+    reporter_.setCustomData({1, 2, 3});
+    CrashReporterError error;
+    auto bytes = reportFromHere(reporter_, &error);
+    ASSERT_TRUE(bytes) << error.localizedDescription;
+    auto report = CrashReport::initWithData(*bytes, &error);
+    ASSERT_TRUE(report) << error.localizedDescription;
+
+    EXPECT_EQ(report->threads().size(), 4u);
+    for (const auto& thread : report->threads()) EXPECT_FALSE(thread.stackFrames.empty()) << thread.threadNumber;
+    const auto* crashed = crashedThread(*report);
+    ASSERT_NE(crashed, nullptr);
+    EXPECT_FALSE(crashed->registers.empty());
+    const auto functions = testing::functionsOf(*report, *crashed);
+    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(),
+                            [](const std::string& name) { return name.find("reportFromHere") != std::string::npos; }))
+        << ::testing::PrintToString(functions);
+    EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
+    EXPECT_FALSE(report->hasExceptionInfo());
+
+    // The threads were let go: a second report works just the same.
+    EXPECT_TRUE(reporter_.generateLiveReport());
+}
+
+TEST_F(LiveReportTest, NamedThreadIsTheCrashedOneAndTheCallerIsLeftOut) {
+    ParkedThreads parked(2);
+    CrashReporterError error;
+    auto bytes = reporter_.generateLiveReportWithThread(parked.id(1), &error);
+    ASSERT_TRUE(bytes) << error.localizedDescription;
+    auto report = CrashReport::initWithData(*bytes);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->threads().size(), 2u);
+    const auto* crashed = crashedThread(*report);
+    ASSERT_NE(crashed, nullptr);
+    EXPECT_FALSE(crashed->registers.empty());
+    const auto functions = testing::functionsOf(*report, *crashed);
+    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(),
+                            [](const std::string& name) { return name.find("wait") != std::string::npos; }))
+        << ::testing::PrintToString(functions);
+}
+
+TEST_F(LiveReportTest, RecordsAnExceptionHandedOver) {
+    platform::UncaughtException exception{"std::logic_error", "bad state", {0x1000, 0x2000}};
+    auto bytes = reporter_.generateLiveReportWithException(exception);
+    ASSERT_TRUE(bytes);
+    auto report = CrashReport::initWithData(*bytes);
+    ASSERT_TRUE(report && report->exceptionInfo());
+    EXPECT_EQ(report->exceptionInfo()->exceptionName, "std::logic_error");
+    EXPECT_EQ(report->exceptionInfo()->exceptionReason, "bad state");
+    ASSERT_EQ(report->exceptionInfo()->stackFrames.size(), 2u);
+    EXPECT_EQ(report->exceptionInfo()->stackFrames[1].instructionPointer, 0x2000u);
+    EXPECT_FALSE(report->customData());
+}
+
+} // namespace
+} // namespace crashcapture
