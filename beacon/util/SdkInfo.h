@@ -1,5 +1,7 @@
 #pragma once
 
+#include "beacon/util/ApplicationState.h"
+
 namespace beacon {
 
 // Facts of the telemetry library that logs and requests carry.
@@ -7,12 +9,6 @@ inline constexpr const char* kSdkName = "beacon.linux";
 inline constexpr const char* kSdkVersion = "1.0.0";
 // The application environment reported for this build (other).
 inline constexpr int kCurrentAppEnvironment = 99;
-
-enum class ApplicationState : int {
-    Active = 0,
-    Background = 2,
-    Unknown = 3,
-};
 
 // Milliseconds since 1970 as a double.
 double nowInMilliseconds();
