@@ -20,6 +20,7 @@
 #include "beacon/crashes/wrapper/WrapperCrashesHelper.h"
 #include "beacon/crashes/wrapper/WrapperExceptionManager.h"
 #include "beacon/logger/Logger.h"
+#include "beacon/util/ApplicationState.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/DispatcherUtil.h"
 #include "beacon/util/Encrypter.h"
@@ -445,7 +446,9 @@ void Crashes::startDelayedProcessing() {
             std::lock_guard lock(statics().mutex);
             state = statics().applicationState;
         }
-        if (self->isAutomaticProcessingEnabled() && state && state() == kApplicationStateBackground) {
+        const int applicationState =
+            state ? state() : static_cast<int>(ApplicationStateUtil::applicationState());
+        if (self->isAutomaticProcessingEnabled() && applicationState == kApplicationStateBackground) {
             BEACON_CRASHES_LOG_WARNING("Crashes will not be processed because the application is in the background.");
             std::lock_guard lock(self->processingMutex_);
             self->processing_ = Processing::None;

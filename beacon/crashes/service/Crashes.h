@@ -93,6 +93,8 @@ public:
     // Where the crash capture engine keeps its files; unset: the user's cache.
     static void setCrashReporterBasePath(std::optional<std::filesystem::path> basePath);
     static void setMemoryPressureSourceFactory(MemoryPressureSourceFactory factory);
+    // The application state (0 active, 1 inactive, 2 background); unset:
+    // the utilities' application-state query.
     static void setApplicationStateProvider(ApplicationStateProvider provider);
 
     Crashes();
