@@ -3,6 +3,7 @@
 // parts.
 
 #include "app/core/AppDelegate.h"
+#include "app/desktop/DispatchingApplication.h"
 #include "app/desktop/FloatingPanel.h"
 #include "app/desktop/QtApplicationShell.h"
 #include "app/desktop/QtPanelFactory.h"
@@ -11,11 +12,13 @@
 #include "app/hotkeys/HotkeysBinding.h"
 #include "app/main/DebugState.h"
 #include "app/settings/SettingsViewFactory.h"
+#include "app/telemetry/BeaconTelemetry.h"
 #include "app/updates/AppcastUpdateChecker.h"
 #include "app/updates/qt/QtUpdatePresenter.h"
 #include "Hotkeys/recorder/Bundle.h"
 #include "Hotkeys/recorder/RecorderField.h"
 #include "Hotkeys/qt/QtMenuItem.h"
+#include "beacon/crashes/hooks/ApplicationForwarder.h"
 #include "beacon/http/CurlTransport.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/Deployment.h"
@@ -39,7 +42,9 @@
 using namespace app;
 
 int main(int argc, char** argv) {
-    QApplication qtApp(argc, argv);
+    desktop::DispatchingApplication qtApp(argc, argv);
+    // Exceptions escaping an event handler reach crash reporting.
+    desktop::DispatchingApplication::setDispatcher(beacon::ApplicationForwarder::sendEvent);
     QApplication::setApplicationName(QStringLiteral("Zelvo"));
     QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("zelvo"));
@@ -87,6 +92,8 @@ int main(int argc, char** argv) {
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
                          "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
+    BeaconTelemetry telemetry(scheduler, defaults);
+    services.telemetry = &telemetry;
     AppDelegate delegate(services);
 
     desktop::DebugState debug(delegate);
