@@ -485,89 +485,111 @@ void Crashes::startCrashProcessing() {
     processCrashReports();
 }
 
+// The delegate and the confirmation handler are asked on the main thread
+// without the service's lock, so that the main thread may use the service
+// meanwhile.
 void Crashes::processCrashReports() {
-    std::lock_guard lock(mutex_);
-    if (!isInstanceEnabled()) {
-        BEACON_CRASHES_LOG_DEBUG("Crashes service is disabled; discard all crash reports");
-        deleteItemForPathComponent(kCrashesDirectory);
-        crashFiles_.clear();
-        WrapperExceptionManager::deleteAllWrapperExceptions();
-        return;
-    }
-    clearUnprocessed();
     struct Kept {
         fs::path file;
         std::shared_ptr<AppleErrorLog> log;
         std::shared_ptr<ErrorReport> report;
     };
     std::vector<Kept> kept;
-    std::vector<std::shared_ptr<ErrorReport>> reports;
-    for (const auto& file : crashFiles_) {
-        const auto data = readFile(file);
-        if (!data || data->empty()) continue;
-        auto report = crashcapture::CrashReport::initWithData(*data);
-        if (!report) {
-            BEACON_CRASHES_LOG_WARNING("Crash report found but couldn't parse it, discard the crash report: ",
-                                       file.string());
-            continue;
+    bool automatic;
+    {
+        std::lock_guard lock(mutex_);
+        if (!isInstanceEnabled()) {
+            BEACON_CRASHES_LOG_DEBUG("Crashes service is disabled; discard all crash reports");
+            deleteItemForPathComponent(kCrashesDirectory);
+            crashFiles_.clear();
+            WrapperExceptionManager::deleteAllWrapperExceptions();
+            return;
         }
-        auto log = ErrorLogFormatter::errorLogFromCrashReport(*report);
-        auto errorReport = ErrorLogFormatter::errorReportFromLog(*log);
-        kept.push_back({file, log, errorReport});
-        reports.push_back(errorReport);
+        clearUnprocessed();
+        std::vector<std::shared_ptr<ErrorReport>> reports;
+        for (const auto& file : crashFiles_) {
+            const auto data = readFile(file);
+            if (!data || data->empty()) continue;
+            auto report = crashcapture::CrashReport::initWithData(*data);
+            if (!report) {
+                BEACON_CRASHES_LOG_WARNING("Crash report found but couldn't parse it, discard the crash report: ",
+                                           file.string());
+                continue;
+            }
+            auto log = ErrorLogFormatter::errorLogFromCrashReport(*report);
+            auto errorReport = ErrorLogFormatter::errorReportFromLog(*log);
+            kept.push_back({file, log, errorReport});
+            reports.push_back(errorReport);
+        }
+        WrapperExceptionManager::correlateLastSavedWrapperExceptionToReport(reports);
+        for (const auto& entry : kept) {
+            BEACON_CRASHES_LOG_VERBOSE("Crash reports found");
+            if (auto wrapper =
+                    WrapperExceptionManager::loadWrapperExceptionWithUUIDString(entry.report->incidentIdentifier.value_or("")))
+                entry.log->exception = wrapper->modelException;
+        }
+        automatic = automaticProcessingEnabled_;
     }
-    WrapperExceptionManager::correlateLastSavedWrapperExceptionToReport(reports);
 
     const auto delegate = delegateInstance();
+    std::vector<bool> process;
     for (const auto& entry : kept) {
-        BEACON_CRASHES_LOG_VERBOSE("Crash reports found");
-        const std::string incident = entry.report->incidentIdentifier.value_or("");
-        if (auto wrapper = WrapperExceptionManager::loadWrapperExceptionWithUUIDString(incident))
-            entry.log->exception = wrapper->modelException;
-        bool process = true;
-        if (automaticProcessingEnabled_ && delegate) {
-            const auto report = entry.report;
-            process = onMainThread<std::optional<bool>>([&] {
-                          return delegate->shouldProcessErrorReport(*this, *report);
-                      }).value_or(true);
-        }
-        if (!process) {
-            BEACON_CRASHES_LOG_DEBUG("shouldProcessErrorReport returned NO, discard the crash report: ",
-                                     entry.file.string());
-            WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
-            removeCrashFile(entry.file);
-            continue;
-        }
-        if (automaticProcessingEnabled_)
-            BEACON_CRASHES_LOG_DEBUG("shouldProcessErrorReport is not implemented or returned YES, processing the "
-                                     "crash report: ", entry.file.string());
-        else
-            BEACON_CRASHES_LOG_DEBUG("Automatic crash processing is disabled, storing the crash report for later "
-                                     "processing: ", entry.file.string());
-        unprocessedLogs_.push_back(entry.log);
-        unprocessedReports_.push_back(entry.report);
-        unprocessedFilePaths_.push_back(entry.file);
+        const auto report = entry.report;
+        process.push_back(!automatic || !delegate ||
+                          onMainThread<std::optional<bool>>([&] {
+                              return delegate->shouldProcessErrorReport(*this, *report);
+                          }).value_or(true));
     }
-    if (automaticProcessingEnabled_) sendCrashReportsOrAwaitUserConfirmation();
+
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            const auto& entry = kept[i];
+            if (!process[i]) {
+                BEACON_CRASHES_LOG_DEBUG("shouldProcessErrorReport returned NO, discard the crash report: ",
+                                         entry.file.string());
+                WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(
+                    entry.report->incidentIdentifier.value_or(""));
+                removeCrashFile(entry.file);
+                continue;
+            }
+            if (automatic)
+                BEACON_CRASHES_LOG_DEBUG("shouldProcessErrorReport is not implemented or returned YES, processing "
+                                         "the crash report: ", entry.file.string());
+            else
+                BEACON_CRASHES_LOG_DEBUG("Automatic crash processing is disabled, storing the crash report for "
+                                         "later processing: ", entry.file.string());
+            unprocessedLogs_.push_back(entry.log);
+            unprocessedReports_.push_back(entry.report);
+            unprocessedFilePaths_.push_back(entry.file);
+        }
+    }
+    if (automatic) sendCrashReportsOrAwaitUserConfirmation();
 }
 
 bool Crashes::sendCrashReportsOrAwaitUserConfirmation() {
-    std::lock_guard lock(mutex_);
     const auto stored = BeaconUserDefaults::shared()->objectForKey(kUserConfirmationKey);
     const bool alwaysSend = stored && stored->truthy();
-    if (unprocessedLogs_.empty()) return alwaysSend;
+    UserConfirmationHandler handler;
+    std::vector<std::shared_ptr<ErrorReport>> reports;
+    bool automatic;
+    {
+        std::lock_guard lock(mutex_);
+        if (unprocessedLogs_.empty()) return alwaysSend;
+        handler = userConfirmationHandler_;
+        reports = unprocessedReports_;
+        automatic = automaticProcessingEnabled_;
+    }
     if (alwaysSend) {
         BEACON_CRASHES_LOG_DEBUG("The flag for user confirmation is set to BcnUserConfirmationAlways, continue "
                                  "sending logs");
         handleUserConfirmation(UserConfirmation::Send);
         return alwaysSend;
     }
-    if (automaticProcessingEnabled_ && userConfirmationHandler_) {
-        const auto handler = userConfirmationHandler_;
-        const auto reports = unprocessedReports_;
-        if (onMainThread<bool>([&] { return handler(reports); })) return alwaysSend;  // waits for the answer
-    }
-    if (!automaticProcessingEnabled_) {
+    // A handler that answers true asks the user and calls
+    // notifyWithUserConfirmation later.
+    if (automatic && handler && onMainThread<bool>([&] { return handler(reports); })) return alwaysSend;
+    if (!automatic) {
         BEACON_CRASHES_LOG_DEBUG("Automatic crash processing is disabled and \"AlwaysSend\" is false. Awaiting user "
                                  "confirmation.");
         return alwaysSend;
@@ -578,24 +600,35 @@ bool Crashes::sendCrashReportsOrAwaitUserConfirmation() {
 }
 
 void Crashes::notifyWithUserConfirmationInstance(UserConfirmation confirmation) {
-    std::lock_guard lock(mutex_);
-    if (!userConfirmationHandler_ && unprocessedLogs_.empty()) {
-        BEACON_CRASHES_LOG_ERROR("Incorrect usage of notifyWithUserConfirmation: it should only be called from "
-                                 "userConfirmationHandler. For more information refer to the documentation.");
-        return;
+    {
+        std::lock_guard lock(mutex_);
+        if (!userConfirmationHandler_ && unprocessedLogs_.empty()) {
+            BEACON_CRASHES_LOG_ERROR("Incorrect usage of notifyWithUserConfirmation: it should only be called from "
+                                     "userConfirmationHandler. For more information refer to the documentation.");
+            return;
+        }
     }
     handleUserConfirmation(confirmation);
 }
 
 void Crashes::handleUserConfirmation(UserConfirmation confirmation) {
-    std::lock_guard lock(mutex_);
-    if (confirmation == UserConfirmation::DontSend) {
-        for (std::size_t i = 0; i < unprocessedLogs_.size(); ++i) {
-            removeCrashFile(unprocessedFilePaths_[i]);
-            WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(
-                unprocessedReports_[i]->incidentIdentifier.value_or(""));
-        }
+    std::vector<std::shared_ptr<AppleErrorLog>> logs;
+    std::vector<std::shared_ptr<ErrorReport>> reports;
+    std::vector<fs::path> files;
+    {
+        // Taken over here, so that a second confirmation finds nothing left.
+        std::lock_guard lock(mutex_);
+        logs = std::move(unprocessedLogs_);
+        reports = std::move(unprocessedReports_);
+        files = std::move(unprocessedFilePaths_);
         clearUnprocessed();
+    }
+    if (confirmation == UserConfirmation::DontSend) {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < logs.size(); ++i) {
+            removeCrashFile(files[i]);
+            WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(reports[i]->incidentIdentifier.value_or(""));
+        }
         clearContextHistoryAndKeepCurrentSession();
         return;
     }
@@ -604,9 +637,9 @@ void Crashes::handleUserConfirmation(UserConfirmation confirmation) {
 
     const auto delegate = delegateInstance();
     const auto unit = channelUnit();
-    for (std::size_t i = 0; i < unprocessedLogs_.size(); ++i) {
-        const auto& log = unprocessedLogs_[i];
-        const auto& report = unprocessedReports_[i];
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        const auto& log = logs[i];
+        const auto& report = reports[i];
         Attachments attachments;
         std::optional<Attachments> answered;
         if (delegate)
@@ -626,23 +659,25 @@ void Crashes::handleUserConfirmation(UserConfirmation confirmation) {
         if (unit) unit->enqueueItem(log, kLogFlagsCritical);
         const std::string incident = report->incidentIdentifier.value_or("");
         sendErrorAttachments(attachments, incident);
-        removeCrashFile(unprocessedFilePaths_[i]);
+        std::lock_guard lock(mutex_);
+        removeCrashFile(files[i]);
         WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
     }
-    clearUnprocessed();
     clearContextHistoryAndKeepCurrentSession();
 }
 
 bool Crashes::sendCrashReportsOrAwaitUserConfirmationForFilteredIds(const std::vector<std::string>& incidentIds) {
-    std::lock_guard lock(mutex_);
-    for (std::size_t i = unprocessedReports_.size(); i-- > 0;) {
-        const std::string incident = unprocessedReports_[i]->incidentIdentifier.value_or("");
-        if (std::find(incidentIds.begin(), incidentIds.end(), incident) != incidentIds.end()) continue;
-        removeCrashFile(unprocessedFilePaths_[i]);
-        WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
-        unprocessedLogs_.erase(unprocessedLogs_.begin() + static_cast<std::ptrdiff_t>(i));
-        unprocessedReports_.erase(unprocessedReports_.begin() + static_cast<std::ptrdiff_t>(i));
-        unprocessedFilePaths_.erase(unprocessedFilePaths_.begin() + static_cast<std::ptrdiff_t>(i));
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = unprocessedReports_.size(); i-- > 0;) {
+            const std::string incident = unprocessedReports_[i]->incidentIdentifier.value_or("");
+            if (std::find(incidentIds.begin(), incidentIds.end(), incident) != incidentIds.end()) continue;
+            removeCrashFile(unprocessedFilePaths_[i]);
+            WrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
+            unprocessedLogs_.erase(unprocessedLogs_.begin() + static_cast<std::ptrdiff_t>(i));
+            unprocessedReports_.erase(unprocessedReports_.begin() + static_cast<std::ptrdiff_t>(i));
+            unprocessedFilePaths_.erase(unprocessedFilePaths_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
     }
     return sendCrashReportsOrAwaitUserConfirmation();
 }
