@@ -20,3 +20,9 @@ zelvo_add_bench(beacon_storage_bench
 zelvo_add_bench(beacon_http_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/HttpBench.cpp
   LIBS zelvo_beacon_testing zelvo_beacon_testserver zelvo_beacon zelvo_platform_headless)
+
+# Channel: logs per second from enqueueItem to a committed row through a real
+# channel unit and store on disk, and the caller's cost of enqueueItem.
+zelvo_add_bench(beacon_channel_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/ChannelBench.cpp
+  LIBS zelvo_beacon_testing zelvo_beacon)

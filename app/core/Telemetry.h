@@ -21,4 +21,21 @@ public:
     virtual void start(const std::string& appSecret, CrashReportDelegate& crashDelegate) = 0;
 };
 
+// The user's choice whether Zelvo shares anonymous usage data and crash
+// reports. Reading never waits for the telemetry; a change is applied in the
+// background.
+class TelemetrySwitch {
+public:
+    virtual ~TelemetrySwitch() = default;
+    virtual bool isEnabled() const = 0;
+    virtual void setEnabled(bool enabled) = 0;
+    // True when the environment turned every telemetry service off; the
+    // switch then cannot turn it on.
+    virtual bool isForcedOff() const = 0;
+
+    // The program's switch (none until the program installs one).
+    static TelemetrySwitch* shared();
+    static void setShared(TelemetrySwitch* telemetrySwitch);
+};
+
 } // namespace app

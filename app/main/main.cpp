@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
     platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    // The telemetry keeps its settings in the same store and works on the scheduler's queues.
+    BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
+    TelemetrySwitch::setShared(&telemetry);
     platform::NotificationCenter defaultCenter;
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
@@ -92,7 +95,6 @@ int main(int argc, char** argv) {
     AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
                          "zelvo",    shell,      panels,        allViews,  statusBar, hotkeys};
     services.updater = &updater;
-    BeaconTelemetry telemetry(scheduler, defaults);
     services.telemetry = &telemetry;
     AppDelegate delegate(services);
 

@@ -3,6 +3,7 @@
 #include "app/core/AppDelegate.h"
 #include "app/core/Preferences.h"
 #include "app/settings/StartAtLoginToggle.h"
+#include "app/settings/TelemetryToggle.h"
 
 #include "Hotkeys/core/Name.h"
 #include "Hotkeys/recorder/Recorder.h"
@@ -177,6 +178,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     toggleBox->setLayout(toggles);
     toggleBox->setFixedWidth(400);
     body->addWidget(toggleBox, 0, Qt::AlignHCenter);
+    telemetry_ = new TelemetryToggle(TelemetrySwitch::shared());
+    body->addWidget(telemetry_, 0, Qt::AlignHCenter);
 
     auto* bodyBox = new QWidget();
     bodyBox->setLayout(body);

@@ -19,6 +19,7 @@ namespace app {
 class AppDelegate;
 class ApplicationShell;
 class StartAtLoginToggle;
+class TelemetryToggle;
 
 // What the settings view needs besides the delegate.
 struct SettingsEnvironment {
@@ -43,6 +44,7 @@ public:
     QCheckBox* doNotHideToggle() const { return doNotHide_; }
     QCheckBox* showInDockToggle() const { return showInDock_; }
     StartAtLoginToggle* startAtLoginToggle() const { return startAtLogin_; }
+    TelemetryToggle* telemetryToggle() const { return telemetry_; }
     Hotkeys::Recorder* recorder() const { return recorder_; }
     QAbstractButton* closeButton() const { return closeButton_; }
     QAbstractButton* button(const QString& title) const;
@@ -58,6 +60,7 @@ private:
     QCheckBox* doNotHide_ = nullptr;
     QCheckBox* showInDock_ = nullptr;
     StartAtLoginToggle* startAtLogin_ = nullptr;
+    TelemetryToggle* telemetry_ = nullptr;
     Hotkeys::Recorder* recorder_ = nullptr;
     QAbstractButton* closeButton_ = nullptr;
 };

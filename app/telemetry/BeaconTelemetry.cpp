@@ -1,41 +1,53 @@
 #include "app/telemetry/BeaconTelemetry.h"
 
+#include "app/telemetry/TelemetryServices.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/DependencyConfiguration.h"
 #include "beacon/crashes/service/Crashes.h"
 #include "beacon/util/BeaconUserDefaults.h"
-#include "platform/UserDefaults.h"
 
 namespace app {
 
-namespace {
+BeaconTelemetry::BeaconTelemetry(platform::Scheduler& scheduler, std::shared_ptr<platform::UserDefaults> defaults)
+    : queue_(scheduler.makeSerialQueue(kQueueLabel)) {
+    beacon::DependencyConfiguration::setScheduler(&scheduler);
+    beacon::BeaconUserDefaults::setStandardStore(std::move(defaults));
+    beacon::BeaconUserDefaults::resetSharedInstance();
+}
 
-// Crash reporting's questions answered by the application delegate.
-class CrashesDelegateAdapter : public beacon::CrashesDelegate {
-public:
-    explicit CrashesDelegateAdapter(CrashReportDelegate& delegate) : delegate_(delegate) {}
-    std::optional<bool> shouldProcessErrorReport(beacon::Crashes&, const beacon::ErrorReport&) override {
-        return delegate_.shouldProcessErrorReport();
-    }
-
-private:
-    CrashReportDelegate& delegate_;
-};
-
-} // namespace
-
-BeaconTelemetry::BeaconTelemetry(platform::Scheduler& scheduler, platform::UserDefaults& defaults)
-    : scheduler_(scheduler), defaults_(defaults) {}
-
-BeaconTelemetry::~BeaconTelemetry() = default;
+BeaconTelemetry::~BeaconTelemetry() {
+    queue_->sync([] {});
+    if (TelemetrySwitch::shared() == this)
+        TelemetrySwitch::setShared(nullptr);
+    beacon::Beacon::resetSharedInstance();
+    beacon::Crashes::resetSharedInstance();
+    beacon::DependencyConfiguration::setScheduler(nullptr);
+    beacon::BeaconUserDefaults::resetSharedInstance();
+    beacon::BeaconUserDefaults::setStandardStore(nullptr);
+}
 
 void BeaconTelemetry::start(const std::string& appSecret, CrashReportDelegate& crashDelegate) {
-    beacon::DependencyConfiguration::setScheduler(&scheduler_);
-    // The program's preferences outlive the telemetry: shared without owning.
-    beacon::BeaconUserDefaults::setStandardStore(std::shared_ptr<platform::UserDefaults>(&defaults_, [](auto*) {}));
-    beacon::Beacon::start(appSecret, {beacon::Crashes::sharedInstance()});
-    crashesDelegate_ = std::make_shared<CrashesDelegateAdapter>(crashDelegate);
-    beacon::Crashes::setDelegate(crashesDelegate_);
+    crashDelegate_.store(&crashDelegate);
+    if (isForcedOff())
+        return;
+    queue_->async([appSecret, &crashDelegate] { beacon::Beacon::start(appSecret, telemetryServices(crashDelegate)); });
 }
+
+bool BeaconTelemetry::isEnabled() const {
+    if (isForcedOff())
+        return false;
+    return beacon::Beacon::persistedEnabled();
+}
+
+void BeaconTelemetry::setEnabled(bool enabled) {
+    queue_->async([enabled] {
+        if (beacon::Beacon::isConfigured())
+            beacon::Beacon::setEnabled(enabled);
+        else
+            beacon::Beacon::setPersistedEnabled(enabled);
+    });
+}
+
+bool BeaconTelemetry::isForcedOff() const { return beacon::Beacon::shouldDisable(beacon::Beacon::kDisableAllServices); }
 
 } // namespace app

@@ -1,34 +1,49 @@
 #pragma once
 
 #include "app/core/Telemetry.h"
+#include "platform/Scheduler.h"
+#include "platform/UserDefaults.h"
 
+#include <atomic>
 #include <memory>
-
-namespace platform {
-class Scheduler;
-class UserDefaults;
-} // namespace platform
-
-namespace beacon {
-class CrashesDelegate;
-}
+#include <string>
 
 namespace app {
 
-// Starts Zelvo's telemetry: the telemetry core on the program's scheduler
-// and preferences, with crash reporting (which starts before analytics) and
-// the delegate's answers to crash reporting.
-class BeaconTelemetry : public TelemetryStarter {
+// Zelvo's telemetry on the Beacon library: starts it in the background with
+// the program's services and carries the user's choice to share data.
+//
+// Nothing here runs telemetry work on the calling thread: the start and every
+// change of the switch run, in order, on one serial queue of their own, so a
+// change made while the telemetry is still starting applies after the start.
+// With BEACON_DISABLE naming "All" the telemetry is not started at all.
+class BeaconTelemetry : public TelemetryStarter, public TelemetrySwitch {
 public:
-    BeaconTelemetry(platform::Scheduler& scheduler, platform::UserDefaults& defaults);
+    static constexpr const char* kQueueLabel = "com.zelvo.telemetry.start";
+
+    // The telemetry uses `scheduler` for its queues and keeps its settings
+    // in the program's preference store.
+    BeaconTelemetry(platform::Scheduler& scheduler, std::shared_ptr<platform::UserDefaults> defaults);
+    // Waits for the start, then lets go of the telemetry while the scheduler
+    // and the store it uses still exist.
     ~BeaconTelemetry() override;
 
     void start(const std::string& appSecret, CrashReportDelegate& crashDelegate) override;
 
+    bool isEnabled() const override;
+    // Through the running telemetry (which deletes pending logs when
+    // disabled); before it runs, the choice is stored for its start.
+    void setEnabled(bool enabled) override;
+    bool isForcedOff() const override;
+
+    // The delegate crash reporting asks before processing a report of an
+    // earlier run; null before start.
+    CrashReportDelegate* crashDelegate() const { return crashDelegate_.load(); }
+    platform::Queue& queue() { return *queue_; }
+
 private:
-    platform::Scheduler& scheduler_;
-    platform::UserDefaults& defaults_;
-    std::shared_ptr<beacon::CrashesDelegate> crashesDelegate_;
+    std::shared_ptr<platform::Queue> queue_;
+    std::atomic<CrashReportDelegate*> crashDelegate_{nullptr};
 };
 
 } // namespace app

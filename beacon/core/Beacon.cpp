@@ -80,6 +80,7 @@ void Beacon::resetSharedInstance() {
         std::lock_guard lock(sharedMutex());
         dropped = std::move(sharedSlot());
     }
+    setDataResidencyRegion(std::nullopt);
 }
 
 Beacon::Beacon() {
@@ -206,16 +207,27 @@ void Beacon::setUserId(const std::optional<std::string>& userId) { sharedInstanc
 
 std::optional<std::string> Beacon::userId() { return UserIdContext::sharedInstance()->userId(); }
 
+// Read by every enqueued log, so kept apart from the singleton: reading it
+// neither makes the singleton nor waits for its lock.
+namespace {
+std::mutex& regionMutex() {
+    static std::mutex instance;
+    return instance;
+}
+std::optional<std::string>& regionSlot() {
+    static std::optional<std::string> slot;
+    return slot;
+}
+} // namespace
+
 void Beacon::setDataResidencyRegion(std::optional<std::string> region) {
-    auto beacon = sharedInstance();
-    std::lock_guard lock(beacon->regionMutex_);
-    beacon->dataResidencyRegion_ = std::move(region);
+    std::lock_guard lock(regionMutex());
+    regionSlot() = std::move(region);
 }
 
 std::optional<std::string> Beacon::dataResidencyRegion() {
-    auto beacon = sharedInstance();
-    std::lock_guard lock(beacon->regionMutex_);
-    return beacon->dataResidencyRegion_;
+    std::lock_guard lock(regionMutex());
+    return regionSlot();
 }
 
 void Beacon::setMaxStorageSize(std::int64_t sizeInBytes, std::function<void(bool)> completionHandler) {
@@ -314,9 +326,13 @@ Beacon::Services Beacon::services() const {
     return services_;
 }
 
-bool Beacon::persistedEnabled() const {
-    const auto value = BeaconUserDefaults::shared()->objectForKey(kEnabledKey);
+bool Beacon::persistedEnabled() {
+    const auto value = BeaconUserDefaults::shared()->store().object(kEnabledStoredKey);
     return !value || value->truthy();
+}
+
+void Beacon::setPersistedEnabled(bool isEnabled) {
+    BeaconUserDefaults::shared()->store().set(kEnabledStoredKey, platform::Value(isEnabled));
 }
 
 // Configuration and services.
@@ -475,7 +491,7 @@ void Beacon::setEnabledInstance(bool isEnabled) {
         return;
     enabledStateUpdating_ = true;
     if (isEnabled != persistedEnabled()) {
-        BeaconUserDefaults::shared()->setObject(platform::Value(isEnabled), kEnabledKey);
+        setPersistedEnabled(isEnabled);
         applyPipelineEnabledState(isEnabled);
     }
     for (const auto& service : services_)

@@ -34,6 +34,10 @@ public:
     static constexpr const char* kLogTag = "Beacon";
     static constexpr const char* kGroupId = "Beacon";
     static constexpr const char* kEnabledKey = "BeaconIsEnabled";
+    // The same key with the settings prefix, as stored. The key itself begins
+    // with the prefix, which the prefixed store reports as a mistake on every
+    // use, so it is used under this name directly in the store.
+    static constexpr const char* kEnabledStoredKey = "BeaconBeaconIsEnabled";
     static constexpr const char* kNetworkRequestsAllowedKey = "NetworkRequestsAllowed";
     static constexpr const char* kInstallIdKey = "InstallId";
     static constexpr const char* kDisableVariable = "BEACON_DISABLE";
@@ -95,6 +99,10 @@ public:
     // Whether BEACON_DISABLE (a comma-separated list, blanks around names
     // ignored) names the service or "All".
     static bool shouldDisable(const std::string& serviceName);
+    // The persisted "BeaconIsEnabled" flag (true when absent), read and
+    // written without the telemetry's lock.
+    static bool persistedEnabled();
+    static void setPersistedEnabled(bool isEnabled);
 
     // Instance state used by the services.
     bool sdkConfigured() const;
@@ -123,7 +131,6 @@ public:
 private:
     void initializeChannelGroup();
     void applyPipelineEnabledState(bool isEnabled);
-    bool persistedEnabled() const;
     void setEnabledInstance(bool isEnabled);
     bool isEnabledInstance() const;
     std::string installIdInstance();
@@ -153,8 +160,6 @@ private:
     std::optional<std::string> defaultTransmissionTargetToken_;
     std::optional<std::int64_t> requestedMaxStorageSizeInBytes_;
     std::function<void(bool)> maxStorageSizeCompletionHandler_;
-    mutable std::mutex regionMutex_;  // the region is read by every enqueue, apart from the main lock
-    std::optional<std::string> dataResidencyRegion_;
 };
 
 } // namespace beacon

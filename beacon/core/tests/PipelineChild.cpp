@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
     const int count = std::atoi(argv[2]);
     const std::string marker = argv[3];
 
+    if (std::getenv("ZELVO_PIPELINE_VERBOSE"))
+        beacon::Beacon::setLogLevel(beacon::LogLevel::Verbose);
     auto service = std::make_shared<PipelineService>(mode == "hold" ? 3600 : 6);
     beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {service});
     if (mode == "hold") {

@@ -93,7 +93,8 @@ TEST(PipelineIntegrationTest, KilledProcessLosesNothingAndTheNextStartSendsEachL
         EXPECT_EQ(request.path, "/logs?api-version=1.0.0");
         EXPECT_EQ(request.header("Install-ID"), installId);
         EXPECT_EQ(request.header("App-Secret"), "5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11");
-        for (const auto& log : nlohmann::json::parse(request.decodedBody)["logs"]) {
+        const auto body = nlohmann::json::parse(request.decodedBody);
+        for (const auto& log : body["logs"]) {
             if (log["type"] == "event")
                 ++sentEvents[log["properties"]["n"].get<std::string>()];
             if (log["type"] == "startService") {
