@@ -39,7 +39,11 @@ void onWritten(siginfo_t*, ucontext_t*, void* context) {
 }
 
 __attribute__((noinline)) void parkDeeper(int depth, std::mutex& mutex, std::condition_variable& wake, int& started) {
-    if (depth > 0) return parkDeeper(depth - 1, mutex, wake, started);
+    if (depth > 0) {
+        parkDeeper(depth - 1, mutex, wake, started);
+        asm volatile("" ::: "memory");  // not a tail call: each level keeps its frame
+        return;
+    }
     std::unique_lock lock(mutex);
     ++started;
     wake.notify_all();

@@ -22,6 +22,9 @@ namespace crashcapture::capture {
 
 namespace {
 
+// The longest a crash may take to write its report before the process is ended.
+constexpr unsigned kCrashWriteSeconds = 10;
+
 // Process-wide state of the armed engine: written while arming, read by the
 // crash path.
 WriterState armedState;
@@ -71,6 +74,14 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
     input.signal.code = info ? info->si_code : 0;
     input.signal.address = info ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
 
+    // The stack walks find unwind tables through the dynamic linker, whose
+    // lock a stopped thread may hold: should the write ever hang, the alarm
+    // still ends the process instead of leaving it frozen.
+    struct sigaction alarmDefault {};
+    alarmDefault.sa_handler = SIG_DFL;
+    ::sigaction(SIGALRM, &alarmDefault, nullptr);
+    ::alarm(kCrashWriteSeconds);
+
     // A live report being written on another thread finishes first (bounded:
     // that thread may be the one that is stuck).
     const bool owned = acquireWriter(2000);
@@ -81,6 +92,7 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
         written = ::close(fd) == 0 && status == 0;
     }
     if (owned) releaseWriter();
+    ::alarm(0);
     if (written && hasCallbacks && armedCallbacks.handleSignal)
         armedCallbacks.handleSignal(info, context, armedCallbacks.context);
     return false;

@@ -27,6 +27,8 @@ bool ImageList::read(const void* entry, LoadedImage& image, const void*& next) {
     link_map map {};
     if (!guard_.read(&map, entry, sizeof map)) return false;
     next = map.l_next;
+    image.bias = map.l_addr;
+    image.dynamicSection = map.l_ld;
 
     std::size_t nameLength = 0;
     const bool named = map.l_name && guard_.guarded([&] {

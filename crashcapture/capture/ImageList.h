@@ -18,6 +18,8 @@ struct LoadedImage {
     std::uint64_t cpuType = 0;
     std::uint64_t cpuSubtype = 0;
     bool hasCpuType = false;
+    std::uintptr_t bias = 0;              // load bias (link_map l_addr)
+    const void* dynamicSection = nullptr;  // link_map l_ld
 };
 
 // Walks the dynamic linker's link_map list without its lock (the crashed

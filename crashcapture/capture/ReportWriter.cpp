@@ -5,6 +5,7 @@
 #include "crashcapture/capture/ProtobufEncoder.h"
 #include "crashcapture/capture/SignalNames.h"
 #include "crashcapture/capture/StackWalker.h"
+#include "crashcapture/capture/SymbolLookup.h"
 #include "crashcapture/capture/ThreadStopper.h"
 
 #include <ctime>
@@ -17,9 +18,18 @@ namespace {
 // How long the writer waits for the other threads to stop, in total.
 constexpr long kStopTimeoutMilliseconds = 250;
 
+constexpr std::size_t kMaxImages = 2048;
+
 std::uint8_t outputBuffer[kOutputBufferSize];
 std::uintptr_t frameBuffer[kMaxFrames];
 long stopMicroseconds = 0;
+
+// The loaded images, listed once per report for the symbol lookups, and the
+// symbol found for each frame of the thread being written.
+LoadedImage imageTable[kMaxImages];
+std::size_t imageCount = 0;
+FoundSymbol frameSymbols[kMaxFrames];
+bool frameHasSymbol[kMaxFrames];
 
 // Field numbers of the report message.
 namespace field {
@@ -70,10 +80,35 @@ void writeRegisters(Out& out, const ucontext_t& context) {
 #endif
 }
 
+// Looks up the symbol of each frame when the strategy asks for symbols. A
+// return address (every frame but a thread's first) is looked up one byte
+// earlier, inside the call instruction.
+void findSymbols(FaultGuard& guard, unsigned strategy, const std::uintptr_t* frames, std::size_t count, bool firstIsExact) {
+    for (std::size_t index = 0; index < count; ++index) {
+        frameHasSymbol[index] = false;
+        if (strategy == 0 || frames[index] == 0) continue;
+        const std::uintptr_t address = index == 0 && firstIsExact ? frames[index] : frames[index] - 1;
+        for (std::size_t image = 0; image < imageCount; ++image) {
+            if (address < imageTable[image].base || address >= imageTable[image].base + imageTable[image].size) continue;
+            frameHasSymbol[index] = findDynamicSymbol(guard, imageTable[image], address, frameSymbols[index]);
+            break;
+        }
+    }
+}
+
 template <class Out>
 void writeFrames(Out& out, std::uint32_t fieldNumber, const std::uintptr_t* frames, std::size_t count) {
     for (std::size_t index = 0; index < count; ++index)
-        pb::messageField(out, fieldNumber, [&](auto& o) { pb::uint64Field(o, 3, frames[index]); });
+        pb::messageField(out, fieldNumber, [&](auto& o) {
+            pb::uint64Field(o, 3, frames[index]);
+            if (!frameHasSymbol[index]) return;
+            const FoundSymbol& symbol = frameSymbols[index];
+            pb::messageField(o, 6, [&](auto& p) {
+                pb::stringField(p, 1, std::string_view(symbol.name, symbol.nameLength));
+                pb::uint64Field(p, 2, symbol.start);
+                pb::uint64Field(p, 3, symbol.end);
+            });
+        });
 }
 
 std::int64_t now() {
@@ -138,6 +173,13 @@ int writeReport(int fd, const ReportInput& input) {
         if (state.startTime != 0) pb::uint64Field(o, 7, state.startTime);
     });
 
+    ImageList images(guard, state.mainProgramHeaders, state.mainProgramHeaderCount, state.processPath.data,
+                     state.processPath.size);
+    imageCount = 0;
+    images.forEach([&](const LoadedImage& image) {
+        if (imageCount < kMaxImages) imageTable[imageCount++] = image;
+    });
+
     std::uint32_t number = 0;
     for (std::size_t index = 0; index < ThreadStopper::count(); ++index) {
         const ThreadStopper::Thread& thread = ThreadStopper::thread(index);
@@ -152,6 +194,7 @@ int writeReport(int fd, const ReportInput& input) {
             context = thread.context;
         }
         const std::size_t frames = context ? walkStack(guard, *context, signalFrame, frameBuffer, kMaxFrames) : 0;
+        findSymbols(guard, state.symbolicationStrategy, frameBuffer, frames, signalFrame);
         const bool crashed = thread.id == input.crashedThread;
         pb::messageField(out, field::Threads, [&](auto& o) {
             pb::uint64Field(o, 1, number);
@@ -162,13 +205,12 @@ int writeReport(int fd, const ReportInput& input) {
         ++number;
     }
 
-    ImageList images(guard, state.mainProgramHeaders, state.mainProgramHeaderCount, state.processPath.data,
-                     state.processPath.size);
-    images.forEach([&](const LoadedImage& image) {
+    for (std::size_t index = 0; index < imageCount; ++index) {
+        const LoadedImage& image = imageTable[index];
         // The path is the linker's memory: copy it through the guard first.
         static char path[4096];
         std::size_t length = image.pathLength < sizeof path ? image.pathLength : sizeof path;
-        if (!guard.read(path, image.path, length)) return;
+        if (!guard.read(path, image.path, length)) continue;
         pb::messageField(out, field::BinaryImages, [&](auto& o) {
             pb::uint64Field(o, 1, image.base);
             pb::uint64Field(o, 2, image.size);
@@ -181,10 +223,11 @@ int writeReport(int fd, const ReportInput& input) {
                     pb::uint64Field(p, 3, image.cpuSubtype);
                 });
         });
-    });
+    }
 
     if (input.exception) {
         const ExceptionRecord& exception = *input.exception;
+        findSymbols(guard, state.symbolicationStrategy, exception.frames, exception.frameCount, false);
         pb::messageField(out, field::Exception, [&](auto& o) {
             pb::stringField(o, 1, exception.name.view());
             pb::stringField(o, 2, exception.reason.view());

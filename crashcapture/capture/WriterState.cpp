@@ -4,6 +4,7 @@
 #include "platform/UncaughtExceptionHandler.h"
 
 #include <elf.h>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <random>
@@ -33,7 +34,17 @@ std::string firstLine(const std::string& path) {
     return line;
 }
 
-std::string commandName(pid_t pid) { return firstLine("/proc/" + std::to_string(pid) + "/comm"); }
+// A process's name: the kernel keeps only its first 15 bytes ("comm"), so the
+// executable's file name is taken when it starts with them.
+std::string commandName(pid_t pid) {
+    const std::string base = "/proc/" + std::to_string(pid);
+    std::string name = firstLine(base + "/comm");
+    std::error_code ec;
+    const std::string executable = std::filesystem::read_symlink(base + "/exe", ec).filename().string();
+    if (!ec && !name.empty() && executable.size() > name.size() && executable.compare(0, name.size(), name) == 0)
+        return executable;
+    return name;
+}
 
 // Seconds since 1970 at which the process started: boot time plus the
 // start tick of /proc/self/stat.

@@ -1,6 +1,7 @@
 #include "crashcapture/reporter/CrashReporter.h"
 
 #include "crashcapture/capture/CaptureEngine.h"
+#include "crashcapture/capture/CrashSignalHandler.h"
 #include "crashcapture/reporter/CrashReporterLog.h"
 #include "platform/Paths.h"
 
@@ -22,11 +23,11 @@ namespace {
 
 constexpr mode_t kDirectoryMode = 0755;
 
-// Arming is serialised process-wide; the enabled reporter is remembered by
-// identity so that a second reporter and a second enable of the same one are
-// told apart.
+// Arming is serialised process-wide. Whether some reporter is enabled is
+// process state; whether it is this one is the reporter's own flag, so that a
+// second reporter and a second enable of the same one are told apart.
 std::mutex armingMutex;
-const CrashReporter* enabledReporter = nullptr;
+bool processArmed = false;
 
 void fail(CrashReporterError* error, int code, std::string text) {
     if (error) *error = {CrashReporterError::kDomain, code, std::move(text)};
@@ -120,7 +121,7 @@ bool CrashReporter::purgePendingCrashReport(CrashReporterError* error) const {
 
 bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error) {
     std::lock_guard lock(armingMutex);
-    if (enabledReporter && enabledReporter != this) {
+    if (processArmed && !enabled_) {
         fail(error, CrashReporterError::AlreadyEnabled, "A CrashReporter instance has already been enabled");
         return false;
     }
@@ -130,9 +131,13 @@ bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error)
         crashReporterLog(CrashReporterLogLevel::Debug,
                          "[CrashReporter] Mach exception handling does not exist on this platform; using signal handlers");
     if (!capture::arm(*this, error)) return false;
-    enabledReporter = this;
+    processArmed = true;
     enabled_ = true;
     return true;
+}
+
+bool CrashReporter::installAlternateSignalStackForCurrentThread() {
+    return capture::CrashSignalHandler::installAlternateStackForCurrentThread();
 }
 
 bool CrashReporter::setCrashCallbacks(const CrashReporterCallbacks* callbacks) {

@@ -51,6 +51,12 @@ public:
     bool enableCrashReporterAndReturnError(CrashReporterError* error = nullptr);
     bool isEnabled() const { return enabled_; }
 
+    // Signal handlers run on an alternate stack only on threads that have
+    // one; enabling gives one to the calling thread. Other threads call this
+    // to have a stack overflow on them reported too. False when no stack
+    // could be set up.
+    static bool installAlternateSignalStackForCurrentThread();
+
     // Stores the callbacks called after a crash report was written; must be
     // called before enabling (afterwards it throws CrashReporterException).
     // Only version 0 is accepted: another version stores nothing and returns

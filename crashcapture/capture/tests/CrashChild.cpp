@@ -64,8 +64,9 @@ __attribute__((noinline)) void crashTruncatedMapping() {
     beginCrash();
     (void)bytes[4096];
 }
-__attribute__((noinline)) int crashDivideByZero(volatile int divisor) {
+__attribute__((noinline)) int crashDivideByZero(int zero) {
     beginCrash();
+    volatile int divisor = zero;
     volatile int dividend = 42;
     return dividend / divisor;
 }
@@ -85,9 +86,12 @@ __attribute__((noinline)) void crashAbort() {
     beginCrash();
     std::abort();
 }
-__attribute__((noinline)) int crashRecursion(volatile int depth) {
+// Recurses until the stack runs out (the opaque condition keeps the
+// compiler from seeing the endless recursion).
+__attribute__((noinline)) int crashRecursion(int depth) {
     volatile char padding[256];
     padding[0] = static_cast<char>(depth);
+    if (depth == -1) return padding[0];
     return crashRecursion(depth + 1) + padding[0];
 }
 __attribute__((noinline)) int crashAtDepth(int depth) {
@@ -112,7 +116,8 @@ void crashOnSecondThread() {
                 ++started;
             }
             ready.notify_all();
-            for (volatile unsigned long spin = 0;; spin = spin + 1) {
+            for (unsigned long spin = 0;; ++spin) {
+                asm volatile("" ::: "memory");
                 if (spin % 1000000 == 0) ::usleep(100);
             }
         });
@@ -240,6 +245,12 @@ int main(int argc, char** argv) {
     else if (which == "trap") crashBreakpoint();
     else if (which == "abort") crashAbort();
     else if (which == "overflow") crashRecursion(0);
+    else if (which == "thread-overflow") {
+        std::thread([] {
+            CrashReporter::installAlternateSignalStackForCurrentThread();
+            crashRecursion(0);
+        }).join();
+    }
     else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
     else if (which == "exception") {

@@ -107,6 +107,8 @@ TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
         << ::testing::PrintToString(functions);
     EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
     EXPECT_FALSE(report->hasExceptionInfo());
+    for (const auto& thread : report->threads())
+        for (const auto& frame : thread.stackFrames) EXPECT_FALSE(frame.symbolInfo) << "symbols without a strategy";
 
     // The threads were let go: a second report works just the same.
     EXPECT_TRUE(reporter_.generateLiveReport());
@@ -127,6 +129,29 @@ TEST_F(LiveReportTest, NamedThreadIsTheCrashedOneAndTheCallerIsLeftOut) {
     EXPECT_TRUE(std::any_of(functions.begin(), functions.end(),
                             [](const std::string& name) { return name.find("wait") != std::string::npos; }))
         << ::testing::PrintToString(functions);
+}
+
+TEST_F(LiveReportTest, LooksUpExportedSymbolsWhenAskedTo) {
+    CrashReporter symbolizing(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                                  CrashReporterSymbolicationStrategy::SymbolTable, false, base_.path()),
+                              "org.zelvo.live", "3");
+    ParkedThreads parked(1);
+    auto bytes = symbolizing.generateLiveReport();
+    ASSERT_TRUE(bytes);
+    auto report = CrashReport::initWithData(*bytes);
+    ASSERT_TRUE(report);
+    std::vector<std::string> names;
+    for (const auto& thread : report->threads())
+        for (std::size_t index = 0; index < thread.stackFrames.size(); ++index) {
+            const auto& frame = thread.stackFrames[index];
+            if (!frame.symbolInfo) continue;
+            names.push_back(frame.symbolInfo->symbolName);
+            const auto pc = index == 0 ? frame.instructionPointer : frame.instructionPointer - 1;
+            EXPECT_LE(frame.symbolInfo->startAddress, pc) << names.back();
+            EXPECT_GT(frame.symbolInfo->endAddress, pc) << names.back();
+        }
+    // The parked thread waits in libc's exported pthread_cond_wait.
+    EXPECT_NE(std::find(names.begin(), names.end(), "pthread_cond_wait"), names.end()) << ::testing::PrintToString(names);
 }
 
 TEST_F(LiveReportTest, RecordsAnExceptionHandedOver) {
