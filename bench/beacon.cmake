@@ -26,3 +26,9 @@ zelvo_add_bench(beacon_http_bench
 zelvo_add_bench(beacon_channel_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/ChannelBench.cpp
   LIBS zelvo_beacon_testing zelvo_beacon)
+
+# Crash reporting: the crash log buffer's place/release per log, and a C++
+# throw with and without the uncaught-exception hook.
+zelvo_add_bench(beacon_crashes_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/CrashesBench.cpp
+  LIBS zelvo_beacon_testing zelvo_platform_headless)
