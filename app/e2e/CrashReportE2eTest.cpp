@@ -40,6 +40,9 @@ protected:
 TEST_F(CrashReportE2eTest, ACrashIsReadableAndSentOnceByTheNextStart) {
     ASSERT_TRUE(server.running());
     start();
+    // The telemetry starts in the background; once its start-service log
+    // arrived, crash capture is armed.
+    ASSERT_TRUE(XSession::waitFor([&] { return !received("startService").empty(); }, 20));
     ::kill(zelvo, SIGSEGV);
     ASSERT_TRUE(XSession::waitFor([&] { return !x.isRunning(zelvo); }));
     zelvo = -1;
