@@ -192,7 +192,6 @@ private:
     Processing processing_ = Processing::None;
     bool processedOnce_ = false;
 
-    friend class CrashesEngineHooks;
 };
 
 } // namespace beacon
