@@ -16,7 +16,9 @@ namespace crashcapture::capture {
 std::size_t walkStack(FaultGuard& guard, const ucontext_t& context, bool signalFrame, std::uintptr_t* frames,
                       std::size_t capacity);
 
-// Prepares libunwind for use from the crash path (no caches, hence no locks).
-void prepareStackWalks();
+// Loads libunwind and prepares it for the crash path (no caches, hence no
+// locks of its own). Not async-signal-safe: called while arming. False when
+// libunwind is missing; stacks then hold only each thread's pc.
+bool prepareStackWalks();
 
 } // namespace crashcapture::capture

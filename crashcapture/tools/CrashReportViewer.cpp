@@ -28,7 +28,9 @@ namespace {
 constexpr int kExitBadReport = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
-constexpr const char* kUsage = "usage: zelvo-crashreport [--report | --symbolicate] FILE";
+constexpr const char* kUsage =
+    "usage: zelvo-crashreport [--report] FILE\n"
+    "       zelvo-crashreport --symbolicate FILE";
 
 void printJson(const nlohmann::ordered_json& json) {
     if (auto text = beacon::jsonText(json, true)) {

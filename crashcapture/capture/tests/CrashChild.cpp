@@ -6,6 +6,7 @@
 // interposes malloc, free, calloc and realloc so that any call after the
 // crash began ends the process with exit status 99.
 #include "crashcapture/reporter/CrashReporter.h"
+#include "crashcapture/reporter/CrashReporterLog.h"
 #include "platform/UncaughtExceptionHandler.h"
 
 #include <atomic>
@@ -223,7 +224,13 @@ int main(int argc, char** argv) {
     }
     // A marketing version and custom data only where the case asks for them.
     const bool extras = which != "segv";
-    CrashReporter reporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+    // Mach mode does not exist here: asking for it arms signal mode and says so.
+    setCrashReporterLogSink([](CrashReporterLogLevel level, std::string_view message) {
+        if (level == CrashReporterLogLevel::Debug && message.find("signal") != std::string_view::npos)
+            touchMarker((baseDir + "/debug-log").c_str());
+    });
+    const auto mode = which == "mach" ? CrashReporterSignalHandlerType::Mach : CrashReporterSignalHandlerType::BSD;
+    CrashReporter reporter(CrashReporterConfig(mode,
                                                CrashReporterSymbolicationStrategy::None, true, baseDir),
                            "org.zelvo.crashtest", "7",
                            extras ? std::optional<std::string>("1.2.3") : std::nullopt);
@@ -238,7 +245,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (which == "segv" || which == "chained" || which == "extras") crashNullDereference();
+    if (which == "segv" || which == "chained" || which == "mach") crashNullDereference();
     else if (which == "bus") crashTruncatedMapping();
     else if (which == "fpe") crashDivideByZero(0);
     else if (which == "ill") crashIllegalInstruction();

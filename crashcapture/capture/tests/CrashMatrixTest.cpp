@@ -72,6 +72,7 @@ const CrashCase kCases[] = {
     {"thread", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"exception", SIGABRT, "SIGABRT", "SI_TKILL", "terminateThroughTheSlot"},
     {"chained", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"mach", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
 const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const std::string& fileName) {
@@ -92,7 +93,9 @@ void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const
     const CrashReport& report = *run.report;
 
     EXPECT_EQ(report.signalInfo().name, expected.signalName);
-    if (expected.codeName) EXPECT_EQ(report.signalInfo().code, expected.codeName);
+    if (expected.codeName) {
+        EXPECT_EQ(report.signalInfo().code, expected.codeName);
+    }
     EXPECT_EQ(report.systemInfo().operatingSystem, CrashReportOperatingSystem::Linux);
     EXPECT_EQ(report.applicationInfo().applicationIdentifier, "org.zelvo.crashtest");
     ASSERT_TRUE(report.processInfo());
@@ -149,7 +152,9 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
     const bool extras = std::string(expected.which) != "segv";
     EXPECT_EQ(report.applicationInfo().applicationMarketingVersion.has_value(), extras);
     EXPECT_EQ(report.customData().has_value(), extras);
-    if (extras) EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+    if (extras) {
+        EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
+    }
 
     const std::string which = expected.which;
     if (which == "thread") {
@@ -163,12 +168,18 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
         EXPECT_FALSE(report.exceptionInfo()->stackFrames.empty());
     } else if (which == "chained") {
         EXPECT_TRUE(fs::exists(base.path() / "chained")) << "the earlier siginfo handler was not reached";
+    } else if (which == "mach") {
+        EXPECT_TRUE(fs::exists(base.path() / "debug-log")) << "no debug line about signal mode";
     } else if (which == "overflow" || which == "thread-overflow") {
         EXPECT_EQ(report.threads().size(), which == "overflow" ? 1u : 2u);
         for (const auto& thread : report.threads())
-            if (thread.crashed) EXPECT_EQ(thread.stackFrames.size(), 512u);
+            if (thread.crashed) {
+                EXPECT_EQ(thread.stackFrames.size(), 512u);
+            }
     }
-    if (which != "exception") EXPECT_FALSE(report.hasExceptionInfo());
+    if (which != "exception") {
+        EXPECT_FALSE(report.hasExceptionInfo());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashMatrix, ::testing::ValuesIn(kCases),
