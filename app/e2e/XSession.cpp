@@ -106,7 +106,10 @@ std::map<std::string, std::string> XSession::environment() const {
             {"XDG_CONFIG_HOME", (home_ / ".config").string()},
             {"XDG_DATA_HOME", (home_ / ".local/share").string()},
             {"XDG_CACHE_HOME", (home_ / ".cache").string()},
-            {"XDG_RUNTIME_DIR", (root_ / "runtime").string()}};
+            {"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
+            // Telemetry stays on this machine: nothing listens there, so logs wait on disk.
+            {"ZELVO_LOG_URL", "https://127.0.0.1:9"},
+            {"ZELVO_COLLECTOR_URL", "https://127.0.0.1:9"}};
 }
 
 std::optional<std::string> XSession::start() {

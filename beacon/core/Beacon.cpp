@@ -4,6 +4,7 @@
 #include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/channel/CollectorChannelDelegate.h"
+#include "beacon/context/AppDelegateForwarder.h"
 #include "beacon/context/DeviceHistoryInfo.h"
 #include "beacon/context/DeviceTracker.h"
 #include "beacon/context/SessionContext.h"
@@ -187,7 +188,13 @@ std::string Beacon::installId() { return sharedInstance()->installIdInstance(); 
 
 LogLevel Beacon::logLevel() { return Logger::currentLogLevel(); }
 
-void Beacon::setLogLevel(LogLevel level) { Logger::setCurrentLogLevel(level); }
+void Beacon::setLogLevel(LogLevel level) {
+    Logger::setCurrentLogLevel(level);
+    // The forwarder's traces waited for the level to be known.
+    AppDelegateForwarder::sharedInstance()->flushTraceBuffer();
+}
+
+bool Beacon::isAppDelegateForwarderEnabled() { return AppDelegateForwarder::sharedInstance()->enabled(); }
 
 void Beacon::setLogHandler(LogHandler handler) { Logger::setLogHandler(std::move(handler)); }
 

@@ -70,6 +70,7 @@ public:
     static bool isEnabled();
     static void setNetworkRequestsAllowed(bool isAllowed);
     static bool isNetworkRequestsAllowed();
+    static bool isAppDelegateForwarderEnabled();
     static std::string installId();
     static LogLevel logLevel();
     static void setLogLevel(LogLevel level);

@@ -100,6 +100,34 @@ DBStorage::DBStorage(std::optional<StorageSchema> schema, std::uint64_t version,
     configureSQLiteOnce();
 }
 
+DBStorage::~DBStorage()
+{
+    closeConnection();
+}
+
+sqlite3* DBStorage::connection(int* result)
+{
+    if (connection_) {
+        return connection_;
+    }
+    connection_ = openDatabaseAtFileURL(dbFileURL_, result);
+    connectionMaxPageCount_ = 0;
+    if (connection_) {
+        // Set on every new connection: files made before keep working the same way.
+        executeSelectionQuery("PRAGMA journal_mode = WAL;", connection_);
+        executeNonSelectionQuery("PRAGMA synchronous = NORMAL;", connection_);
+    }
+    return connection_;
+}
+
+void DBStorage::closeConnection()
+{
+    if (connection_) {
+        sqlite3_close(connection_);
+        connection_ = nullptr;
+    }
+}
+
 void DBStorage::initializeDatabase()
 {
     int result = configureDatabase();
@@ -124,6 +152,7 @@ int DBStorage::configureDatabase()
         std::filesystem::create_directories(dbFileURL_.parent_path(), error);
     }
     maxSizeInBytes_ = kDefaultMaxSizeInBytes;
+    closeConnection();
 
     int result = SQLITE_OK;
     sqlite3* db = openDatabaseAtFileURL(dbFileURL_, &result);
@@ -159,6 +188,11 @@ int DBStorage::configureDatabase()
         if (result == SQLITE_OK) {
             result = setVersion(version_, db);
         }
+        if (result == SQLITE_OK) {
+            // Persistent in the file: commits append to "-wal" instead of
+            // rewriting pages behind a rollback journal.
+            executeSelectionQuery("PRAGMA journal_mode = WAL;", db);
+        }
     }
     sqlite3_close(db);
     return result;
@@ -167,25 +201,32 @@ int DBStorage::configureDatabase()
 int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
 {
     int result = SQLITE_OK;
-    sqlite3* db = openDatabaseAtFileURL(dbFileURL_, &result);
+    sqlite3* db = connection(&result);
     if (!db) {
         return result;
     }
     if (pageSize_ == 0) {
         BEACON_LOG_ERROR("The database was not configured correctly. The page size is expected to be non zero.");
-        sqlite3_close(db);
         return SQLITE_ERROR;
     }
-    result = setMaxPageCount(maxSizeInBytes_ / pageSize_, db);
-    if (isCorruption(result)) {
-        sqlite3_close(db);
-        return result;
-    }
-    if (result != SQLITE_OK) {
-        BEACON_LOG_ERROR("Failed to open database with specified maximum size constraint.");
+    const std::int64_t maxPageCount = maxSizeInBytes_ / pageSize_;
+    if (maxPageCount != connectionMaxPageCount_) {
+        result = setMaxPageCount(maxPageCount, db);
+        if (isCorruption(result)) {
+            closeConnection();
+            return result;
+        }
+        if (result == SQLITE_OK) {
+            connectionMaxPageCount_ = maxPageCount;
+        } else {
+            BEACON_LOG_ERROR("Failed to open database with specified maximum size constraint.");
+        }
     }
     result = block(db);
-    sqlite3_close(db);
+    if (isCorruption(result)) {
+        // A damaged file is not kept open: the next operation opens it afresh.
+        closeConnection();
+    }
     return result;
 }
 
@@ -232,6 +273,7 @@ bool DBStorage::dropTable(const std::string& tableName)
 
 bool DBStorage::dropDatabase()
 {
+    closeConnection();
     std::error_code error;
     const bool removed = std::filesystem::remove(dbFileURL_, error);
     // A journal left by an interrupted write belongs to the old file; applied to a

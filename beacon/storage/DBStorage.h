@@ -20,8 +20,12 @@ namespace beacon {
 // A small layer over one SQLite file: creates the schema, migrates older versions,
 // caps the file size by page count and runs statements with bound values.
 //
-// Every operation opens its own connection and closes it again, so no handle
-// outlives a call. Not thread-safe: one owner calls it from one queue.
+// Operations share one connection, opened on first use and kept until the
+// storage goes away (or the file is dropped or found corrupt). The file is in
+// write-ahead-log mode with synchronous NORMAL: a commit is one append to the
+// log without a flush to disk, and every committed row survives the process
+// being killed (only a power loss may take the last commits). Not
+// thread-safe: one owner calls it from one queue.
 class DBStorage {
 public:
     static constexpr std::int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
@@ -30,7 +34,7 @@ public:
     // schema and version. A corrupt or foreign file is deleted and created anew.
     DBStorage(StorageSchema schema, std::uint64_t version, std::filesystem::path file);
     DBStorage(std::uint64_t version, std::filesystem::path file);
-    virtual ~DBStorage() = default;
+    virtual ~DBStorage();
 
     DBStorage(const DBStorage&) = delete;
     DBStorage& operator=(const DBStorage&) = delete;
@@ -40,9 +44,8 @@ public:
     std::int64_t pageSize() const { return pageSize_; }
     const std::optional<StorageSchema>& schema() const { return schema_; }
 
-    // Opens the database, applies the size cap, runs `block` with the open handle
-    // and closes it; answers the block's SQLite result code (or the failure that
-    // kept it from running).
+    // Runs `block` with the open handle, the size cap applied; answers the
+    // block's SQLite result code (or the failure that kept it from running).
     int executeQueryUsingBlock(const std::function<int(sqlite3*)>& block);
 
     int executeNonSelectionQuery(const std::string& query);
@@ -109,12 +112,17 @@ protected:
 
 private:
     int configureDatabase();
+    // The kept connection, opened when there is none; null on failure.
+    sqlite3* connection(int* result);
+    void closeConnection();
 
     std::filesystem::path dbFileURL_;
     std::optional<StorageSchema> schema_;
     std::uint64_t version_ = 0;
     std::int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     std::int64_t pageSize_ = 0;
+    sqlite3* connection_ = nullptr;
+    std::int64_t connectionMaxPageCount_ = 0;  // the cap applied to the kept connection
 };
 
 } // namespace beacon

@@ -9,7 +9,8 @@
 //                                             store is empty (1 after 60 s)
 //
 // MARKER receives the install id. Where it sends and stores comes from the
-// environment (ZELVO_LOG_URL, ZELVO_EXTRA_CA_FILE, XDG_DATA_HOME, XDG_CONFIG_HOME).
+// environment (ZELVO_LOG_URL, ZELVO_EXTRA_CA_FILE, XDG_DATA_HOME, XDG_CONFIG_HOME);
+// ZELVO_PIPELINE_VERBOSE=1 prints the telemetry's verbose diagnostics.
 #include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/core/Beacon.h"

@@ -133,6 +133,27 @@ TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced)
     EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 0u);
 }
 
+// Commits go to a write-ahead log through the kept connection; another
+// connection sees each one at once, and dropping the file takes its log too.
+TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog)
+{
+    test::TempDir dir;
+    const auto file = dir.path() / "Items.sqlite";
+    DBStorage storage(kSchema, 1, file);
+    ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\") VALUES ('a')"), SQLITE_OK);
+    sqlite3* reader = DBStorage::openDatabaseAtFileURL(file);
+    const auto rows = DBStorage::executeSelectionQuery("PRAGMA journal_mode", reader);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(std::get<std::string>(rows[0][0]), "wal");
+    EXPECT_EQ(DBStorage::executeSelectionQuery("SELECT COUNT(*) FROM \"items\"", reader).at(0).at(0),
+              StorageValue(std::int64_t{1}));
+    sqlite3_close(reader);
+    EXPECT_TRUE(std::filesystem::exists(file.string() + "-wal"));
+
+    EXPECT_TRUE(storage.dropDatabase());
+    EXPECT_FALSE(std::filesystem::exists(file.string() + "-wal"));
+}
+
 TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName)
 {
     test::TempDir dir;

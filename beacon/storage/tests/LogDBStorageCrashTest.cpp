@@ -61,9 +61,9 @@ TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog)
             ASSERT_EQ(read(fds[0], &index, sizeof index), static_cast<ssize_t>(sizeof index));
             committed.insert("log-" + std::to_string(index));
         }
-        // The rollback journal exists only while a write transaction is open: kill
-        // the child once it is there, a little later each round.
-        const auto journal = file().string() + "-journal";
+        // The child appends to the write-ahead log all the time: kill it once the
+        // log is there, at a random moment of a later write.
+        const auto journal = file().string() + "-wal";
         bool writing = false;
         for (int poll = 0; poll < 200000 && !writing; ++poll) {
             writing = std::filesystem::exists(journal);
