@@ -6,6 +6,9 @@
 //                                     the channel queue so that three more
 //                                     ("inflight-0..2") stay in flight, write
 //                                     MARKER and crash with SIGSEGV
+//   beacon_crash_child throw MARKER   write MARKER with the address and size of
+//                                     its throw site, then let a std::runtime_error
+//                                     escape a worker thread
 //   beacon_crash_child send MARKER    write MARKER; exit 0 once crash processing
 //                                     is done and the store is empty (1 after 60 s)
 //
@@ -23,6 +26,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <dlfcn.h>
+#include <link.h>
+#include <stdexcept>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -76,6 +82,10 @@ std::uint64_t storedLogs() {
 
 } // namespace
 
+// Exported (the child is linked with its symbols in the dynamic table), so
+// that its address and size can be looked up.
+extern "C" [[gnu::noinline]] void zelvoCrashChildThrowSite() { throw std::runtime_error("disk on fire"); }
+
 int main(int argc, char** argv) {
     if (argc != 3) return 64;
     const std::string mode = argv[1];
@@ -96,6 +106,17 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 3; ++i) enqueueEvent(*events, "inflight-" + std::to_string(i));
         writeMarker(marker);
         *static_cast<volatile int*>(nullptr) = 1;
+        return 2;
+    }
+    if (mode == "throw") {
+        Dl_info info{};
+        void* entry = nullptr;
+        if (!::dladdr1(reinterpret_cast<void*>(&zelvoCrashChildThrowSite), &info, &entry, RTLD_DL_SYMENT) || !entry)
+            return 3;
+        std::ofstream(marker + ".tmp") << reinterpret_cast<std::uintptr_t>(&zelvoCrashChildThrowSite) << " "
+                                       << static_cast<const ElfW(Sym)*>(entry)->st_size << "\n";
+        std::rename((marker + ".tmp").c_str(), marker.c_str());
+        std::thread(zelvoCrashChildThrowSite).join();
         return 2;
     }
     writeMarker(marker);

@@ -1,4 +1,5 @@
 #include "beacon/http/tests/IngestionServer.h"
+#include "crashcapture/report/CrashReport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -119,6 +120,37 @@ TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
     const auto second = received(server);
     EXPECT_EQ(second.errors.size(), 1u);
     EXPECT_EQ(second.events, first.events);
+    fs::remove_all(home);
+}
+
+TEST(CrashEndToEndTest, AnUncaughtExceptionOnAWorkerThreadIsReportedWithItsThrowSite) {
+    std::random_device random;
+    const fs::path home = fs::temp_directory_path() / ("zelvo-crash-throw-" + std::to_string(random()));
+    fs::create_directories(home);
+    test::IngestionServer server;
+    ASSERT_TRUE(server.running());
+
+    Child throwing(home, server.origin(), "throw", home / "throw.marker");
+    ASSERT_TRUE(throwing.waitForMarker());
+    std::uint64_t throwSite = 0, throwSiteSize = 0;
+    std::ifstream(home / "throw.marker") >> throwSite >> throwSiteSize;
+    ASSERT_GT(throwSiteSize, 0u);
+    const int status = throwing.wait();
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGABRT);
+
+    const fs::path pending = home / "cache/com.zelvo.crashreporter.data/beacon_crash_child/live_report.zvcrash";
+    std::ifstream in(pending, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    auto report = crashcapture::CrashReport::initWithData(bytes);
+    ASSERT_TRUE(report) << pending;
+    ASSERT_TRUE(report->exceptionInfo());
+    EXPECT_EQ(report->exceptionInfo()->exceptionName, "std::runtime_error");
+    EXPECT_EQ(report->exceptionInfo()->exceptionReason, "disk on fire");
+    bool throwSiteSeen = false;
+    for (const auto& frame : report->exceptionInfo()->stackFrames)
+        throwSiteSeen |= frame.instructionPointer >= throwSite && frame.instructionPointer < throwSite + throwSiteSize;
+    EXPECT_TRUE(throwSiteSeen) << report->exceptionInfo()->stackFrames.size() << " frames";
     fs::remove_all(home);
 }
 
