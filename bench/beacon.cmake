@@ -31,3 +31,9 @@ zelvo_add_bench(beacon_channel_bench
 zelvo_add_bench(beacon_analytics_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/AnalyticsBench.cpp
   LIBS zelvo_beacon)
+
+# Crash reporting: the crash log buffer's place/release per log, and a C++
+# throw with and without the uncaught-exception hook.
+zelvo_add_bench(beacon_crashes_bench
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/CrashesBench.cpp
+  LIBS zelvo_beacon_testing zelvo_platform_headless)

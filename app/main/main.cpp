@@ -3,6 +3,7 @@
 // parts.
 
 #include "app/core/AppDelegate.h"
+#include "app/desktop/DispatchingApplication.h"
 #include "app/desktop/FloatingPanel.h"
 #include "app/desktop/QtApplicationShell.h"
 #include "app/desktop/QtPanelFactory.h"
@@ -19,6 +20,7 @@
 #include "Hotkeys/recorder/Bundle.h"
 #include "Hotkeys/recorder/RecorderField.h"
 #include "Hotkeys/qt/QtMenuItem.h"
+#include "beacon/crashes/hooks/ApplicationForwarder.h"
 #include "beacon/http/CurlTransport.h"
 #include "beacon/util/ApplicationState.h"
 #include "app/views/QtViewFactory.h"
@@ -50,7 +52,9 @@ using namespace app;
 
 int main(int argc, char** argv) {
     if (auto exitStatus = handleCommandLine(argc, argv)) return *exitStatus;
-    QApplication qtApp(argc, argv);
+    desktop::DispatchingApplication qtApp(argc, argv);
+    // Exceptions escaping an event handler reach crash reporting.
+    desktop::DispatchingApplication::setDispatcher(beacon::ApplicationForwarder::sendEvent);
     QApplication::setApplicationName(QStringLiteral("Zelvo"));
     QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
     QApplication::setDesktopFileName(QString::fromUtf8(platform::kApplicationId));

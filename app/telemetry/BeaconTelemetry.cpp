@@ -4,6 +4,7 @@
 #include "beacon/analytics/Analytics.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/DependencyConfiguration.h"
+#include "beacon/crashes/service/Crashes.h"
 #include "beacon/util/BeaconUserDefaults.h"
 
 namespace app {
@@ -21,6 +22,7 @@ BeaconTelemetry::~BeaconTelemetry() {
         TelemetrySwitch::setShared(nullptr);
     beacon::Analytics::resetSharedInstance();
     beacon::Beacon::resetSharedInstance();
+    beacon::Crashes::resetSharedInstance();
     beacon::DependencyConfiguration::setScheduler(nullptr);
     beacon::BeaconUserDefaults::resetSharedInstance();
     beacon::BeaconUserDefaults::setStandardStore(nullptr);

@@ -1,0 +1,127 @@
+// A program that runs the telemetry with crash reporting and one event
+// service on the real scheduler, HTTP client and store, for the crash
+// end-to-end test.
+//
+//   beacon_crash_child crash MARKER   store two events ("stored-0/1"), then hold
+//                                     the channel queue so that three more
+//                                     ("inflight-0..2") stay in flight, write
+//                                     MARKER and crash with SIGSEGV
+//   beacon_crash_child throw MARKER   write MARKER with the address and size of
+//                                     its throw site, then let a std::runtime_error
+//                                     escape a worker thread
+//   beacon_crash_child send MARKER    write MARKER; exit 0 once crash processing
+//                                     is done and the store is empty (1 after 60 s)
+//
+// Where it sends and stores comes from the environment (ZELVO_LOG_URL,
+// ZELVO_EXTRA_CA_FILE, XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME).
+#include "beacon/channel/ChannelGroupDefault.h"
+#include "beacon/channel/ChannelUnitProtocol.h"
+#include "beacon/core/Beacon.h"
+#include "beacon/core/ServiceAbstract.h"
+#include "beacon/crashes/service/Crashes.h"
+#include "beacon/model/LogWithProperties.h"
+#include "beacon/storage/Storage.h"
+#include "beacon/util/FileUtility.h"
+#include "platform/Scheduler.h"
+
+#include <chrono>
+#include <cstdio>
+#include <dlfcn.h>
+#include <link.h>
+#include <stdexcept>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class EventService : public beacon::ServiceAbstract {
+public:
+    explicit EventService(std::uint32_t flushInterval) : flushInterval_(flushInterval) {}
+    std::string serviceName() const override { return "Events"; }
+    std::string groupId() const override { return "Events"; }
+    std::string logTag() const override { return "BeaconEvents"; }
+    std::optional<beacon::ChannelUnitConfiguration> channelUnitConfiguration() const override {
+        return beacon::ChannelUnitConfiguration::defaultConfiguration("Events", flushInterval_);
+    }
+
+private:
+    std::uint32_t flushInterval_;
+};
+
+void writeMarker(const std::string& path) {
+    const std::string temporary = path + ".tmp";
+    std::ofstream(temporary) << beacon::Beacon::installId() << "\n";
+    std::rename(temporary.c_str(), path.c_str());
+}
+
+void enqueueEvent(beacon::ServiceAbstract& service, const std::string& name) {
+    auto log = std::make_shared<beacon::LogWithProperties>();
+    log->type = "event";
+    log->properties = std::map<std::string, std::string>{{"name", name}};
+    service.channelUnit()->enqueueItem(log, beacon::kLogFlagsNormal);
+}
+
+template <typename Condition> bool waitFor(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+std::uint64_t storedLogs() {
+    auto group =
+        std::dynamic_pointer_cast<beacon::ChannelGroupDefault>(beacon::Beacon::sharedInstance()->channelGroup());
+    std::uint64_t count = 0;
+    group->logsDispatchQueue()->sync([&] { count = group->storage()->countLogs(); });
+    return count;
+}
+
+} // namespace
+
+// Exported (the child is linked with its symbols in the dynamic table), so
+// that its address and size can be looked up.
+extern "C" [[gnu::noinline]] void zelvoCrashChildThrowSite() { throw std::runtime_error("disk on fire"); }
+
+int main(int argc, char** argv) {
+    if (argc != 3) return 64;
+    const std::string mode = argv[1];
+    const std::string marker = argv[2];
+
+    auto events = std::make_shared<EventService>(mode == "crash" ? 3600 : 1);
+    beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {events, beacon::Crashes::sharedInstance()});
+    if (mode == "crash") {
+        auto queue = events->channelUnit()->logsDispatchQueue();
+        enqueueEvent(*events, "stored-0");
+        enqueueEvent(*events, "stored-1");
+        queue->sync([] {});
+        if (!waitFor([] { return beacon::fileExistsForPathComponent("crasheslogbuffer/59.bcncrasheslogbuffer"); }))
+            return 1;
+        queue->async([] {
+            while (true) ::pause();
+        });
+        for (int i = 0; i < 3; ++i) enqueueEvent(*events, "inflight-" + std::to_string(i));
+        writeMarker(marker);
+        *static_cast<volatile int*>(nullptr) = 1;
+        return 2;
+    }
+    if (mode == "throw") {
+        Dl_info info{};
+        void* entry = nullptr;
+        if (!::dladdr1(reinterpret_cast<void*>(&zelvoCrashChildThrowSite), &info, &entry, RTLD_DL_SYMENT) || !entry)
+            return 3;
+        std::ofstream(marker + ".tmp") << reinterpret_cast<std::uintptr_t>(&zelvoCrashChildThrowSite) << " "
+                                       << static_cast<const ElfW(Sym)*>(entry)->st_size << "\n";
+        std::rename((marker + ".tmp").c_str(), marker.c_str());
+        std::thread(zelvoCrashChildThrowSite).join();
+        return 2;
+    }
+    writeMarker(marker);
+    beacon::Crashes::sharedInstance()->unprocessedCrashReports();
+    const bool empty = waitFor([] { return storedLogs() == 0; });
+    std::fprintf(stderr, "send child: store %s\n", empty ? "empty" : "not empty");
+    return empty ? 0 : 1;
+}
