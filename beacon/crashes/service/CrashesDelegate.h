@@ -14,7 +14,7 @@ class Crashes;
 
 // What the application may say about crash reports. Every operation is
 // optional: the defaults answer "not implemented" (nothing), which the
-// service treats as the spec of each operation says: process every report,
+// service treats as the default of each operation: process every report,
 // attach nothing, notify nobody. The send notifications come on the main
 // thread.
 class CrashesDelegate {
