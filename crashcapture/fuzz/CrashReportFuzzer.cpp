@@ -76,8 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& thread : report->threads()) check(thread.stackFrames.size() <= CrashReport::kMaxFramesPerThread);
     if (report->machExceptionInfo()) check(report->machExceptionInfo()->codes.size() <= 255);
 
-    // The error log that would be sent: valid, serialized, and readable JSON.
+    // The error log that would be sent: valid once the channel has stamped a
+    // log without time (a report without a usable crash time), serialized,
+    // and readable JSON.
     auto log = beacon::ErrorLogFormatter::errorLogFromCrashReport(*report);
+    if (!log->timestamp) log->timestamp = beacon::Date{};
     check(!log->validationError());
     const auto text = log->serializeLog(false);
     check(text.has_value() && !text->empty());
