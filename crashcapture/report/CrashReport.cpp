@@ -34,8 +34,18 @@ std::optional<std::string> optionalText(const char* value) {
     return validUtf8(value);
 }
 
+// The number the decoder stored in an enum field. The wire format allows any
+// 32-bit value there, and loading one outside the C enum's values through the
+// enum type is undefined: the bytes are read as an int instead.
+template <typename Enum> int enumValue(const Enum& field) {
+    static_assert(sizeof(Enum) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 CrashReportProcessorInfo processorFrom(const Zvcrash__CrashReport__Processor& processor) {
-    return {static_cast<CrashReportProcessorTypeEncoding>(processor.has_encoding ? processor.encoding : 0),
+    return {static_cast<CrashReportProcessorTypeEncoding>(processor.has_encoding ? enumValue(processor.encoding) : 0),
             processor.type, processor.subtype};
 }
 
@@ -130,15 +140,17 @@ private:
         if (!system) return "Crash report is missing System Information section";
         if (!system->os_version) return "Crash report is missing System Information OS version field";
         auto& info = report_.systemInfo_;
-        info.operatingSystem = static_cast<CrashReportOperatingSystem>(system->has_operating_system ? system->operating_system : 0);
+        info.operatingSystem =
+            static_cast<CrashReportOperatingSystem>(system->has_operating_system ? enumValue(system->operating_system) : 0);
         info.operatingSystemVersion = text(system->os_version);
         info.operatingSystemBuild = optionalText(system->os_build);
-        info.architecture = static_cast<CrashReportArchitecture>(system->architecture);
+        const int architecture = enumValue(system->architecture);
+        info.architecture = static_cast<CrashReportArchitecture>(architecture);
         if (system->timestamp != 0) info.timestamp = std::chrono::sys_seconds(std::chrono::seconds(system->timestamp));
         if (report_.machineInfo_) {
             info.processorInfo = report_.machineInfo_->processorInfo;
         } else {
-            auto processor = processorForArchitecture(system->architecture);
+            auto processor = processorForArchitecture(architecture);
             if (!processor) return "Crash report has an unknown architecture";
             info.processorInfo = *processor;
         }
