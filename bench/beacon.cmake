@@ -37,3 +37,10 @@ zelvo_add_bench(beacon_analytics_bench
 zelvo_add_bench(beacon_crashes_bench
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/CrashesBench.cpp
   LIBS zelvo_beacon_testing zelvo_platform_headless)
+
+# Crash reports: reading and converting a report at the reader's limits.
+if(TARGET zelvo_crashcapture_testsupport)
+  zelvo_add_bench(beacon_crash_report_bench
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/beacon/CrashReportBench.cpp
+    LIBS zelvo_crashcapture_testsupport zelvo_beacon)
+endif()

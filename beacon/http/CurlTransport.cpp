@@ -213,7 +213,9 @@ private:
         } else {
             std::string text = curl_easy_strerror(code);
             if (transfer->errorText[0]) text += std::string(": ") + transfer->errorText;
-            result.error = Error{kTransportErrorDomain, code, text};
+            long osErrno = 0;
+            curl_easy_getinfo(transfer->easy, CURLINFO_OS_ERRNO, &osErrno);
+            result.error = Error{kTransportErrorDomain, code, text, static_cast<int>(osErrno)};
         }
         auto completion = std::move(transfer->completion);
         transfer.reset();

@@ -11,6 +11,9 @@ struct Error {
     std::string domain;
     long code = 0;
     std::string description;
+    // The system's errno behind a transport failure, when known (a failed
+    // connect tells "no route" from "refused" this way).
+    int osErrno = 0;
 
     bool is(const std::string& errorDomain, long errorCode) const {
         return domain == errorDomain && code == errorCode;

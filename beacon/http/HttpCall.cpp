@@ -35,8 +35,14 @@ void HttpCall::resetRetry() {
 }
 
 long long HttpCall::retryDelayMs(std::optional<long long> retryAfterMs, std::mt19937_64& random) const {
-    if (retryAfterMs) return *retryAfterMs;
     if (retryIntervals.empty()) return 0;
+    // The server's hint, bounded by the longest interval of the schedule so
+    // that a huge value cannot overflow the timer arithmetic.
+    if (retryAfterMs) {
+        const double longest = *std::max_element(retryIntervals.begin(), retryIntervals.end());
+        const long long bound = longest > 0 ? static_cast<long long>(longest * 1000.0) : 0;
+        return std::clamp(*retryAfterMs, 0LL, bound);
+    }
     const auto index = std::min<std::size_t>(static_cast<std::size_t>(std::max(retryCount, 0)), retryIntervals.size() - 1);
     const long long half = static_cast<long long>(retryIntervals[index] * 1000.0) / 2;
     if (half <= 0) return 0;

@@ -35,7 +35,7 @@ public:
     // Cancels a waiting retry and starts the count again.
     void resetRetry();
     // Milliseconds to wait before the next attempt: `retryAfterMs` when the
-    // server gave one, else a value in [interval/2, interval) for the
+    // server gave one (at most the longest interval), else a value in [interval/2, interval) for the
     // current retry count.
     long long retryDelayMs(std::optional<long long> retryAfterMs, std::mt19937_64& random) const;
     // Logs the failure, counts the retry and arms a one-shot timer on

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 
 namespace beacon {
 
@@ -22,7 +23,9 @@ std::optional<long long> parseRetryAfter(const std::optional<HttpResponse>& resp
     const long long ms = std::strtoll(value->c_str(), &end, 10);
     // A hint that is not a plain non-negative number is ignored: the call
     // then follows its own schedule.
-    if (errno != 0 || end == value->c_str() || *end != '\0' || ms < 0) return std::nullopt;
+    if (end == value->c_str() || *end != '\0' || ms < 0) return std::nullopt;
+    // Out of range: as long as possible; the call bounds it by its schedule.
+    if (errno == ERANGE) return std::numeric_limits<long long>::max();
     return ms;
 }
 
@@ -78,6 +81,7 @@ HttpClient::~HttpClient() {
     std::lock_guard lock(mutex_);
     reachabilitySubscription_.cancel();
     if (reachability_) reachability_->stopNotifier();
+    cancelHeldCallsCheckLocked();
     for (auto& call : pendingCalls_) call->resetRetry();
 }
 
@@ -105,10 +109,24 @@ void HttpClient::sendAsync(const std::string& url, const std::string& method, co
     if (completionHandler) completionHandler(std::nullopt, std::nullopt, makeError(kDisabledErrorCode));
 }
 
+bool HttpClient::isPendingLocked(const std::shared_ptr<HttpCall>& call) const {
+    return std::find(pendingCalls_.begin(), pendingCalls_.end(), call) != pendingCalls_.end();
+}
+
 void HttpClient::sendCallAsync(const std::shared_ptr<HttpCall>& call) {
     std::lock_guard lock(mutex_);
-    if (std::find(pendingCalls_.begin(), pendingCalls_.end(), call) == pendingCalls_.end()) pendingCalls_.push_back(call);
-    if (paused_) return;
+    if (!isPendingLocked(call)) pendingCalls_.push_back(call);
+    // One exchange per call at a time: a call on the wire is not sent again.
+    if (call->inProgress) return;
+    if (paused_) {
+        armHeldCallsCheckLocked();
+        return;
+    }
+    // Sent now: a retry still armed for it would post the same body twice.
+    if (call->timerSource) {
+        call->timerSource->cancel();
+        call->timerSource.reset();
+    }
     if (auto observer = delegate_.lock()) observer->willSendHTTPRequest(call->url, call->headers);
     if (!transport_) transport_ = transportFactory_();
     call->inProgress = true;
@@ -125,7 +143,7 @@ void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, Transpo
     {
         std::lock_guard lock(mutex_);
         call->inProgress = false;
-        if (std::find(pendingCalls_.begin(), pendingCalls_.end(), call) == pendingCalls_.end()) {
+        if (!isPendingLocked(call)) {
             BEACON_LOG_DEBUG("HTTP call was canceled; do not process further.");
             return;
         }
@@ -133,27 +151,30 @@ void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, Transpo
             const Error& error = *result.error;
             const bool offline = HttpUtil::isNoInternetConnectionError(error);
             if (offline || HttpUtil::isSSLConnectionError(error)) {
-                // The call waits, with a fresh count, until the client resumes.
+                // The call waits, with a fresh count, until the client resumes
+                // or the next check of held calls.
                 call->resetRetry();
                 BEACON_LOG_INFO("HTTP call failed with error: ",
                                 offline ? "Internet connection is down." : "Could not establish secure connection.");
+                armHeldCallsCheckLocked();
                 return;
             }
-            BEACON_LOG_ERROR("HTTP request error with code: ", error.code, ", domain: ", error.domain,
-                             ", description: ", error.description);
-            complete(call, std::nullopt, std::nullopt, error, deferred);
+            if (HttpUtil::isRecoverableTransportError(error)) {
+                // The server is unreachable while the network is up: an
+                // outage that the retry schedule rides out.
+                BEACON_LOG_WARNING("HTTP request error with code: ", error.code, ", domain: ", error.domain,
+                                   ", description: ", error.description);
+                recoverableFailureLocked(call, 0, std::nullopt, TransportResult{std::nullopt, {}, error}, deferred);
+            } else {
+                BEACON_LOG_ERROR("HTTP request error with code: ", error.code, ", domain: ", error.domain,
+                                 ", description: ", error.description);
+                complete(call, std::nullopt, std::nullopt, error, deferred);
+            }
         } else {
             const long status = result.response ? result.response->statusCode : 0;
             if (HttpUtil::isRecoverableError(status)) {
-                if (call->hasReachedMaxRetries()) {
-                    pauseLocked();
-                    complete(call, std::move(result.body), std::move(result.response), std::nullopt, deferred);
-                } else {
-                    call->startRetryTimer(status, parseRetryAfter(result.response), random_, *queue_,
-                                          [weak = weak_from_this(), call] {
-                                              if (auto self = weak.lock()) self->sendCallAsync(call);
-                                          });
-                }
+                const auto retryAfter = parseRetryAfter(result.response);
+                recoverableFailureLocked(call, status, retryAfter, std::move(result), deferred);
             } else if (HttpUtil::isSuccessStatusCode(status)) {
                 complete(call, std::move(result.body), std::move(result.response), std::nullopt, deferred);
             } else {
@@ -163,6 +184,63 @@ void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, Transpo
         }
     }
     run(deferred);
+}
+
+void HttpClient::recoverableFailureLocked(const std::shared_ptr<HttpCall>& call, long status,
+                                          std::optional<long long> retryAfterMs, TransportResult result,
+                                          Deferred& deferred) {
+    if (call->hasReachedMaxRetries()) {
+        pauseLocked();
+        std::optional<std::string> body;
+        if (result.response) body = std::move(result.body);
+        complete(call, std::move(body), std::move(result.response), std::move(result.error), deferred);
+        return;
+    }
+    // Paused meanwhile: the call waits for resume, which sends it once.
+    if (paused_) {
+        call->resetRetry();
+        return;
+    }
+    call->startRetryTimer(status, retryAfterMs, random_, *queue_, [weak = weak_from_this(), call] {
+        if (auto self = weak.lock()) self->retryTimerFired(call);
+    });
+}
+
+void HttpClient::retryTimerFired(const std::shared_ptr<HttpCall>& call) {
+    std::lock_guard lock(mutex_);
+    // A call completed or canceled while its timer was due stays gone.
+    if (!isPendingLocked(call)) return;
+    call->timerSource.reset();
+    sendCallAsync(call);
+}
+
+void HttpClient::armHeldCallsCheckLocked() {
+    if (heldCallsCheck_ || !enabled_) return;
+    heldCallsCheck_ = queue_->schedule(platform::Seconds(kHeldCallsCheckInterval), true, [weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->checkHeldCalls();
+    });
+}
+
+void HttpClient::cancelHeldCallsCheckLocked() {
+    if (heldCallsCheck_) heldCallsCheck_->cancel();
+    heldCallsCheck_.reset();
+}
+
+void HttpClient::checkHeldCalls() {
+    std::lock_guard lock(mutex_);
+    if (!enabled_ || pendingCalls_.empty()) {
+        cancelHeldCallsCheckLocked();
+        return;
+    }
+    // A network known to be down keeps holding; otherwise try again.
+    if (reachability_ && reachability_->currentReachabilityStatus() == NetworkStatus::NotReachable) return;
+    if (paused_) {
+        resumeLocked();
+        return;
+    }
+    const auto calls = pendingCalls_;
+    for (auto& call : calls)
+        if (!call->inProgress && !call->timerSource) sendCallAsync(call);
 }
 
 void HttpClient::complete(const std::shared_ptr<HttpCall>& call, std::optional<std::string> data,
@@ -184,6 +262,7 @@ void HttpClient::pauseLocked() {
     BEACON_LOG_INFO("Pause HTTP client.");
     paused_ = true;
     for (auto& call : pendingCalls_) call->resetRetry();
+    armHeldCallsCheckLocked();
 }
 
 void HttpClient::resume() {
@@ -195,6 +274,8 @@ void HttpClient::resumeLocked() {
     if (!paused_ || !enabled_) return;
     BEACON_LOG_INFO("Resume HTTP client.");
     paused_ = false;
+    // Every held call goes out now; one held again re-arms the check.
+    cancelHeldCallsCheckLocked();
     const auto calls = pendingCalls_;
     for (auto& call : calls)
         if (!call->inProgress) sendCallAsync(call);
@@ -222,6 +303,7 @@ void HttpClient::setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Defer
     }
     if (reachability_) reachability_->stopNotifier();
     pauseLocked();
+    cancelHeldCallsCheckLocked();
     if (!deleteDataOnDisabled) return;
     if (transport_) transport_->cancelAll();
     transport_.reset();

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <random>
 #include <vector>
-#include <vector>
 
 namespace beacon {
 
@@ -32,6 +31,10 @@ public:
 
     static constexpr const char* kRetryAfterHeader = "x-bcn-retry-after-ms";
     static constexpr const char* kQueueLabel = "com.zelvo.beacon.HttpClient";
+    // While calls are held (paused, or waiting after a connectivity or TLS
+    // failure), they are tried again this often, in seconds, unless the
+    // network is known to be down.
+    static constexpr double kHeldCallsCheckInterval = 600;
 
     // A client on libcurl, trusting the deployment's extra CA file, with at
     // most `maxConnectionsPerHost` parallel connections to one host. Given a
@@ -76,6 +79,15 @@ private:
 
     void sendCallAsync(const std::shared_ptr<HttpCall>& call);
     void requestCompleted(const std::shared_ptr<HttpCall>& call, TransportResult result);
+    bool isPendingLocked(const std::shared_ptr<HttpCall>& call) const;
+    // A recoverable status or transport failure: retry on the schedule, or
+    // pause and complete once the schedule is used up.
+    void recoverableFailureLocked(const std::shared_ptr<HttpCall>& call, long status,
+                                  std::optional<long long> retryAfterMs, TransportResult result, Deferred& deferred);
+    void retryTimerFired(const std::shared_ptr<HttpCall>& call);
+    void armHeldCallsCheckLocked();
+    void cancelHeldCallsCheckLocked();
+    void checkHeldCalls();
     void observeReachability(std::shared_ptr<Reachability> reachability, platform::NotificationCenter* center);
     void pauseLocked();
     void resumeLocked();
@@ -89,6 +101,7 @@ private:
     std::shared_ptr<platform::Queue> queue_;
     std::weak_ptr<HttpClientDelegate> delegate_;
     std::shared_ptr<Reachability> reachability_;
+    std::shared_ptr<platform::Timer> heldCallsCheck_;
     platform::Subscription reachabilitySubscription_;
     // In order of first send.
     std::vector<std::shared_ptr<HttpCall>> pendingCalls_;

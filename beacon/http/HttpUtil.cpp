@@ -1,5 +1,6 @@
 #include "beacon/http/HttpUtil.h"
 
+#include <cerrno>
 #include <curl/curl.h>
 
 namespace beacon {
@@ -15,7 +16,12 @@ bool HttpUtil::isRecoverableError(long statusCode) {
 }
 
 bool HttpUtil::isNoInternetConnectionError(const Error& error) {
-    if (error.domain != kTransportErrorDomain) return false;
+    if (error.domain != kTransportErrorDomain || error.code != CURLE_COULDNT_CONNECT) return false;
+    return error.osErrno == ENETUNREACH || error.osErrno == ENETDOWN;
+}
+
+bool HttpUtil::isRecoverableTransportError(const Error& error) {
+    if (error.domain != kTransportErrorDomain || isNoInternetConnectionError(error)) return false;
     switch (error.code) {
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -23,6 +29,8 @@ bool HttpUtil::isNoInternetConnectionError(const Error& error) {
     case CURLE_GOT_NOTHING:  // the server closed the connection without answering
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
         return true;
     default:
         return false;

@@ -13,9 +13,13 @@ public:
     static bool isSuccessStatusCode(long statusCode);
     // 0, 408, 429 and every code from 500 up: worth retrying.
     static bool isRecoverableError(long statusCode);
-    // The network is down: no route, the connection was refused or dropped,
-    // or the host name did not resolve.
+    // The network is down: no route to the server's network. Only this holds
+    // a call until the network comes back.
     static bool isNoInternetConnectionError(const Error& error);
+    // The server could not be reached or dropped the exchange while the
+    // network is up (refused, name not resolved, empty reply, reset): worth
+    // retrying on the call's schedule, like a recoverable status.
+    static bool isRecoverableTransportError(const Error& error);
     // The TLS handshake failed or the peer's certificate was not trusted.
     static bool isSSLConnectionError(const Error& error);
 

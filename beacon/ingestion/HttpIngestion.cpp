@@ -1,11 +1,11 @@
 #include "beacon/ingestion/HttpIngestion.h"
 
+#include "beacon/crashes/model/UuidText.h"
 #include "beacon/logger/Logger.h"
 #include "beacon/model/LogContainer.h"
 #include "beacon/util/TextUtility.h"
 
 #include <curl/curl.h>
-#include <openssl/rand.h>
 
 #include <cctype>
 #include <cstdio>
@@ -39,19 +39,6 @@ std::string percentEncodeQuery(const std::string& text) {
         }
     }
     return out;
-}
-
-std::string randomUUID() {
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1)
-        for (auto& b : bytes) b = static_cast<unsigned char>(std::rand());
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    char text[37];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
-                  bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return text;
 }
 
 struct UrlHandle {
@@ -164,7 +151,7 @@ void HttpIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCompl
 
 void HttpIngestion::sendAsync(std::shared_ptr<LogContainer> data, const std::optional<std::string>& eTag,
                               IngestionCompletionHandler completionHandler) {
-    sendAsync(std::move(data), eTag, randomUUID(), std::move(completionHandler));
+    sendAsync(std::move(data), eTag, uuid_text::random(), std::move(completionHandler));
 }
 
 void HttpIngestion::sendAsync(std::shared_ptr<LogContainer> data, const std::optional<std::string>& eTag,

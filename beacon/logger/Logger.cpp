@@ -19,7 +19,9 @@ struct LoggerState {
     std::atomic<unsigned> level{static_cast<unsigned>(LogLevel::Assert)};
     std::atomic<bool> userDefined{false};
     std::shared_ptr<const LogHandler> handler;
-    bool defaultHandlerInstalled = true;
+    // Mirrors of `handler` for the lock-free level check.
+    std::atomic<bool> hasHandler{true};
+    std::atomic<bool> defaultHandlerInstalled{true};
     std::shared_ptr<platform::Queue> queue;
     std::shared_ptr<const Logger::LineWriter> writer;
 };
@@ -64,6 +66,16 @@ bool defaultHandlerPrints(LogLevel level) {
     return value != static_cast<unsigned>(LogLevel::None) && value >= state().level.load();
 }
 
+// The built-in handler, as a named type so that installing it again is
+// recognised (and keeps the level check before any formatting).
+struct DefaultHandler {
+    void operator()(const MessageProvider& message, LogLevel level, const std::string& tag, const char*,
+                    const char* function, int line) const {
+        if (!message || !defaultHandlerPrints(level)) return;
+        writeLine(Logger::formatLine(tag, level, function ? function : "", line, message()));
+    }
+};
+
 } // namespace
 
 LogLevel Logger::currentLogLevel() { return static_cast<LogLevel>(state().level.load()); }
@@ -82,8 +94,15 @@ LogHandler Logger::logHandler() {
 void Logger::setLogHandler(LogHandler handler) {
     std::lock_guard lock(state().mutex);
     state().handler = handler ? std::make_shared<const LogHandler>(std::move(handler)) : nullptr;
-    state().defaultHandlerInstalled = false;
+    state().hasHandler = state().handler != nullptr;
+    state().defaultHandlerInstalled = state().handler && state().handler->target<DefaultHandler>() != nullptr;
     state().userDefined = true;
+}
+
+bool Logger::isEnabled(LogLevel level) {
+    const LoggerState& s = state();
+    if (!s.hasHandler.load(std::memory_order_relaxed)) return false;
+    return !s.defaultHandlerInstalled.load(std::memory_order_relaxed) || defaultHandlerPrints(level);
 }
 
 bool Logger::isUserDefinedLogLevel() { return state().userDefined.load(); }
@@ -108,13 +127,7 @@ void Logger::logMessage(MessageProvider message, LogLevel level, std::string tag
     });
 }
 
-LogHandler Logger::defaultHandler() {
-    return [](const MessageProvider& message, LogLevel level, const std::string& tag, const char*,
-              const char* function, int line) {
-        if (!message || !defaultHandlerPrints(level)) return;
-        writeLine(formatLine(tag, level, function ? function : "", line, message()));
-    };
-}
+LogHandler Logger::defaultHandler() { return DefaultHandler{}; }
 
 std::string_view Logger::levelName(LogLevel level) {
     switch (level) {

@@ -59,6 +59,10 @@ public:
     // __func__ are.
     static void logMessage(MessageProvider message, LogLevel level, std::string tag, const char* file,
                            const char* function, int line);
+    // Whether a message of this level would reach a handler that may print
+    // it: false without a handler, and for levels the built-in handler drops.
+    // Lock-free, so that a disabled level costs one check and no formatting.
+    static bool isEnabled(LogLevel level);
 
     // The handler installed at start: prints one line, "[tag] LEVEL:
     // function/line message", through the line writer when the level passes.
@@ -108,9 +112,14 @@ template <typename... Parts> MessageProvider deferredMessage(Parts&&... parts) {
 // BEACON_LOG(level, tag, parts...) logs the concatenation of the parts (any
 // values that can be streamed; they are copied, then joined on the logger
 // queue only when the line prints) with the caller's file, function and line.
-#define BEACON_LOG(level, tag, ...)                                                                           \
-    ::beacon::Logger::logMessage(::beacon::detail::deferredMessage(__VA_ARGS__), (level), (tag), __FILE__, \
-                                 __func__, __LINE__)
+// For a level that cannot print, the parts are not even evaluated.
+#define BEACON_LOG(level, tag, ...)                                                                               \
+    do {                                                                                                         \
+        const ::beacon::LogLevel beaconLogLevel_ = (level);                                                      \
+        if (::beacon::Logger::isEnabled(beaconLogLevel_))                                                        \
+            ::beacon::Logger::logMessage(::beacon::detail::deferredMessage(__VA_ARGS__), beaconLogLevel_, (tag), \
+                                         __FILE__, __func__, __LINE__);                                          \
+    } while (false)
 
 #define BEACON_LOG_VERBOSE(...) BEACON_LOG(::beacon::LogLevel::Verbose, ::beacon::kBeaconLogTag, __VA_ARGS__)
 #define BEACON_LOG_DEBUG(...) BEACON_LOG(::beacon::LogLevel::Debug, ::beacon::kBeaconLogTag, __VA_ARGS__)

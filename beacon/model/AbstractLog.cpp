@@ -80,7 +80,10 @@ Json AbstractLog::serializeToDictionary() const {
 }
 
 std::optional<std::string> AbstractLog::serializeLog(bool prettyPrint) const {
-    return jsonText(serializeToDictionary(), prettyPrint);
+    const Json json = serializeToDictionary();
+    if (auto text = jsonText(json, prettyPrint)) return text;
+    // Sent with its damaged text repaired rather than lost.
+    return jsonTextReplacingInvalidUtf8(json, prettyPrint);
 }
 
 std::optional<std::string> AbstractLog::validationError() const {

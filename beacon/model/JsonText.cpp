@@ -14,6 +14,10 @@ std::optional<std::string> jsonText(const Json& value, bool prettyPrint, std::st
     }
 }
 
+std::string jsonTextReplacingInvalidUtf8(const Json& value, bool prettyPrint) {
+    return removeEscapedSlashes(value.dump(prettyPrint ? 2 : -1, ' ', false, Json::error_handler_t::replace));
+}
+
 std::string removeEscapedSlashes(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -13,6 +13,10 @@ namespace beacon {
 // Text that is not valid UTF-8 cannot be encoded: nothing is given and
 // `error` (when asked for) receives the encoder's reason.
 std::optional<std::string> jsonText(const Json& value, bool prettyPrint, std::string* error = nullptr);
+// The same, with every byte sequence that is not valid UTF-8 written as
+// U+FFFD: for a value that must be sent even though some text of it is
+// damaged.
+std::string jsonTextReplacingInvalidUtf8(const Json& value, bool prettyPrint);
 
 // Rewrites every escaped slash "\/" of a JSON text as "/". Only real escape
 // sequences are touched: an escaped backslash followed by a slash ("\\/",

@@ -31,9 +31,13 @@ Json LogContainer::serializeToDictionary() const {
 
 std::optional<std::string> LogContainer::serializeLog(bool prettyPrint) const {
     std::string error;
-    auto text = jsonText(serializeToDictionary(), prettyPrint, &error);
-    if (!text)
+    const Json json = serializeToDictionary();
+    auto text = jsonText(json, prettyPrint, &error);
+    if (!text) {
+        // One damaged text must not cost the whole batch its body.
         BEACON_LOG_ERROR("Couldn't serialize log container to json: ", error);
+        text = jsonTextReplacingInvalidUtf8(json, prettyPrint);
+    }
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "beacon/storage/LogDBStorage.h"
 
 #include "beacon/archive/ArchiverUtil.h"
+#include "beacon/crashes/model/UuidText.h"
 #include "beacon/logger/Logger.h"
 #include "beacon/model/AbstractLog.h"
 #include "beacon/model/CommonSchemaLog.h"
@@ -9,7 +10,6 @@
 #include "beacon/util/FileUtility.h"
 #include "beacon/util/SecretStrings.h"
 
-#include <openssl/rand.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -31,29 +31,6 @@ const std::string kPriority = Q::quoted(LogDBStorage::kPriorityColumnName);
 
 // Deletions bind their ids in chunks well below SQLite's parameter limit.
 constexpr std::size_t kIdsPerDeletion = 500;
-
-std::string randomUUID()
-{
-    std::uint8_t bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1) {
-        std::random_device random;
-        for (auto& byte : bytes) {
-            byte = static_cast<std::uint8_t>(random());
-        }
-    }
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x40);
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);
-    static const char* hex = "0123456789ABCDEF";
-    std::string text;
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) {
-            text += '-';
-        }
-        text += hex[bytes[i] >> 4];
-        text += hex[bytes[i] & 0xf];
-    }
-    return text;
-}
 
 std::string joinIds(const std::vector<std::int64_t>& ids, const char* separator)
 {
@@ -166,6 +143,11 @@ bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::s
         if (!tokens.empty()) {
             const std::string& token = *tokens.begin();
             encryptedToken = targetTokenEncrypter_ ? targetTokenEncrypter_->encryptString(token) : std::nullopt;
+            // Stored without its token the log could never be sent: refuse it.
+            if (!encryptedToken) {
+                BEACON_LOG_ERROR("Failed to encrypt the target token of a log; the log is not saved.");
+                return false;
+            }
             targetKey = targetKeyFromTargetToken(token);
         }
         query = "INSERT INTO " + kTable + " (" + kGroupId + ", " + kLog + ", " + kTargetToken + ", " + kTargetKey +
@@ -294,7 +276,7 @@ bool LogDBStorage::loadLogsWithGroupId(const std::string& groupId, std::size_t l
             ids.push_back(entry.id);
             logs.push_back(std::move(entry.log));
         }
-        batchId = randomUUID();
+        batchId = uuid_text::random();
         BEACON_LOG_VERBOSE("Load log(s) with id(s) '", joinIds(ids, "','"), "' as batch Id:", *batchId);
         batches_[{groupId, *batchId}] = std::move(ids);
     }
@@ -386,9 +368,11 @@ std::vector<std::shared_ptr<AbstractLog>> LogDBStorage::deleteLogsWithGroupId(co
         }
         return code;
     });
-    if (result == SQLITE_OK) {
-        std::erase_if(batches_, [&](const auto& entry) { return entry.first.first == groupId; });
+    // Logs still on disk are not reported as deleted.
+    if (result != SQLITE_OK) {
+        return {};
     }
+    std::erase_if(batches_, [&](const auto& entry) { return entry.first.first == groupId; });
     std::vector<std::shared_ptr<AbstractLog>> logs;
     for (auto& entry : loaded) {
         logs.push_back(std::move(entry.log));

@@ -251,7 +251,11 @@ std::optional<Encrypter::Data> Encrypter::generateAndSaveKeyWithTag(const std::s
         BEACON_LOG_ERROR("Error generating encryption key. Error code: ", static_cast<int>(ERR_get_error()));
         return std::nullopt;
     }
-    KeychainUtil::storeString(platform::base64Encode(key), tag);
+    // A key that is not stored would encrypt data that no later run can read.
+    if (!KeychainUtil::storeString(platform::base64Encode(key), tag)) {
+        BEACON_LOG_ERROR("Could not store the new encryption key with tag '", tag, "'; it is not used.");
+        return std::nullopt;
+    }
     return key;
 }
 

@@ -1,5 +1,6 @@
 #include "beacon/util/FileKeychainStore.h"
 
+#include "beacon/logger/Logger.h"
 #include "platform/Paths.h"
 
 #include <nlohmann/json.hpp>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -65,7 +67,25 @@ std::optional<FileKeychainStore::Items> FileKeychainStore::read() const {
     text << in.rdbuf();
     auto json = nlohmann::json::parse(text.str(), nullptr, false);
     Items items;
-    if (!json.is_object()) return items;  // damaged: its keys are lost either way
+    if (!json.is_object()) {
+        // Kept for inspection (and for whoever can repair it) instead of
+        // being overwritten by the next store.
+        const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+        fs::path aside = file_;
+        aside += ".corrupt-" + std::to_string(stamp);
+        std::error_code error;
+        fs::rename(file_, aside, error);
+        if (error) {
+            BEACON_LOG_ERROR("The key file ", file_.string(), " is damaged and cannot be moved aside: ",
+                             error.message());
+            return std::nullopt;
+        }
+        BEACON_LOG_WARNING("The key file ", file_.string(), " is damaged; moved aside to ", aside.string(),
+                           " and starting with no keys.");
+        return items;
+    }
     for (const auto& [service, accounts] : json.items()) {
         if (!accounts.is_object()) continue;
         for (const auto& [account, value] : accounts.items())

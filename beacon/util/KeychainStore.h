@@ -30,8 +30,8 @@ public:
     virtual int removeAll(const std::string& service) = 0;
 };
 
-// The desktop's Secret Service when one answers on the session bus, else a
-// private file in Zelvo's data folder.
+// The desktop's Secret Service when one answers on the session bus, with a
+// private file in Zelvo's data folder beside it for the times it does not.
 std::shared_ptr<KeychainStore> makeDefaultKeychainStore();
 
 } // namespace beacon

@@ -86,7 +86,7 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
     // that thread may be the one that is stuck).
     const bool owned = acquireWriter(2000);
     bool written = false;
-    const int fd = ::open(reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd >= 0) {
         const int status = writeReport(fd, input);
         written = ::close(fd) == 0 && status == 0;

@@ -1,5 +1,6 @@
-// Writes a few valid report files as the fuzzer's starting corpus: the
-// fuzzer finds its way through the decoder much faster from real reports.
+// Writes valid report files as the fuzzer's starting corpus, the same kinds
+// the reader and formatter tests build: the fuzzer finds its way through the
+// decoder and the formatter much faster from real reports.
 #include "ReportBuilder.h"
 
 #include <filesystem>
@@ -45,5 +46,15 @@ int main(int argc, char** argv) {
     bare.message().process_info = nullptr;
     bare.message().report_info = nullptr;
     write(dir / "bare.zvcrash", bare);
+
+    // No report id, user folders in paths, images without build-id, nested
+    // images, a symbol above its pc, out-of-range CPU numbers.
+    ReportBuilder paths;
+    paths.reportInfo().has_uuid = 0;
+    paths.processInfo().process_path = paths.text("/var/home/alice/bin/zelvo");
+    paths.addImage(0x40000000, 0x10000, "/run/media/alice/disk/libplugin.so");
+    paths.addImage(0x40008000, 0x100, "/media/alice/nested.so", std::nullopt, std::pair{~0ull, ~0ull});
+    paths.addThread(5, false, {{0x40008010, "_late", 0x40008020}, {0x40000010}});
+    write(dir / "paths.zvcrash", paths);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "crashcapture/report/Utf8Text.h"
 #include "zvcrash.pb-c.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -33,8 +34,18 @@ std::optional<std::string> optionalText(const char* value) {
     return validUtf8(value);
 }
 
+// The number the decoder stored in an enum field. The wire format allows any
+// 32-bit value there, and loading one outside the C enum's values through the
+// enum type is undefined: the bytes are read as an int instead.
+template <typename Enum> int enumValue(const Enum& field) {
+    static_assert(sizeof(Enum) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 CrashReportProcessorInfo processorFrom(const Zvcrash__CrashReport__Processor& processor) {
-    return {static_cast<CrashReportProcessorTypeEncoding>(processor.has_encoding ? processor.encoding : 0),
+    return {static_cast<CrashReportProcessorTypeEncoding>(processor.has_encoding ? enumValue(processor.encoding) : 0),
             processor.type, processor.subtype};
 }
 
@@ -95,12 +106,14 @@ public:
         if (auto failure = readSignal(message.signal)) return failure;
 
         if (message.n_threads == 0) return "Crash report is missing thread state information";
+        if (message.n_threads > kMaxThreads) return "Crash report has too many threads";
         report_.threads_.reserve(message.n_threads);
         for (std::size_t i = 0; i < message.n_threads; ++i) {
             if (auto failure = readThread(*message.threads[i])) return failure;
         }
 
         if (message.n_binary_images == 0) return "Crash report is missing binary image information";
+        if (message.n_binary_images > kMaxImages) return "Crash report has too many binary images";
         report_.images_.reserve(message.n_binary_images);
         for (std::size_t i = 0; i < message.n_binary_images; ++i) {
             if (auto failure = readImage(*message.binary_images[i])) return failure;
@@ -110,6 +123,7 @@ public:
             const auto& exception = *message.exception;
             if (!exception.name) return "Crash report is missing exception name field";
             if (!exception.reason) return "Crash report is missing exception reason field";
+            if (exception.n_frames > kMaxFramesPerThread) return "Crash report has too many exception stack frames";
             report_.exceptionInfo_ = CrashReportExceptionInfo{text(exception.name), text(exception.reason),
                                                               frames(exception.frames, exception.n_frames)};
         }
@@ -126,15 +140,17 @@ private:
         if (!system) return "Crash report is missing System Information section";
         if (!system->os_version) return "Crash report is missing System Information OS version field";
         auto& info = report_.systemInfo_;
-        info.operatingSystem = static_cast<CrashReportOperatingSystem>(system->has_operating_system ? system->operating_system : 0);
+        info.operatingSystem =
+            static_cast<CrashReportOperatingSystem>(system->has_operating_system ? enumValue(system->operating_system) : 0);
         info.operatingSystemVersion = text(system->os_version);
         info.operatingSystemBuild = optionalText(system->os_build);
-        info.architecture = static_cast<CrashReportArchitecture>(system->architecture);
+        const int architecture = enumValue(system->architecture);
+        info.architecture = static_cast<CrashReportArchitecture>(architecture);
         if (system->timestamp != 0) info.timestamp = std::chrono::sys_seconds(std::chrono::seconds(system->timestamp));
         if (report_.machineInfo_) {
             info.processorInfo = report_.machineInfo_->processorInfo;
         } else {
-            auto processor = processorForArchitecture(system->architecture);
+            auto processor = processorForArchitecture(architecture);
             if (!processor) return "Crash report has an unknown architecture";
             info.processorInfo = *processor;
         }
@@ -171,6 +187,7 @@ private:
     }
 
     std::optional<std::string> readThread(const Zvcrash__CrashReport__Thread& thread) {
+        if (thread.n_frames > kMaxFramesPerThread) return "Crash report has too many stack frames in a thread";
         CrashReportThreadInfo info;
         info.threadNumber = thread.thread_number;
         info.stackFrames = frames(thread.frames, thread.n_frames);
@@ -228,6 +245,7 @@ std::optional<CrashReport> CrashReport::initWithData(std::span<const std::uint8_
     };
 
     if (data.size() <= kHeaderSize) return fail("Could not decode truncated crash log");
+    if (data.size() > kMaxFileSize) return fail("Crash report is too large");
     if (std::memcmp(data.data(), kHeaderMagic, sizeof kHeaderMagic) != 0)
         return fail("Could not decode invalid crash log header");
     if (data[7] != kFormatVersion)
@@ -239,14 +257,50 @@ std::optional<CrashReport> CrashReport::initWithData(std::span<const std::uint8_
 
     CrashReport report;
     if (auto failure = Reader(report).read(*message)) return fail(std::move(*failure));
+    report.indexImages();
     return report;
 }
 
-const CrashReportBinaryImageInfo* CrashReport::imageForAddress(std::uint64_t address) const {
-    for (const auto& image : images_) {
-        if (image.contains(address)) return &image;
+void CrashReport::indexImages() {
+    imagesByBase_.resize(images_.size());
+    for (std::uint32_t i = 0; i < imagesByBase_.size(); ++i) imagesByBase_[i] = i;
+    std::stable_sort(imagesByBase_.begin(), imagesByBase_.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return images_[a].imageBaseAddress < images_[b].imageBaseAddress;
+    });
+    reachByBase_.resize(imagesByBase_.size());
+    std::uint64_t reach = 0;
+    for (std::size_t i = 0; i < imagesByBase_.size(); ++i) {
+        const auto& image = images_[imagesByBase_[i]];
+        if (image.imageSize > 0) {
+            const std::uint64_t span = image.imageSize - 1;
+            const std::uint64_t last = span > std::numeric_limits<std::uint64_t>::max() - image.imageBaseAddress
+                                           ? std::numeric_limits<std::uint64_t>::max()
+                                           : image.imageBaseAddress + span;
+            reach = std::max(reach, last);
+        }
+        reachByBase_[i] = reach;
     }
-    return nullptr;
+}
+
+const CrashReportBinaryImageInfo* CrashReport::imageForAddress(std::uint64_t address) const {
+    // Images at or below the address, walked down while one of them (or one
+    // before them) still reaches it; of those holding it, the first in report
+    // order wins, as with a walk in report order.
+    auto end = std::upper_bound(imagesByBase_.begin(), imagesByBase_.end(), address,
+                                [this](std::uint64_t value, std::uint32_t index) {
+                                    return value < images_[index].imageBaseAddress;
+                                });
+    const CrashReportBinaryImageInfo* found = nullptr;
+    std::uint32_t foundIndex = std::numeric_limits<std::uint32_t>::max();
+    for (auto i = static_cast<std::size_t>(end - imagesByBase_.begin()); i-- > 0;) {
+        if (reachByBase_[i] < address) break;
+        const std::uint32_t index = imagesByBase_[i];
+        if (index < foundIndex && images_[index].contains(address)) {
+            found = &images_[index];
+            foundIndex = index;
+        }
+    }
+    return found;
 }
 
 } // namespace crashcapture

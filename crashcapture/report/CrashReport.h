@@ -27,6 +27,14 @@ class CrashReport {
 public:
     static constexpr std::size_t kHeaderSize = 8;
     static constexpr std::uint8_t kFormatVersion = 1;
+    // Bounds of what a report may hold; a report beyond any of them is
+    // refused with a reader error, so that a damaged or crafted file cannot
+    // make reading or converting it run for long. The writer records at most
+    // kMaxFramesPerThread frames of a stack.
+    static constexpr std::size_t kMaxFileSize = 8 * 1024 * 1024;
+    static constexpr std::size_t kMaxThreads = 512;
+    static constexpr std::size_t kMaxFramesPerThread = 512;
+    static constexpr std::size_t kMaxImages = 4096;
 
     // Parses a whole report file. On failure returns nothing and, when
     // `error` is given, fills it (domain "CrashReporterErrorDomain", code 2).
@@ -48,12 +56,14 @@ public:
     const std::optional<std::array<std::uint8_t, 16>>& uuidRef() const { return uuidRef_; }
     const std::optional<std::vector<std::uint8_t>>& customData() const { return customData_; }
 
-    // The first image, in report order, whose range holds `address`.
+    // The first image, in report order, whose range holds `address`. A
+    // binary search over the images sorted once by base address.
     const CrashReportBinaryImageInfo* imageForAddress(std::uint64_t address) const;
 
 private:
     class Reader;
     CrashReport() = default;
+    void indexImages();
 
     CrashReportSystemInfo systemInfo_;
     std::optional<CrashReportMachineInfo> machineInfo_;
@@ -66,6 +76,10 @@ private:
     std::optional<CrashReportExceptionInfo> exceptionInfo_;
     std::optional<std::array<std::uint8_t, 16>> uuidRef_;
     std::optional<std::vector<std::uint8_t>> customData_;
+    // Positions in images_ by ascending base address, and for each position
+    // the highest last address of the images up to it.
+    std::vector<std::uint32_t> imagesByBase_;
+    std::vector<std::uint64_t> reachByBase_;
 };
 
 } // namespace crashcapture

@@ -3,10 +3,13 @@
 #include "crashcapture/capture/CaptureEngine.h"
 #include "crashcapture/capture/CrashSignalHandler.h"
 #include "crashcapture/reporter/CrashReporterLog.h"
+#include "crashcapture/report/ReportFile.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -21,7 +24,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr mode_t kDirectoryMode = 0755;
+// Crash reports hold memory contents, paths and exception texts: only the
+// user may list or read them.
+constexpr mode_t kDirectoryMode = 0700;
 
 // Arming is serialised process-wide. Whether some reporter is enabled is
 // process state; whether it is this one is the reporter's own flag, so that a
@@ -89,7 +94,14 @@ fs::path CrashReporter::crashReportPath() const { return crashReportDirectory_ /
 fs::path CrashReporter::queuedReportsDirectory() const { return crashReportDirectory_ / kQueuedReportsDirectoryName; }
 
 bool CrashReporter::createCrashReportDirectory(CrashReporterError* error) const {
-    return makeDirectories(crashReportDirectory_, error) && makeDirectories(queuedReportsDirectory(), error);
+    if (!makeDirectories(crashReportDirectory_, error) || !makeDirectories(queuedReportsDirectory(), error)) return false;
+    // Folders and a report made with wider modes (by an earlier version) are
+    // narrowed too.
+    ::chmod(crashReportDirectory_.c_str(), kDirectoryMode);
+    ::chmod(queuedReportsDirectory().c_str(), kDirectoryMode);
+    struct stat info {};
+    if (::lstat(crashReportPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::chmod(crashReportPath().c_str(), kReportFileMode);
+    return true;
 }
 
 bool CrashReporter::hasPendingCrashReport() const {
@@ -98,18 +110,43 @@ bool CrashReporter::hasPendingCrashReport() const {
 }
 
 std::optional<std::vector<std::uint8_t>> CrashReporter::loadPendingCrashReportData(CrashReporterError* error) const {
+    return readReportFile(crashReportPath(), error);
+}
+
+bool CrashReporter::movePendingCrashReportAside(CrashReporterError* error) const {
     const fs::path path = crashReportPath();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = osError("Couldn't open crash report", path, errno);
-        return std::nullopt;
+    const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    const fs::path aside = path.string() + ".unreadable-" + std::to_string(stamp);
+    if (::rename(path.c_str(), aside.c_str()) == 0 || errno == ENOENT) return true;
+    if (error) *error = osError("Couldn't move crash report aside", path, errno);
+    return false;
+}
+
+bool CrashReporter::beginProcessingPendingCrashReport(CrashReporterError* error) const {
+    const fs::path marker = crashReportPath().string() + ".processing";
+    struct stat info {};
+    if (::lstat(marker.c_str(), &info) == 0) {
+        // The last conversion began and never ended.
+        const bool moved = movePendingCrashReportAside(error);
+        ::unlink(marker.c_str());
+        if (moved && error) *error = {CrashReporterError::kDomain, CrashReporterError::InvalidCrashReport,
+                                      "The crash report stopped its last conversion; it was moved aside"};
+        return false;
     }
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        if (error) *error = osError("Couldn't read crash report", path, errno ? errno : EIO);
-        return std::nullopt;
+    const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kReportFileMode);
+    if (fd < 0) {
+        if (error) *error = osError("Couldn't mark crash report", marker, errno);
+        return false;
     }
-    return data;
+    ::fsync(fd);
+    ::close(fd);
+    return true;
+}
+
+void CrashReporter::endProcessingPendingCrashReport() const {
+    ::unlink((crashReportPath().string() + ".processing").c_str());
 }
 
 bool CrashReporter::purgePendingCrashReport(CrashReporterError* error) const {

@@ -292,6 +292,38 @@ TEST(CrashReportReader, ClearsPointerAuthenticationBitsOnArm64e) {
     EXPECT_EQ(readReport(builder.file()).threads()[2].stackFrames[0].instructionPointer, signedPc);
 }
 
+TEST(CrashReportReader, RefusesReportsBeyondItsLimits) {
+    const auto frames = [](std::size_t count) {
+        return std::vector<ReportBuilder::FrameSpec>(count, ReportBuilder::FrameSpec(ReportBuilder::kExecutableBase));
+    };
+    {
+        ReportBuilder builder;
+        builder.addThread(7, false, frames(CrashReport::kMaxFramesPerThread));
+        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread));
+        EXPECT_EQ(readReport(builder.file()).threads().back().stackFrames.size(), CrashReport::kMaxFramesPerThread);
+        builder.addThread(8, false, frames(CrashReport::kMaxFramesPerThread + 1));
+        EXPECT_EQ(readError(builder.file()), "Crash report has too many stack frames in a thread");
+    }
+    {
+        ReportBuilder builder;
+        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread + 1));
+        EXPECT_EQ(readError(builder.file()), "Crash report has too many exception stack frames");
+    }
+    {
+        ReportBuilder builder;
+        while (builder.message().n_threads < CrashReport::kMaxThreads + 1) builder.addThread(9, false, {});
+        EXPECT_EQ(readError(builder.file()), "Crash report has too many threads");
+    }
+    {
+        ReportBuilder builder;
+        while (builder.message().n_binary_images < CrashReport::kMaxImages + 1) builder.addImage(0x1000, 1, "/x.so");
+        EXPECT_EQ(readError(builder.file()), "Crash report has too many binary images");
+    }
+    std::vector<std::uint8_t> huge = ReportBuilder().file();
+    huge.resize(CrashReport::kMaxFileSize + 1);
+    EXPECT_EQ(readError(huge), "Crash report is too large");
+}
+
 TEST(CrashReportReader, FindsTheFirstImageHoldingAnAddress) {
     ReportBuilder builder;
     builder.addImage(ReportBuilder::kExecutableBase + 0x1000, 0x100, "/overlapping.so");
@@ -311,6 +343,17 @@ TEST(CrashReportReader, FindsTheFirstImageHoldingAnAddress) {
     EXPECT_EQ(name(0xffffffffffffffff), "/top-of-memory.so");
     EXPECT_EQ(name(0x1000), "none");
     EXPECT_EQ(name(0), "none");
+
+    // An earlier image in report order wins even when it starts lower than
+    // a later one that also holds the address.
+    ReportBuilder nested;
+    nested.addImage(0x10000, 0x10000, "/outer.so");
+    nested.addImage(0x18000, 0x100, "/inner.so");
+    nested.addImage(0x30000, 0x100, "/later.so");
+    auto nestedReport = readReport(nested.file());
+    EXPECT_EQ(nestedReport.imageForAddress(0x18050)->imageName, "/outer.so");
+    EXPECT_EQ(nestedReport.imageForAddress(0x30000)->imageName, "/later.so");
+    EXPECT_EQ(nestedReport.imageForAddress(0x20000), nullptr);
 }
 
 } // namespace

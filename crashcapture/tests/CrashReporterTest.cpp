@@ -1,3 +1,4 @@
+#include "crashcapture/report/CrashReport.h"
 #include "crashcapture/reporter/CrashReporter.h"
 
 #include <gtest/gtest.h>
@@ -52,17 +53,24 @@ TEST_F(CrashReporterTest, FallsBackToTheCacheDirectory) {
     EXPECT_EQ(r.crashReportDirectory(), root_ / "cache" / "com.zelvo.crashreporter.data" / "zelvo");
 }
 
-TEST_F(CrashReporterTest, CreatesBothDirectoriesWithMode0755DespiteTheUmask) {
+TEST_F(CrashReporterTest, KeepsReportsPrivateWhateverTheUmask) {
     auto r = reporter();
-    mode_t previous = ::umask(077);
+    mode_t previous = ::umask(0);
     CrashReporterError error;
     bool created = r.createCrashReportDirectory(&error);
     ::umask(previous);
     ASSERT_TRUE(created) << error.localizedDescription;
-    EXPECT_EQ(modeOf(root_ / "base"), 0755u);
-    EXPECT_EQ(modeOf(r.crashReportDirectory()), 0755u);
-    EXPECT_EQ(modeOf(r.queuedReportsDirectory()), 0755u);
-    EXPECT_TRUE(r.createCrashReportDirectory()); // again: nothing to do
+    EXPECT_EQ(modeOf(root_ / "base"), 0700u);
+    EXPECT_EQ(modeOf(r.crashReportDirectory()), 0700u);
+    EXPECT_EQ(modeOf(r.queuedReportsDirectory()), 0700u);
+
+    // Folders and a pending report left with wider modes are narrowed.
+    ::chmod(r.crashReportDirectory().c_str(), 0755);
+    std::ofstream(r.crashReportPath()) << "report";
+    ::chmod(r.crashReportPath().c_str(), 0644);
+    EXPECT_TRUE(r.createCrashReportDirectory());
+    EXPECT_EQ(modeOf(r.crashReportDirectory()), 0700u);
+    EXPECT_EQ(modeOf(r.crashReportPath()), 0600u);
 
     std::ofstream(root_ / "file") << "x";
     CrashReporter blocked(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
@@ -90,6 +98,45 @@ TEST_F(CrashReporterTest, LoadsAndPurgesThePendingReport) {
     EXPECT_TRUE(r.purgePendingCrashReport(&error));
     EXPECT_FALSE(r.hasPendingCrashReport());
     EXPECT_TRUE(r.purgePendingCrashReport(&error)); // nothing left to delete
+}
+
+TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried) {
+    auto r = reporter();
+    ASSERT_TRUE(r.createCrashReportDirectory());
+    std::ofstream(r.crashReportPath()) << "report";
+    EXPECT_TRUE(r.beginProcessingPendingCrashReport());
+    r.endProcessingPendingCrashReport();
+    EXPECT_TRUE(r.beginProcessingPendingCrashReport());
+    // The process died here. The next start does not try again.
+    auto next = reporter();
+    CrashReporterError error;
+    EXPECT_FALSE(next.beginProcessingPendingCrashReport(&error));
+    EXPECT_FALSE(next.hasPendingCrashReport());
+    std::size_t aside = 0;
+    for (const auto& entry : fs::directory_iterator(r.crashReportDirectory()))
+        aside += entry.path().filename().string().starts_with("live_report.zvcrash.unreadable-");
+    EXPECT_EQ(aside, 1u);
+    EXPECT_TRUE(next.beginProcessingPendingCrashReport());  // a new report may come
+    next.endProcessingPendingCrashReport();
+    EXPECT_TRUE(next.movePendingCrashReportAside());  // nothing pending: nothing to do
+}
+
+TEST_F(CrashReporterTest, RefusesPendingReportsThatAreNoRegularFileOrTooLarge) {
+    auto r = reporter();
+    ASSERT_TRUE(r.createCrashReportDirectory());
+    CrashReporterError error;
+    // A link to an endless device, a pipe without writer, an oversized file.
+    fs::create_symlink("/dev/zero", r.crashReportPath());
+    EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
+    EXPECT_NE(error.localizedDescription.find("not a regular file"), std::string::npos) << error.localizedDescription;
+    fs::remove(r.crashReportPath());
+    ASSERT_EQ(::mkfifo(r.crashReportPath().c_str(), 0600), 0);
+    EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
+    fs::remove(r.crashReportPath());
+    std::ofstream(r.crashReportPath()).close();
+    fs::resize_file(r.crashReportPath(), CrashReport::kMaxFileSize + 1);
+    EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
+    EXPECT_NE(error.localizedDescription.find("too large"), std::string::npos) << error.localizedDescription;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 #include "beacon/model/JsonText.h"
 #include "crashcapture/report/CrashReport.h"
+#include "crashcapture/report/ReportFile.h"
 #include "crashcapture/symbolicate/Symbolicator.h"
 #include "crashcapture/tools/CrashReportJson.h"
 
@@ -89,27 +90,18 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    std::vector<std::uint8_t> data;
-    {
-        std::ifstream in;
-        std::istream* input = &std::cin;
-        if (std::string_view(path) != "-") {
-            in.open(path, std::ios::binary);
-            if (!in) {
-                std::cerr << "zelvo-crashreport: " << path << ": " << std::strerror(errno) << '\n';
-                return kExitNoInput;
-            }
-            input = &in;
-        }
-        data.assign(std::istreambuf_iterator<char>(*input), std::istreambuf_iterator<char>());
-        if (input->bad()) {
-            std::cerr << "zelvo-crashreport: " << path << ": read error\n";
-            return kExitNoInput;
-        }
+    // Bounded reads: a device, a pipe that never ends or a huge file is
+    // refused instead of being read forever.
+    crashcapture::CrashReporterError readError;
+    const auto data = std::string_view(path) == "-" ? crashcapture::readReportStream(0, "-", &readError)
+                                                    : crashcapture::readReportFile(path, &readError);
+    if (!data) {
+        std::cerr << "zelvo-crashreport: " << readError.localizedDescription << '\n';
+        return kExitNoInput;
     }
 
     crashcapture::CrashReporterError error;
-    auto report = crashcapture::CrashReport::initWithData(data, &error);
+    auto report = crashcapture::CrashReport::initWithData(*data, &error);
     if (!report) {
         std::cerr << error.localizedDescription << '\n';
         return kExitBadReport;

@@ -1,6 +1,7 @@
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 
 #include "beacon/context/DeviceTracker.h"
+#include "beacon/crashes/model/AnonymizedPath.h"
 #include "beacon/crashes/model/UuidText.h"
 #include "beacon/logger/Logger.h"
 #include "beacon/util/TextUtility.h"
@@ -11,7 +12,8 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
-#include <regex>
+#include <openssl/evp.h>
+#include <string_view>
 
 namespace beacon {
 
@@ -75,6 +77,42 @@ std::optional<std::string> processPathOf(const CrashReport& report) {
     return report.processInfo() ? report.processInfo()->processPath : std::nullopt;
 }
 
+// Collects fields into one SHA-256, each with its length so that no two
+// sequences of fields give the same input.
+class Digest {
+public:
+    Digest() : context_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(context_, EVP_sha256(), nullptr); }
+    ~Digest() { EVP_MD_CTX_free(context_); }
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
+    Digest& add(std::string_view text) {
+        add(static_cast<std::uint64_t>(text.size()));
+        EVP_DigestUpdate(context_, text.data(), text.size());
+        return *this;
+    }
+    Digest& add(std::uint64_t value) {
+        std::uint8_t bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+        EVP_DigestUpdate(context_, bytes, sizeof bytes);
+        return *this;
+    }
+    std::array<std::uint8_t, 16> first16() {
+        std::uint8_t digest[EVP_MAX_MD_SIZE];
+        unsigned length = 0;
+        EVP_DigestFinal_ex(context_, digest, &length);
+        std::array<std::uint8_t, 16> out{};
+        std::copy_n(digest, out.size(), out.begin());
+        return out;
+    }
+
+private:
+    EVP_MD_CTX* context_;
+};
+
+// Mach CPU types and subtypes are 32-bit values; more bits can only come
+// from a damaged report, and must not turn into negative numbers.
+std::int64_t architectureNumber(std::uint64_t value) { return static_cast<std::int64_t>(value & 0xFFFFFFFFu); }
+
 } // namespace
 
 void ErrorLogFormatter::setDeviceLookup(DeviceLookup lookup) {
@@ -101,8 +139,8 @@ std::shared_ptr<AppleErrorLog> ErrorLogFormatter::errorLogFromCrashReport(const 
 
     const auto [cpuType, cpuSubtype] = codeTypeOf(report);
     const bool is64bit = isCodeType64bit(cpuType);
-    log->primaryArchitectureId = static_cast<std::int64_t>(cpuType);
-    log->architectureVariantId = static_cast<std::int64_t>(cpuSubtype);
+    log->primaryArchitectureId = architectureNumber(cpuType);
+    log->architectureVariantId = architectureNumber(cpuSubtype);
 
     log->osExceptionType = report.signalInfo().name;
     log->osExceptionCode = report.signalInfo().code;
@@ -161,7 +199,31 @@ std::shared_ptr<ErrorReport> ErrorLogFormatter::errorReportFromLog(const AppleEr
 }
 
 std::string ErrorLogFormatter::errorIdForCrashReport(const CrashReport& report) {
-    return report.uuidRef() ? uuidRefToString(*report.uuidRef()) : uuid_text::random();
+    if (report.uuidRef()) return uuidRefToString(*report.uuidRef());
+    // Without a recorded id, one derived from what the report says: every
+    // conversion of the same report (the log that is sent, the report the
+    // delegate sees, a retry after a restart) gets the same id.
+    Digest digest;
+    digest.add("zelvo-crash-report");
+    const auto& application = report.applicationInfo();
+    digest.add(application.applicationIdentifier).add(application.applicationVersion);
+    const auto& system = report.systemInfo();
+    digest.add(static_cast<std::uint64_t>(system.timestamp ? system.timestamp->time_since_epoch().count() : 0));
+    if (const auto& process = report.processInfo()) {
+        digest.add(process->processID).add(process->processPath.value_or(""));
+        digest.add(static_cast<std::uint64_t>(process->processStartTime ? process->processStartTime->time_since_epoch().count() : 0));
+    }
+    const auto& signal = report.signalInfo();
+    digest.add(signal.name).add(signal.code).add(signal.address);
+    for (const auto& thread : report.threads()) {
+        digest.add(thread.threadNumber).add(thread.stackFrames.size());
+        for (const auto& frame : thread.stackFrames) digest.add(frame.instructionPointer);
+    }
+    for (const auto& image : report.images()) digest.add(image.imageBaseAddress).add(image.imageSize).add(image.imageName);
+    auto bytes = digest.first16();
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x80);  // version 8: custom, name-based
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);  // RFC 4122 variant
+    return uuid_text::fromBytes(bytes);
 }
 
 void ErrorLogFormatter::addProcessInfoAndApplicationPathTo(AppleErrorLog& log, const CrashReport& report) {
@@ -246,6 +308,7 @@ std::vector<std::shared_ptr<Thread>> ErrorLogFormatter::extractThreadsFromReport
     }
 
     std::vector<std::shared_ptr<Thread>> threads;
+    ImageTypeCache kinds;  // one path comparison per image, not per frame
     for (const auto& info : report.threads()) {
         auto thread = std::make_shared<Thread>();
         thread->threadId = info.threadNumber;
@@ -254,7 +317,7 @@ std::vector<std::shared_ptr<Thread>> ErrorLogFormatter::extractThreadsFromReport
         for (const auto& frameInfo : info.stackFrames) {
             auto frame = std::make_shared<StackFrame>();
             frame->address = formatAddress(frameInfo.instructionPointer, is64bit);
-            frame->code = formatStackFrame(frameInfo, report);
+            frame->code = formatStackFrame(frameInfo, report, &kinds);
             frames.push_back(std::move(frame));
         }
         thread->frames = std::move(frames);
@@ -264,6 +327,11 @@ std::vector<std::shared_ptr<Thread>> ErrorLogFormatter::extractThreadsFromReport
 }
 
 std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo& frame, const CrashReport& report) {
+    return formatStackFrame(frame, report, nullptr);
+}
+
+std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo& frame, const CrashReport& report,
+                                                ImageTypeCache* kinds) {
     const std::uint64_t pc = frame.instructionPointer;
     std::uint64_t base = 0;
     std::uint64_t offset = 0;
@@ -275,9 +343,18 @@ std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo&
         BEACON_CRASHES_LOG_WARNING("Cannot find image for ", printf64("0x%llx", pc));
     }
 
-    const ImageType kind =
-        imageTypeForImagePath(image ? std::optional(image->imageName) : std::nullopt, processPathOf(report));
-    if (frame.symbolInfo && kind == Other) {
+    ImageType kind = Other;
+    if (!image) {
+        kind = imageTypeForImagePath(std::nullopt, processPathOf(report));
+    } else if (auto known = kinds ? kinds->find(image) : ImageTypeCache::iterator{}; kinds && known != kinds->end()) {
+        kind = known->second;
+    } else {
+        kind = imageTypeForImagePath(image->imageName, processPathOf(report));
+        if (kinds) kinds->emplace(image, kind);
+    }
+    // A symbol that starts above the pc cannot hold it (a damaged report):
+    // the frame is then told by its image offset.
+    if (frame.symbolInfo && kind == Other && frame.symbolInfo->startAddress <= pc) {
         std::string name = frame.symbolInfo->symbolName;
         if (name.size() > 1 && name[0] == '_') {
             switch (report.systemInfo().operatingSystem) {
@@ -291,13 +368,14 @@ std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo&
                 break;
             }
         }
-        const auto fromSymbol = static_cast<long long>(pc - frame.symbolInfo->startAddress);
+        const auto fromSymbol = static_cast<unsigned long long>(pc - frame.symbolInfo->startAddress);
         char text[32];
-        std::snprintf(text, sizeof text, " + %lld", fromSymbol);
+        std::snprintf(text, sizeof text, " + %llu", fromSymbol);
         return name + text;
     }
     char text[64];
-    std::snprintf(text, sizeof text, "0x%llx + %lld", static_cast<unsigned long long>(base), static_cast<long long>(offset));
+    std::snprintf(text, sizeof text, "0x%llx + %llu", static_cast<unsigned long long>(base),
+                  static_cast<unsigned long long>(offset));
     return text;
 }
 
@@ -366,19 +444,29 @@ std::vector<std::shared_ptr<Binary>> ErrorLogFormatter::extractBinaryImagesFromR
         if (!used && kind == Other) continue;
 
         auto binary = std::make_shared<Binary>();
-        if (image->hasImageUUID) binary->binaryId = hexText(image->imageUUID);
+        binary->binaryId = binaryIdOf(*image);
         binary->startAddress = formatAddress(start, is64bit);
         binary->endAddress = formatAddress(end, is64bit);
         binary->path = image->imageName.empty() ? std::string() : anonymizedPathFromPath(image->imageName);
         std::string name = std::filesystem::path(image->imageName).filename().string();
         binary->name = name.empty() ? kUnknown : name;
         if (image->codeType) {
-            binary->primaryArchitectureId = static_cast<std::int64_t>(image->codeType->type);
-            binary->architectureVariantId = static_cast<std::int64_t>(image->codeType->subtype);
+            binary->primaryArchitectureId = architectureNumber(image->codeType->type);
+            binary->architectureVariantId = architectureNumber(image->codeType->subtype);
         }
         binaries.push_back(std::move(binary));
     }
     return binaries;
+}
+
+std::string ErrorLogFormatter::binaryIdOf(const CrashReportBinaryImageInfo& image) {
+    if (image.hasImageUUID && !image.imageUUID.empty()) return hexText(image.imageUUID);
+    // No build-id: 32 hex digits of the SHA-256 of the image's path and size,
+    // the same for the same image in every report.
+    Digest digest;
+    digest.add("zelvo-image").add(image.imageName).add(image.imageSize);
+    const auto bytes = digest.first16();
+    return hexText(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 bool ErrorLogFormatter::isBinaryWithStart(std::uint64_t start, std::uint64_t end, const std::set<std::uint64_t>& addresses) {
@@ -386,21 +474,7 @@ bool ErrorLogFormatter::isBinaryWithStart(std::uint64_t start, std::uint64_t end
     return first != addresses.end() && *first <= end;
 }
 
-std::string ErrorLogFormatter::anonymizedPathFromPath(const std::string& path) {
-    if (path.empty()) return {};
-    if (path.starts_with("/Users/")) {
-        static const std::regex users("(/Users/[^/]+/)");
-        return std::regex_replace(path, users, "/Users/USER/");
-    }
-    // A user folder elsewhere (say on a mounted volume) cannot be told apart
-    // from the rest of the path: nothing of it is sent.
-    if (path.find("Users") != std::string::npos) return {};
-    if (path.starts_with("/home/")) {
-        static const std::regex home("(/home/[^/]+/)");
-        return std::regex_replace(path, home, "/home/USER/");
-    }
-    return path;
-}
+std::string ErrorLogFormatter::anonymizedPathFromPath(const std::string& path) { return anonymized_path::ofPath(path); }
 
 ErrorLogFormatter::ImageType ErrorLogFormatter::imageTypeForImagePath(const std::optional<std::string>& imagePath,
                                                                       const std::optional<std::string>& processPath) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace beacon {
@@ -61,6 +62,11 @@ public:
         std::uint64_t codeType);
     static std::vector<std::shared_ptr<Binary>> extractBinaryImagesFromReport(const crashcapture::CrashReport& report,
                                                                               bool is64bit);
+    // The binary's "id": its build-id (the image UUID) in lower-case hex; for
+    // an image without one, the first 16 bytes of the SHA-256 of "zelvo-image",
+    // its path and its size (each length-prefixed), in the same form, so that
+    // the log stays valid and the same image has the same id in every report.
+    static std::string binaryIdOf(const crashcapture::CrashReportBinaryImageInfo& image);
     static bool isBinaryWithStart(std::uint64_t start, std::uint64_t end, const std::set<std::uint64_t>& addresses);
     static std::string anonymizedPathFromPath(const std::string& path);
     static std::optional<std::string> selectorForRegisterWithName(const std::string& name,
@@ -75,6 +81,11 @@ public:
     static std::set<std::uint64_t> addressesFromReport(const crashcapture::CrashReport& report);
     static std::string uuidRefToString(const std::array<std::uint8_t, 16>& uuid);
     static std::string formatAddress(std::uint64_t address, bool is64bit);
+
+private:
+    using ImageTypeCache = std::unordered_map<const crashcapture::CrashReportBinaryImageInfo*, ImageType>;
+    static std::string formatStackFrame(const crashcapture::CrashReportStackFrameInfo& frame,
+                                        const crashcapture::CrashReport& report, ImageTypeCache* kinds);
 };
 
 } // namespace beacon

@@ -1,6 +1,8 @@
 #include "beacon/crashes/model/ExceptionModel.h"
 
+#include "beacon/crashes/model/AnonymizedPath.h"
 #include "beacon/crashes/model/ModelLists.h"
+#include "crashcapture/report/Utf8Text.h"
 
 #include "beacon/archive/ArchiveReader.h"
 #include "beacon/archive/ArchiveWriter.h"
@@ -38,6 +40,23 @@ std::string demangled(const char* name) {
     std::free(readable);
     return result;
 }
+
+// A line of glibc's backtrace_symbols: "BINARY(SYMBOL+0xOFFSET) [0xADDRESS]",
+// where the symbol, the offset or both may be missing.
+std::shared_ptr<StackFrame> glibcFrame(std::string_view line) {
+    if (line.empty() || line.back() != ']') return nullptr;
+    const std::size_t open = line.rfind(" [0x");
+    if (open == std::string_view::npos || open == 0 || line[open - 1] != ')') return nullptr;
+    const std::size_t paren = line.rfind('(', open);
+    if (paren == std::string_view::npos) return nullptr;
+    auto frame = std::make_shared<StackFrame>();
+    frame->address = std::string(line.substr(open + 2, line.size() - open - 3));
+    frame->fileName = anonymized_path::inText(crashcapture::validUtf8(line.substr(0, paren)));
+    const std::string_view inside = line.substr(paren + 1, open - 1 - paren - 1);
+    const std::string_view symbol = inside.substr(0, inside.rfind('+'));
+    if (!symbol.empty()) frame->methodName = crashcapture::validUtf8(demangled(std::string(symbol).c_str()));
+    return frame;
+}
 } // namespace
 
 ExceptionModel::ExceptionModel(std::string type, std::optional<std::string> exceptionMessage,
@@ -46,6 +65,8 @@ ExceptionModel::ExceptionModel(std::string type, std::optional<std::string> exce
 
 void ExceptionModel::fillFromCurrentCallStack() {
     auto lines = callStackSymbols();
+    // Binary paths name the user's home folder: sent without it.
+    for (auto& line : lines) line = anonymized_path::inText(crashcapture::validUtf8(line));
     std::string text;
     for (const auto& line : lines) text += line + "\n";
     stackTrace = text;
@@ -55,7 +76,7 @@ void ExceptionModel::fillFromCurrentCallStack() {
 std::shared_ptr<ExceptionModel> ExceptionModel::initWithError(const std::string& domain,
                                                                const std::map<std::string, std::string>& userInfo) {
     auto model = std::make_shared<ExceptionModel>();
-    model->type = domain;
+    model->type = crashcapture::validUtf8(domain);
     if (!userInfo.empty()) {
         Json description = Json::object();
         for (const auto& [key, value] : userInfo) description[key] = value;
@@ -68,7 +89,8 @@ std::shared_ptr<ExceptionModel> ExceptionModel::initWithError(const std::string&
 std::shared_ptr<ExceptionModel> ExceptionModel::initWithException(const std::exception& exception) {
     auto model = std::make_shared<ExceptionModel>();
     model->type = demangled(typeid(exception).name());
-    model->message = exception.what();
+    // Any bytes may be in a message; the log must stay valid UTF-8 to be sent.
+    model->message = crashcapture::validUtf8(exception.what());
     model->fillFromCurrentCallStack();
     return model;
 }
@@ -77,6 +99,10 @@ std::vector<std::shared_ptr<StackFrame>> ExceptionModel::loadStackTrace(const st
     static constexpr std::string_view kSeparators = " -[]+?.,";
     std::vector<std::shared_ptr<StackFrame>> result;
     for (const auto& line : symbolLines) {
+        if (auto frame = glibcFrame(line)) {
+            result.push_back(std::move(frame));
+            continue;
+        }
         std::vector<std::string> parts;
         std::string part;
         for (char c : line) {

@@ -36,10 +36,13 @@ public:
     // what(); stack trace and frames from the current call stack.
     static std::shared_ptr<ExceptionModel> initWithException(const std::exception& exception);
 
-    // Frames from call-stack symbol lines: each line is split at every one of
-    // " -[]+?.," (empty parts dropped); a line with more than five parts
-    // gives a frame with fileName := part 1, address := part 2, className :=
-    // part 3, methodName := part 4.
+    // Frames from call-stack symbol lines. A line of glibc's form
+    // "BINARY(SYMBOL+0xOFFSET) [0xADDRESS]" gives fileName := the binary's
+    // path with user folders anonymised, address, methodName := the
+    // demangled symbol when there is one. Any other line is split at every
+    // one of " -[]+?.," (empty parts dropped); a line with more than five
+    // parts gives a frame with fileName := part 1, address := part 2,
+    // className := part 3, methodName := part 4.
     static std::vector<std::shared_ptr<StackFrame>> loadStackTrace(const std::vector<std::string>& symbolLines);
 
     std::string_view className() const override { return kClassName; }

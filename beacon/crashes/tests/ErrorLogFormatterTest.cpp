@@ -1,5 +1,6 @@
 #include "ReportBuilder.h"
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
+#include "beacon/crashes/model/AnonymizedPath.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,8 @@ TEST_F(ErrorLogFormatterTest, ConvertsAFullReportIntoTheExpectedJson) {
         {"id": "0123456789abcdeffedcba9876543210", "startAddress": "0x0000555555554000",
          "endAddress": "0x0000555555573fff", "name": "zelvo", "path": "/home/USER/.local/bin/zelvo",
          "primaryArchitectureId": 16777223, "architectureVariantId": 3},
-        {"startAddress": "0x00007ffff7d80000", "endAddress": "0x00007ffff7f3ffff", "name": "libc.so.6",
+        {"id": "41eecb764d1d0ed1ff16e21c3307fb9f",
+         "startAddress": "0x00007ffff7d80000", "endAddress": "0x00007ffff7f3ffff", "name": "libc.so.6",
          "path": "/usr/lib/x86_64-linux-gnu/libc.so.6", "primaryArchitectureId": 16777223,
          "architectureVariantId": 3}
       ],
@@ -120,8 +122,8 @@ TEST_F(ErrorLogFormatterTest, FillsDefaultsForMissingSections) {
     F::setDeviceLookup([](std::optional<Date>) { return std::shared_ptr<Device>(); });
     auto log = F::errorLogFromCrashReport(read(builder));
 
-    EXPECT_EQ(log->errorId->size(), 36u);  // a fresh UUID
-    EXPECT_NE(*log->errorId, *F::errorLogFromCrashReport(read(builder))->errorId);
+    EXPECT_EQ(log->errorId->size(), 36u);  // derived from the report
+    EXPECT_EQ(*log->errorId, *F::errorLogFromCrashReport(read(builder))->errorId);
     EXPECT_EQ(log->processId, 0);
     EXPECT_EQ(log->processName, "???");
     EXPECT_EQ(log->parentProcessName, "???");
@@ -192,6 +194,90 @@ TEST(ErrorLogFormatterRules, AnonymizesPaths) {
     EXPECT_EQ(F::anonymizedPathFromPath("/usr/lib/x86_64-linux-gnu/libc.so.6"), "/usr/lib/x86_64-linux-gnu/libc.so.6");
     EXPECT_EQ(F::anonymizedPathFromPath("/home/"), "/home/");
     EXPECT_EQ(F::anonymizedPathFromPath(""), "");
+
+    // The other Linux user folders, where a path starts.
+    const std::pair<std::string, std::string> linux[] = {
+        {"/var/home/alice/.local/bin/zelvo", "/var/home/USER/.local/bin/zelvo"},
+        {"/run/media/alice/disk/zelvo", "/run/media/USER/disk/zelvo"},
+        {"/media/alice/disk/zelvo", "/media/USER/disk/zelvo"},
+        {"/usr/share/media/icons/zelvo.png", "/usr/share/media/icons/zelvo.png"},
+        {"/srv/home/shared/zelvo", "/srv/home/shared/zelvo"},
+    };
+    for (const auto& [path, expected] : linux) EXPECT_EQ(F::anonymizedPathFromPath(path), expected) << path;
+
+    // The current user's home directory, wherever it lies.
+    for (const auto& home : anonymized_path::currentUserHomes()) {
+        const std::string parent = home.substr(0, home.rfind('/'));
+        EXPECT_EQ(F::anonymizedPathFromPath(home + "/bin/zelvo"), parent + "/USER/bin/zelvo") << home;
+        EXPECT_EQ(anonymized_path::inText("at " + home + ")"), "at " + parent + "/USER)") << home;
+    }
+
+    // Any length, without deep recursion.
+    EXPECT_EQ(F::anonymizedPathFromPath("/home/" + std::string(200000, 'a') + "/zelvo"), "/home/USER/zelvo");
+    const std::string plain = "/opt/" + std::string(100000, 'b');
+    EXPECT_EQ(F::anonymizedPathFromPath(plain), plain);
+}
+
+TEST_F(ErrorLogFormatterTest, AnonymizesEveryPathOfTheLog) {
+    ReportBuilder builder;
+    builder.processInfo().process_path = builder.text("/var/home/alice/bin/zelvo");
+    builder.addImage(0x40000000, 0x1000, "/run/media/alice/disk/libplugin.so");
+    builder.addThread(5, false, {{0x40000010}});
+    auto log = F::errorLogFromCrashReport(read(builder));
+    EXPECT_EQ(log->applicationPath, "/var/home/USER/bin/zelvo");
+    std::vector<std::string> paths;
+    for (const auto& binary : *log->binaries) paths.push_back(*binary->path);
+    EXPECT_NE(std::find(paths.begin(), paths.end(), "/run/media/USER/disk/libplugin.so"), paths.end());
+    EXPECT_EQ(log->serializeLog(false)->find("alice"), std::string::npos);
+}
+
+TEST_F(ErrorLogFormatterTest, AReportWithoutIdGetsTheSameIdInEveryConversion) {
+    ReportBuilder builder;
+    builder.reportInfo().has_uuid = 0;
+    const CrashReport report = read(builder);
+    const auto log = F::errorLogFromCrashReport(report);
+    EXPECT_EQ(F::errorReportFromCrashReport(&report)->incidentIdentifier, log->errorId);
+    EXPECT_EQ(F::errorLogFromCrashReport(report)->errorId, log->errorId);
+    ASSERT_EQ(log->errorId->size(), 36u);
+    EXPECT_EQ((*log->errorId)[14], '8');
+
+    builder.signal().address = 0x20;
+    EXPECT_NE(F::errorLogFromCrashReport(read(builder))->errorId, log->errorId);
+}
+
+TEST_F(ErrorLogFormatterTest, ImagesWithoutBuildIdGetAStableId) {
+    ReportBuilder builder;
+    builder.addImage(0x40000000, 0x1000, "/opt/plugin.so");
+    builder.addThread(5, false, {{0x40000010}});
+    const CrashReport report = read(builder);
+    const auto log = F::errorLogFromCrashReport(report);
+    for (const auto& binary : *log->binaries) {
+        ASSERT_TRUE(binary->binaryId) << *binary->path;
+        EXPECT_EQ(binary->binaryId->size(), 32u) << *binary->path;
+    }
+    EXPECT_FALSE(log->validationError()) << *log->validationError();
+    const auto& plugin = report.images().back();
+    EXPECT_EQ(F::binaryIdOf(plugin), F::binaryIdOf(read(builder).images().back()));
+    auto other = plugin;
+    other.imageName = "/opt/other.so";
+    EXPECT_NE(F::binaryIdOf(other), F::binaryIdOf(plugin));
+    EXPECT_EQ(F::binaryIdOf(report.images().front()), "0123456789abcdeffedcba9876543210");
+}
+
+TEST_F(ErrorLogFormatterTest, DamagedNumbersNeverBecomeNegative) {
+    ReportBuilder builder;
+    builder.clearImages();
+    builder.addImage(ReportBuilder::kExecutableBase, 0x20000, "/usr/bin/zelvo", std::nullopt,
+                     std::pair{~0ull, ~0ull});
+    builder.addImage(ReportBuilder::kLibcBase, 0x1c0000, "/usr/lib/libc.so.6");
+    // A symbol said to start above the frame's pc.
+    builder.addThread(5, false, {{ReportBuilder::kLibcBase + 0x100, "_late", ReportBuilder::kLibcBase + 0x102}});
+    const CrashReport report = read(builder);
+    const auto log = F::errorLogFromCrashReport(report);
+    EXPECT_EQ(log->primaryArchitectureId, std::int64_t{0xFFFFFFFF});
+    EXPECT_EQ(log->architectureVariantId, std::int64_t{0xFFFFFFFF});
+    for (const auto& binary : *log->binaries) EXPECT_GE(binary->primaryArchitectureId.value_or(0), 0);
+    EXPECT_EQ(F::formatStackFrame(report.threads().back().stackFrames[0], report), "0x7ffff7d80000 + 256");
 }
 
 TEST(ErrorLogFormatterRules, TellsImageTypes) {

@@ -5,6 +5,7 @@
 #include "beacon/crashes/model/ErrorReport.h"
 #include "beacon/crashes/model/HandledErrorLog.h"
 #include "beacon/crashes/model/WrapperException.h"
+#include "beacon/model/LogContainer.h"
 #include "beacon/testing/SampleDevices.h"
 
 #include <gtest/gtest.h>
@@ -266,6 +267,38 @@ TEST(ErrorLogModel, LoadsFramesFromCallStackLines) {
     EXPECT_EQ(fromException->message, "index 7");
     EXPECT_TRUE(fromException->stackTrace.has_value());
     EXPECT_FALSE(fromException->validationError().has_value());
+
+    // glibc's backtrace_symbols lines, with the user's folder taken out.
+    auto glibc = ExceptionModel::loadStackTrace({
+        "/home/alice/bin/zelvo(_ZN6beacon3runEv+0x1d) [0x55d4c0a1b2c3]",
+        "/lib/x86_64-linux-gnu/libc.so.6(+0x29d90) [0x7f0011229d90]",
+        "./zelvo() [0x401000]",
+    });
+    ASSERT_EQ(glibc.size(), 3u);
+    EXPECT_EQ(glibc[0]->fileName, "/home/USER/bin/zelvo");
+    EXPECT_EQ(glibc[0]->address, "0x55d4c0a1b2c3");
+    EXPECT_EQ(glibc[0]->methodName, "beacon::run()");
+    EXPECT_EQ(glibc[1]->fileName, "/lib/x86_64-linux-gnu/libc.so.6");
+    EXPECT_EQ(glibc[1]->address, "0x7f0011229d90");
+    EXPECT_FALSE(glibc[1]->methodName);
+    EXPECT_EQ(glibc[2]->fileName, "./zelvo");
+
+    // A message with bytes that are not UTF-8 is repaired, and the log of it
+    // serializes.
+    auto damaged = ExceptionModel::initWithException(std::runtime_error("bad \xff byte"));
+    EXPECT_EQ(damaged->message, "bad \xef\xbf\xbd byte");
+    HandledErrorLog handled;
+    handled.errorId = "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD";
+    handled.exception = damaged;
+    const auto text = handled.serializeLog(false);
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("bad \xef\xbf\xbd byte"), std::string::npos);
+    // Damaged text set elsewhere costs neither the log nor its batch.
+    auto raw = std::make_shared<HandledErrorLog>(handled);
+    raw->userId = std::string("u\xff");
+    const auto body = LogContainer(std::string("batch"), {raw}).serializeLog(false);
+    ASSERT_TRUE(body);
+    EXPECT_NE(body->find("u\xef\xbf\xbd"), std::string::npos);
 
     auto fromError = ExceptionModel::initWithError("com.zelvo.ErrorDomain", {{"reason", "disk full"}});
     EXPECT_EQ(fromError->type, "com.zelvo.ErrorDomain");

@@ -3,6 +3,7 @@
 #include "beacon/http/HttpUtil.h"
 #include "beacon/http/tests/IngestionServer.h"
 
+#include <cerrno>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -65,17 +66,18 @@ TEST(CurlTransportTest, ClassifiesNetworkFailures) {
     CurlTransport transport(trusting(IngestionServer::caFile()));
     auto dropped = exchange(transport, {server.origin() + "/logs", "POST", {}, "{}"});
     ASSERT_TRUE(dropped.error);
-    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*dropped.error)) << dropped.error->description;
+    EXPECT_TRUE(HttpUtil::isRecoverableTransportError(*dropped.error)) << dropped.error->description;
 
     const std::string origin = server.origin();
     server.stop();
     auto refused = exchange(transport, {origin + "/logs", "POST", {}, "{}"});
     ASSERT_TRUE(refused.error);
-    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*refused.error)) << refused.error->description;
+    EXPECT_TRUE(HttpUtil::isRecoverableTransportError(*refused.error)) << refused.error->description;
+    EXPECT_EQ(refused.error->osErrno, ECONNREFUSED);
 
     auto unresolved = exchange(transport, {"https://no-such-host.invalid/logs", "POST", {}, "{}"});
     ASSERT_TRUE(unresolved.error);
-    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*unresolved.error)) << unresolved.error->description;
+    EXPECT_TRUE(HttpUtil::isRecoverableTransportError(*unresolved.error)) << unresolved.error->description;
 }
 
 TEST(CurlTransportTest, AStalledServerTimesOut) {

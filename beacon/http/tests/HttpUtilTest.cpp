@@ -1,5 +1,6 @@
 #include "beacon/http/HttpUtil.h"
 
+#include <cerrno>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -16,17 +17,29 @@ TEST(HttpUtilTest, StatusClasses) {
 }
 
 TEST(HttpUtilTest, TransportErrorClasses) {
-    const auto transport = [](long code) { return Error{beacon::kTransportErrorDomain, code, ""}; };
-    for (long code : {CURLE_COULDNT_CONNECT, CURLE_COULDNT_RESOLVE_HOST, CURLE_GOT_NOTHING, CURLE_RECV_ERROR}) {
-        EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(transport(code))) << code;
-        EXPECT_FALSE(HttpUtil::isSSLConnectionError(transport(code))) << code;
+    const auto transport = [](long code, int osErrno = 0) {
+        return Error{beacon::kTransportErrorDomain, code, "", osErrno};
+    };
+    // Only a missing route means the network is down.
+    for (int osErrno : {ENETUNREACH, ENETDOWN}) {
+        EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(transport(CURLE_COULDNT_CONNECT, osErrno))) << osErrno;
+        EXPECT_FALSE(HttpUtil::isRecoverableTransportError(transport(CURLE_COULDNT_CONNECT, osErrno))) << osErrno;
+    }
+    // A server that is down, unknown or drops the exchange is retried.
+    for (const auto& error : {transport(CURLE_COULDNT_CONNECT, ECONNREFUSED), transport(CURLE_COULDNT_RESOLVE_HOST),
+                              transport(CURLE_GOT_NOTHING), transport(CURLE_RECV_ERROR, ECONNRESET)}) {
+        EXPECT_TRUE(HttpUtil::isRecoverableTransportError(error)) << error.code;
+        EXPECT_FALSE(HttpUtil::isNoInternetConnectionError(error)) << error.code;
+        EXPECT_FALSE(HttpUtil::isSSLConnectionError(error)) << error.code;
     }
     for (long code : {CURLE_SSL_CONNECT_ERROR, CURLE_PEER_FAILED_VERIFICATION}) {
         EXPECT_TRUE(HttpUtil::isSSLConnectionError(transport(code))) << code;
         EXPECT_FALSE(HttpUtil::isNoInternetConnectionError(transport(code))) << code;
+        EXPECT_FALSE(HttpUtil::isRecoverableTransportError(transport(code))) << code;
     }
-    // A timeout is neither: the call fails instead of waiting for the network.
+    // A timeout is none of them: the call fails instead of waiting.
     EXPECT_FALSE(HttpUtil::isNoInternetConnectionError(transport(CURLE_OPERATION_TIMEDOUT)));
+    EXPECT_FALSE(HttpUtil::isRecoverableTransportError(transport(CURLE_OPERATION_TIMEDOUT)));
     EXPECT_FALSE(HttpUtil::isSSLConnectionError(transport(CURLE_OPERATION_TIMEDOUT)));
     // The same numbers in another domain mean something else.
     EXPECT_FALSE(HttpUtil::isNoInternetConnectionError(Error{beacon::kErrorDomain, CURLE_COULDNT_CONNECT, ""}));

@@ -122,6 +122,27 @@ TEST_F(LoggerTest, MessagesAreBuiltOnlyWhenPrinted) {
     EXPECT_EQ(built.load(), 1);
 }
 
+TEST_F(LoggerTest, DisabledLevelsEvaluateNoArguments) {
+    int evaluated = 0;
+    const auto argument = [&] { return std::vector<int>(3, ++evaluated).size(); };
+    BEACON_LOG_DEBUG("ids: ", argument());
+    BEACON_LOG(LogLevel::None, kBeaconLogTag, argument());
+    EXPECT_EQ(evaluated, 0);
+    BEACON_LOG_ASSERT("ids: ", argument());
+    EXPECT_EQ(evaluated, 1);
+
+    Logger::setLogHandler({});
+    BEACON_LOG_ASSERT("ids: ", argument());
+    EXPECT_EQ(evaluated, 1);
+
+    // A handler of the embedder's sees every level and decides itself.
+    Logger::setLogHandler([](const MessageProvider&, LogLevel, const std::string&, const char*, const char*, int) {});
+    BEACON_LOG_VERBOSE("ids: ", argument());
+    EXPECT_EQ(evaluated, 2);
+    scheduler.runUntilIdle();
+    EXPECT_EQ(taken().size(), 1u);
+}
+
 TEST_F(LoggerTest, CustomHandlerRunsOnLoggerQueueWithAllArguments) {
     struct Call {
         LogLevel level;

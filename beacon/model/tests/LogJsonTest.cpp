@@ -123,12 +123,15 @@ TEST(LogJson, ContainerBodyListsLogsInOrderWithBareSlashes) {
     EXPECT_EQ(container.serializeLog(false)->find('\n'), std::string::npos);
 }
 
-TEST(LogJson, ContainerThatCannotBeEncodedGivesNoBodyAndSaysWhy) {
+TEST(LogJson, ContainerWithDamagedTextIsSentRepairedAndSaysWhy) {
     test::LogCapture capture;
     auto log = minimalLog();
     log->userId = std::string("bad \xFF byte");
     LogContainer container("batch", {log});
-    EXPECT_FALSE(container.serializeLog(false));
+    // One damaged text must not empty the whole batch.
+    const auto body = container.serializeLog(false);
+    ASSERT_TRUE(body);
+    EXPECT_NE(body->find("bad \xEF\xBF\xBD byte"), std::string::npos);
     const std::string reason = "Couldn't serialize log container to json: ";
     bool logged = false;
     for (const auto& line : capture.lines())

@@ -207,6 +207,30 @@ TEST_F(LogDBStorageTest, GroupIdsWithQuotesAndSqlAreOnlyData)
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 
+TEST_F(LogDBStorageTest, AFailedDeletionReportsNoLogAsDeleted)
+{
+    auto storage = makeStorage();
+    ASSERT_TRUE(storage->saveLog(makeLog("a"), "group", kNormal));
+    ASSERT_TRUE(storage->saveLog(makeLog("b"), "group", kNormal));
+    rawExec("CREATE TRIGGER keep BEFORE DELETE ON logs BEGIN SELECT RAISE(ABORT, 'kept'); END");
+    EXPECT_TRUE(storage->deleteLogsWithGroupId("group").empty());
+    EXPECT_EQ(storage->countLogs(), 2u);
+
+    rawExec("DROP TRIGGER keep");
+    EXPECT_EQ(storage->deleteLogsWithGroupId("group").size(), 2u);
+    EXPECT_EQ(storage->countLogs(), 0u);
+}
+
+TEST_F(LogDBStorageTest, ALogWhoseTokenCannotBeEncryptedIsRefused)
+{
+    LogDBStorage storage(file(), nullptr);
+    EXPECT_FALSE(storage.saveLog(makeCommonSchemaLog("0123abcd-5678-secret-part"), "Analytics/one", kNormal));
+    EXPECT_TRUE(logged("Failed to encrypt the target token of a log; the log is not saved."));
+    EXPECT_EQ(storage.countLogs(), 0u);
+    // Logs without a token need no encryption.
+    EXPECT_TRUE(storage.saveLog(makeLog("plain"), "Analytics/one", kNormal));
+}
+
 TEST_F(LogDBStorageTest, TargetTokensAreStoredEncryptedWithTheirKeyInClear)
 {
     auto storage = makeStorage();

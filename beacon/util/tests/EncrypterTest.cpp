@@ -217,3 +217,26 @@ TEST(EncrypterSubkey, SizesShareTheFirstBlock) {
     EXPECT_NE(Data(longer->begin() + 32, longer->begin() + 64), *encryption);
     EXPECT_EQ(Encrypter::getSubkey(key, 0), std::nullopt);
 }
+
+namespace {
+// A keychain that refuses to store while `refuse` is set.
+struct RefusingKeychain : InMemoryKeychainStore {
+    bool refuse = true;
+    int add(const std::string& service, const std::string& account, const std::string& value) override {
+        return refuse ? KeychainStatus::InteractionNotAllowed : InMemoryKeychainStore::add(service, account, value);
+    }
+};
+} // namespace
+
+TEST_F(EncrypterTest, AKeyThatCouldNotBeStoredIsNeverUsed) {
+    auto refusing = std::make_shared<RefusingKeychain>();
+    KeychainUtil::setStore(refusing);
+    auto encrypter = makeEncrypter();
+    EXPECT_EQ(encrypter.encryptString("token"), std::nullopt);
+
+    // Once the keychain takes keys, what is encrypted can be read by a later run.
+    refusing->refuse = false;
+    const auto blob = encrypter.encryptString("token");
+    ASSERT_TRUE(blob);
+    EXPECT_EQ(makeEncrypter().decryptString(*blob), "token");
+}

@@ -1,3 +1,4 @@
+#include "beacon/util/FallbackKeychainStore.h"
 #include "beacon/util/FileKeychainStore.h"
 #include "beacon/util/InMemoryKeychainStore.h"
 #include "beacon/util/KeychainUtil.h"
@@ -79,12 +80,51 @@ TEST(FileKeychainStore, KeepsItemsPrivateAndSharedBetweenInstances) {
     EXPECT_EQ(first.remove("svc", "acct"), KeychainStatus::ItemNotFound);
     EXPECT_EQ(modeOf(file), 0600u);
 
-    // A damaged file reads as empty and is replaced on the next change.
+}
+
+TEST(FileKeychainStore, MovesADamagedFileAsideWithAWarning) {
+    TempDir dir;
+    LogCapture log;
+    const auto file = dir.path / "keychain.json";
     std::ofstream(file) << "{not json";
-    EXPECT_EQ(first.copy("svc", "acct", value), KeychainStatus::ItemNotFound);
-    EXPECT_EQ(first.add("svc", "acct", "new"), KeychainStatus::Success);
-    EXPECT_EQ(second.copy("svc", "acct", value), KeychainStatus::Success);
+    FileKeychainStore store(file);
+    std::string value;
+    EXPECT_EQ(store.copy("svc", "acct", value), KeychainStatus::ItemNotFound);
+    EXPECT_EQ(store.add("svc", "acct", "new"), KeychainStatus::Success);
+
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+        if (entry.path().filename().string().rfind("keychain.json.corrupt-", 0) == 0) aside.push_back(entry.path());
+    ASSERT_EQ(aside.size(), 1u);
+    std::ifstream in(aside[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{not json");
+    EXPECT_EQ(log.count("is damaged; moved aside to "), 1u);
+    EXPECT_EQ(store.copy("svc", "acct", value), KeychainStatus::Success);
     EXPECT_EQ(value, "new");
+}
+
+TEST(FallbackKeychainStore, KeysWrittenBeforeTheSecretServiceCameUpAreFoundAndMoved) {
+    auto secretService = std::make_shared<InMemoryKeychainStore>();
+    auto file = std::make_shared<InMemoryKeychainStore>();
+    bool up = false;
+    FallbackKeychainStore store([&]() -> std::shared_ptr<KeychainStore> { return up ? secretService : nullptr; },
+                                file);
+    EXPECT_EQ(store.add("svc", "early", "one"), KeychainStatus::Success);
+    EXPECT_EQ(file->size(), 1u);
+
+    up = true;
+    EXPECT_EQ(store.add("svc", "early", "again"), KeychainStatus::DuplicateItem);
+    std::string value;
+    EXPECT_EQ(store.copy("svc", "early", value), KeychainStatus::Success);
+    EXPECT_EQ(value, "one");
+    EXPECT_EQ(file->size(), 0u);  // moved
+    EXPECT_EQ(secretService->copy("svc", "early", value), KeychainStatus::Success);
+    EXPECT_EQ(value, "one");
+
+    EXPECT_EQ(store.add("svc", "late", "two"), KeychainStatus::Success);
+    EXPECT_EQ(secretService->size(), 2u);
+    EXPECT_EQ(store.remove("svc", "late"), KeychainStatus::Success);
+    EXPECT_EQ(store.remove("svc", "late"), KeychainStatus::ItemNotFound);
 }
 
 TEST(KeychainFallback, WithoutSecretServiceUsesThePrivateFileInTheDataFolder) {
@@ -94,12 +134,8 @@ TEST(KeychainFallback, WithoutSecretServiceUsesThePrivateFileInTheDataFolder) {
     ScopedEnv data("XDG_DATA_HOME", dir.path.string());
     KeychainUtil::setStore(nullptr);
 
-    auto store = KeychainUtil::store();
-    auto* file = dynamic_cast<FileKeychainStore*>(store.get());
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->file(), dir.path / "zelvo" / "keychain.json");
     EXPECT_TRUE(KeychainUtil::storeString("value", "key"));
-    EXPECT_EQ(modeOf(file->file()), 0600u);
+    EXPECT_EQ(modeOf(dir.path / "zelvo" / "keychain.json"), 0600u);
     EXPECT_EQ(KeychainUtil::stringForKey("key"), "value");
     KeychainUtil::setStore(nullptr);
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,6 +104,10 @@ void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const
     EXPECT_EQ(WTERMSIG(run.status), expected.signal);
     ASSERT_TRUE(run.report) << run.readError;
     const CrashReport& report = *run.report;
+    // Reports hold memory contents and paths: only the user may read them.
+    struct stat info {};
+    ASSERT_EQ(::stat(reportPathIn(base).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 
     EXPECT_EQ(report.signalInfo().name, expected.signalName);
     if (expected.codeName) {

@@ -97,6 +97,12 @@ TEST_F(CrashReportViewerTest, ReportsBadFilesAndBadUsage) {
     EXPECT_EQ(missing.status, 66);
     EXPECT_NE(missing.err.find("absent.zvcrash"), std::string::npos);
 
+    // An endless device behind a link is refused, not read.
+    std::filesystem::create_symlink("/dev/zero", dir_ / "zero.zvcrash");
+    ProgramRun endless = run((dir_ / "zero.zvcrash").string());
+    EXPECT_EQ(endless.status, 66);
+    EXPECT_NE(endless.err.find("not a regular file"), std::string::npos) << endless.err;
+
     for (const std::string arguments : {"", "--verbose x", "a b"}) {
         ProgramRun usage = run(arguments);
         EXPECT_EQ(usage.status, 64) << arguments;
