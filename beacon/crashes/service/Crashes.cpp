@@ -385,8 +385,10 @@ void Crashes::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool ena
 void Crashes::handleLatestCrashReport() {
     const auto analyzer = analyzerComponent();
     if (fileExistsForPathComponent(analyzer)) {
-        // A previous attempt died while converting this report.
+        // A previous attempt died while converting this report: keep it aside
+        // for inspection instead of converting it again at every start.
         BEACON_CRASHES_LOG_ERROR("Error on loading the crash report, it will be purged.");
+        crashReporter_->movePendingCrashReportAside();
     } else {
         createFileAtPathComponent(analyzer, std::nullopt, false, true);
         crashcapture::CrashReporterError error;
@@ -395,14 +397,17 @@ void Crashes::handleLatestCrashReport() {
             BEACON_CRASHES_LOG_ERROR("Couldn't load crash report: ", error.localizedDescription);
         } else if (auto report = crashcapture::CrashReport::initWithData(*data, &error); !report) {
             BEACON_CRASHES_LOG_WARNING("Couldn't parse crash report: ", error.localizedDescription);
+            crashReporter_->movePendingCrashReportAside();
         } else {
+            // Converted before it is kept: a report whose conversion kills the
+            // process never reaches the stored reports that every start reads.
+            lastSessionCrashReport_ = ErrorLogFormatter::errorReportFromCrashReport(&*report);
             const double sinceReference =
                 std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() -
                 kReferenceDateOffset;
             char name[64];
             std::snprintf(name, sizeof name, "%.0f", sinceReference);
             createFileAtPathComponent(std::string(kCrashesDirectory) + "/" + name, *data, true, true);
-            lastSessionCrashReport_ = ErrorLogFormatter::errorReportFromCrashReport(&*report);
             if (lastSessionCrashReport_)
                 WrapperExceptionManager::correlateLastSavedWrapperExceptionToReport({lastSessionCrashReport_});
         }
@@ -514,6 +519,8 @@ void Crashes::processCrashReports() {
             if (!report) {
                 BEACON_CRASHES_LOG_WARNING("Crash report found but couldn't parse it, discard the crash report: ",
                                            file.string());
+                std::error_code removeError;
+                fs::remove(file, removeError);
                 continue;
             }
             auto log = ErrorLogFormatter::errorLogFromCrashReport(*report);

@@ -206,16 +206,29 @@ TEST_F(CrashesServiceTest, APendingReportIsStoredAndSentOneSecondLaterOnce) {
     EXPECT_TRUE(unit("Crashes").enqueued.empty());
 }
 
-TEST_F(CrashesServiceTest, AMarkerLeftByACrashDuringConversionPurgesThePendingReport) {
+TEST_F(CrashesServiceTest, AReportThatKilledItsConversionIsMovedAsideAndNeverRetried) {
     leavePendingReport();
     createFileAtPathComponent("crashes/BcnCrashes.analyzer", std::nullopt, false, true);
     auto crashes = launch();
     EXPECT_EQ(log.count("Error on loading the crash report, it will be purged."), 1u);
     EXPECT_FALSE(fs::exists(pendingReportPath()));
+    bool keptAside = false;
+    for (const auto& entry : fs::directory_iterator(pendingReportPath().parent_path()))
+        keptAside |= entry.path().filename().string().starts_with("live_report.zvcrash.unreadable-");
+    EXPECT_TRUE(keptAside) << "the report is kept for inspection";
     EXPECT_FALSE(fileExistsForPathComponent("crashes/BcnCrashes.analyzer"));
     EXPECT_TRUE(crashes->crashFiles().empty());
     scheduler.advance(platform::Seconds(2));
     EXPECT_TRUE(unit("Crashes").enqueued.empty());
+}
+
+TEST_F(CrashesServiceTest, AStoredReportThatCannotBeReadIsDiscardedOnce) {
+    createFileAtPathComponent("crashes/700000000", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'p'},
+                              true, true);
+    auto crashes = launch();
+    scheduler.advance(platform::Seconds(2));
+    EXPECT_TRUE(unit("Crashes").enqueued.empty());
+    EXPECT_EQ(storedReports(), 0u) << "an unreadable report would be read again at every start";
 }
 
 TEST_F(CrashesServiceTest, ReportsAreDeletedInsteadOfSentWhenTheServiceIsDisabled) {

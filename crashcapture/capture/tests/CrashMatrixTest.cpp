@@ -88,6 +88,9 @@ const CrashCase kCases[] = {
     {"loader-lock", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
+// Names the case in test output (ctest lists parameters by their printout).
+void PrintTo(const CrashCase& crash, std::ostream* out) { *out << crash.which; }
+
 const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const std::string& fileName) {
     for (const auto& image : report.images())
         if (fs::path(image.imageName).filename() == fileName) return &image;
