@@ -184,10 +184,15 @@ TEST_F(Accessibility, WelcomeControlsHaveNames) {
 
     // Tab goes through every control in reading order and around again; the
     // sort choice is one stop, its options chosen with the arrow keys.
-    const std::vector<std::string> order{"sort choice",   "Do not hide when hotkey is released",
-                                         "Global hotkey", "Send Feedback",
-                                         "More Apps",     "Close Settings",
-                                         "Launch at login", "Show in Dock"};
+    const std::vector<std::string> order{"sort choice",
+                                         "Do not hide when hotkey is released",
+                                         "Global hotkey",
+                                         "Send Feedback",
+                                         "More Apps",
+                                         "Close Settings",
+                                         "Launch at login",
+                                         "Show in the taskbar",
+                                         "Share anonymous usage data and crash reports"};
     auto stop = [](const std::string& name) {
         return name == "Activation Time" || name == "Name" ? std::string("sort choice") : name;
     };
