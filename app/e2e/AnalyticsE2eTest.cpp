@@ -66,8 +66,19 @@ TEST_F(AnalyticsE2eTest, EachLaunchSendsOneStartSessionLogWithAFreshSessionId) {
     auto sids = sessionIds();
     EXPECT_EQ(sids.size(), 2u);
     EXPECT_FALSE(sids.contains(""));
-    for (const auto& log : ofType("startService"))
+    for (const auto& log : ofType("startService")) {
         EXPECT_FALSE(log.contains("sid")) << log.dump();
+        EXPECT_EQ(log["services"], json({"Crashes", "Analytics"})) << log.dump();
+    }
+    // Every batch carries the app secret and one install id, kept across launches.
+    std::set<std::string> installIds;
+    for (const auto& request : server.requests()) {
+        EXPECT_EQ(request.path, "/logs?api-version=1.0.0");
+        EXPECT_FALSE(request.header("App-Secret").value_or("").empty());
+        installIds.insert(request.header("Install-ID").value_or(""));
+    }
+    EXPECT_EQ(installIds.size(), 1u);
+    EXPECT_FALSE(installIds.contains(""));
 }
 
 } // namespace zelvo::e2e
