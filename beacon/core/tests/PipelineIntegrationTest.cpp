@@ -1,4 +1,5 @@
 #include "beacon/http/tests/IngestionServer.h"
+#include "beacon/http/tests/TelemetryChild.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -19,56 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One run of the pipeline child with its own data and config folders.
-class Child {
-public:
-    Child(const fs::path& home, const std::string& origin, const std::string& mode, int count, fs::path marker)
-        : marker_(std::move(marker)) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-            ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-            ::setenv("ZELVO_LOG_URL", origin.c_str(), 1);
-            ::setenv("ZELVO_EXTRA_CA_FILE", test::IngestionServer::caFile().c_str(), 1);
-            ::unsetenv("BEACON_DISABLE");
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-            const std::string countText = std::to_string(count);
-            ::execl(ZELVO_PIPELINE_CHILD, ZELVO_PIPELINE_CHILD, mode.c_str(), countText.c_str(), marker_.c_str(),
-                    nullptr);
-            ::_exit(127);
-        }
-    }
-    // The install id, once the child wrote its marker.
-    std::string waitForMarker() {
-        for (int i = 0; i < 600; ++i) {
-            std::ifstream in(marker_);
-            std::string id;
-            if (in >> id)
-                return id;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return {};
-    }
-    void kill() { ::kill(pid_, SIGKILL); }
-    // The exit status, or -1 when it was killed or did not end within the bound.
-    int wait(std::chrono::seconds bound = std::chrono::seconds(90)) {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        return -1;
-    }
-
-private:
-    fs::path marker_;
-    pid_t pid_ = -1;
-};
+// One run of the pipeline child with its own folders.
+test::TelemetryChild pipelineChild(const fs::path& home, const std::string& origin, const std::string& mode, int count,
+                                   const fs::path& marker) {
+    return test::TelemetryChild(home, origin, {ZELVO_PIPELINE_CHILD, mode, std::to_string(count)}, marker);
+}
 
 TEST(PipelineIntegrationTest, KilledProcessLosesNothingAndTheNextStartSendsEachLogOnce) {
     std::random_device random;
@@ -77,15 +33,15 @@ TEST(PipelineIntegrationTest, KilledProcessLosesNothingAndTheNextStartSendsEachL
     test::IngestionServer server;
     ASSERT_TRUE(server.running());
 
-    Child holder(home, server.origin(), "hold", 5, home / "hold.marker");
+    auto holder = pipelineChild(home, server.origin(), "hold", 5, home / "hold.marker");
     const std::string installId = holder.waitForMarker();
     ASSERT_EQ(installId.size(), 36u);
     holder.kill();
     holder.wait();
 
-    Child sender(home, server.origin(), "send", 0, home / "send.marker");
+    auto sender = pipelineChild(home, server.origin(), "send", 0, home / "send.marker");
     EXPECT_EQ(sender.waitForMarker(), installId);
-    ASSERT_EQ(sender.wait(), 0) << "the store did not empty";
+    ASSERT_TRUE(test::TelemetryChild::exitedWith(sender.wait(), 0)) << "the store did not empty";
 
     std::map<std::string, int> sentEvents;
     int startServiceLogs = 0;

@@ -1,4 +1,5 @@
 #include "beacon/http/tests/IngestionServer.h"
+#include "beacon/http/tests/TelemetryChild.h"
 #include "crashcapture/report/CrashReport.h"
 
 #include <gtest/gtest.h>
@@ -19,48 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One run of the crash child with its own data, config and cache folders.
-class Child {
-public:
-    Child(const fs::path& home, const std::string& origin, const std::string& mode, const fs::path& marker)
-        : marker_(marker) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-            ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-            ::setenv("ZELVO_LOG_URL", origin.c_str(), 1);
-            ::setenv("ZELVO_EXTRA_CA_FILE", test::IngestionServer::caFile().c_str(), 1);
-            ::unsetenv("BEACON_DISABLE");
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-            ::execl(ZELVO_CRASH_CHILD, ZELVO_CRASH_CHILD, mode.c_str(), marker_.c_str(), nullptr);
-            ::_exit(127);
-        }
-    }
-    bool waitForMarker() {
-        for (int i = 0; i < 1200; ++i) {
-            if (fs::exists(marker_)) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-    // The raw wait status, or -1 when it did not end within the bound.
-    int wait(std::chrono::seconds bound = std::chrono::seconds(90)) {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) return status;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        return -1;
-    }
-
-private:
-    fs::path marker_;
-    pid_t pid_ = -1;
-};
+// One run of the crash child with its own folders.
+test::TelemetryChild crashChild(const fs::path& home, const std::string& origin, const std::string& mode,
+                                const fs::path& marker) {
+    return test::TelemetryChild(home, origin, {ZELVO_CRASH_CHILD, mode}, marker);
+}
 
 // Logs received so far, by type and (for events) name.
 struct Received {
@@ -87,15 +51,15 @@ TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
     test::IngestionServer server;
     ASSERT_TRUE(server.running());
 
-    Child crashing(home, server.origin(), "crash", home / "crash.marker");
-    ASSERT_TRUE(crashing.waitForMarker());
+    auto crashing = crashChild(home, server.origin(), "crash", home / "crash.marker");
+    ASSERT_FALSE(crashing.waitForMarker().empty());
     const int status = crashing.wait();
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     EXPECT_TRUE(received(server).errors.empty());
 
-    Child sending(home, server.origin(), "send", home / "send.marker");
-    ASSERT_TRUE(sending.waitForMarker());
+    auto sending = crashChild(home, server.origin(), "send", home / "send.marker");
+    ASSERT_FALSE(sending.waitForMarker().empty());
     const int sent = sending.wait();
     ASSERT_TRUE(WIFEXITED(sent) && WEXITSTATUS(sent) == 0) << "status " << sent;
 
@@ -113,8 +77,8 @@ TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
                                                         {"stored-0", 1},
                                                         {"stored-1", 1}}));
 
-    Child again(home, server.origin(), "send", home / "again.marker");
-    ASSERT_TRUE(again.waitForMarker());
+    auto again = crashChild(home, server.origin(), "send", home / "again.marker");
+    ASSERT_FALSE(again.waitForMarker().empty());
     const int againStatus = again.wait();
     ASSERT_TRUE(WIFEXITED(againStatus) && WEXITSTATUS(againStatus) == 0);
     const auto second = received(server);
@@ -130,8 +94,8 @@ TEST(CrashEndToEndTest, AnUncaughtExceptionOnAWorkerThreadIsReportedWithItsThrow
     test::IngestionServer server;
     ASSERT_TRUE(server.running());
 
-    Child throwing(home, server.origin(), "throw", home / "throw.marker");
-    ASSERT_TRUE(throwing.waitForMarker());
+    auto throwing = crashChild(home, server.origin(), "throw", home / "throw.marker");
+    ASSERT_FALSE(throwing.waitForMarker().empty());
     std::uint64_t throwSite = 0, throwSiteSize = 0;
     std::ifstream(home / "throw.marker") >> throwSite >> throwSiteSize;
     ASSERT_GT(throwSiteSize, 0u);
