@@ -21,7 +21,6 @@
 #include "Hotkeys/recorder/RecorderField.h"
 #include "Hotkeys/qt/QtMenuItem.h"
 #include "beacon/crashes/hooks/ApplicationForwarder.h"
-#include "beacon/http/CurlTransport.h"
 #include "beacon/util/ApplicationState.h"
 #include "app/views/QtViewFactory.h"
 #include "platform/ApplicationId.h"
@@ -39,6 +38,7 @@
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/x11/X11Workspace.h"
+#include "platform/http/CurlTransport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     Hotkeys::Bundle::module();
     const auto deployment = platform::Deployment::load();
     SettingsViewFactory allViews(viewFactory, shell, *workspace, deployment, events);
-    beacon::CurlTransport updateTransport(beacon::CurlTransportOptions::fromDeployment());
+    platform::http::CurlTransport updateTransport(platform::http::CurlTransportOptions::fromDeployment());
     QtUpdatePresenter updateDialogs([&workspace](const std::string& url) { return workspace->openURL(url); });
     AppcastUpdateChecker updater(updateTransport, scheduler, ZELVO_VERSION, updateDialogs);
 

@@ -5,7 +5,7 @@
 
 namespace app {
 
-AppcastUpdateChecker::AppcastUpdateChecker(beacon::HttpTransport& transport, platform::Scheduler& scheduler,
+AppcastUpdateChecker::AppcastUpdateChecker(platform::http::HttpTransport& transport, platform::Scheduler& scheduler,
                                            std::string currentVersion, UpdatePresenter& presenter)
     : transport_(transport), scheduler_(scheduler), currentVersion_(std::move(currentVersion)),
       presenter_(presenter), alive_(std::make_shared<AppcastUpdateChecker*>(this)) {}
@@ -38,8 +38,9 @@ void AppcastUpdateChecker::request(const std::string& url) {
     requestURL_ = url;
     std::weak_ptr<AppcastUpdateChecker*> weak = alive_;
     auto& mainQueue = scheduler_.mainQueue();
-    transport_.send(beacon::HttpRequest{url, "GET", {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
-                    [weak, &mainQueue](beacon::TransportResult result) {
+    transport_.send(platform::http::HttpRequest{url, "GET",
+                                                {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
+                    [weak, &mainQueue](platform::http::TransportResult result) {
                         mainQueue.async([weak, result = std::move(result)]() mutable {
                             if (auto self = weak.lock()) (*self)->finish(std::move(result));
                         });
@@ -67,7 +68,7 @@ std::string resolve(const std::string& base, const std::string& location) {
 
 } // namespace
 
-bool AppcastUpdateChecker::followRedirect(const beacon::TransportResult& result) {
+bool AppcastUpdateChecker::followRedirect(const platform::http::TransportResult& result) {
     if (!result.response || !isRedirect(result.response->statusCode)) return false;
     auto location = result.response->header("Location");
     if (!location || location->empty()) return false;  // reported as the status it is
@@ -92,7 +93,7 @@ bool AppcastUpdateChecker::followRedirect(const beacon::TransportResult& result)
     return true;
 }
 
-void AppcastUpdateChecker::finish(beacon::TransportResult result) {
+void AppcastUpdateChecker::finish(platform::http::TransportResult result) {
     if (!result.error && followRedirect(result)) return;
     inFlight_ = false;
     if (result.error) {

@@ -3,8 +3,8 @@
 #include "app/core/UpdateChecker.h"
 #include "app/updates/UpdatePresenter.h"
 
-#include "beacon/http/HttpTransport.h"
 #include "platform/Scheduler.h"
+#include "platform/http/HttpTransport.h"
 
 #include <functional>
 #include <memory>
@@ -25,8 +25,8 @@ public:
     // Redirects followed before a check gives up; none from https to http.
     static constexpr int kMaxRedirects = 5;
 
-    AppcastUpdateChecker(beacon::HttpTransport& transport, platform::Scheduler& scheduler, std::string currentVersion,
-                         UpdatePresenter& presenter);
+    AppcastUpdateChecker(platform::http::HttpTransport& transport, platform::Scheduler& scheduler,
+                         std::string currentVersion, UpdatePresenter& presenter);
     ~AppcastUpdateChecker() override;
 
     void setFeedURL(const std::string& url) override;
@@ -42,12 +42,12 @@ public:
 private:
     void start(bool foreground);
     void request(const std::string& url);
-    void finish(beacon::TransportResult result);
+    void finish(platform::http::TransportResult result);
     // True when the answer was a redirect that is being followed or refused.
-    bool followRedirect(const beacon::TransportResult& result);
+    bool followRedirect(const platform::http::TransportResult& result);
     void fail(const std::string& description);
 
-    beacon::HttpTransport& transport_;
+    platform::http::HttpTransport& transport_;
     platform::Scheduler& scheduler_;
     std::string currentVersion_;
     UpdatePresenter& presenter_;

@@ -1,27 +1,16 @@
 #pragma once
 
-#include <string>
+#include "platform/http/Error.h"
 
 namespace beacon {
 
-// An error value handed to completion handlers: a domain, a code within it and
-// a readable description. Telemetry errors use kErrorDomain; transport
-// failures use kTransportErrorDomain with the libcurl result code.
-struct Error {
-    std::string domain;
-    long code = 0;
-    std::string description;
-    // The system's errno behind a transport failure, when known (a failed
-    // connect tells "no route" from "refused" this way).
-    int osErrno = 0;
-
-    bool is(const std::string& errorDomain, long errorCode) const {
-        return domain == errorDomain && code == errorCode;
-    }
-};
+// Errors handed to the telemetry's completion handlers: the transport's error
+// value, with kErrorDomain for the telemetry's own failures next to the
+// transport's kTransportErrorDomain.
+using Error = platform::http::Error;
+using platform::http::kTransportErrorDomain;
 
 inline constexpr const char* kErrorDomain = "com.zelvo.beacon.ErrorDomain";
-inline constexpr const char* kTransportErrorDomain = "libcurl";
 
 enum ErrorCode : long {
     kInvalidContainerErrorCode = 1,

@@ -1,9 +1,9 @@
 #include "beacon/http/HttpClient.h"
 
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpUtil.h"
 #include "beacon/logger/Logger.h"
 #include "beacon/util/Reachability.h"
+#include "platform/http/CurlTransport.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,9 +37,9 @@ std::shared_ptr<HttpClient> HttpClient::create(platform::Scheduler& scheduler, l
     return create(
         scheduler,
         [maxConnectionsPerHost] {
-            auto options = CurlTransportOptions::fromDeployment();
+            auto options = platform::http::CurlTransportOptions::fromDeployment();
             options.maxConnectionsPerHost = maxConnectionsPerHost;
-            return std::make_shared<CurlTransport>(options);
+            return std::make_shared<platform::http::CurlTransport>(options);
         },
         std::move(reachability), center);
 }

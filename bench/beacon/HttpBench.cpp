@@ -1,11 +1,11 @@
 // Round trip of one 50-log batch: serialization, gzip, TLS exchange with the
 // local ingestion test server on 127.0.0.1, response handling.
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/ingestion/BeaconIngestion.h"
 #include "beacon/testing/SampleLogs.h"
 #include "platform/dispatch/ThreadScheduler.h"
+#include "platform/http/CurlTransport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,9 +21,9 @@ void BM_BeaconBatchRoundTrip(benchmark::State& state) {
     platform::ThreadScheduler scheduler;
     IngestionServer server;
     auto client = beacon::HttpClient::create(scheduler, [] {
-        beacon::CurlTransportOptions options;
+        platform::http::CurlTransportOptions options;
         options.extraCAFile = IngestionServer::caFile();
-        return std::make_shared<beacon::CurlTransport>(options);
+        return std::make_shared<platform::http::CurlTransport>(options);
     });
     auto ingestion = std::make_shared<beacon::BeaconIngestion>(client, server.origin(), "bench-install-id");
     ingestion->setAppSecret("a3c2b1d0-1234-4abc-9def-0123456789ab");

@@ -1,7 +1,7 @@
 #include "FeedServer.h"
 
 #include "app/updates/AppcastUpdateChecker.h"
-#include "beacon/http/CurlTransport.h"
+#include "platform/http/CurlTransport.h"
 #include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ protected:
 
     FeedServer server_;
     platform::ManualScheduler scheduler_;
-    beacon::CurlTransport transport_;
+    platform::http::CurlTransport transport_;
     RecordingPresenter presenter_;
     app::AppcastUpdateChecker checker_{transport_, scheduler_, "1.2", presenter_};
     std::vector<std::string> logged_;

@@ -8,15 +8,15 @@
 namespace {
 
 // Answers each URL from a script at once; unknown URLs get a 404.
-struct ScriptedTransport : beacon::HttpTransport {
+struct ScriptedTransport : platform::http::HttpTransport {
     struct Answer {
         long status;
         std::string location;
         std::string body;
     };
-    void send(beacon::HttpRequest request, Completion completion) override {
+    void send(platform::http::HttpRequest request, Completion completion) override {
         requested.push_back(request.url);
-        beacon::TransportResult result;
+        platform::http::TransportResult result;
         result.response.emplace();
         auto it = script.find(request.url);
         result.response->statusCode = it == script.end() ? 404 : it->second.status;

@@ -11,7 +11,6 @@
 #include "beacon/context/UserIdContext.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/DependencyConfiguration.h"
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
@@ -26,6 +25,7 @@
 #include "beacon/util/Encrypter.h"
 #include "beacon/util/SecretStrings.h"
 #include "beacon/util/tests/LogCapture.h"
+#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +33,8 @@
 #include <sstream>
 
 using namespace beacon;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 using nlohmann::json;
 

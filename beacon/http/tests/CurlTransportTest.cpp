@@ -1,4 +1,4 @@
-#include "beacon/http/CurlTransport.h"
+#include "platform/http/CurlTransport.h"
 
 #include "beacon/http/HttpUtil.h"
 #include "beacon/http/tests/IngestionServer.h"
@@ -9,7 +9,8 @@
 
 #include <future>
 
-using namespace beacon;
+using namespace platform::http;
+using beacon::HttpUtil;
 using beacon::test::IngestionServer;
 
 namespace {

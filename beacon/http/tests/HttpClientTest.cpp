@@ -1,10 +1,10 @@
 #include "beacon/http/HttpClient.h"
 
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/util/ScriptedReachability.h"
 #include "platform/NotificationCenter.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include <thread>
 
 using namespace beacon;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 
 namespace {

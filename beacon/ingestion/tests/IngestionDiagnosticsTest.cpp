@@ -2,18 +2,20 @@
 #include "beacon/ingestion/CollectorIngestion.h"
 #include "beacon/ingestion/TicketCache.h"
 
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
 #include "beacon/testing/SampleLogs.h"
 #include "beacon/logger/Logger.h"
+#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
 
 using namespace beacon;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 
 namespace {

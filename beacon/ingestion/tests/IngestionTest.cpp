@@ -2,17 +2,19 @@
 #include "beacon/ingestion/CollectorIngestion.h"
 #include "beacon/ingestion/TicketCache.h"
 
-#include "beacon/http/CurlTransport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
 #include "beacon/testing/SampleLogs.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 using namespace beacon;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 using beacon::test::pumpUntil;
 

@@ -1,4 +1,4 @@
-#include "beacon/http/CurlTransport.h"
+#include "platform/http/CurlTransport.h"
 
 #include "platform/Deployment.h"
 #include "platform/Log.h"
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-namespace beacon {
+namespace platform::http {
 
 namespace {
 
@@ -298,4 +298,4 @@ void CurlTransport::send(HttpRequest request, Completion completion) {
 
 void CurlTransport::cancelAll() { worker_->cancelAll(); }
 
-} // namespace beacon
+} // namespace platform::http

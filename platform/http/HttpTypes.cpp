@@ -1,8 +1,8 @@
-#include "beacon/http/HttpTypes.h"
+#include "platform/http/HttpTypes.h"
 
 #include <strings.h>
 
-namespace beacon {
+namespace platform::http {
 
 std::optional<std::string> HttpResponse::header(const std::string& name) const {
     for (const auto& [key, value] : headers)
@@ -10,4 +10,4 @@ std::optional<std::string> HttpResponse::header(const std::string& name) const {
     return std::nullopt;
 }
 
-} // namespace beacon
+} // namespace platform::http

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "beacon/http/HttpTransport.h"
+#include "platform/http/HttpTransport.h"
 
 #include <chrono>
 #include <memory>
 #include <string>
 
-namespace beacon {
+namespace platform::http {
 
 struct CurlTransportOptions {
     // A PEM bundle trusted in addition to the system's CAs (empty: none).
@@ -42,4 +42,4 @@ private:
     std::shared_ptr<Worker> worker_;
 };
 
-} // namespace beacon
+} // namespace platform::http
