@@ -54,10 +54,8 @@ Deployment Deployment::load() {
             for (const auto& f : kFields) {
                 auto it = json.find(f.key);
                 if (it == json.end()) continue;
-                if (it->is_string())
-                    d.*f.member = it->get<std::string>();
-                else
-                    logWarning(file.string() + ": \"" + f.key + "\" must be a string; ignored");
+                if (it->is_string()) d.*f.member = it->get<std::string>();
+                else logWarning(file.string() + ": \"" + f.key + "\" must be a string; ignored");
             }
         }
     }

@@ -17,9 +17,9 @@ struct Deployment {
     std::string contactURL;
     std::string betaFormURL;
     std::string appcastURL;
-    std::string logURL;        // Beacon log ingestion origin
-    std::string collectorURL;  // Collector ingestion origin
-    std::string extraCAFile;   // an additional trusted CA bundle (tests); empty: none
+    std::string logURL;       // Beacon log ingestion origin
+    std::string collectorURL; // Collector ingestion origin
+    std::string extraCAFile;  // an additional trusted CA bundle (tests); empty: none
 
     static Deployment defaults();
     // Defaults, then the config file, then the environment.

@@ -41,9 +41,8 @@ void UserDefaults::load() {
         return;
     }
     // Keep the damaged file for inspection instead of deleting it.
-    auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
-                     std::chrono::system_clock::now().time_since_epoch())
-                     .count();
+    auto stamp =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     fs::path aside = file_;
     aside += ".corrupt-" + std::to_string(stamp);
     fs::rename(file_, aside, ec);
@@ -201,9 +200,9 @@ UserDefaults::ObservationId UserDefaults::observe(const std::string& key, Observ
 
 void UserDefaults::removeObservation(ObservationId id) {
     std::lock_guard lock(mutex_);
-    observations_.erase(std::remove_if(observations_.begin(), observations_.end(),
-                                       [id](const Observation& o) { return o.id == id; }),
-                        observations_.end());
+    observations_.erase(
+        std::remove_if(observations_.begin(), observations_.end(), [id](const Observation& o) { return o.id == id; }),
+        observations_.end());
 }
 
 void UserDefaults::notify(const std::string& key, const std::optional<Value>& oldValue) {

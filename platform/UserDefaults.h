@@ -15,14 +15,14 @@ namespace platform {
 
 struct KeyValueChange {
     std::string key;
-    std::optional<Value> newValue;  // the effective value after the change (absent when removed)
+    std::optional<Value> newValue; // the effective value after the change (absent when removed)
     std::optional<Value> oldValue;
-    bool initial = false;           // the call made at once by an "initial" observation
+    bool initial = false; // the call made at once by an "initial" observation
 };
 
 struct ObservationOptions {
-    bool initial = false;  // call the observer once at once with the current value
-    bool newValue = true;  // carry the new value in each change
+    bool initial = false; // call the observer once at once with the current value
+    bool newValue = true; // carry the new value in each change
 };
 
 // The application's preference store. Values of the persistent domain are
@@ -34,7 +34,7 @@ public:
     using Observer = std::function<void(const KeyValueChange&)>;
     using ObservationId = std::uint64_t;
 
-    UserDefaults();  // in memory
+    UserDefaults(); // in memory
     explicit UserDefaults(std::filesystem::path file);
     ~UserDefaults();
 

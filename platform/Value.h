@@ -43,7 +43,7 @@ public:
     // Exact accessors: nullopt / nullptr when the value has another type.
     std::optional<bool> asBool() const;
     std::optional<std::int64_t> asInteger() const;
-    std::optional<double> asDouble() const;  // integers convert
+    std::optional<double> asDouble() const; // integers convert
     const std::string* asString() const { return std::get_if<std::string>(&v_); }
     const Data* asData() const { return std::get_if<Data>(&v_); }
     const Array* asArray() const { return std::get_if<Array>(&v_); }

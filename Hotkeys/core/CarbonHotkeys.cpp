@@ -7,10 +7,10 @@
 
 namespace Hotkeys {
 
-const std::vector<EventTypeSpec> CarbonHotkeys::hotKeyEventSpecs = {
-    {kEventClassKeyboard, kEventHotKeyPressed}, {kEventClassKeyboard, kEventHotKeyReleased}};
-const std::vector<EventTypeSpec> CarbonHotkeys::rawKeyEventSpecs = {
-    {kEventClassKeyboard, kEventRawKeyDown}, {kEventClassKeyboard, kEventRawKeyUp}};
+const std::vector<EventTypeSpec> CarbonHotkeys::hotKeyEventSpecs = {{kEventClassKeyboard, kEventHotKeyPressed},
+                                                                    {kEventClassKeyboard, kEventHotKeyReleased}};
+const std::vector<EventTypeSpec> CarbonHotkeys::rawKeyEventSpecs = {{kEventClassKeyboard, kEventRawKeyDown},
+                                                                    {kEventClassKeyboard, kEventRawKeyUp}};
 
 namespace {
 

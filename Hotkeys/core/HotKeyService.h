@@ -18,8 +18,8 @@ using OSStatus = std::int32_t;
 inline constexpr OSStatus noErr = 0;
 inline constexpr OSStatus eventNotHandledErr = -9874;
 inline constexpr OSStatus eventParameterNotFoundErr = -9870;
-inline constexpr OSStatus eventHotKeyExistsErr = -9878;     // someone else holds the combination
-inline constexpr OSStatus eventHotKeyInvalidErr = -9879;    // no such key on this keyboard
+inline constexpr OSStatus eventHotKeyExistsErr = -9878;  // someone else holds the combination
+inline constexpr OSStatus eventHotKeyInvalidErr = -9879; // no such key on this keyboard
 inline constexpr OSStatus eventInternalErr = -9868;
 
 inline constexpr std::uint32_t fourCharCode(const char (&code)[5]) {

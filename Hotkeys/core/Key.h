@@ -19,11 +19,11 @@ struct Key {
     // Main-row digits.
     static const Key zero, one, two, three, four, five, six, seven, eight, nine;
     // Modifier keys.
-    static const Key capsLock, shift, function, control, option, command, rightCommand, rightOption,
-        rightControl, rightShift;
+    static const Key capsLock, shift, function, control, option, command, rightCommand, rightOption, rightControl,
+        rightShift;
     // Punctuation and whitespace.
-    static const Key returnKey, backslash, backtick, comma, equal, minus, period, quote, semicolon, slash,
-        space, tab, leftBracket, rightBracket;
+    static const Key returnKey, backslash, backtick, comma, equal, minus, period, quote, semicolon, slash, space, tab,
+        leftBracket, rightBracket;
     // Navigation and editing.
     static const Key pageUp, pageDown, home, end, upArrow, rightArrow, downArrow, leftArrow, escape, deleteKey,
         deleteForward, help, mute, volumeUp, volumeDown;
@@ -31,8 +31,7 @@ struct Key {
     static const Key f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11, f12, f13, f14, f15, f16, f17, f18, f19, f20;
     // Keypad.
     static const Key keypad0, keypad1, keypad2, keypad3, keypad4, keypad5, keypad6, keypad7, keypad8, keypad9,
-        keypadClear, keypadDecimal, keypadDivide, keypadEnter, keypadEquals, keypadMinus, keypadMultiply,
-        keypadPlus;
+        keypadClear, keypadDecimal, keypadDivide, keypadEnter, keypadEquals, keypadMinus, keypadMultiply, keypadPlus;
 };
 
 // clang-format off

@@ -82,14 +82,12 @@ EventStream makeStream(const Name& name, bool down, bool up, std::optional<Event
         s.downStreamHandlers[name][id] = std::make_shared<std::function<void()>>([weak] {
             if (auto c = weak.lock()) c->yield(EventType::keyDown);
         });
-    else if (down)
-        s.downStreamHandlers[name][id] = std::make_shared<std::function<void()>>([] {});
+    else if (down) s.downStreamHandlers[name][id] = std::make_shared<std::function<void()>>([] {});
     if (up && (!keepOnly || *keepOnly == EventType::keyUp))
         s.upStreamHandlers[name][id] = std::make_shared<std::function<void()>>([weak] {
             if (auto c = weak.lock()) c->yield(EventType::keyUp);
         });
-    else if (up)
-        s.upStreamHandlers[name][id] = std::make_shared<std::function<void()>>([] {});
+    else if (up) s.upStreamHandlers[name][id] = std::make_shared<std::function<void()>>([] {});
     detail::registerIfNeeded(name);
 
     platform::Scheduler* scheduler = s.services.scheduler;

@@ -31,7 +31,7 @@ public:
 struct Services {
     platform::UserDefaults* defaults = nullptr;
     platform::NotificationCenter* notificationCenter = nullptr;
-    platform::Scheduler* scheduler = nullptr;     // its main queue runs deferred work
+    platform::Scheduler* scheduler = nullptr; // its main queue runs deferred work
     HotKeyService* hotKeyService = nullptr;
     const KeyboardLayout* keyboardLayout = nullptr;
     const SymbolicHotKeys* symbolicHotKeys = nullptr;

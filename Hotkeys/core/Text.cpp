@@ -73,9 +73,7 @@ char32_t lower(char32_t c) {
     return l ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), l)) : c;
 }
 
-bool isSpace(char32_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0x3000;
-}
+bool isSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0x3000; }
 
 bool isCombining(char32_t c) {
     return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||

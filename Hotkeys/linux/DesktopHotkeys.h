@@ -19,9 +19,8 @@ class X11HotKeyService;
 class DesktopHotkeys {
 public:
     // Nothing when the application does not run on X11.
-    static std::unique_ptr<DesktopHotkeys> install(platform::UserDefaults& defaults,
-                                                   platform::NotificationCenter& center,
-                                                   platform::Scheduler& scheduler);
+    static std::unique_ptr<DesktopHotkeys>
+    install(platform::UserDefaults& defaults, platform::NotificationCenter& center, platform::Scheduler& scheduler);
     ~DesktopHotkeys();
 
     X11HotKeyService& service();

@@ -124,8 +124,8 @@ bool X11HotKeyService::grab(xcb_keycode_t keycode, std::uint16_t modifiers) {
     std::vector<xcb_void_cookie_t> cookies;
     const auto variants = lockVariants();
     for (auto lock : variants)
-        cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, modifiers | lock, keycode,
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, modifiers | lock, keycode, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC));
     bool ok = true;
     for (auto cookie : cookies) {
         // Checked requests report their error here instead of as an
@@ -148,9 +148,8 @@ bool X11HotKeyService::comboInUse(xcb_keycode_t keycode, std::uint16_t modifiers
     return false;
 }
 
-OSStatus X11HotKeyService::registerEventHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                               EventHotKeyID id, std::uint32_t,
-                                               std::optional<EventHotKeyRef>& outRef) {
+OSStatus X11HotKeyService::registerEventHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, EventHotKeyID id,
+                                               std::uint32_t, std::optional<EventHotKeyRef>& outRef) {
     outRef.reset();
     auto keycode = x11KeycodeForCarbon(keyCode);
     if (!keycode) return eventHotKeyInvalidErr;

@@ -36,10 +36,10 @@ public:
 private:
     XkbKeyboardLayout() = default;
     xkb_context* context_ = nullptr;
-    xkb_keymap* keymap_ = nullptr;        // fixed keymap (fromNames)
+    xkb_keymap* keymap_ = nullptr;           // fixed keymap (fromNames)
     xcb_connection_t* connection_ = nullptr; // live keymap (fromX11)
     std::int32_t deviceId_ = -1;
-    mutable xkb_keymap* liveKeymap_ = nullptr;  // the server's, compiled
+    mutable xkb_keymap* liveKeymap_ = nullptr; // the server's, compiled
     mutable int compiles_ = 0;
 };
 

@@ -16,16 +16,13 @@ struct Named {
 };
 // Keys whose key equivalent is a glyph rather than the character they type.
 constexpr Named kGlyphKeys[] = {
-    {Qt::Key_Return, "\u21A9"}, {Qt::Key_Enter, "\u21A9"},    {Qt::Key_Backspace, "\u232B"},
-    {Qt::Key_Delete, "\u2326"}, {Qt::Key_Escape, "\u238B"},   {Qt::Key_Tab, "\u21E5"},
-    {Qt::Key_Home, "\u2196"},   {Qt::Key_End, "\u2198"},      {Qt::Key_PageUp, "\u21DE"},
-    {Qt::Key_PageDown, "\u21DF"}, {Qt::Key_Up, "\u2191"},     {Qt::Key_Right, "\u2192"},
+    {Qt::Key_Return, "\u21A9"}, {Qt::Key_Enter, "\u21A9"},    {Qt::Key_Backspace, "\u232B"}, {Qt::Key_Delete, "\u2326"},
+    {Qt::Key_Escape, "\u238B"}, {Qt::Key_Tab, "\u21E5"},      {Qt::Key_Home, "\u2196"},      {Qt::Key_End, "\u2198"},
+    {Qt::Key_PageUp, "\u21DE"}, {Qt::Key_PageDown, "\u21DF"}, {Qt::Key_Up, "\u2191"},        {Qt::Key_Right, "\u2192"},
     {Qt::Key_Down, "\u2193"},   {Qt::Key_Left, "\u2190"},     {Qt::Key_Space, " "},
 };
 
-std::string functionKeyText(int n) {
-    return QString(QChar(char16_t(0xF703 + n))).toStdString();
-}
+std::string functionKeyText(int n) { return QString(QChar(char16_t(0xF703 + n))).toStdString(); }
 
 std::string textForKey(int key) {
     for (const auto& g : kGlyphKeys)
@@ -55,7 +52,9 @@ QtMenuItem::~QtMenuItem() = default;
 std::string QtMenuItem::title() const {
     if (!action_) return {};
     QString text = action_->text();
-    text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&')).replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QLatin1Char('\x01'), QLatin1Char('&'));
     return text.toStdString();
 }
 

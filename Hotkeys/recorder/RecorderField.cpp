@@ -23,8 +23,8 @@ namespace {
 constexpr std::uint16_t kTab = 48, kEscape = 53, kDelete = 51, kForwardDelete = 117, kF12 = 111;
 // The function keys with a Carbon key code (F1-F20; keyboards with F21-F35
 // report keys that have none, so they never reach the recorder).
-constexpr std::array<std::uint16_t, 20> kFunctionKeys = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                                         103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+constexpr std::array<std::uint16_t, 20> kFunctionKeys = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                                         103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 
 struct Hooks {
     RecorderField::AlertPresenter alerts;
@@ -93,12 +93,11 @@ RecorderField::RecorderField(Name name, OnChange onChange, platform::LocalEventS
     if (auto* center = services().notificationCenter) {
         QPointer<RecorderField> self(this);
         shortcutsNameChangeObserver_ = platform::Subscription(
-            *center, center->addObserver(ShortcutByNameDidChangeNotification, nullptr,
-                                         [self](const platform::Notification& n) {
-                                             auto* changed = n.info<Name>("name");
-                                             if (self && changed && *changed == self->shortcutName_)
-                                                 self->showStoredShortcut();
-                                         }));
+            *center,
+            center->addObserver(ShortcutByNameDidChangeNotification, nullptr, [self](const platform::Notification& n) {
+                auto* changed = n.info<Name>("name");
+                if (self && changed && *changed == self->shortcutName_) self->showStoredShortcut();
+            }));
     }
 }
 
@@ -108,9 +107,7 @@ RecorderField::~RecorderField() {
     if (isRecording()) finishRecording();
 }
 
-QSize RecorderField::sizeHint() const {
-    return {static_cast<int>(minimumWidth), QLineEdit::sizeHint().height()};
-}
+QSize RecorderField::sizeHint() const { return {static_cast<int>(minimumWidth), QLineEdit::sizeHint().height()}; }
 
 void RecorderField::setShortcutName(Name name) {
     if (name.rawValue == shortcutName_.rawValue) return;
@@ -247,10 +244,10 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
         if (const Menu* menu = hooks().mainMenu()) {
             if (const MenuItem* item = shortcut->conflictingMenuItem(*menu)) {
                 resignFocus();
-                presentAlert({formatLocalized(Bundle::module().localized("keyboard_shortcut_used_by_menu_item"),
-                                              item->title()),
-                              {},
-                              {}});
+                presentAlert(
+                    {formatLocalized(Bundle::module().localized("keyboard_shortcut_used_by_menu_item"), item->title()),
+                     {},
+                     {}});
                 takeFocus();
                 return std::nullopt;
             }
@@ -327,7 +324,7 @@ bool RecorderField::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void RecorderField::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::MiddleButton) return;  // no selection paste
+    if (event->button() == Qt::MiddleButton) return; // no selection paste
     QLineEdit::mousePressEvent(event);
 }
 

@@ -23,7 +23,7 @@ class Menu;
 struct RecorderAlert {
     std::string message;
     std::string informativeText;
-    std::vector<std::string> buttons;  // empty: one default "OK" button
+    std::vector<std::string> buttons; // empty: one default "OK" button
 };
 
 // The control with which the user sets the shortcut of one Name: a
@@ -64,8 +64,8 @@ public:
     QSize sizeHint() const override;
 
     // Process-wide hooks of the platform services the control uses.
-    static void setAlertPresenter(AlertPresenter presenter);  // nothing: QMessageBox
-    static void setBeeper(std::function<void()> beeper);       // nothing: QApplication::beep
+    static void setAlertPresenter(AlertPresenter presenter); // nothing: QMessageBox
+    static void setBeeper(std::function<void()> beeper);     // nothing: QApplication::beep
     // The application's main menu, checked for conflicting shortcuts.
     static void setMainMenuProvider(std::function<const Menu*()> provider);
 
@@ -95,7 +95,7 @@ private:
     bool canBecomeKey_ = false;
     std::unique_ptr<LocalEventMonitor> eventMonitor_;
     platform::Subscription shortcutsNameChangeObserver_;
-    QPointer<QWidget> observedWindow_;  // the window whose key changes we watch
+    QPointer<QWidget> observedWindow_; // the window whose key changes we watch
     Name shortcutName_;
     QAction* cancelButton_ = nullptr;
     platform::LocalEventSource& events_;

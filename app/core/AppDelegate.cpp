@@ -10,11 +10,11 @@ namespace {
 
 constexpr int kShowItemTag = 1000;
 constexpr const char* kShowItemTitle = "Show Zelvo";
-constexpr const char* kShowItemTitlePrefix = "Show Zelvo           ";  // the word, then 11 spaces
+constexpr const char* kShowItemTitlePrefix = "Show Zelvo           "; // the word, then 11 spaces
 constexpr const char* kStatusImageName = "StatusBarIcon";
 constexpr const char* kMenuTitle = "Zelvo";
 constexpr double kMinimumPanelWidth = 200;
-constexpr double kActivationDelay = 0.1;     // digit -> activation; pinned re-show
+constexpr double kActivationDelay = 0.1; // digit -> activation; pinned re-show
 constexpr double kWelcomeToPanelDelay = 3.0;
 constexpr double kFirstUpdateCheckDelay = 40.0;
 constexpr double kUpdateCheckPeriod = 86400.0;
@@ -167,10 +167,8 @@ void AppDelegate::presentPanel(const PanelWindowPtr& panel, bool takeKeyboard) {
         bool pinned = isPinned();
         panel->setCloseOnLostFocus(!pinned);
         panel->setRestoreWindowPosition(pinned);
-        if (takeKeyboard)
-            panel->makeKeyAndOrderFront();
-        else
-            panel->orderFront();
+        if (takeKeyboard) panel->makeKeyAndOrderFront();
+        else panel->orderFront();
     }
     appList_.resetSelection();
     async([this] { resizePanelToFit(); });
@@ -182,10 +180,8 @@ bool AppDelegate::switchInProgress() const {
 
 void AppDelegate::endSwitch() {
     if (!panelWindow_) return;
-    if (isPinned())
-        panelWindow_->resignKey();
-    else
-        panelWindow_->orderOut();
+    if (isPinned()) panelWindow_->resignKey();
+    else panelWindow_->orderOut();
 }
 
 void AppDelegate::resizePanelToFit() {
@@ -244,25 +240,18 @@ std::optional<Event> AppDelegate::handleKeyDown(const Event& event) {
         reshowIfPinned();
         return std::nullopt;
     case kKeyTab:
-    case kKeyDownArrow:
-        appList_.selectNext();
-        return std::nullopt;
-    case kKeyUpArrow:
-        appList_.selectPrevious();
-        return std::nullopt;
-    case kKeyEscape:
-        panelWindow_->orderOut();
-        return std::nullopt;
-    default:
-        return event;
+    case kKeyDownArrow: appList_.selectNext(); return std::nullopt;
+    case kKeyUpArrow: appList_.selectPrevious(); return std::nullopt;
+    case kKeyEscape: panelWindow_->orderOut(); return std::nullopt;
+    default: return event;
     }
 }
 
 bool AppDelegate::isHotKey(const Event& event) {
     auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
     if (!shortcut || shortcut->keyCode != event.keyCode) return false;
-    constexpr std::uint64_t kShortcutModifiers = platform::ModifierShift | platform::ModifierControl |
-                                                 platform::ModifierOption | platform::ModifierCommand;
+    constexpr std::uint64_t kShortcutModifiers =
+        platform::ModifierShift | platform::ModifierControl | platform::ModifierOption | platform::ModifierCommand;
     return (event.modifierFlags & kShortcutModifiers) == (shortcut->eventModifiers & kShortcutModifiers);
 }
 
@@ -300,7 +289,9 @@ std::optional<Event> AppDelegate::handleFlagsChanged(const Event& event) {
 // --- Menu -------------------------------------------------------------------
 
 StatusMenu AppDelegate::makeStatusMenu() {
-    auto item = [](const char* title, MenuAction action, int tag = 0) { return MenuItem{title, action, tag, false, true}; };
+    auto item = [](const char* title, MenuAction action, int tag = 0) {
+        return MenuItem{title, action, tag, false, true};
+    };
     const MenuItem separator{"", MenuAction::None, 0, true, true};
     return StatusMenu{kMenuTitle,
                       {

@@ -28,7 +28,7 @@ namespace app {
 struct AppServices {
     platform::Scheduler& scheduler;
     platform::Workspace& workspace;
-    platform::NotificationCenter& notificationCenter;  // the default centre
+    platform::NotificationCenter& notificationCenter; // the default centre
     platform::UserDefaults& defaults;
     platform::LocalEventSource& eventSource;
     platform::Deployment deployment;
@@ -39,8 +39,8 @@ struct AppServices {
     ViewFactory& views;
     StatusBar& statusBar;
     HotkeyBinding& hotkeys;
-    TelemetryStarter* telemetry = nullptr;  // none: no telemetry
-    UpdateChecker* updater = nullptr;       // none: update checks do nothing
+    TelemetryStarter* telemetry = nullptr; // none: no telemetry
+    UpdateChecker* updater = nullptr;      // none: update checks do nothing
 };
 
 // The switcher's application delegate: wires everything at launch, owns the

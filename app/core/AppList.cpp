@@ -100,14 +100,15 @@ AppList::AppList(Environment environment) : env_(std::move(environment)) {
     subscribe(platform::kWorkspaceDidActivateApplication, &AppList::recordActivation);
     auto id = center.addObserver(platform::kWorkspaceDidDeactivateApplication, nullptr,
                                  [this](const platform::Notification& n) {
-                                     if (n.info<RunningApplicationPtr>(platform::kWorkspaceApplicationKey)) refreshApps();
+                                     if (n.info<RunningApplicationPtr>(platform::kWorkspaceApplicationKey))
+                                         refreshApps();
                                  });
     subscriptions_.emplace_back(center, id);
 
     // The list owns the timer and cancels it when destroyed, so the timer
     // never sees a dead list.
-    refreshTimer_ = env_.scheduler.mainQueue().schedule(platform::Seconds(kRefreshInterval), true,
-                                                        [this] { refreshApps(); });
+    refreshTimer_ =
+        env_.scheduler.mainQueue().schedule(platform::Seconds(kRefreshInterval), true, [this] { refreshApps(); });
 }
 
 AppList::~AppList() {
@@ -231,15 +232,14 @@ void AppList::selectPrevious() {
 
 void AppList::resetSelection() {
     auto sorted = sortedApps();
-    if (sorted.size() > 1)
-        setHoveredApp(sorted[1]);
-    else if (sorted.size() == 1)
-        setHoveredApp(sorted[0]);
+    if (sorted.size() > 1) setHoveredApp(sorted[1]);
+    else if (sorted.size() == 1) setHoveredApp(sorted[0]);
 }
 
 void AppList::selectApp(std::int64_t index) {
     auto sorted = sortedApps();
-    if (index >= 0 && static_cast<std::size_t>(index) < sorted.size()) setHoveredApp(sorted[static_cast<std::size_t>(index)]);
+    if (index >= 0 && static_cast<std::size_t>(index) < sorted.size())
+        setHoveredApp(sorted[static_cast<std::size_t>(index)]);
 }
 
 void AppList::activate(const RunningApplicationPtr& app) {

@@ -34,9 +34,9 @@ public:
 
     struct Environment {
         platform::Workspace& workspace;
-        platform::NotificationCenter& notificationCenter;  // the default centre ("needsResize")
-        platform::UserDefaults& defaults;                  // "sortingCriterion"
-        platform::Scheduler& scheduler;                    // main queue timer; now() for activations
+        platform::NotificationCenter& notificationCenter; // the default centre ("needsResize")
+        platform::UserDefaults& defaults;                 // "sortingCriterion"
+        platform::Scheduler& scheduler;                   // main queue timer; now() for activations
         // Zelvo's own application id (its desktop id); never listed.
         std::optional<std::string> currentAppBundleIdentifier;
     };

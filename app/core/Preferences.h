@@ -3,13 +3,13 @@
 namespace app {
 
 // Preference keys of the application (standard user defaults).
-inline constexpr const char* kShowInDock = "showInDock";                 // bool
-inline constexpr const char* kIsPinned = "isPinned";                     // bool
-inline constexpr const char* kDoNotHideWhenHotkeyIsReleased = "DoNotHideWhenHotkeyIsReleased";  // bool
+inline constexpr const char* kShowInDock = "showInDock";                                       // bool
+inline constexpr const char* kIsPinned = "isPinned";                                           // bool
+inline constexpr const char* kDoNotHideWhenHotkeyIsReleased = "DoNotHideWhenHotkeyIsReleased"; // bool
 inline constexpr const char* kSortingCriterion = "sortingCriterion";     // integer: 0 activation time, else name
 inline constexpr const char* kWelcomePassed = "WelcomePassed";           // bool
 inline constexpr const char* kFloatingPanelFrame = "FloatingPanelFrame"; // data: the saved panel frame
-inline constexpr const char* kCrashOnExceptions = "NSApplicationCrashOnExceptions";  // bool, registered
+inline constexpr const char* kCrashOnExceptions = "NSApplicationCrashOnExceptions"; // bool, registered
 
 // Read by the settings view and by the release handling alike: registered at
 // launch so both see the same value while the user has not chosen.

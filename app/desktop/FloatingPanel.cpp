@@ -37,18 +37,17 @@ FloatingPanel::FloatingPanel(const FloatingPanelOptions& options, platform::User
       restoreWindowPosition_(options.restoreWindowPosition), showsWindowControls_(options.showsWindowControls) {
     if (showsWindowControls_) {
         // A decorated window with close, minimise and zoom controls.
-        setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
-                       Qt::WindowMinMaxButtonsHint);
+        setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
         setWindowTitle(QStringLiteral("Zelvo"));
     } else {
         // Unmanaged by the window manager: it maps at once, stays above, and
         // never takes the focus from the user's application.
-        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
+        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint |
+                       Qt::WindowDoesNotAcceptFocus);
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
     }
-    setAttribute(Qt::WA_DeleteOnClose, false);  // survives closing and can be shown again
+    setAttribute(Qt::WA_DeleteOnClose, false); // survives closing and can be shown again
     setMouseTracking(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -188,12 +187,10 @@ void FloatingPanel::grabKeyboardNow() {
         grabRetry_->stop();
         return;
     }
-    QWidget::grabKeyboard();  // Qt routes the keys to this widget
+    QWidget::grabKeyboard(); // Qt routes the keys to this widget
     keyboardGrabbed_ = platform::qt::grabKeyboard(windowHandle());
-    if (keyboardGrabbed_ || ++grabAttempts_ >= kGrabAttempts)
-        grabRetry_->stop();
-    else if (!grabRetry_->isActive())
-        grabRetry_->start();
+    if (keyboardGrabbed_ || ++grabAttempts_ >= kGrabAttempts) grabRetry_->stop();
+    else if (!grabRetry_->isActive()) grabRetry_->start();
 }
 
 void FloatingPanel::releaseKeyboardGrab() {
@@ -243,7 +240,7 @@ void FloatingPanel::setShowsInTaskbar(bool value) {
 
 void FloatingPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    updateShape();  // a compositing manager may have come or gone meanwhile
+    updateShape(); // a compositing manager may have come or gone meanwhile
     if (hooks_.frameChanged) hooks_.frameChanged();
 }
 
@@ -311,8 +308,7 @@ void FloatingPanel::moveEvent(QMoveEvent* event) {
 void FloatingPanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // A managed window (settings) loses focus like any other window.
-    if (event->type() == QEvent::ActivationChange && showsWindowControls_ && QWidget::isVisible() &&
-        !isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && showsWindowControls_ && QWidget::isVisible() && !isActiveWindow())
         resignMain();
 }
 

@@ -27,8 +27,8 @@ namespace app::desktop {
 class FloatingPanel : public QWidget, public PanelWindow {
 public:
     struct Hooks {
-        std::function<void(double milliseconds)> firstPaint;  // show request -> first paint
-        std::function<void()> frameChanged;  // shown, hidden, moved or resized
+        std::function<void(double milliseconds)> firstPaint; // show request -> first paint
+        std::function<void()> frameChanged;                  // shown, hidden, moved or resized
     };
 
     FloatingPanel(const FloatingPanelOptions& options, platform::UserDefaults& defaults, platform::Queue& mainQueue);

@@ -40,7 +40,7 @@ MissedModifierReleases::MissedModifierReleases(xcb_connection_t* connection, xcb
 
 void MissedModifierReleases::pressed(std::uint16_t modifiers) {
     atPress_ = modifiers;
-    check_.start(0);  // after what the press set going (the panel's grab)
+    check_.start(0); // after what the press set going (the panel's grab)
 }
 
 void MissedModifierReleases::check() {
@@ -57,7 +57,7 @@ void MissedModifierReleases::check() {
     if (!mapping) return;
     const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(mapping.get());
     const int perModifier = mapping->keycodes_per_modifier;
-    std::uint16_t state = atPress_;  // X key events carry the state before the key
+    std::uint16_t state = atPress_; // X key events carry the state before the key
     for (int index = 0; index < 8; ++index) {
         const std::uint16_t bit = std::uint16_t(1u << index);
         if (!(released & bit)) continue;

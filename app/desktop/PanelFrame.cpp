@@ -13,7 +13,7 @@ constexpr std::size_t kSize = sizeof kTag + 4 * sizeof(double);
 
 void putDouble(platform::Value::Data& out, double value) {
     auto bits = std::bit_cast<std::uint64_t>(value);
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));  // little endian
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i))); // little endian
 }
 
 double getDouble(const std::uint8_t* in) {

@@ -70,8 +70,7 @@ PanelWindowPtr QtPanelFactory::makeFloatingPanel(const FloatingPanelOptions& opt
 
 void QtPanelFactory::setShowsInTaskbar(bool value) {
     showsInTaskbar_ = value;
-    for (auto& panel : panels())
-        panel->setShowsInTaskbar(value);
+    for (auto& panel : panels()) panel->setShowsInTaskbar(value);
 }
 
 std::vector<std::shared_ptr<FloatingPanel>> QtPanelFactory::panels() const {

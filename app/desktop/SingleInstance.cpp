@@ -13,7 +13,7 @@ namespace app::desktop {
 namespace {
 // A request line longer than this is not ours: the connection is dropped.
 constexpr qint64 kMaxRequest = 64;
-}
+} // namespace
 
 QString SingleInstance::defaultSocketPath() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);

@@ -18,8 +18,7 @@ void showTrayMessage(const std::string& title, const std::string& text) {
         if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("input-keyboard"));
         auto* tray = new QSystemTrayIcon(icon, qApp);
         tray->show();
-        tray->showMessage(QString::fromStdString(title), QString::fromStdString(text), QSystemTrayIcon::Warning,
-                          10000);
+        tray->showMessage(QString::fromStdString(title), QString::fromStdString(text), QSystemTrayIcon::Warning, 10000);
         QTimer::singleShot(12000, tray, [tray] {
             tray->hide();
             tray->deleteLater();

@@ -14,7 +14,7 @@ TrayStatusBar::~TrayStatusBar() = default;
 
 void TrayStatusBar::createStatusItem(const std::string& imageName, bool templateImage, const StatusMenu& model,
                                      StatusMenuTarget& target) {
-    if (tray_) return;  // one status item for the life of the program
+    if (tray_) return; // one status item for the life of the program
     target_ = &target;
     menu_ = std::make_unique<QMenu>();
     menu_->setTitle(QString::fromStdString(model.title));

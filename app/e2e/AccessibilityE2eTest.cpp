@@ -30,8 +30,8 @@ protected:
     }
 
     XSession::Result probe(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"env", "DBUS_SESSION_BUS_ADDRESS=" + bus, ZELVO_ATSPI_PYTHON,
-                                             ZELVO_ATSPI_PROBE});
+        arguments.insert(arguments.begin(),
+                         {"env", "DBUS_SESSION_BUS_ADDRESS=" + bus, ZELVO_ATSPI_PYTHON, ZELVO_ATSPI_PROBE});
         return x.run(arguments, 20);
     }
 

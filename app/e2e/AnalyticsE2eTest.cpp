@@ -26,22 +26,19 @@ protected:
             EXPECT_EQ(request.path.rfind("/logs", 0), 0u) << "Zelvo tracks no events of its own: " << request.path;
             const json body = json::parse(request.decodedBody, nullptr, false);
             if (body.is_object() && body.contains("logs"))
-                for (const auto& log : body["logs"])
-                    all.push_back(log);
+                for (const auto& log : body["logs"]) all.push_back(log);
         }
         return all;
     }
     std::vector<json> ofType(const std::string& type) {
         std::vector<json> matching;
         for (const auto& log : logs())
-            if (log["type"] == type)
-                matching.push_back(log);
+            if (log["type"] == type) matching.push_back(log);
         return matching;
     }
     std::set<std::string> sessionIds() {
         std::set<std::string> sids;
-        for (const auto& log : ofType("startSession"))
-            sids.insert(log.value("sid", ""));
+        for (const auto& log : ofType("startSession")) sids.insert(log.value("sid", ""));
         return sids;
     }
 

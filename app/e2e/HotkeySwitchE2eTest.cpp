@@ -92,8 +92,8 @@ protected:
                                                  << x.activeWindow() << ", expected " << window;
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         if (!onTop())
-            return ::testing::AssertionFailure() << name << " lost the front again; active window " << std::hex
-                                                 << x.activeWindow();
+            return ::testing::AssertionFailure()
+                   << name << " lost the front again; active window " << std::hex << x.activeWindow();
         return ::testing::AssertionSuccess();
     }
 
@@ -226,8 +226,7 @@ TEST_F(HotkeySwitch, KeptUpOnReleaseReturnActivatesTheHighlightedClient) {
 
 TEST_F(HotkeySwitch, PressToFirstPaintIsLogged) {
     startClients();
-    zelvo = x.spawn({ZELVO_BINARY},
-                    {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}, {"ZELVO_HOTKEY_LATENCY", "1"}});
+    zelvo = x.spawn({ZELVO_BINARY}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}, {"ZELVO_HOTKEY_LATENCY", "1"}});
     ASSERT_GT(zelvo, 0);
     ASSERT_TRUE(waitForApps(kNames));
     auto listed = listedNames();
@@ -326,8 +325,8 @@ TEST_F(HotkeySwitch, SwitchingWorksWhileTheAboutBoxIsOpen) {
     // The menu opens below its button; "About" is its first item.
     clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);
     ASSERT_TRUE(waitForState([](const auto& s) {
-        return !s.value("panelVisible", true) && s.value("otherWindows", nlohmann::json::array()).dump().find(
-                                                     "About Zelvo") != std::string::npos;
+        return !s.value("panelVisible", true) &&
+               s.value("otherWindows", nlohmann::json::array()).dump().find("About Zelvo") != std::string::npos;
     })) << state().dump();
 
     // The About box stays open and takes nothing from the switcher's keys.
@@ -338,8 +337,8 @@ TEST_F(HotkeySwitch, SwitchingWorksWhileTheAboutBoxIsOpen) {
     EXPECT_TRUE(highlighted(listed[2])) << state().dump();
     xdotool({"keyup", "alt"});
     // Active; the About box, kept on top, stays above it.
-    EXPECT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[listed[2]]; })) << std::hex
-                                                                                            << x.activeWindow();
+    EXPECT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[listed[2]]; }))
+        << std::hex << x.activeWindow();
     EXPECT_TRUE(hidden()) << state().dump();
 }
 
@@ -353,7 +352,7 @@ TEST_F(HotkeySwitch, TheAboutBoxShowsAboveTheWelcome) {
         << state().dump();
     auto menu = state()["menuFrame"];
     clickAt(menu[0].get<int>() + menu[2].get<int>() / 2, menu[1].get<int>() + menu[3].get<int>() / 2);
-    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12);  // "About"
+    clickAt(menu[0].get<int>() + 30, menu[1].get<int>() + menu[3].get<int>() + 12); // "About"
 
     // Both are managed windows; the About box is the higher of the two.
     auto windowNamed = [&](const std::string& title) -> std::uint32_t {

@@ -29,9 +29,9 @@ TEST_F(ZelvoSession, InstalledZelvoStartsFromItsMenuEntry) {
     // Telemetry and update checks, should they start, stay on this machine.
     const std::string nowhere = "https://127.0.0.1:9";
     zelvo = x.spawn({(prefix / "bin" / exec).string()}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()},
-                                                        {"ZELVO_LOG_URL", nowhere},
-                                                        {"ZELVO_COLLECTOR_URL", nowhere},
-                                                        {"ZELVO_APPCAST_URL", nowhere + "/downloads/Zelvo.xml"}});
+                                                         {"ZELVO_LOG_URL", nowhere},
+                                                         {"ZELVO_COLLECTOR_URL", nowhere},
+                                                         {"ZELVO_APPCAST_URL", nowhere + "/downloads/Zelvo.xml"}});
     ASSERT_GT(zelvo, 0);
     ASSERT_TRUE(waitForState([](const nlohmann::json& s) { return s.contains("apps"); })) << "no state from zelvo";
 

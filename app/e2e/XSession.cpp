@@ -120,9 +120,9 @@ std::optional<std::string> XSession::start() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t server = spawnWith({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
-                              "-nolisten", "tcp", "-noreset"},
-                             environmentWith({}), &actions);
+    pid_t server = spawnWith(
+        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+        environmentWith({}), &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (server < 0) {
@@ -202,7 +202,7 @@ XSession::Result XSession::run(const std::vector<std::string>& arguments, double
                 result.output.append(buffer, std::size_t(n));
                 continue;
             }
-            break;  // end of output
+            break; // end of output
         }
         if (Clock::now() > deadline) {
             kill(pid, SIGKILL);
@@ -211,8 +211,7 @@ XSession::Result XSession::run(const std::vector<std::string>& arguments, double
     }
     close(fds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
@@ -273,7 +272,9 @@ std::uint32_t XSession::activeWindow() {
     return ids.empty() ? 0 : ids.front();
 }
 
-std::vector<std::uint32_t> XSession::clientList() { return windowIds(run({"xprop", "-root", "_NET_CLIENT_LIST"}).output); }
+std::vector<std::uint32_t> XSession::clientList() {
+    return windowIds(run({"xprop", "-root", "_NET_CLIENT_LIST"}).output);
+}
 
 std::uint32_t XSession::findWindow(const std::string& wmClass) {
     auto found = run({"xdotool", "search", "--classname", "--class", "^" + wmClass + "$"});

@@ -56,7 +56,7 @@ public:
 private:
     std::filesystem::path root_, home_;
     std::string display_;
-    std::vector<pid_t> children_;  // in start order
+    std::vector<pid_t> children_; // in start order
 };
 
 } // namespace zelvo::e2e

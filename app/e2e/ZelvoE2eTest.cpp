@@ -80,7 +80,8 @@ TEST_F(ZelvoSession, ClickingARowActivatesItsClient) {
     ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == beta; }));
 
     ASSERT_EQ(launchAgain(), 0);
-    ASSERT_TRUE(waitForState([](const auto& s) { return visible(s) && s.contains("rowFrames") && s["rowFrames"].size() == 2; }));
+    ASSERT_TRUE(waitForState(
+        [](const auto& s) { return visible(s) && s.contains("rowFrames") && s["rowFrames"].size() == 2; }));
     auto [cx, cy] = centreOf(state()["rowFrames"][0]);
     clickAt(cx, cy);
     EXPECT_TRUE(XSession::waitFor([&] { return x.activeWindow() == alpha; })) << std::hex << x.activeWindow();
@@ -110,7 +111,7 @@ TEST_F(ZelvoSession, APinnedPanelMovedAndShownAgainIsWhereItWasLeft) {
     })) << state().dump();
     auto moved = state()["panelFrame"];
 
-    key("Escape");  // at once: the 5 s save is not waited for
+    key("Escape"); // at once: the 5 s save is not waited for
     ASSERT_TRUE(waitForState([](const auto& s) { return !visible(s); }));
     EXPECT_NE(preferences().find("FloatingPanelFrame"), std::string::npos);
 

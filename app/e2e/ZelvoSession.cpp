@@ -30,9 +30,7 @@ void ZelvoSession::startZelvo() {
     ASSERT_TRUE(waitForState([](const nlohmann::json& s) { return s.contains("apps"); })) << "no state from zelvo";
 }
 
-int ZelvoSession::launchAgain() {
-    return x.run({ZELVO_BINARY}, 15).status;
-}
+int ZelvoSession::launchAgain() { return x.run({ZELVO_BINARY}, 15).status; }
 
 nlohmann::json ZelvoSession::state() {
     std::ifstream in(stateFile);

@@ -59,7 +59,7 @@ void StartAtLogin::setEnabled(bool value) {
 }
 
 StartAtLoginObservable& StartAtLogin::shared() {
-    static StartAtLoginObservable* instance = new StartAtLoginObservable();  // lives until exit
+    static StartAtLoginObservable* instance = new StartAtLoginObservable(); // lives until exit
     return *instance;
 }
 

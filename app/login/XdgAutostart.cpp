@@ -192,7 +192,7 @@ std::optional<std::string> XdgAutostart::execProgram(const std::string& exec) {
             if (c == '\\' && i + 1 < value.size()) c = value[++i];
             program += c;
         }
-        if (i >= value.size()) return std::nullopt;  // unterminated quote
+        if (i >= value.size()) return std::nullopt; // unterminated quote
     } else {
         for (; i < value.size() && value[i] != ' '; ++i) program += value[i];
     }
@@ -239,7 +239,7 @@ LoginItemResult XdgAutostart::registerItem() {
 LoginItemResult XdgAutostart::unregisterItem() {
     const auto path = entryPath();
     std::error_code ec;
-    fs::remove(path, ec);  // an absent entry is already unregistered
+    fs::remove(path, ec); // an absent entry is already unregistered
     if (ec) return LoginItemResult::failure("cannot remove " + path.string() + ": " + ec.message());
     return LoginItemResult::success();
 }

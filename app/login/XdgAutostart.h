@@ -19,8 +19,8 @@ public:
     struct Options {
         std::string appId = platform::kApplicationId;
         std::string displayName = "Zelvo";
-        std::filesystem::path executable;    // empty: the running program
-        std::filesystem::path configHome;    // empty: platform::configHome()
+        std::filesystem::path executable; // empty: the running program
+        std::filesystem::path configHome; // empty: platform::configHome()
     };
 
     explicit XdgAutostart(Options options);

@@ -11,7 +11,7 @@ namespace app {
 
 namespace {
 
-constexpr int kExitUsage = 64;  // EX_USAGE
+constexpr int kExitUsage = 64; // EX_USAGE
 
 constexpr const char* kUsage = R"(usage: zelvo [--help | --version]
 
@@ -62,10 +62,8 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
             std::printf("zelvo %s\n", ZELVO_VERSION);
             return 0;
         }
-        if (argument.starts_with("-"))
-            std::fprintf(stderr, "zelvo: unknown option %s\n", argv[i]);
-        else
-            std::fprintf(stderr, "zelvo: unexpected argument %s\n", argv[i]);
+        if (argument.starts_with("-")) std::fprintf(stderr, "zelvo: unknown option %s\n", argv[i]);
+        else std::fprintf(stderr, "zelvo: unexpected argument %s\n", argv[i]);
         std::fputs(kUsage, stderr);
         return kExitUsage;
     }

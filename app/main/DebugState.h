@@ -5,7 +5,6 @@
 
 #include <QString>
 
-
 namespace app::desktop {
 
 // A JSON snapshot of what the switcher shows, written (atomically) to the

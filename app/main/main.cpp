@@ -121,8 +121,8 @@ int main(int argc, char** argv) {
     QtUpdatePresenter updateDialogs([&workspace](const std::string& url) { return workspace->openURL(url); });
     AppcastUpdateChecker updater(updateTransport, scheduler, ZELVO_VERSION, updateDialogs);
 
-    AppServices services{scheduler,  *workspace, defaultCenter, defaults,  events,    deployment,
-                         platform::kApplicationId, shell,      panels,        allViews,  statusBar, hotkeys};
+    AppServices services{scheduler, *workspace, defaultCenter, defaults,  events, deployment, platform::kApplicationId,
+                         shell,     panels,     allViews,      statusBar, hotkeys};
     services.updater = &updater;
     services.telemetry = &telemetry;
     AppDelegate delegate(services);
@@ -142,12 +142,11 @@ int main(int argc, char** argv) {
     // another application becomes active.
     platform::Subscription focus(
         workspace->notificationCenter(),
-        workspace->notificationCenter().addObserver(platform::kWorkspaceDidActivateApplication, nullptr,
-                                                    [&](const platform::Notification&) {
-                                                        auto* panel = dynamic_cast<desktop::FloatingPanel*>(
-                                                            delegate.panelWindow().get());
-                                                        if (panel && panel->isVisible()) panel->resignMain();
-                                                    }));
+        workspace->notificationCenter().addObserver(
+            platform::kWorkspaceDidActivateApplication, nullptr, [&](const platform::Notification&) {
+                auto* panel = dynamic_cast<desktop::FloatingPanel*>(delegate.panelWindow().get());
+                if (panel && panel->isVisible()) panel->resignMain();
+            }));
 
     if (!instance.listen([&] {
             auto* panel = delegate.panelWindow().get();

@@ -108,8 +108,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     auto* hotkeyLine = new QLabel(QStringLiteral("Simply press the Global hotkey: <b><u>Alt+Tab</u></b>"));
     hotkeyLine->setTextFormat(Qt::RichText);
     body->addWidget(hotkeyLine, 0, Qt::AlignHCenter);
-    body->addWidget(paragraph(
-        QStringLiteral(" and then select the number of the desired application. It's that easy and quick!")));
+    body->addWidget(
+        paragraph(QStringLiteral(" and then select the number of the desired application. It's that easy and quick!")));
 
     // Sort picker.
     auto* sortRow = new QHBoxLayout();
@@ -219,7 +219,8 @@ void SettingsView::showInDockChanged(bool value) {
     defaults.set(kShowInDock, value);
     auto stored = defaults.object(kShowInDock);
     const bool regular = stored && stored->asBool() == std::optional<bool>(true);
-    env_.shell.setActivationPolicy(regular ? platform::ActivationPolicy::Regular : platform::ActivationPolicy::Accessory);
+    env_.shell.setActivationPolicy(regular ? platform::ActivationPolicy::Regular
+                                           : platform::ActivationPolicy::Accessory);
 }
 
 void SettingsView::openPage(const std::string& url) {

@@ -18,8 +18,7 @@ BeaconTelemetry::BeaconTelemetry(platform::Scheduler& scheduler, std::shared_ptr
 
 BeaconTelemetry::~BeaconTelemetry() {
     queue_->sync([] {});
-    if (TelemetrySwitch::shared() == this)
-        TelemetrySwitch::setShared(nullptr);
+    if (TelemetrySwitch::shared() == this) TelemetrySwitch::setShared(nullptr);
     beacon::Analytics::resetSharedInstance();
     beacon::Beacon::resetSharedInstance();
     beacon::Crashes::resetSharedInstance();
@@ -30,23 +29,19 @@ BeaconTelemetry::~BeaconTelemetry() {
 
 void BeaconTelemetry::start(const std::string& appSecret, CrashReportDelegate& crashDelegate) {
     crashDelegate_.store(&crashDelegate);
-    if (isForcedOff())
-        return;
+    if (isForcedOff()) return;
     queue_->async([appSecret, &crashDelegate] { beacon::Beacon::start(appSecret, telemetryServices(crashDelegate)); });
 }
 
 bool BeaconTelemetry::isEnabled() const {
-    if (isForcedOff())
-        return false;
+    if (isForcedOff()) return false;
     return beacon::Beacon::persistedEnabled();
 }
 
 void BeaconTelemetry::setEnabled(bool enabled) {
     queue_->async([enabled] {
-        if (beacon::Beacon::isConfigured())
-            beacon::Beacon::setEnabled(enabled);
-        else
-            beacon::Beacon::setPersistedEnabled(enabled);
+        if (beacon::Beacon::isConfigured()) beacon::Beacon::setEnabled(enabled);
+        else beacon::Beacon::setPersistedEnabled(enabled);
     });
 }
 

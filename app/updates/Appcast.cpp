@@ -34,7 +34,7 @@ struct Candidate {
 
 struct Reader {
     XML_Parser parser = nullptr;
-    std::vector<std::string> path;  // open elements, outermost first
+    std::vector<std::string> path; // open elements, outermost first
     std::string text;
     Candidate item;
     bool inItem = false;
@@ -106,7 +106,8 @@ AppcastParseResult parseAppcast(std::string_view xml) {
     reader.parser = parser;
     XML_SetUserData(parser, &reader);
     XML_SetElementHandler(
-        parser, [](void* data, const XML_Char* name, const XML_Char** attributes) {
+        parser,
+        [](void* data, const XML_Char* name, const XML_Char** attributes) {
             static_cast<Reader*>(data)->start(name, attributes);
         },
         [](void* data, const XML_Char*) { static_cast<Reader*>(data)->end(); });

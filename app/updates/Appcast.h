@@ -17,7 +17,7 @@ struct AppcastItem {
 // What reading a feed gave: the newest release, or why there is none.
 struct AppcastParseResult {
     std::optional<AppcastItem> newest;
-    std::string error;  // set when `newest` is absent
+    std::string error; // set when `newest` is absent
 };
 
 // Reads an RSS 2.0 update feed: <rss><channel><item>... Each item names its

@@ -7,8 +7,8 @@ namespace app {
 
 AppcastUpdateChecker::AppcastUpdateChecker(platform::http::HttpTransport& transport, platform::Scheduler& scheduler,
                                            std::string currentVersion, UpdatePresenter& presenter)
-    : transport_(transport), scheduler_(scheduler), currentVersion_(std::move(currentVersion)),
-      presenter_(presenter), alive_(std::make_shared<AppcastUpdateChecker*>(this)) {}
+    : transport_(transport), scheduler_(scheduler), currentVersion_(std::move(currentVersion)), presenter_(presenter),
+      alive_(std::make_shared<AppcastUpdateChecker*>(this)) {}
 
 AppcastUpdateChecker::~AppcastUpdateChecker() = default;
 
@@ -38,13 +38,13 @@ void AppcastUpdateChecker::request(const std::string& url) {
     requestURL_ = url;
     std::weak_ptr<AppcastUpdateChecker*> weak = alive_;
     auto& mainQueue = scheduler_.mainQueue();
-    transport_.send(platform::http::HttpRequest{url, "GET",
-                                                {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
-                    [weak, &mainQueue](platform::http::TransportResult result) {
-                        mainQueue.async([weak, result = std::move(result)]() mutable {
-                            if (auto self = weak.lock()) (*self)->finish(std::move(result));
-                        });
-                    });
+    transport_.send(
+        platform::http::HttpRequest{url, "GET", {{"Accept", "application/rss+xml, application/xml, text/xml"}}, {}},
+        [weak, &mainQueue](platform::http::TransportResult result) {
+            mainQueue.async([weak, result = std::move(result)]() mutable {
+                if (auto self = weak.lock()) (*self)->finish(std::move(result));
+            });
+        });
 }
 
 namespace {
@@ -71,7 +71,7 @@ std::string resolve(const std::string& base, const std::string& location) {
 bool AppcastUpdateChecker::followRedirect(const platform::http::TransportResult& result) {
     if (!result.response || !isRedirect(result.response->statusCode)) return false;
     auto location = result.response->header("Location");
-    if (!location || location->empty()) return false;  // reported as the status it is
+    if (!location || location->empty()) return false; // reported as the status it is
     const std::string next = resolve(requestURL_, *location);
     if (requestURL_.rfind("https://", 0) == 0 && next.rfind("https://", 0) != 0) {
         inFlight_ = false;

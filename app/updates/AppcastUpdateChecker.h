@@ -54,8 +54,8 @@ private:
     std::string feedURL_;
     std::function<void(const std::string&)> logger_;
     bool inFlight_ = false;
-    std::string requestURL_;  // of the request in flight
-    int redirects_ = 0;       // followed for the check in flight
+    std::string requestURL_; // of the request in flight
+    int redirects_ = 0;      // followed for the check in flight
     // A foreground request made while a quiet check is under way makes the
     // answer of that check a foreground one.
     bool foreground_ = false;

@@ -25,7 +25,7 @@ std::vector<unsigned long long> components(std::string_view text) {
             }
         }
         out.push_back(value);
-        ++i;  // past the dot
+        ++i; // past the dot
     }
     while (!out.empty() && out.back() == 0) out.pop_back();
     return out;

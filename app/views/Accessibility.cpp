@@ -54,7 +54,7 @@ public:
         s.selectable = true;
         s.focusable = true;
         s.selected = row()->isHighlighted();
-        s.focused = row()->isHighlighted() && row()->isVisible();  // only while the panel is up
+        s.focused = row()->isHighlighted() && row()->isVisible(); // only while the panel is up
         return s;
     }
     QStringList actionNames() const override { return {pressAction()}; }
@@ -165,7 +165,7 @@ QAccessibleInterface* zelvoInterfaces(const QString&, QObject* object) {
     if (dynamic_cast<ToolbarView*>(widget)) return new QAccessibleWidget(widget, QAccessible::ToolBar);
     if (auto* panel = dynamic_cast<desktop::FloatingPanel*>(widget)) {
         if (!panel->showsWindowControls()) return new SwitcherWindowAccessible(panel);
-        return new QAccessibleWidget(panel, QAccessible::Window);  // named by its title
+        return new QAccessibleWidget(panel, QAccessible::Window); // named by its title
     }
     if (widget->property(kListProperty).toBool()) return new RowListAccessible(widget);
     if (widget->property(kGroupProperty).toBool()) return new QAccessibleWidget(widget, QAccessible::Grouping);

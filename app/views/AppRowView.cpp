@@ -12,7 +12,7 @@ namespace app::views {
 AppRowView::AppRowView(platform::RunningApplicationPtr app, Callbacks callbacks, QWidget* parent)
     : QWidget(parent), app_(std::move(app)), callbacks_(std::move(callbacks)) {
     setAttribute(Qt::WA_Hover);
-    setMouseTracking(true);  // the highlight follows the pointer's motion
+    setMouseTracking(true); // the highlight follows the pointer's motion
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -115,8 +115,9 @@ void AppRowView::paintEvent(QPaintEvent*) {
     p.setFont(nameFont());
     QRect name(slot.right() + 1 + kSpacing + kNamePadding, highlightRect().top(), 0, highlightRect().height());
     name.setRight(highlightRect().right() - kPadding - kNamePadding);
-    p.drawText(name, Qt::AlignVCenter | Qt::AlignLeft,
-               QFontMetrics(nameFont()).elidedText(QString::fromStdString(content_.name), Qt::ElideRight, name.width()));
+    p.drawText(
+        name, Qt::AlignVCenter | Qt::AlignLeft,
+        QFontMetrics(nameFont()).elidedText(QString::fromStdString(content_.name), Qt::ElideRight, name.width()));
 }
 
 // A row takes the highlight when the pointer moves over it, not when it
@@ -157,7 +158,7 @@ void AppRowView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 QPixmap placeholderIcon(const std::string& name, int width, int height) {
-    QPixmap pixmap(width * 2, height * 2);  // drawn at twice the size for smooth scaling
+    QPixmap pixmap(width * 2, height * 2); // drawn at twice the size for smooth scaling
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

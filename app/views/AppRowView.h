@@ -15,7 +15,7 @@ namespace app::views {
 class AppRowView : public QWidget {
 public:
     struct Callbacks {
-        std::function<void(const platform::RunningApplicationPtr&)> hovered;  // nullptr when the pointer left
+        std::function<void(const platform::RunningApplicationPtr&)> hovered; // nullptr when the pointer left
         std::function<void(const platform::RunningApplicationPtr&)> clicked;
     };
 
@@ -39,8 +39,8 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-    static constexpr int kOuterPadding = 6;  // leading and trailing, outside the highlight
-    static constexpr int kPadding = 6;       // all edges, inside the highlight
+    static constexpr int kOuterPadding = 6; // leading and trailing, outside the highlight
+    static constexpr int kPadding = 6;      // all edges, inside the highlight
     static constexpr int kBadgeSize = 22;
     static constexpr int kBadgeTrailing = 4;
     static constexpr int kSpacing = 8;
@@ -70,7 +70,7 @@ private:
     QPixmap icon_;
     bool highlighted_ = false;
     bool pointerInside_ = false;
-    bool hoverTaken_ = false;  // the pointer moved while inside: this row set the highlight
+    bool hoverTaken_ = false; // the pointer moved while inside: this row set the highlight
 };
 
 // A stand-in icon for an application without one: a rounded tile with the

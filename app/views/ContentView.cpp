@@ -14,7 +14,7 @@
 namespace app::views {
 
 namespace {
-constexpr int kInnerPadding = 6;     // leading and trailing of the row stack
+constexpr int kInnerPadding = 6; // leading and trailing of the row stack
 constexpr int kScrollBottom = 6;
 constexpr int kStackBottom = 10;
 constexpr double kMaximumScreenShare = 0.8;
@@ -24,8 +24,8 @@ QPixmap pixmapOf(const platform::Icon& icon) {
     QImage image(reinterpret_cast<const uchar*>(icon.argb.data()), icon.width, icon.height, icon.width * 4,
                  QImage::Format_ARGB32);
     // Scaled once to twice the slot so that painting is cheap and smooth.
-    return QPixmap::fromImage(image.scaled(AppRowView::kIconWidth * 2, AppRowView::kIconHeight * 2,
-                                           Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return QPixmap::fromImage(image.scaled(AppRowView::kIconWidth * 2, AppRowView::kIconHeight * 2, Qt::KeepAspectRatio,
+                                           Qt::SmoothTransformation));
 }
 } // namespace
 
@@ -69,10 +69,8 @@ ContentView::~ContentView() {
 
 void ContentView::listChanged() {
     auto apps = env_.list.sortedApps();
-    if (apps != shown_)
-        rebuildRows(apps);
-    else
-        refreshRows();
+    if (apps != shown_) rebuildRows(apps);
+    else refreshRows();
 }
 
 void ContentView::layoutIfNeeded() {
@@ -101,7 +99,8 @@ void ContentView::rebuildRows(const std::vector<platform::RunningApplicationPtr>
                 // The list may have changed under the pointer: activate only
                 // what is still listed.
                 auto sorted = env_.list.sortedApps();
-                if (auto index = indexOf(sorted, a); index && *index < sorted.size()) env_.list.activate(sorted[*index]);
+                if (auto index = indexOf(sorted, a); index && *index < sorted.size())
+                    env_.list.activate(sorted[*index]);
             };
             row = new AppRowView(app, std::move(callbacks), inner_);
         }
@@ -175,8 +174,7 @@ QSize ContentView::fittingSize() const {
     // The panel opens on the screen of the pointer; the list fits that one.
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen)
-        height = std::min(height, int(screen->availableGeometry().height() * kMaximumScreenShare));
+    if (screen) height = std::min(height, int(screen->availableGeometry().height() * kMaximumScreenShare));
     return QSize(width, height);
 }
 

@@ -12,10 +12,10 @@ namespace app::views {
 // displayed and the row's application.
 struct RowContent {
     enum class Badge { None, Number, Invisible };
-    Badge badge = Badge::None;  // None: the application is not in the list
-    std::string badgeText;      // "0" to "9" for the first ten rows, else empty
-    bool badgeTrailingPadding = false;  // 4 px after a visible badge only
-    std::string name;           // the localized name, "App" when there is none
+    Badge badge = Badge::None;         // None: the application is not in the list
+    std::string badgeText;             // "0" to "9" for the first ten rows, else empty
+    bool badgeTrailingPadding = false; // 4 px after a visible badge only
+    std::string name;                  // the localized name, "App" when there is none
 };
 
 RowContent rowContent(const std::vector<platform::RunningApplicationPtr>& list,

@@ -118,7 +118,7 @@ void ToolbarView::buildMenu() {
     add("More Apps", [this] { delegate_.moreApps(); });
     add("Check for Updates", [this] { delegate_.checkForUpdates(); });
     menu_->addSeparator();
-    add("Settings", [this] { delegate_.openSettingsPanel(); });  // does nothing without a settings panel
+    add("Settings", [this] { delegate_.openSettingsPanel(); }); // does nothing without a settings panel
     menu_->addSeparator();
     add("Feedback/Contact Us", [this] { delegate_.sendFeedback(); });
     menu_->addSeparator();

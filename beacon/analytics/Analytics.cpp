@@ -46,8 +46,7 @@ template <typename P> std::shared_ptr<TypedProperty> copyAs(const P& source) { r
 
 std::shared_ptr<Analytics> Analytics::sharedInstance() {
     std::lock_guard lock(sharedMutex);
-    if (!sharedAnalytics)
-        sharedAnalytics = std::make_shared<Analytics>();
+    if (!sharedAnalytics) sharedAnalytics = std::make_shared<Analytics>();
     return sharedAnalytics;
 }
 
@@ -57,13 +56,13 @@ void Analytics::resetSharedInstance() {
         std::lock_guard lock(sharedMutex);
         old.swap(sharedAnalytics);
     }
-    if (old)
-        old->sessionTracker_->stop();
+    if (old) old->sessionTracker_->stop();
 }
 
 Analytics::Analytics() {
     BeaconUserDefaults::shared()->migrateKeys(
-        {{BeaconUserDefaults::getBeaconKeyFrom("AnalyticsIsEnabled"), UserDefaultsPrefixKey("kZvAnalyticsIsEnabledKey")},
+        {{BeaconUserDefaults::getBeaconKeyFrom("AnalyticsIsEnabled"),
+          UserDefaultsPrefixKey("kZvAnalyticsIsEnabledKey")},
          {BeaconUserDefaults::getBeaconKeyFrom(SessionTracker::kPastSessionsKey), std::string("pastSessionsKey")}},
         kServiceName);
     registerArchiveClasses();
@@ -101,10 +100,8 @@ void Analytics::updateConfiguration(std::optional<std::string> appSecret,
 void Analytics::applyEnabledState(bool isEnabled) {
     std::lock_guard lock(mutex_);
     ServiceAbstract::applyEnabledState(isEnabled);
-    if (criticalChannelUnit_)
-        criticalChannelUnit_->setEnabled(isEnabled, true);
-    if (!isStartedFromApplication())
-        return;
+    if (criticalChannelUnit_) criticalChannelUnit_->setEnabled(isEnabled, true);
+    if (!isStartedFromApplication()) return;
     auto group = channelGroup();
     if (isEnabled) {
         resume();
@@ -124,10 +121,8 @@ void Analytics::applyEnabledState(bool isEnabled) {
 void Analytics::setInstanceEnabled(bool isEnabled) {
     std::lock_guard lock(mutex_);
     ServiceAbstract::setInstanceEnabled(isEnabled);
-    for (auto& [token, target] : transmissionTargets_)
-        target->setEnabled(isEnabled);
-    if (defaultTransmissionTarget_)
-        defaultTransmissionTarget_->setEnabled(isEnabled);
+    for (auto& [token, target] : transmissionTargets_) target->setEnabled(isEnabled);
+    if (defaultTransmissionTarget_) defaultTransmissionTarget_->setEnabled(isEnabled);
 }
 
 void Analytics::trackEvent(const std::string& name) { trackEvent(name, Properties{}); }
@@ -148,8 +143,7 @@ void Analytics::trackEvent(const std::string& name, const Properties& properties
 void Analytics::trackEvent(const std::string& name, const std::shared_ptr<EventProperties>& properties,
                            const std::shared_ptr<AnalyticsTransmissionTarget>& givenTarget, LogFlags flags) {
     std::lock_guard lock(mutex_);
-    if (!canBeUsed() || !isInstanceEnabled())
-        return;
+    if (!canBeUsed() || !isInstanceEnabled()) return;
     auto target = givenTarget ? givenTarget : defaultTransmissionTarget_;
     flags = normalizedFlags(flags);
     auto log = std::make_shared<EventLog>();
@@ -161,8 +155,7 @@ void Analytics::trackEvent(const std::string& name, const std::shared_ptr<EventP
         }
         log->addTransmissionTargetToken(target->transmissionTargetToken());
         log->tag = target;
-        if (target == defaultTransmissionTarget_)
-            log->userId = UserIdContext::sharedInstance()->userId();
+        if (target == defaultTransmissionTarget_) log->userId = UserIdContext::sharedInstance()->userId();
     } else if (properties) {
         typed = validateBeaconEventProperties(*properties);
     }
@@ -174,25 +167,21 @@ void Analytics::trackEvent(const std::string& name, const std::shared_ptr<EventP
 
 void Analytics::trackPage(const std::string& name, const Properties& properties) {
     std::lock_guard lock(mutex_);
-    if (!canBeUsed() || !isInstanceEnabled())
-        return;
+    if (!canBeUsed() || !isInstanceEnabled()) return;
     auto log = std::make_shared<PageLog>();
     log->name = name;
-    if (!properties.empty())
-        log->properties = properties;
+    if (!properties.empty()) log->properties = properties;
     sendLog(log, kLogFlagsNormal);
 }
 
 void Analytics::sendLog(const std::shared_ptr<AbstractLog>& log, LogFlags flags) {
     auto unit = (flags & kLogFlagsCritical) ? criticalChannelUnit() : channelUnit();
-    if (unit)
-        unit->enqueueItem(log, flags);
+    if (unit) unit->enqueueItem(log, flags);
 }
 
 LogFlags Analytics::normalizedFlags(LogFlags flags) {
     const LogFlags persistence = flags & kLogFlagsPersistenceMask;
-    if (persistence == kLogFlagsNormal || persistence == kLogFlagsCritical)
-        return flags;
+    if (persistence == kLogFlagsNormal || persistence == kLogFlagsCritical) return flags;
     BEACON_ANALYTICS_LOG_WARNING("Invalid flags (", flags, ") received, using normal as a default.");
     return kLogFlagsNormal;
 }
@@ -205,8 +194,7 @@ std::shared_ptr<EventProperties> Analytics::validateBeaconEventProperties(const 
                                          " items. Skipping other properties.");
             break;
         }
-        if (auto valid = validateBeaconTypedProperty(*property))
-            result->setProperty(std::move(valid));
+        if (auto valid = validateBeaconTypedProperty(*property)) result->setProperty(std::move(valid));
     }
     return result;
 }
@@ -234,8 +222,8 @@ std::shared_ptr<TypedProperty> Analytics::validateBeaconTypedProperty(const Type
     }
     const std::string name = property.name.value_or("");
     if (utf8Length(name) > kMaxTypedPropertyLength) {
-        BEACON_ANALYTICS_LOG_WARNING("Typed property '", name, "': key length cannot exceed ",
-                                     kMaxTypedPropertyLength, " characters. Property value will be truncated.");
+        BEACON_ANALYTICS_LOG_WARNING("Typed property '", name, "': key length cannot exceed ", kMaxTypedPropertyLength,
+                                     " characters. Property value will be truncated.");
         copy->name = truncateUtf8(name, kMaxTypedPropertyLength - 1);
     }
     return copy;
@@ -258,32 +246,24 @@ std::optional<std::string> Analytics::validateEventName(const std::optional<std:
 bool Analytics::validateLog(LogWithNameAndProperties& log) {
     const std::string type = log.type.value_or("");
     auto name = validateEventName(log.name, type);
-    if (!name)
-        return false;
+    if (!name) return false;
     log.name = name;
-    if (log.properties)
-        log.properties = validateProperties(*log.properties, *name, type);
+    if (log.properties) log.properties = validateProperties(*log.properties, *name, type);
     return true;
 }
 
 void Analytics::pause() {
     std::lock_guard lock(mutex_);
-    if (!canBeUsed())
-        return;
-    if (auto unit = channelUnit())
-        unit->pauseWithIdentifyingObject(asIdentifyingObject());
-    if (criticalChannelUnit_)
-        criticalChannelUnit_->pauseWithIdentifyingObject(asIdentifyingObject());
+    if (!canBeUsed()) return;
+    if (auto unit = channelUnit()) unit->pauseWithIdentifyingObject(asIdentifyingObject());
+    if (criticalChannelUnit_) criticalChannelUnit_->pauseWithIdentifyingObject(asIdentifyingObject());
 }
 
 void Analytics::resume() {
     std::lock_guard lock(mutex_);
-    if (!canBeUsed())
-        return;
-    if (auto unit = channelUnit())
-        unit->resumeWithIdentifyingObject(asIdentifyingObject());
-    if (criticalChannelUnit_)
-        criticalChannelUnit_->resumeWithIdentifyingObject(asIdentifyingObject());
+    if (!canBeUsed()) return;
+    if (auto unit = channelUnit()) unit->resumeWithIdentifyingObject(asIdentifyingObject());
+    if (criticalChannelUnit_) criticalChannelUnit_->resumeWithIdentifyingObject(asIdentifyingObject());
 }
 
 void Analytics::startSession() { sessionTracker_->startSession(); }
@@ -307,7 +287,8 @@ std::uint32_t Analytics::transmissionInterval() const {
 void Analytics::setTransmissionInterval(std::uint32_t seconds) {
     std::lock_guard lock(mutex_);
     if (isStarted()) {
-        BEACON_ANALYTICS_LOG_ERROR("The transmission interval should be set before the BcnAnalytics service is started.");
+        BEACON_ANALYTICS_LOG_ERROR(
+            "The transmission interval should be set before the BcnAnalytics service is started.");
         return;
     }
     if (seconds < kMinFlushInterval || seconds > kMaxFlushInterval) {
@@ -347,10 +328,8 @@ std::shared_ptr<AnalyticsTransmissionTarget> Analytics::createTransmissionTarget
 
 void Analytics::resolveCollectorUnits() {
     auto group = channelGroup();
-    if (!group)
-        return;
-    if (!collectorChannelUnit_)
-        collectorChannelUnit_ = group->channelUnitForGroupId(kCollectorGroupId);
+    if (!group) return;
+    if (!collectorChannelUnit_) collectorChannelUnit_ = group->channelUnitForGroupId(kCollectorGroupId);
     if (!collectorCriticalChannelUnit_)
         collectorCriticalChannelUnit_ = group->channelUnitForGroupId(kCollectorCriticalGroupId);
 }
@@ -358,19 +337,15 @@ void Analytics::resolveCollectorUnits() {
 void Analytics::pauseTransmissionTargetForToken(const std::string& token) {
     std::lock_guard lock(mutex_);
     resolveCollectorUnits();
-    if (collectorChannelUnit_)
-        collectorChannelUnit_->pauseSendingLogsWithToken(token);
-    if (collectorCriticalChannelUnit_)
-        collectorCriticalChannelUnit_->pauseSendingLogsWithToken(token);
+    if (collectorChannelUnit_) collectorChannelUnit_->pauseSendingLogsWithToken(token);
+    if (collectorCriticalChannelUnit_) collectorCriticalChannelUnit_->pauseSendingLogsWithToken(token);
 }
 
 void Analytics::resumeTransmissionTargetForToken(const std::string& token) {
     std::lock_guard lock(mutex_);
     resolveCollectorUnits();
-    if (collectorChannelUnit_)
-        collectorChannelUnit_->resumeSendingLogsWithToken(token);
-    if (collectorCriticalChannelUnit_)
-        collectorCriticalChannelUnit_->resumeSendingLogsWithToken(token);
+    if (collectorChannelUnit_) collectorChannelUnit_->resumeSendingLogsWithToken(token);
+    if (collectorCriticalChannelUnit_) collectorCriticalChannelUnit_->resumeSendingLogsWithToken(token);
 }
 
 void Analytics::setDelegate(std::shared_ptr<AnalyticsDelegate> delegate) {
@@ -405,32 +380,32 @@ namespace {
 template <typename OnEvent, typename OnPage>
 void forward(const std::shared_ptr<AnalyticsDelegate>& delegate, const std::shared_ptr<AbstractLog>& log,
              OnEvent onEvent, OnPage onPage) {
-    if (!delegate)
-        return;
-    if (auto event = std::dynamic_pointer_cast<EventLog>(log))
-        onEvent(*delegate, event);
-    else if (auto page = std::dynamic_pointer_cast<PageLog>(log))
-        onPage(*delegate, page);
+    if (!delegate) return;
+    if (auto event = std::dynamic_pointer_cast<EventLog>(log)) onEvent(*delegate, event);
+    else if (auto page = std::dynamic_pointer_cast<PageLog>(log)) onPage(*delegate, page);
 }
 } // namespace
 
 void Analytics::channelWillSendLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) {
     auto delegate = currentDelegate();
-    forward(delegate, log, [this](auto& d, auto& e) { d.willSendEventLog(*this, e); },
-            [this](auto& d, auto& p) { d.willSendPageLog(*this, p); });
+    forward(
+        delegate, log, [this](auto& d, auto& e) { d.willSendEventLog(*this, e); },
+        [this](auto& d, auto& p) { d.willSendPageLog(*this, p); });
 }
 
 void Analytics::channelDidSucceedSendingLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) {
     auto delegate = currentDelegate();
-    forward(delegate, log, [this](auto& d, auto& e) { d.didSucceedSendingEventLog(*this, e); },
-            [this](auto& d, auto& p) { d.didSucceedSendingPageLog(*this, p); });
+    forward(
+        delegate, log, [this](auto& d, auto& e) { d.didSucceedSendingEventLog(*this, e); },
+        [this](auto& d, auto& p) { d.didSucceedSendingPageLog(*this, p); });
 }
 
 void Analytics::channelDidFailSendingLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log,
                                          const std::optional<Error>& error) {
     auto delegate = currentDelegate();
-    forward(delegate, log, [&](auto& d, auto& e) { d.didFailSendingEventLog(*this, e, error); },
-            [&](auto& d, auto& p) { d.didFailSendingPageLog(*this, p, error); });
+    forward(
+        delegate, log, [&](auto& d, auto& e) { d.didFailSendingEventLog(*this, e, error); },
+        [&](auto& d, auto& p) { d.didFailSendingPageLog(*this, p, error); });
 }
 
 void Analytics::sessionTrackerProcessLog(SessionTracker&, std::shared_ptr<AbstractLog> log) {

@@ -24,7 +24,7 @@ public:
 
     struct State {
         std::shared_ptr<const AllowedClasses> allowed;
-        std::string error;  // the first failure, empty while all is well
+        std::string error; // the first failure, empty while all is well
         int depth = 0;
     };
 
@@ -42,16 +42,14 @@ public:
 
     template <typename T> std::shared_ptr<T> decodeObject(std::string_view key) {
         const Json* value = find(key);
-        if (!value)
-            return nullptr;
+        if (!value) return nullptr;
         return expect<T>(decodeObjectValue(*value), key);
     }
 
     // Absent elements stay null.
     template <typename T> std::optional<std::vector<std::shared_ptr<T>>> decodeObjects(std::string_view key) {
         const Json* value = find(key);
-        if (!value)
-            return std::nullopt;
+        if (!value) return std::nullopt;
         if (!value->is_array()) {
             wrongType(key, "an array");
             return std::nullopt;
@@ -60,8 +58,7 @@ public:
         objects.reserve(value->size());
         for (const auto& element : *value) {
             objects.push_back(element.is_null() ? nullptr : expect<T>(decodeObjectValue(element), key));
-            if (failed())
-                return std::nullopt;
+            if (failed()) return std::nullopt;
         }
         return objects;
     }
@@ -79,8 +76,7 @@ private:
     void wrongType(std::string_view key, std::string_view expected);
 
     template <typename T> std::shared_ptr<T> expect(std::shared_ptr<Archivable> object, std::string_view key) {
-        if (!object)
-            return nullptr;
+        if (!object) return nullptr;
         auto typed = std::dynamic_pointer_cast<T>(object);
         if (!typed)
             fail("The value for key \"" + std::string(key) + "\" of " + className_ + " is a " +

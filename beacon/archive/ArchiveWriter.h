@@ -33,8 +33,7 @@ public:
     }
     template <typename T> void encodeObjects(std::string_view key, const std::vector<std::shared_ptr<T>>& objects) {
         Json array = Json::array();
-        for (const auto& object : objects)
-            array.push_back(object ? objectValue(*object) : Json());
+        for (const auto& object : objects) array.push_back(object ? objectValue(*object) : Json());
         fields_[std::string(key)] = std::move(array);
     }
 

@@ -14,8 +14,7 @@ namespace {
 
 std::mutex allowedMutex;
 // Copied on write, so a read takes a snapshot without holding the lock.
-std::shared_ptr<const ArchiveReader::AllowedClasses> allowedClasses =
-    std::make_shared<ArchiveReader::AllowedClasses>();
+std::shared_ptr<const ArchiveReader::AllowedClasses> allowedClasses = std::make_shared<ArchiveReader::AllowedClasses>();
 
 std::shared_ptr<const ArchiveReader::AllowedClasses> allowedSnapshot() {
     std::lock_guard lock(allowedMutex);
@@ -51,8 +50,7 @@ std::optional<ArchiverUtil::Bytes> ArchiverUtil::archiveKeyedData(const Archivab
 std::optional<ArchiverUtil::Bytes>
 ArchiverUtil::archiveKeyedData(const std::vector<std::shared_ptr<const Archivable>>& roots) {
     Json array = Json::array();
-    for (const auto& root : roots)
-        array.push_back(root ? ArchiveWriter::objectValue(*root) : Json());
+    for (const auto& root : roots) array.push_back(root ? ArchiveWriter::objectValue(*root) : Json());
     return encodeRoot(std::move(array));
 }
 
@@ -60,8 +58,7 @@ Unarchived ArchiverUtil::unarchiveKeyedData(std::span<const std::uint8_t> bytes)
     if (!cborNestingWithin(bytes, archive_format::kMaxCborDepth))
         return failure("The data is not an archive, or nests too deeply.");
     Json archive = Json::from_cbor(bytes.begin(), bytes.end(), true, false);
-    if (archive.is_discarded() || !archive.is_object())
-        return failure("The data is not an archive.");
+    if (archive.is_discarded() || !archive.is_object()) return failure("The data is not an archive.");
     auto format = archive.find(archive_format::kFormatKey);
     if (format == archive.end() || *format != archive_format::kFormatName)
         return failure("The data is not an archive.");
@@ -70,8 +67,7 @@ Unarchived ArchiverUtil::unarchiveKeyedData(std::span<const std::uint8_t> bytes)
         version->get<std::int64_t>() != archive_format::kVersion)
         return failure("The archive has an unsupported version.");
     auto root = archive.find(archive_format::kRootKey);
-    if (root == archive.end())
-        return failure("The archive has no root object.");
+    if (root == archive.end()) return failure("The archive has no root object.");
 
     ArchiveReader::State state{allowedSnapshot(), {}, 0};
     Json none = Json::object();
@@ -81,22 +77,19 @@ Unarchived ArchiverUtil::unarchiveKeyedData(std::span<const std::uint8_t> bytes)
         result.isArray = true;
         for (const auto& element : *root) {
             result.array.push_back(element.is_null() ? nullptr : reader.decodeObjectValue(element));
-            if (reader.failed())
-                break;
+            if (reader.failed()) break;
         }
     } else {
         result.object = reader.decodeObjectValue(*root);
     }
-    if (reader.failed())
-        return failure(reader.error());
+    if (reader.failed()) return failure(reader.error());
     return result;
 }
 
 void ArchiverUtil::addAllowedClasses(const std::vector<ArchiveClass>& classes) {
     std::lock_guard lock(allowedMutex);
     auto updated = std::make_shared<ArchiveReader::AllowedClasses>(*allowedClasses);
-    for (const auto& archiveClass : classes)
-        (*updated)[archiveClass.name] = archiveClass;
+    for (const auto& archiveClass : classes) (*updated)[archiveClass.name] = archiveClass;
     allowedClasses = std::move(updated);
 }
 
@@ -107,8 +100,8 @@ bool ArchiverUtil::isAllowedClass(const std::string& name) {
 
 void ArchiverUtil::logUnexpectedRoot(const Unarchived& result, const char* expected) {
     if (result.ok())
-        BEACON_LOG_ERROR("Unarchiving NSData failed with error: the archive does not hold ",
-                         std::string(expected), ".");
+        BEACON_LOG_ERROR("Unarchiving NSData failed with error: the archive does not hold ", std::string(expected),
+                         ".");
 }
 
 } // namespace beacon

@@ -14,10 +14,10 @@ namespace beacon {
 // The outcome of reading an archive: the root object or the root array of
 // objects, or the reason nothing could be read.
 struct Unarchived {
-    std::shared_ptr<Archivable> object;              // when the root is one object
-    std::vector<std::shared_ptr<Archivable>> array;  // when the root is an array
+    std::shared_ptr<Archivable> object;             // when the root is one object
+    std::vector<std::shared_ptr<Archivable>> array; // when the root is an array
     bool isArray = false;
-    std::string error;                               // empty on success
+    std::string error; // empty on success
 
     bool ok() const { return error.empty(); }
 };
@@ -41,8 +41,7 @@ public:
     // The root object when it is a T; null (and a log line) otherwise.
     template <typename T> static std::shared_ptr<T> unarchive(std::span<const std::uint8_t> bytes) {
         auto result = unarchiveKeyedData(bytes);
-        if (!result.ok() || result.isArray)
-            return reject<T>(result, "an object");
+        if (!result.ok() || result.isArray) return reject<T>(result, "an object");
         auto typed = std::dynamic_pointer_cast<T>(result.object);
         return typed ? typed : reject<T>(result, "an object of the expected class");
     }

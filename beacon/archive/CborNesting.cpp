@@ -25,14 +25,11 @@ struct Reader {
             value = kIndefinite;
             return true;
         }
-        if (info > 27)
-            return false;
+        if (info > 27) return false;
         std::size_t size = std::size_t{1} << (info - 24);
-        if (bytes.size() - pos < size)
-            return false;
+        if (bytes.size() - pos < size) return false;
         value = 0;
-        for (std::size_t i = 0; i < size; ++i)
-            value = (value << 8) | bytes[pos++];
+        for (std::size_t i = 0; i < size; ++i) value = (value << 8) | bytes[pos++];
         return true;
     }
 };
@@ -50,35 +47,29 @@ bool cborNestingWithin(std::span<const std::uint8_t> bytes, int maxDepth) {
     std::vector<Open> open;
     bool sawRoot = false;
     while (!r.atEnd()) {
-        if (open.empty() && sawRoot)
-            return false;  // trailing bytes after the one item
+        if (open.empty() && sawRoot) return false; // trailing bytes after the one item
         std::uint8_t head = r.bytes[r.pos++];
         std::uint8_t major = head >> 5, info = head & 0x1F;
-        if (head == 0xFF) {  // break: closes an indefinite array or map
-            if (open.empty() || open.back().remaining != kIndefinite)
-                return false;
+        if (head == 0xFF) { // break: closes an indefinite array or map
+            if (open.empty() || open.back().remaining != kIndefinite) return false;
             open.pop_back();
         } else {
             std::uint64_t arg;
-            if (!r.argument(info, arg))
-                return false;
+            if (!r.argument(info, arg)) return false;
             switch (major) {
             case 0:
             case 1:
             case 7:
-                if (arg == kIndefinite)
-                    return false;
+                if (arg == kIndefinite) return false;
                 break;
             case 2:
             case 3:
                 if (arg == kIndefinite) {
                     // Chunks of the same type until a break.
                     for (;;) {
-                        if (r.atEnd())
-                            return false;
+                        if (r.atEnd()) return false;
                         std::uint8_t chunk = r.bytes[r.pos++];
-                        if (chunk == 0xFF)
-                            break;
+                        if (chunk == 0xFF) break;
                         std::uint64_t size;
                         if ((chunk >> 5) != major || !r.argument(chunk & 0x1F, size) || size == kIndefinite ||
                             r.bytes.size() - r.pos < size)
@@ -86,29 +77,23 @@ bool cborNestingWithin(std::span<const std::uint8_t> bytes, int maxDepth) {
                         r.pos += size;
                     }
                 } else {
-                    if (r.bytes.size() - r.pos < arg)
-                        return false;
+                    if (r.bytes.size() - r.pos < arg) return false;
                     r.pos += arg;
                 }
                 break;
-            case 6:  // a tag: the tagged item follows as the next item
-                if (arg == kIndefinite)
-                    return false;
+            case 6: // a tag: the tagged item follows as the next item
+                if (arg == kIndefinite) return false;
                 continue;
             case 4:
             case 5:
-                if (static_cast<int>(open.size()) >= maxDepth)
-                    return false;
+                if (static_cast<int>(open.size()) >= maxDepth) return false;
                 if (arg != kIndefinite && major == 5) {
-                    if (arg > UINT64_MAX / 2)
-                        return false;
+                    if (arg > UINT64_MAX / 2) return false;
                     arg *= 2;
                 }
-                if (arg == 0)
-                    break;  // an empty container completes at once
+                if (arg == 0) break; // an empty container completes at once
                 // Count this container as an item of its parent first.
-                if (!open.empty() && open.back().remaining != kIndefinite)
-                    --open.back().remaining;
+                if (!open.empty() && open.back().remaining != kIndefinite) --open.back().remaining;
                 sawRoot = true;
                 open.push_back({arg});
                 continue;
@@ -117,10 +102,8 @@ bool cborNestingWithin(std::span<const std::uint8_t> bytes, int maxDepth) {
         // One item completed: count it against the innermost container and
         // close every container that is now full.
         sawRoot = true;
-        if (head != 0xFF && !open.empty() && open.back().remaining != kIndefinite)
-            --open.back().remaining;
-        while (!open.empty() && open.back().remaining == 0)
-            open.pop_back();
+        if (head != 0xFF && !open.empty() && open.back().remaining != kIndefinite) --open.back().remaining;
+        while (!open.empty() && open.back().remaining == 0) open.pop_back();
     }
     return sawRoot && open.empty();
 }

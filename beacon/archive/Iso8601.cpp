@@ -14,8 +14,7 @@ int digits(std::string_view text, std::size_t pos, std::size_t count) {
     int value = 0;
     for (std::size_t i = pos; i < pos + count; ++i) {
         char c = text[i];
-        if (c < '0' || c > '9')
-            return -1;
+        if (c < '0' || c > '9') return -1;
         value = value * 10 + (c - '0');
     }
     return value;
@@ -28,8 +27,7 @@ std::string dateToISO8601(Date date) {
     auto day = floor<days>(ms);
     year_month_day ymd{day};
     int year = static_cast<int>(ymd.year());
-    if (year < 0 || year > 9999)
-        return {};
+    if (year < 0 || year > 9999) return {};
     hh_mm_ss<milliseconds> time{ms - day};
     std::array<char, 32> buffer{};
     std::snprintf(buffer.data(), buffer.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", year,
@@ -48,11 +46,9 @@ std::optional<Date> dateFromISO8601(std::string_view text) {
     int y = digits(text, 0, 4), mo = digits(text, 5, 2), d = digits(text, 8, 2);
     int h = digits(text, 11, 2), mi = digits(text, 14, 2), s = digits(text, 17, 2);
     int ms = digits(text, 20, 3);
-    if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || s < 0 || ms < 0)
-        return std::nullopt;
+    if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || s < 0 || ms < 0) return std::nullopt;
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
-    if (!ymd.ok() || h > 23 || mi > 59 || s > 59)
-        return std::nullopt;
+    if (!ymd.ok() || h > 23 || mi > 59 || s > 59) return std::nullopt;
     auto point = sys_days{ymd} + hours{h} + minutes{mi} + seconds{s} + milliseconds{ms};
     return time_point_cast<Date::duration>(point);
 }

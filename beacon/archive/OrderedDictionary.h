@@ -45,8 +45,7 @@ public:
 
     // Visits (key, value) pairs in key order.
     template <typename F> void forEach(F&& visit) const {
-        for (const auto& key : order_)
-            visit(key, dictionary_.at(key));
+        for (const auto& key : order_) visit(key, dictionary_.at(key));
     }
 
     bool operator==(const OrderedDictionary& other) const {

@@ -40,8 +40,10 @@ public:
     virtual void channelDidFailSendingLog(ChannelProtocol& channel, const std::shared_ptr<AbstractLog>& log,
                                           const std::optional<Error>& error) {}
     virtual void channelDidSetEnabled(ChannelProtocol& channel, bool isEnabled, bool deletedData) {}
-    virtual void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) {}
-    virtual void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) {}
+    virtual void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel,
+                                                      const std::shared_ptr<const void>& identifyingObject) {}
+    virtual void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel,
+                                                       const std::shared_ptr<const void>& identifyingObject) {}
     // True keeps the log from being stored and sent by this unit.
     virtual bool channelUnitShouldFilterLog(ChannelUnitProtocol& channelUnit, const std::shared_ptr<AbstractLog>& log) {
         return false;

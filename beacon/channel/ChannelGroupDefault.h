@@ -70,8 +70,10 @@ public:
     void channelDidFailSendingLog(ChannelProtocol& channel, const std::shared_ptr<AbstractLog>& log,
                                   const std::optional<Error>& error) override;
     void channelDidSetEnabled(ChannelProtocol& channel, bool isEnabled, bool deletedData) override;
-    void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) override;
-    void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) override;
+    void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel,
+                                              const std::shared_ptr<const void>& identifyingObject) override;
+    void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel,
+                                               const std::shared_ptr<const void>& identifyingObject) override;
     // True as soon as one delegate answers true.
     bool channelUnitShouldFilterLog(ChannelUnitProtocol& channelUnit, const std::shared_ptr<AbstractLog>& log) override;
 

@@ -17,7 +17,7 @@ struct ChannelUnitConfiguration {
     std::int32_t priority = kDefaultPriority;
     std::uint32_t batchSizeLimit = kDefaultBatchSizeLimit;
     std::uint32_t pendingBatchesLimit = kDefaultPendingBatchesLimit;
-    std::uint32_t flushInterval = kDefaultFlushInterval;  // seconds
+    std::uint32_t flushInterval = kDefaultFlushInterval; // seconds
 
     ChannelUnitConfiguration() = default;
     ChannelUnitConfiguration(std::string groupId, std::int32_t priority, std::uint32_t flushInterval,

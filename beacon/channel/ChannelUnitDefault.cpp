@@ -39,8 +39,7 @@ std::shared_ptr<ChannelUnitDefault> ChannelUnitDefault::create(std::shared_ptr<I
     // The store is used only from the queue, so the unit counts there, before
     // anything else of the unit runs.
     unit->queue_->async([weak = std::weak_ptr<ChannelUnitDefault>(unit)] {
-        if (auto self = weak.lock())
-            self->itemsCount_ = self->storage_ ? self->storage_->countLogs() : 0;
+        if (auto self = weak.lock()) self->itemsCount_ = self->storage_ ? self->storage_->countLogs() : 0;
     });
     return unit;
 }
@@ -68,30 +67,25 @@ void ChannelUnitDefault::enqueueItem(const std::shared_ptr<AbstractLog>& item, L
         BEACON_LOG_WARNING("Log is not valid.");
         return;
     }
-    if (!item->timestamp)
-        item->timestamp = scheduler_.now();
-    if (!item->device)
-        item->device = DeviceTracker::sharedInstance()->device();
-    if (!item->dataResidencyRegion)
-        item->dataResidencyRegion = Beacon::dataResidencyRegion();
+    if (!item->timestamp) item->timestamp = scheduler_.now();
+    if (!item->device) item->device = DeviceTracker::sharedInstance()->device();
+    if (!item->dataResidencyRegion) item->dataResidencyRegion = Beacon::dataResidencyRegion();
     if (item->validationError()) {
         BEACON_LOG_WARNING("Log is not valid.");
         return;
     }
     const std::string internalId = uuid_text::random();
     const auto snapshot = delegates();
-    for (const auto& delegate : snapshot)
-        delegate->channelPrepareLog(*this, item);
-    for (const auto& delegate : snapshot)
-        delegate->channelDidPrepareLog(*this, item, internalId, flags);
-    queue_->async([self = shared_from_this(), item, internalId, flags] { self->enqueueOnQueue(item, internalId, flags); });
+    for (const auto& delegate : snapshot) delegate->channelPrepareLog(*this, item);
+    for (const auto& delegate : snapshot) delegate->channelDidPrepareLog(*this, item, internalId, flags);
+    queue_->async(
+        [self = shared_from_this(), item, internalId, flags] { self->enqueueOnQueue(item, internalId, flags); });
 }
 
 void ChannelUnitDefault::enqueueOnQueue(const std::shared_ptr<AbstractLog>& item, const std::string& internalId,
                                         LogFlags flags) {
     auto completed = [&] {
-        for (const auto& delegate : delegates())
-            delegate->channelDidCompleteEnqueueingLog(*this, item, internalId);
+        for (const auto& delegate : delegates()) delegate->channelDidCompleteEnqueueingLog(*this, item, internalId);
     };
     bool filtered = false;
     for (const auto& delegate : delegates()) {
@@ -140,21 +134,16 @@ void ChannelUnitDefault::checkPendingLogsOnQueue() {
         flushQueue();
         return;
     }
-    if (itemsCount_ == 0)
-        return;
+    if (itemsCount_ == 0) return;
     const std::uint32_t interval = resolveFlushInterval();
-    if (paused_)
-        return;
-    if (interval > 0)
-        startTimer(interval);
-    else
-        flushQueue();
+    if (paused_) return;
+    if (interval > 0) startTimer(interval);
+    else flushQueue();
 }
 
 std::uint32_t ChannelUnitDefault::resolveFlushInterval() {
     const std::uint32_t interval = configuration_.flushInterval;
-    if (interval <= ChannelUnitConfiguration::kDefaultFlushInterval)
-        return interval;
+    if (interval <= ChannelUnitConfiguration::kDefaultFlushInterval) return interval;
     auto defaults = BeaconUserDefaults::shared();
     const std::string key = oldestPendingLogTimestampKey(configuration_.groupId);
     const double now = secondsSinceEpoch(scheduler_.now());
@@ -173,16 +162,13 @@ std::uint32_t ChannelUnitDefault::resolveFlushInterval() {
 }
 
 void ChannelUnitDefault::startTimer(std::uint32_t seconds) {
-    if (!enabled_)
-        return;
+    if (!enabled_) return;
     resetTimer();
     std::weak_ptr<ChannelUnitDefault> weak = shared_from_this();
     timerSource_ = queue_->schedule(platform::Seconds(seconds), false, [weak] {
         auto self = weak.lock();
-        if (!self)
-            return;
-        if (self->itemsCount_ > 0)
-            self->flushQueue();
+        if (!self) return;
+        if (self->itemsCount_ > 0) self->flushQueue();
         self->resetTimer();
         self->removeStartTimerKey();
     });
@@ -206,8 +192,7 @@ void ChannelUnitDefault::flushQueue() {
         BEACON_LOG_DEBUG("Beacon SDK is offline, groupId:", configuration_.groupId, ".");
         return;
     }
-    if (!enabled_ || !ingestion_->isReadyToSend())
-        return;
+    if (!enabled_ || !ingestion_->isReadyToSend()) return;
     resetTimer();
     if (paused_ || pendingBatchQueueFull_) {
         if (itemsCount_ >= configuration_.batchSizeLimit) {
@@ -225,17 +210,14 @@ void ChannelUnitDefault::flushQueue() {
             if (!logs.empty() && batchId)
                 container = std::make_shared<LogContainer>(std::move(batchId), std::move(logs));
         });
-    if (container)
-        sendLogContainer(container);
-    if (availableBatchFromStorage_ && !pendingBatchQueueFull_)
-        flushQueue();
+    if (container) sendLogContainer(container);
+    if (availableBatchFromStorage_ && !pendingBatchQueueFull_) flushQueue();
 }
 
 void ChannelUnitDefault::sendLogContainer(const std::shared_ptr<LogContainer>& container) {
     const std::string batchId = container->batchId.value_or("");
     pendingBatchIds_.push_back(batchId);
-    if (pendingBatchIds_.size() >= configuration_.pendingBatchesLimit)
-        pendingBatchQueueFull_ = true;
+    if (pendingBatchIds_.size() >= configuration_.pendingBatchesLimit) pendingBatchQueueFull_ = true;
     if (Logger::currentLogLevel() <= LogLevel::Debug) {
         const std::size_t count = container->logs.size();
         for (std::size_t i = 0; i < count; ++i) {
@@ -246,20 +228,17 @@ void ChannelUnitDefault::sendLogContainer(const std::shared_ptr<LogContainer>& c
         }
     }
     for (const auto& log : container->logs)
-        for (const auto& delegate : delegates())
-            delegate->channelWillSendLog(*this, log);
+        for (const auto& delegate : delegates()) delegate->channelWillSendLog(*this, log);
     std::weak_ptr<ChannelUnitDefault> weak = shared_from_this();
     auto queue = queue_;
-    ingestion_->sendAsync(container, [weak, queue, container](const std::string&,
-                                                              const std::optional<HttpResponse>& response,
-                                                              const std::optional<std::string>&,
-                                                              const std::optional<Error>& error) {
-        const long status = response ? response->statusCode : 0;
-        queue->async([weak, container, status, error] {
-            if (auto self = weak.lock())
-                self->handleSendCompletion(container, status, error);
+    ingestion_->sendAsync(
+        container, [weak, queue, container](const std::string&, const std::optional<HttpResponse>& response,
+                                            const std::optional<std::string>&, const std::optional<Error>& error) {
+            const long status = response ? response->statusCode : 0;
+            queue->async([weak, container, status, error] {
+                if (auto self = weak.lock()) self->handleSendCompletion(container, status, error);
+            });
         });
-    });
 }
 
 void ChannelUnitDefault::handleSendCompletion(const std::shared_ptr<LogContainer>& container, long statusCode,
@@ -274,14 +253,12 @@ void ChannelUnitDefault::handleSendCompletion(const std::shared_ptr<LogContainer
     if (succeeded) {
         BEACON_LOG_DEBUG("Log(s) sent with success, batch Id:", batchId, ".");
         for (const auto& log : container->logs)
-            for (const auto& delegate : delegates())
-                delegate->channelDidSucceedSendingLog(*this, log);
+            for (const auto& delegate : delegates()) delegate->channelDidSucceedSendingLog(*this, log);
         storage_->deleteLogsWithBatchId(batchId, configuration_.groupId);
     } else {
         BEACON_LOG_ERROR("Log(s) sent with failure, batch Id:", batchId, ", status code:", statusCode);
         for (const auto& log : container->logs)
-            for (const auto& delegate : delegates())
-                delegate->channelDidFailSendingLog(*this, log, error);
+            for (const auto& delegate : delegates()) delegate->channelDidFailSendingLog(*this, log, error);
         if (!HttpUtil::isRecoverableError(statusCode)) {
             BEACON_LOG_ERROR("Fatal error encountered; shutting down channel unit with group ID ",
                              configuration_.groupId);
@@ -292,8 +269,7 @@ void ChannelUnitDefault::handleSendCompletion(const std::shared_ptr<LogContainer
     pendingBatchIds_.erase(std::find(pendingBatchIds_.begin(), pendingBatchIds_.end(), batchId));
     if (pendingBatchQueueFull_ && pendingBatchIds_.size() < configuration_.pendingBatchesLimit) {
         pendingBatchQueueFull_ = false;
-        if (succeeded && availableBatchFromStorage_)
-            flushQueue();
+        if (succeeded && availableBatchFromStorage_) flushQueue();
     }
 }
 
@@ -307,10 +283,8 @@ void ChannelUnitDefault::setEnabledOnQueue(bool isEnabled, bool deleteDataOnDisa
     if (enabled_ != isEnabled) {
         enabled_ = isEnabled;
         std::shared_ptr<const void> self = shared_from_this();
-        if (isEnabled)
-            resumeWithIdentifyingObjectSync(self);
-        else
-            pauseWithIdentifyingObjectSync(self);
+        if (isEnabled) resumeWithIdentifyingObjectSync(self);
+        else pauseWithIdentifyingObjectSync(self);
     }
     if (!enabled_ && deleteDataOnDisabled) {
         BEACON_LOG_DEBUG("Delete all logs for group Id ", configuration_.groupId);
@@ -323,8 +297,7 @@ void ChannelUnitDefault::setEnabledOnQueue(bool isEnabled, bool deleteDataOnDisa
     } else {
         discardLogs_ = false;
     }
-    for (const auto& delegate : delegates())
-        delegate->channelDidSetEnabled(*this, isEnabled, deleteDataOnDisabled);
+    for (const auto& delegate : delegates()) delegate->channelDidSetEnabled(*this, isEnabled, deleteDataOnDisabled);
 }
 
 void ChannelUnitDefault::deleteAllLogsWithError(const Error& error) {
@@ -332,8 +305,7 @@ void ChannelUnitDefault::deleteAllLogsWithError(const Error& error) {
 }
 
 void ChannelUnitDefault::deleteAllLogsWithErrorSync(const Error& error) {
-    for (const auto& batchId : pendingBatchIds_)
-        storage_->deleteLogsWithBatchId(batchId, configuration_.groupId);
+    for (const auto& batchId : pendingBatchIds_) storage_->deleteLogsWithBatchId(batchId, configuration_.groupId);
     pendingBatchIds_.clear();
     for (const auto& log : storage_->deleteLogsWithGroupId(configuration_.groupId))
         notifyFailureBeforeSendingForItem(log, error);
@@ -348,15 +320,13 @@ void ChannelUnitDefault::notifyFailureBeforeSendingForItem(const std::shared_ptr
 }
 
 void ChannelUnitDefault::pauseWithIdentifyingObject(const std::shared_ptr<const void>& identifyingObject) {
-    queue_->async([self = shared_from_this(), identifyingObject] {
-        self->pauseWithIdentifyingObjectSync(identifyingObject);
-    });
+    queue_->async(
+        [self = shared_from_this(), identifyingObject] { self->pauseWithIdentifyingObjectSync(identifyingObject); });
 }
 
 void ChannelUnitDefault::resumeWithIdentifyingObject(const std::shared_ptr<const void>& identifyingObject) {
-    queue_->async([self = shared_from_this(), identifyingObject] {
-        self->resumeWithIdentifyingObjectSync(identifyingObject);
-    });
+    queue_->async(
+        [self = shared_from_this(), identifyingObject] { self->resumeWithIdentifyingObjectSync(identifyingObject); });
 }
 
 bool ChannelUnitDefault::pauseLaneEmpty() {
@@ -367,13 +337,11 @@ bool ChannelUnitDefault::pauseLaneEmpty() {
 }
 
 void ChannelUnitDefault::pauseWithIdentifyingObjectSync(const std::shared_ptr<const void>& identifyingObject) {
-    if (!identifyingObject)
-        return;
+    if (!identifyingObject) return;
     pauseLaneEmpty();
     const bool known = std::any_of(pausedIdentifyingObjects_.begin(), pausedIdentifyingObjects_.end(),
                                    [&](const auto& object) { return object.lock() == identifyingObject; });
-    if (!known)
-        pausedIdentifyingObjects_.push_back(identifyingObject);
+    if (!known) pausedIdentifyingObjects_.push_back(identifyingObject);
     BEACON_LOG_VERBOSE("Identifying object ", identifyingObject.get(), " added to pause lane for channel ",
                        configuration_.groupId, ".");
     if (!paused_) {
@@ -381,16 +349,15 @@ void ChannelUnitDefault::pauseWithIdentifyingObjectSync(const std::shared_ptr<co
         paused_ = true;
         resetTimer();
     }
-    for (const auto& delegate : delegates())
-        delegate->channelDidPauseWithIdentifyingObject(*this, identifyingObject);
+    for (const auto& delegate : delegates()) delegate->channelDidPauseWithIdentifyingObject(*this, identifyingObject);
 }
 
 void ChannelUnitDefault::resumeWithIdentifyingObjectSync(const std::shared_ptr<const void>& identifyingObject) {
-    if (!identifyingObject)
-        return;
-    pausedIdentifyingObjects_.erase(std::remove_if(pausedIdentifyingObjects_.begin(), pausedIdentifyingObjects_.end(),
-                                                   [&](const auto& object) { return object.lock() == identifyingObject; }),
-                                    pausedIdentifyingObjects_.end());
+    if (!identifyingObject) return;
+    pausedIdentifyingObjects_.erase(
+        std::remove_if(pausedIdentifyingObjects_.begin(), pausedIdentifyingObjects_.end(),
+                       [&](const auto& object) { return object.lock() == identifyingObject; }),
+        pausedIdentifyingObjects_.end());
     BEACON_LOG_VERBOSE("Identifying object ", identifyingObject.get(), " removed from pause lane for channel ",
                        configuration_.groupId, ".");
     if (pauseLaneEmpty()) {
@@ -398,14 +365,12 @@ void ChannelUnitDefault::resumeWithIdentifyingObjectSync(const std::shared_ptr<c
         paused_ = false;
         checkPendingLogsOnQueue();
     }
-    for (const auto& delegate : delegates())
-        delegate->channelDidResumeWithIdentifyingObject(*this, identifyingObject);
+    for (const auto& delegate : delegates()) delegate->channelDidResumeWithIdentifyingObject(*this, identifyingObject);
 }
 
 void ChannelUnitDefault::pauseSendingLogsWithToken(const std::string& token) {
     const auto targetKey = targetKeyFromTargetToken(token);
-    if (!targetKey)
-        return;
+    if (!targetKey) return;
     queue_->async([self = shared_from_this(), key = *targetKey] {
         BEACON_LOG_DEBUG("Pause channel for target key ", key, ".");
         self->pausedTargetKeys_.insert(key);
@@ -414,8 +379,7 @@ void ChannelUnitDefault::pauseSendingLogsWithToken(const std::string& token) {
 
 void ChannelUnitDefault::resumeSendingLogsWithToken(const std::string& token) {
     const auto targetKey = targetKeyFromTargetToken(token);
-    if (!targetKey)
-        return;
+    if (!targetKey) return;
     queue_->async([self = shared_from_this(), key = *targetKey] {
         BEACON_LOG_DEBUG("Resume channel for target key ", key, ".");
         self->pausedTargetKeys_.erase(key);

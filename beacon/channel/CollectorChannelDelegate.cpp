@@ -33,8 +33,7 @@ CollectorChannelDelegate::CollectorChannelDelegate(std::shared_ptr<IngestionProt
     : collectorIngestion_(std::move(collectorIngestion)), installId_(std::move(installId)) {}
 
 void CollectorChannelDelegate::setLogUrl(const std::string& logUrl) {
-    if (auto http = std::dynamic_pointer_cast<HttpIngestion>(collectorIngestion_))
-        http->setBaseURL(logUrl);
+    if (auto http = std::dynamic_pointer_cast<HttpIngestion>(collectorIngestion_)) http->setBaseURL(logUrl);
 }
 
 bool CollectorChannelDelegate::isCollectorGroupId(const std::string& groupId) {
@@ -50,25 +49,21 @@ std::shared_ptr<ChannelUnitProtocol> CollectorChannelDelegate::collectorChannel(
 std::optional<CSEpochAndSeq> CollectorChannelDelegate::epochAndSeq(const std::string& iKey) const {
     std::lock_guard lock(mutex_);
     auto it = epochsAndSeqsByIKey_.find(iKey);
-    if (it == epochsAndSeqsByIKey_.end())
-        return std::nullopt;
+    if (it == epochsAndSeqsByIKey_.end()) return std::nullopt;
     return it->second;
 }
 
 std::shared_ptr<ChannelUnitProtocol> CollectorChannelDelegate::twinOf(ChannelProtocol& channel) const {
     auto* unit = dynamic_cast<ChannelUnitProtocol*>(&channel);
-    if (!unit)
-        return nullptr;
+    if (!unit) return nullptr;
     return collectorChannel(unit->configuration().groupId);
 }
 
 void CollectorChannelDelegate::channelGroupDidAddChannelUnit(ChannelGroupProtocol& channelGroup,
                                                              const std::shared_ptr<ChannelUnitProtocol>& channel) {
-    if (!channel)
-        return;
+    if (!channel) return;
     const auto& source = channel->configuration();
-    if (isCollectorGroupId(source.groupId))
-        return;
+    if (isCollectorGroupId(source.groupId)) return;
     auto configuration =
         ChannelUnitConfiguration::defaultConfiguration(source.groupId + kCollectorGroupIdSuffix, source.flushInterval);
     auto twin = channelGroup.addChannelUnitWithConfiguration(configuration, collectorIngestion_);
@@ -78,8 +73,7 @@ void CollectorChannelDelegate::channelGroupDidAddChannelUnit(ChannelGroupProtoco
 
 void CollectorChannelDelegate::channelPrepareLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) {
     auto csLog = std::dynamic_pointer_cast<CommonSchemaLog>(log);
-    if (!csLog)
-        return;
+    if (!csLog) return;
     const std::string iKey = csLog->iKey.value_or("");
     std::int64_t seq = 0;
     std::string epoch;
@@ -91,10 +85,8 @@ void CollectorChannelDelegate::channelPrepareLog(ChannelProtocol&, const std::sh
         seq = ++it->second.seq;
         epoch = it->second.epoch;
     }
-    if (!csLog->ext)
-        csLog->ext = std::make_shared<CSExtensions>();
-    if (!csLog->ext->sdkExt)
-        csLog->ext->sdkExt = std::make_shared<SDKExtension>();
+    if (!csLog->ext) csLog->ext = std::make_shared<CSExtensions>();
+    if (!csLog->ext->sdkExt) csLog->ext->sdkExt = std::make_shared<SDKExtension>();
     csLog->ext->sdkExt->epoch = epoch;
     csLog->ext->sdkExt->seq = seq;
     csLog->ext->sdkExt->installId = installId_;
@@ -103,26 +95,21 @@ void CollectorChannelDelegate::channelPrepareLog(ChannelProtocol&, const std::sh
 void CollectorChannelDelegate::channelDidPrepareLog(ChannelProtocol& channel, const std::shared_ptr<AbstractLog>& log,
                                                     const std::string&, LogFlags flags) {
     auto* unit = dynamic_cast<ChannelUnitProtocol*>(&channel);
-    if (!unit || !log || isCollectorGroupId(unit->configuration().groupId))
-        return;
+    if (!unit || !log || isCollectorGroupId(unit->configuration().groupId)) return;
     auto twin = collectorChannel(unit->configuration().groupId);
-    if (!twin)
-        return;
+    if (!twin) return;
     if (std::dynamic_pointer_cast<CommonSchemaLog>(log)) {
         twin->enqueueItem(log, flags);
         return;
     }
-    if (log->transmissionTargetTokens().empty())
-        return;
-    for (const auto& csLog : log->toCommonSchemaLogs(flags))
-        twin->enqueueItem(csLog, flags);
+    if (log->transmissionTargetTokens().empty()) return;
+    for (const auto& csLog : log->toCommonSchemaLogs(flags)) twin->enqueueItem(csLog, flags);
 }
 
 bool CollectorChannelDelegate::channelUnitShouldFilterLog(ChannelUnitProtocol& channelUnit,
                                                           const std::shared_ptr<AbstractLog>& log) {
     if (auto csLog = std::dynamic_pointer_cast<CommonSchemaLog>(log)) {
-        if (!isCollectorGroupId(channelUnit.configuration().groupId))
-            return true;
+        if (!isCollectorGroupId(channelUnit.configuration().groupId)) return true;
         return !validateLogName(csLog->name);
     }
     return log && !log->transmissionTargetTokens().empty();
@@ -154,14 +141,12 @@ void CollectorChannelDelegate::channelDidSetEnabled(ChannelProtocol& channel, bo
 
 void CollectorChannelDelegate::channelDidPauseWithIdentifyingObject(
     ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) {
-    if (auto twin = twinOf(channel))
-        twin->pauseWithIdentifyingObject(identifyingObject);
+    if (auto twin = twinOf(channel)) twin->pauseWithIdentifyingObject(identifyingObject);
 }
 
 void CollectorChannelDelegate::channelDidResumeWithIdentifyingObject(
     ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) {
-    if (auto twin = twinOf(channel))
-        twin->resumeWithIdentifyingObject(identifyingObject);
+    if (auto twin = twinOf(channel)) twin->resumeWithIdentifyingObject(identifyingObject);
 }
 
 } // namespace beacon

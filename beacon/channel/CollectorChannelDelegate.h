@@ -53,8 +53,10 @@ public:
                               const std::string& internalId, LogFlags flags) override;
     bool channelUnitShouldFilterLog(ChannelUnitProtocol& channelUnit, const std::shared_ptr<AbstractLog>& log) override;
     void channelDidSetEnabled(ChannelProtocol& channel, bool isEnabled, bool deletedData) override;
-    void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) override;
-    void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel, const std::shared_ptr<const void>& identifyingObject) override;
+    void channelDidPauseWithIdentifyingObject(ChannelProtocol& channel,
+                                              const std::shared_ptr<const void>& identifyingObject) override;
+    void channelDidResumeWithIdentifyingObject(ChannelProtocol& channel,
+                                               const std::shared_ptr<const void>& identifyingObject) override;
 
 private:
     std::shared_ptr<ChannelUnitProtocol> twinOf(ChannelProtocol& channel) const;

@@ -13,12 +13,10 @@ template <typename T> class WeakSet {
 public:
     // False when the object was already there.
     bool add(const std::shared_ptr<T>& object) {
-        if (!object)
-            return false;
+        if (!object) return false;
         std::lock_guard lock(mutex_);
         purgeLocked();
-        if (containsLocked(object.get()))
-            return false;
+        if (containsLocked(object.get())) return false;
         items_.push_back(object);
         return true;
     }
@@ -27,8 +25,7 @@ public:
         purgeLocked();
         auto it = std::find_if(items_.begin(), items_.end(),
                                [object](const std::weak_ptr<T>& item) { return item.lock().get() == object; });
-        if (it == items_.end())
-            return false;
+        if (it == items_.end()) return false;
         items_.erase(it);
         return true;
     }
@@ -41,8 +38,7 @@ public:
         std::lock_guard lock(mutex_);
         std::vector<std::shared_ptr<T>> live;
         for (const auto& item : items_)
-            if (auto object = item.lock())
-                live.push_back(std::move(object));
+            if (auto object = item.lock()) live.push_back(std::move(object));
         return live;
     }
     bool empty() const { return snapshot().empty(); }

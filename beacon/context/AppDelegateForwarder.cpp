@@ -14,8 +14,7 @@ std::shared_ptr<AppDelegateForwarder> sharedForwarder;
 
 std::shared_ptr<AppDelegateForwarder> AppDelegateForwarder::sharedInstance() {
     std::lock_guard lock(sharedMutex);
-    if (!sharedForwarder)
-        sharedForwarder = std::make_shared<AppDelegateForwarder>();
+    if (!sharedForwarder) sharedForwarder = std::make_shared<AppDelegateForwarder>();
     return sharedForwarder;
 }
 

@@ -20,8 +20,7 @@ void DelegateForwarder::addTraceBlock(Trace trace) {
     {
         std::lock_guard lock(mutex_);
         if (traceBuffer_) {
-            if (traceBuffer_->empty())
-                BEACON_LOG_VERBOSE("Start buffering traces.");
+            if (traceBuffer_->empty()) BEACON_LOG_VERBOSE("Start buffering traces.");
             traceBuffer_->push_back(std::move(trace));
             return;
         }
@@ -33,13 +32,11 @@ void DelegateForwarder::flushTraceBuffer() {
     std::vector<Trace> traces;
     {
         std::lock_guard lock(mutex_);
-        if (!traceBuffer_)
-            return;
+        if (!traceBuffer_) return;
         traces = std::move(*traceBuffer_);
         traceBuffer_.reset();
     }
-    for (auto& trace : traces)
-        trace();
+    for (auto& trace : traces) trace();
     BEACON_LOG_VERBOSE("Stop buffering traces, flushed.");
 }
 

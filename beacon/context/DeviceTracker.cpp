@@ -15,9 +15,9 @@ namespace {
 // as a generation number: marking the device stale starts a new generation,
 // and every tracker rebuilds a device built in an older one.
 struct ProcessState {
-    std::mutex sharedMutex;  // guards `shared`, held while it is made
+    std::mutex sharedMutex; // guards `shared`, held while it is made
     std::shared_ptr<DeviceTracker> shared;
-    std::mutex mutex;        // guards the rest
+    std::mutex mutex; // guards the rest
     std::shared_ptr<DeviceInfoProvider> defaultProvider;
     std::shared_ptr<WrapperSdk> wrapperSdk;
     std::optional<std::string> countryCode;
@@ -34,15 +34,13 @@ ProcessState& process() {
 std::shared_ptr<DeviceTracker> DeviceTracker::sharedInstance() {
     auto& p = process();
     std::lock_guard sharedLock(p.sharedMutex);
-    if (p.shared)
-        return p.shared;
+    if (p.shared) return p.shared;
     std::shared_ptr<DeviceInfoProvider> provider;
     {
         std::lock_guard lock(p.mutex);
         provider = p.defaultProvider;
     }
-    if (!provider)
-        provider = std::make_shared<LinuxDeviceInfoProvider>();
+    if (!provider) provider = std::make_shared<LinuxDeviceInfoProvider>();
     p.shared = std::make_shared<DeviceTracker>(BeaconUserDefaults::shared(), provider);
     return p.shared;
 }
@@ -80,16 +78,14 @@ std::shared_ptr<Device> DeviceTracker::device() {
         std::lock_guard processLock(p.mutex);
         generation = p.generation;
     }
-    if (device_ && deviceGeneration_ == generation)
-        return device_;
+    if (device_ && deviceGeneration_ == generation) return device_;
     device_ = updatedDevice();
     deviceGeneration_ = generation;
     auto entry = std::make_shared<DeviceHistoryInfo>(clock_(), device_);
     auto at = std::upper_bound(history_.begin(), history_.end(), entry->timestamp,
                                [](Date t, const auto& e) { return t < e->timestamp; });
     history_.insert(at, entry);
-    while (history_.size() > kMaxDevicesInHistory)
-        history_.erase(history_.begin());
+    while (history_.size() > kMaxDevicesInHistory) history_.erase(history_.begin());
     persistLocked();
     return device_;
 }
@@ -118,19 +114,16 @@ std::shared_ptr<Device> DeviceTracker::updatedDevice() const {
 
 std::shared_ptr<Device> DeviceTracker::deviceForTimestamp(std::optional<Date> timestamp) {
     std::lock_guard lock(mutex_);
-    if (!timestamp || history_.empty())
-        return device();
+    if (!timestamp || history_.empty()) return device();
     auto at = std::lower_bound(history_.begin(), history_.end(), *timestamp,
                                [](const auto& e, Date t) { return e->timestamp < t; });
-    if (at == history_.begin())
-        return history_.front()->device;
+    if (at == history_.begin()) return history_.front()->device;
     return (*std::prev(at))->device;
 }
 
 void DeviceTracker::clearDevices() {
     std::lock_guard lock(mutex_);
-    if (history_.size() > 1)
-        history_.erase(history_.begin(), std::prev(history_.end()));
+    if (history_.size() > 1) history_.erase(history_.begin(), std::prev(history_.end()));
     persistLocked();
 }
 
@@ -147,8 +140,7 @@ void DeviceTracker::setWrapperSdk(std::shared_ptr<WrapperSdk> wrapperSdk) {
         p.wrapperSdk = std::move(wrapperSdk);
         ++p.generation;
     }
-    if (!history_.empty())
-        history_.pop_back();
+    if (!history_.empty()) history_.pop_back();
     device();
 }
 

@@ -66,7 +66,7 @@ private:
     std::shared_ptr<DeviceInfoProvider> provider_;
     ContextClock clock_;
     std::shared_ptr<Device> device_;
-    std::uint64_t deviceGeneration_ = 0;  // the staleness generation device_ was built in
+    std::uint64_t deviceGeneration_ = 0; // the staleness generation device_ was built in
     std::vector<std::shared_ptr<DeviceHistoryInfo>> history_;
 };
 

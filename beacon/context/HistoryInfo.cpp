@@ -9,8 +9,7 @@ void HistoryInfo::encode(ArchiveWriter& w) const { w.encodeDate("timestampKey", 
 
 void HistoryInfo::decode(ArchiveReader& r) {
     auto date = r.decodeDate("timestampKey");
-    if (!date)
-        r.fail("A history entry has no timestamp.");
+    if (!date) r.fail("A history entry has no timestamp.");
     timestamp = date.value_or(Date{});
 }
 

@@ -16,14 +16,11 @@ template <typename T> std::vector<std::shared_ptr<T>> load(const BeaconUserDefau
     std::vector<std::shared_ptr<T>> history;
     auto value = store.objectForKey(key);
     const auto* data = value ? value->asData() : nullptr;
-    if (!data)
-        return history;
+    if (!data) return history;
     auto entries = ArchiverUtil::unarchiveArray<T>(*data);
-    if (!entries)
-        return history;
+    if (!entries) return history;
     for (auto& entry : *entries)
-        if (entry)
-            history.push_back(std::move(entry));
+        if (entry) history.push_back(std::move(entry));
     std::stable_sort(history.begin(), history.end(),
                      [](const auto& a, const auto& b) { return a->timestamp < b->timestamp; });
     return history;
@@ -31,8 +28,7 @@ template <typename T> std::vector<std::shared_ptr<T>> load(const BeaconUserDefau
 
 template <typename T>
 void save(BeaconUserDefaults& store, const std::string& key, const std::vector<std::shared_ptr<T>>& history) {
-    if (auto bytes = ArchiverUtil::archiveKeyedData(history))
-        store.setObject(platform::Value(std::move(*bytes)), key);
+    if (auto bytes = ArchiverUtil::archiveKeyedData(history)) store.setObject(platform::Value(std::move(*bytes)), key);
 }
 
 } // namespace beacon::history_store

@@ -31,12 +31,9 @@ std::string trimmed(std::string text) {
 
 // The script subtag of a locale modifier, when it names one.
 std::string scriptOfModifier(std::string_view modifier) {
-    if (modifier == "latin")
-        return "Latn";
-    if (modifier == "cyrillic")
-        return "Cyrl";
-    if (modifier == "devanagari")
-        return "Deva";
+    if (modifier == "latin") return "Latn";
+    if (modifier == "cyrillic") return "Cyrl";
+    if (modifier == "devanagari") return "Deva";
     return {};
 }
 
@@ -50,11 +47,9 @@ LinuxDeviceInfoProvider::LinuxDeviceInfoProvider(std::filesystem::path dmiDirect
 std::optional<std::string> LinuxDeviceInfoProvider::readDmi(const char* name) const {
     std::ifstream in(dmiDirectory_ / name);
     std::string line;
-    if (!in || !std::getline(in, line))
-        return std::nullopt;
+    if (!in || !std::getline(in, line)) return std::nullopt;
     line = trimmed(line);
-    if (line.empty())
-        return std::nullopt;
+    if (line.empty()) return std::nullopt;
     return line;
 }
 
@@ -65,28 +60,23 @@ std::string LinuxDeviceInfoProvider::localeIdentifier(std::string_view posix) {
         modifier = posix.substr(at + 1);
         posix = posix.substr(0, at);
     }
-    if (auto dot = posix.find('.'); dot != std::string_view::npos)
-        posix = posix.substr(0, dot);
-    if (posix.empty() || posix == "C" || posix == "POSIX")
-        return "en";
+    if (auto dot = posix.find('.'); dot != std::string_view::npos) posix = posix.substr(0, dot);
+    if (posix.empty() || posix == "C" || posix == "POSIX") return "en";
     std::string_view language = posix, territory;
     if (auto underscore = posix.find('_'); underscore != std::string_view::npos) {
         language = posix.substr(0, underscore);
         territory = posix.substr(underscore + 1);
     }
     std::string identifier(language);
-    if (auto script = scriptOfModifier(modifier); !script.empty())
-        identifier += "-" + script;
-    if (!territory.empty())
-        identifier += "_" + std::string(territory);
+    if (auto script = scriptOfModifier(modifier); !script.empty()) identifier += "-" + script;
+    if (!territory.empty()) identifier += "_" + std::string(territory);
     return identifier;
 }
 
 std::int64_t LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    if (!localtime_r(&now, &local))
-        return 0;
+    if (!localtime_r(&now, &local)) return 0;
     return static_cast<std::int64_t>(local.tm_gmtoff) / 60;
 }
 
@@ -104,8 +94,7 @@ Device LinuxDeviceInfoProvider::deviceInfo() const {
     const char* posixLocale = nullptr;
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         posixLocale = std::getenv(variable);
-        if (posixLocale && *posixLocale)
-            break;
+        if (posixLocale && *posixLocale) break;
     }
     device.locale = localeIdentifier(posixLocale ? posixLocale : "");
     device.timeZoneOffset = localTimeZoneOffsetMinutes();

@@ -16,8 +16,7 @@ std::shared_ptr<SessionContext> sharedContext;
 
 std::shared_ptr<SessionContext> SessionContext::sharedInstance() {
     std::lock_guard lock(sharedMutex);
-    if (!sharedContext)
-        sharedContext = std::make_shared<SessionContext>(BeaconUserDefaults::shared());
+    if (!sharedContext) sharedContext = std::make_shared<SessionContext>(BeaconUserDefaults::shared());
     return sharedContext;
 }
 
@@ -54,16 +53,14 @@ void SessionContext::setSessionId(const std::optional<std::string>& sessionId) {
 std::optional<std::string> SessionContext::sessionIdAt(Date date) const {
     std::lock_guard lock(mutex_);
     for (auto it = history_.rbegin(); it != history_.rend(); ++it)
-        if ((*it)->timestamp < date)
-            return (*it)->sessionId;
+        if ((*it)->timestamp < date) return (*it)->sessionId;
     return std::nullopt;
 }
 
 void SessionContext::clearSessionHistoryAndKeepCurrentSession(bool keepCurrentSession) {
     std::lock_guard lock(mutex_);
     history_.clear();
-    if (keepCurrentSession)
-        history_.push_back(current_);
+    if (keepCurrentSession) history_.push_back(current_);
     persistLocked();
     BEACON_LOG_VERBOSE("Cleared old sessions.");
 }

@@ -16,8 +16,7 @@ std::shared_ptr<UserIdContext> sharedContext;
 std::size_t characterCount(const std::string& text) {
     std::size_t count = 0;
     for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80)
-            ++count;
+        if ((c & 0xC0) != 0x80) ++count;
     return count;
 }
 
@@ -25,8 +24,7 @@ std::size_t characterCount(const std::string& text) {
 
 std::shared_ptr<UserIdContext> UserIdContext::sharedInstance() {
     std::lock_guard lock(sharedMutex);
-    if (!sharedContext)
-        sharedContext = std::make_shared<UserIdContext>(BeaconUserDefaults::shared());
+    if (!sharedContext) sharedContext = std::make_shared<UserIdContext>(BeaconUserDefaults::shared());
     return sharedContext;
 }
 
@@ -54,30 +52,24 @@ void UserIdContext::setUserId(const std::optional<std::string>& userId) {
     std::vector<std::shared_ptr<UserIdContextDelegate>> toNotify;
     {
         std::lock_guard lock(mutex_);
-        if (current_->userId == userId)
-            return;
+        if (current_->userId == userId) return;
         auto updated = std::make_shared<UserIdHistoryInfo>(clock_(), userId);
-        if (!history_.empty() && history_.back() == current_)
-            history_.back() = updated;
-        else
-            history_.push_back(updated);
+        if (!history_.empty() && history_.back() == current_) history_.back() = updated;
+        else history_.push_back(updated);
         current_ = updated;
         persistLocked();
         BEACON_LOG_VERBOSE("Stored new userId:", userId.value_or("(null)"),
                            " and timestamp: ", dateToISO8601(updated->timestamp), ".");
         for (const auto& weak : delegates_)
-            if (auto delegate = weak.lock())
-                toNotify.push_back(std::move(delegate));
+            if (auto delegate = weak.lock()) toNotify.push_back(std::move(delegate));
     }
-    for (const auto& delegate : toNotify)
-        delegate->userIdContext(*this, userId);
+    for (const auto& delegate : toNotify) delegate->userIdContext(*this, userId);
 }
 
 std::optional<std::string> UserIdContext::userIdAt(Date date) const {
     std::lock_guard lock(mutex_);
     for (auto it = history_.rbegin(); it != history_.rend(); ++it)
-        if ((*it)->timestamp < date)
-            return (*it)->userId;
+        if ((*it)->timestamp < date) return (*it)->userId;
     return std::nullopt;
 }
 
@@ -116,39 +108,32 @@ std::optional<std::string> UserIdContext::userIdErrorForBeacon(const std::option
 }
 
 std::optional<std::string> UserIdContext::userIdErrorForCollector(const std::optional<std::string>& userId) {
-    if (!userId)
-        return std::nullopt;
-    if (userId->empty())
-        return "userId must not be empty.";
+    if (!userId) return std::nullopt;
+    if (userId->empty()) return "userId must not be empty.";
     auto colon = userId->find(':');
-    if (colon == std::string::npos)
-        return std::nullopt;
+    if (colon == std::string::npos) return std::nullopt;
     std::string prefix = userId->substr(0, colon);
     if (prefix != kCollectorUserIdPrefix)
         return "userId prefix must be '" + std::string(kCollectorUserIdPrefix) + "', '" + prefix +
                "' is not supported.";
-    if (colon + 1 == userId->size())
-        return "userId must not be empty.";
+    if (colon + 1 == userId->size()) return "userId must not be empty.";
     return std::nullopt;
 }
 
 bool UserIdContext::isUserIdValidForBeacon(const std::optional<std::string>& userId) {
     auto error = userIdErrorForBeacon(userId);
-    if (error)
-        BEACON_LOG_ERROR(*error);
+    if (error) BEACON_LOG_ERROR(*error);
     return !error;
 }
 
 bool UserIdContext::isUserIdValidForCollector(const std::optional<std::string>& userId) {
     auto error = userIdErrorForCollector(userId);
-    if (error)
-        BEACON_LOG_ERROR(*error);
+    if (error) BEACON_LOG_ERROR(*error);
     return !error;
 }
 
 std::optional<std::string> UserIdContext::prefixedUserIdFromUserId(const std::optional<std::string>& userId) {
-    if (userId && userId->find(':') == std::string::npos)
-        return std::string(kCollectorUserIdPrefix) + ":" + *userId;
+    if (userId && userId->find(':') == std::string::npos) return std::string(kCollectorUserIdPrefix) + ":" + *userId;
     return userId;
 }
 

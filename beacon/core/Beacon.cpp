@@ -48,8 +48,7 @@ std::shared_ptr<Beacon>& sharedSlot() {
 
 std::string trimmed(std::string_view text) {
     auto begin = text.find_first_not_of(" \t\r\n\f\v");
-    if (begin == std::string_view::npos)
-        return {};
+    if (begin == std::string_view::npos) return {};
     auto end = text.find_last_not_of(" \t\r\n\f\v");
     return std::string(text.substr(begin, end - begin + 1));
 }
@@ -70,8 +69,7 @@ const char* origin(bool fromApplication) { return fromApplication ? "" : "from a
 std::shared_ptr<Beacon> Beacon::sharedInstance() {
     std::lock_guard lock(sharedMutex());
     auto& slot = sharedSlot();
-    if (!slot)
-        slot = std::make_shared<Beacon>();
+    if (!slot) slot = std::make_shared<Beacon>();
     return slot;
 }
 
@@ -175,7 +173,9 @@ void Beacon::setEnabled(bool isEnabled) { sharedInstance()->setEnabledInstance(i
 
 bool Beacon::isEnabled() { return sharedInstance()->isEnabledInstance(); }
 
-void Beacon::setNetworkRequestsAllowed(bool isAllowed) { sharedInstance()->setNetworkRequestsAllowedInstance(isAllowed); }
+void Beacon::setNetworkRequestsAllowed(bool isAllowed) {
+    sharedInstance()->setNetworkRequestsAllowedInstance(isAllowed);
+}
 
 bool Beacon::isNetworkRequestsAllowed() {
     auto beacon = sharedInstance();
@@ -206,7 +206,9 @@ void Beacon::setWrapperSdk(std::shared_ptr<WrapperSdk> wrapperSdk) {
 
 std::shared_ptr<WrapperSdk> Beacon::wrapperSdk() { return DeviceTracker::wrapperSdk(); }
 
-void Beacon::setCountryCode(std::optional<std::string> countryCode) { DeviceTracker::setCountryCode(std::move(countryCode)); }
+void Beacon::setCountryCode(std::optional<std::string> countryCode) {
+    DeviceTracker::setCountryCode(std::move(countryCode));
+}
 
 std::optional<std::string> Beacon::countryCode() { return DeviceTracker::countryCode(); }
 
@@ -246,8 +248,7 @@ std::optional<long> Beacon::tracerPidFromStatus(std::string_view statusText) {
     std::string line;
     while (std::getline(lines, line)) {
         constexpr std::string_view kField = "TracerPid:";
-        if (line.compare(0, kField.size(), kField) != 0)
-            continue;
+        if (line.compare(0, kField.size(), kField) != 0) continue;
         const std::string value = trimmed(std::string_view(line).substr(kField.size()));
         if (value.empty() || !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); }))
             return std::nullopt;
@@ -280,16 +281,13 @@ std::string Beacon::sdkVersion() { return kSdkVersion; }
 
 bool Beacon::shouldDisable(const std::string& serviceName) {
     const char* value = std::getenv(kDisableVariable);
-    if (!value)
-        return false;
+    if (!value) return false;
     std::string_view rest(value);
     while (true) {
         const auto comma = rest.find(',');
         const std::string piece = trimmed(rest.substr(0, comma));
-        if (piece == serviceName || piece == kDisableAllServices)
-            return true;
-        if (comma == std::string_view::npos)
-            return false;
+        if (piece == serviceName || piece == kDisableAllServices) return true;
+        if (comma == std::string_view::npos) return false;
         rest.remove_prefix(comma + 1);
     }
 }
@@ -306,8 +304,7 @@ bool Beacon::configuredFromApplication() const {
 bool Beacon::enabledStateUpdating() const { return enabledStateUpdating_; }
 
 bool Beacon::canBeUsed() const {
-    if (sdkConfigured_)
-        return true;
+    if (sdkConfigured_) return true;
     BEACON_LOG_ERROR("Beacon SDK hasn't been configured. You need to call [BcnBeacon start:YOUR_APP_SECRET "
                      "withServices:LIST_OF_SERVICES] first.");
     return false;
@@ -356,15 +353,13 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
         appSecret_ = appSecret;
         SessionContext::sharedInstance()->setSessionId(std::nullopt);
     }
-    if (!defaultTransmissionTargetToken_)
-        defaultTransmissionTargetToken_ = transmissionTargetToken;
+    if (!defaultTransmissionTargetToken_) defaultTransmissionTargetToken_ = transmissionTargetToken;
     UserIdContext::sharedInstance();
     initializeChannelGroup();
     applyPipelineEnabledState(persistedEnabled());
     sdkConfigured_ = true;
     configuredFromApplication_ = configuredFromApplication_ || fromApplication;
-    if (!Logger::isUserDefinedLogLevel() && kCurrentAppEnvironment == 99)
-        setLogLevel(LogLevel::Warning);
+    if (!Logger::isUserDefinedLogLevel() && kCurrentAppEnvironment == 99) setLogLevel(LogLevel::Warning);
     BEACON_LOG_INFO("Beacon SDK configured ", origin(fromApplication), "successfully.");
     return true;
 }
@@ -377,8 +372,7 @@ void Beacon::initializeChannelGroup() {
         return !value || value->truthy();
     };
     auto makeHttpClient = [&scheduler]() -> std::shared_ptr<HttpClientProtocol> {
-        if (auto injected = DependencyConfiguration::httpClient())
-            return injected;
+        if (auto injected = DependencyConfiguration::httpClient()) return injected;
         return HttpClient::create(scheduler);
     };
     const std::string id = installIdInstance();
@@ -390,8 +384,8 @@ void Beacon::initializeChannelGroup() {
     }
     if (!channelGroup_) {
         const std::string url = logUrl_ ? *logUrl_ : platform::Deployment::load().logURL;
-        channelGroup_ = ChannelGroupDefault::create(scheduler, makeHttpClient(), id, url,
-                                                    DependencyConfiguration::storage());
+        channelGroup_ =
+            ChannelGroupDefault::create(scheduler, makeHttpClient(), id, url, DependencyConfiguration::storage());
         if (auto http = std::dynamic_pointer_cast<HttpIngestion>(channelGroup_->ingestion()))
             http->setNetworkRequestsAllowed(networkAllowed);
         channelGroup_->addDelegate(collectorChannelDelegate_);
@@ -400,13 +394,13 @@ void Beacon::initializeChannelGroup() {
     }
     channelGroup_->setAppSecret(appSecret_);
     if (!channelUnit_)
-        channelUnit_ = channelGroup_->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration(kGroupId));
+        channelUnit_ =
+            channelGroup_->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration(kGroupId));
 }
 
 void Beacon::startServices(const Services& services, const std::optional<std::string>& appSecret,
                            const std::optional<std::string>& transmissionTargetToken, bool fromApplication) {
-    if (!sdkConfigured_)
-        return;
+    if (!sdkConfigured_) return;
     Services sorted = services;
     if (sorted.size() > 1)
         std::stable_sort(sorted.begin(), sorted.end(), [](const auto& first, const auto& second) {
@@ -426,12 +420,10 @@ void Beacon::startServices(const Services& services, const std::optional<std::st
         BEACON_LOG_DEBUG("No services have been started.");
         return;
     }
-    if (fromApplication)
-        sendStartServiceLog(started);
+    if (fromApplication) sendStartServiceLog(started);
 }
 
-bool Beacon::startService(const std::shared_ptr<ServiceAbstract>& service,
-                          const std::optional<std::string>& appSecret,
+bool Beacon::startService(const std::shared_ptr<ServiceAbstract>& service, const std::optional<std::string>& appSecret,
                           const std::optional<std::string>& transmissionTargetToken, bool fromApplication) {
     std::lock_guard lock(mutex_);
     if (!service) {
@@ -443,8 +435,7 @@ bool Beacon::startService(const std::shared_ptr<ServiceAbstract>& service,
         return false;
     }
     const bool available = service->isAvailable();
-    if (fromApplication && available && service->isStartedFromApplication())
-        return false;
+    if (fromApplication && available && service->isStartedFromApplication()) return false;
     if (service->isAppSecretRequired() && appSecret_.value_or("").empty()) {
         BEACON_LOG_ERROR("Cannot start service ", service->serviceName(),
                          ". Beacon was started without app secret, but the service requires it.");
@@ -456,8 +447,7 @@ bool Beacon::startService(const std::shared_ptr<ServiceAbstract>& service,
         return false;
     }
     if (!available) {
-        if (std::find(services_.begin(), services_.end(), service) == services_.end())
-            services_.push_back(service);
+        if (std::find(services_.begin(), services_.end(), service) == services_.end()) services_.push_back(service);
         service->startWithChannelGroup(channelGroup_, appSecret_, defaultTransmissionTargetToken_, fromApplication);
         if (service->isInstanceEnabled() && !persistedEnabled()) {
             enabledStateUpdating_ = true;
@@ -476,12 +466,10 @@ void Beacon::sendStartServiceLog(const std::vector<std::string>& serviceNames) {
         auto log = std::make_shared<StartServiceLog>();
         log->services = serviceNames;
         log->isCollectorEnabled = defaultTransmissionTargetToken_.has_value();
-        if (channelUnit_)
-            channelUnit_->enqueueItem(log, kLogFlagsNormal);
+        if (channelUnit_) channelUnit_->enqueueItem(log, kLogFlagsNormal);
         return;
     }
-    if (!startedServiceNames_)
-        startedServiceNames_.emplace();
+    if (!startedServiceNames_) startedServiceNames_.emplace();
     startedServiceNames_->insert(startedServiceNames_->end(), serviceNames.begin(), serviceNames.end());
 }
 
@@ -494,15 +482,13 @@ bool Beacon::isEnabledInstance() const {
 
 void Beacon::setEnabledInstance(bool isEnabled) {
     std::lock_guard lock(mutex_);
-    if (!canBeUsed())
-        return;
+    if (!canBeUsed()) return;
     enabledStateUpdating_ = true;
     if (isEnabled != persistedEnabled()) {
         setPersistedEnabled(isEnabled);
         applyPipelineEnabledState(isEnabled);
     }
-    for (const auto& service : services_)
-        service->setEnabled(isEnabled);
+    for (const auto& service : services_) service->setEnabled(isEnabled);
     enabledStateUpdating_ = false;
     BEACON_LOG_INFO("Beacon SDK ", isEnabled ? "enabled" : "disabled", ".");
 }
@@ -514,8 +500,7 @@ void Beacon::applyPipelineEnabledState(bool isEnabled) {
         UserIdContext::sharedInstance()->clearUserIdHistory();
     }
     std::lock_guard lock(mutex_);
-    if (channelGroup_)
-        channelGroup_->setEnabled(isEnabled, true);
+    if (channelGroup_) channelGroup_->setEnabled(isEnabled, true);
     if (isEnabled && startedServiceNames_) {
         const auto names = std::move(*startedServiceNames_);
         startedServiceNames_.reset();
@@ -529,32 +514,27 @@ void Beacon::setNetworkRequestsAllowedInstance(bool isAllowed) {
     BeaconUserDefaults::shared()->setObject(platform::Value(isAllowed), kNetworkRequestsAllowedKey);
     if (sdkConfigured_ && channelGroup_) {
         std::shared_ptr<const void> reason = channelGroup_;
-        if (isAllowed)
-            channelGroup_->resumeWithIdentifyingObject(reason);
-        else
-            channelGroup_->pauseWithIdentifyingObject(reason);
+        if (isAllowed) channelGroup_->resumeWithIdentifyingObject(reason);
+        else channelGroup_->pauseWithIdentifyingObject(reason);
     }
 }
 
 void Beacon::setLogUrlInstance(const std::string& logUrl) {
     std::lock_guard lock(mutex_);
     logUrl_ = logUrl;
-    if (!channelGroup_)
-        return;
+    if (!channelGroup_) return;
     if (appSecret_) {
         BEACON_LOG_INFO("The log url of Beacon endpoint was changed to ", logUrl);
         channelGroup_->setLogUrl(logUrl);
     } else {
         BEACON_LOG_INFO("The log url of Collector endpoint was changed to ", logUrl);
-        if (collectorChannelDelegate_)
-            collectorChannelDelegate_->setLogUrl(logUrl);
+        if (collectorChannelDelegate_) collectorChannelDelegate_->setLogUrl(logUrl);
     }
 }
 
 void Beacon::setMaxStorageSizeInstance(std::int64_t sizeInBytes, std::function<void(bool)> completionHandler) {
     if (sizeInBytes < kMinAcceptedMaxStorageSizeInBytes) {
-        if (completionHandler)
-            completionHandler(false);
+        if (completionHandler) completionHandler(false);
         BEACON_LOG_WARNING("Cannot set storage size to ", sizeInBytes, " bytes, minimum value is ",
                            kMinAcceptedMaxStorageSizeInBytes, " bytes");
         return;
@@ -562,21 +542,18 @@ void Beacon::setMaxStorageSizeInstance(std::int64_t sizeInBytes, std::function<v
     std::lock_guard lock(mutex_);
     if (setMaxStorageSizeHasBeenCalled_) {
         BEACON_LOG_WARNING("setMaxStorageSize:completionHandler: may only be called once per app launch");
-        if (completionHandler)
-            completionHandler(false);
+        if (completionHandler) completionHandler(false);
         return;
     }
     setMaxStorageSizeHasBeenCalled_ = true;
     if (configuredFromApplication_) {
         BEACON_LOG_WARNING("Unable to set storage size after the application has configured Beacon");
-        if (completionHandler)
-            completionHandler(false);
+        if (completionHandler) completionHandler(false);
         return;
     }
     requestedMaxStorageSizeInBytes_ = sizeInBytes;
     maxStorageSizeCompletionHandler_ = completionHandler;
-    if (channelGroup_)
-        channelGroup_->setMaxStorageSize(sizeInBytes, completionHandler);
+    if (channelGroup_) channelGroup_->setMaxStorageSize(sizeInBytes, completionHandler);
 }
 
 void Beacon::setUserIdInstance(const std::optional<std::string>& userId) {
@@ -590,18 +567,15 @@ void Beacon::setUserIdInstance(const std::optional<std::string>& userId) {
         return;
     }
     if (userId) {
-        if (appSecret_ && !UserIdContext::isUserIdValidForBeacon(userId))
-            return;
-        if (defaultTransmissionTargetToken_ && !UserIdContext::isUserIdValidForCollector(userId))
-            return;
+        if (appSecret_ && !UserIdContext::isUserIdValidForBeacon(userId)) return;
+        if (defaultTransmissionTargetToken_ && !UserIdContext::isUserIdValidForCollector(userId)) return;
     }
     UserIdContext::sharedInstance()->setUserId(userId);
 }
 
 std::string Beacon::installIdInstance() {
     std::lock_guard lock(mutex_);
-    if (installId_)
-        return *installId_;
+    if (installId_) return *installId_;
     auto defaults = BeaconUserDefaults::shared();
     const auto stored = defaults->objectForKey(kInstallIdKey);
     if (stored && stored->asString() && isUuidText(*stored->asString())) {

@@ -44,8 +44,7 @@ void DependencyConfiguration::setHttpClient(std::shared_ptr<HttpClientProtocol> 
 
 platform::Scheduler& DependencyConfiguration::scheduler() {
     std::lock_guard lock(mutex());
-    if (schedulerSlot())
-        return *schedulerSlot();
+    if (schedulerSlot()) return *schedulerSlot();
     // Made once and kept for the life of the process: the telemetry's queues
     // live on it until the very end.
     static auto* builtIn = new platform::ThreadScheduler();

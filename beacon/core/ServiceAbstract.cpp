@@ -16,8 +16,7 @@ bool ServiceAbstract::isInstanceEnabled() const {
 
 void ServiceAbstract::setInstanceEnabled(bool isEnabled) {
     std::lock_guard lock(mutex_);
-    if (isEnabled == isInstanceEnabled())
-        return;
+    if (isEnabled == isInstanceEnabled()) return;
     applyEnabledState(isEnabled);
     BeaconUserDefaults::shared()->setObject(platform::Value(isEnabled), isEnabledKey());
 }
@@ -29,8 +28,7 @@ bool ServiceAbstract::isAvailable() const {
 
 void ServiceAbstract::applyEnabledState(bool isEnabled) {
     std::shared_ptr<ChannelUnitProtocol> unit = channelUnit();
-    if (unit)
-        unit->setEnabled(isEnabled, true);
+    if (unit) unit->setEnabled(isEnabled, true);
 }
 
 void ServiceAbstract::startWithChannelGroup(std::shared_ptr<ChannelGroupProtocol> channelGroup,
@@ -44,8 +42,7 @@ void ServiceAbstract::startWithChannelGroup(std::shared_ptr<ChannelGroupProtocol
     started_ = true;
     if (auto configuration = channelUnitConfiguration(); configuration && channelGroup_)
         channelUnit_ = channelGroup_->addChannelUnitWithConfiguration(configuration);
-    if (isInstanceEnabled())
-        applyEnabledState(true);
+    if (isInstanceEnabled()) applyEnabledState(true);
 }
 
 void ServiceAbstract::updateConfiguration(std::optional<std::string> appSecret,
@@ -54,15 +51,13 @@ void ServiceAbstract::updateConfiguration(std::optional<std::string> appSecret,
     startedFromApplication_ = true;
     appSecret_ = std::move(appSecret);
     defaultTransmissionTargetToken_ = std::move(transmissionTargetToken);
-    if (isInstanceEnabled())
-        applyEnabledState(true);
+    if (isInstanceEnabled()) applyEnabledState(true);
 }
 
 bool ServiceAbstract::canBeUsed() const {
     const bool configured = Beacon::sharedInstance()->sdkConfigured();
     std::lock_guard lock(mutex_);
-    if (configured && started_)
-        return true;
+    if (configured && started_) return true;
     BEACON_LOG(LogLevel::Error, logTag(), serviceName(),
                " service hasn't been started. You need to call [BcnBeacon start:YOUR_APP_SECRET "
                "withServices:LIST_OF_SERVICES] first.");
@@ -76,8 +71,7 @@ void ServiceAbstract::setEnabled(bool isEnabled) {
     auto beacon = Beacon::sharedInstance();
     const bool blocked = !beacon->enabledStateUpdating() && !Beacon::isEnabled();
     std::lock_guard lock(mutex_);
-    if (!canBeUsed())
-        return;
+    if (!canBeUsed()) return;
     if (blocked) {
         BEACON_LOG(LogLevel::Error, logTag(),
                    "The SDK is disabled. Re-enable the whole SDK from Beacon first before enabling ", serviceName(),

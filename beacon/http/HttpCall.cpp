@@ -24,9 +24,7 @@ HttpCall::HttpCall(std::string url, std::string method, HttpHeaders headers, con
     }
 }
 
-bool HttpCall::hasReachedMaxRetries() const {
-    return retryCount >= static_cast<std::int32_t>(retryIntervals.size());
-}
+bool HttpCall::hasReachedMaxRetries() const { return retryCount >= static_cast<std::int32_t>(retryIntervals.size()); }
 
 void HttpCall::resetRetry() {
     if (timerSource) timerSource->cancel();
@@ -43,7 +41,8 @@ long long HttpCall::retryDelayMs(std::optional<long long> retryAfterMs, std::mt1
         const long long bound = longest > 0 ? static_cast<long long>(longest * 1000.0) : 0;
         return std::clamp(*retryAfterMs, 0LL, bound);
     }
-    const auto index = std::min<std::size_t>(static_cast<std::size_t>(std::max(retryCount, 0)), retryIntervals.size() - 1);
+    const auto index =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(retryCount, 0)), retryIntervals.size() - 1);
     const long long half = static_cast<long long>(retryIntervals[index] * 1000.0) / 2;
     if (half <= 0) return 0;
     return half + std::uniform_int_distribution<long long>(0, half - 1)(random);

@@ -96,8 +96,8 @@ void HttpClient::sendAsync(const std::string& url, const std::string& method, co
 }
 
 void HttpClient::sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
-                           const std::string& data, const std::vector<double>& retryIntervals,
-                           bool compressionEnabled, HttpCompletionHandler completionHandler) {
+                           const std::string& data, const std::vector<double>& retryIntervals, bool compressionEnabled,
+                           HttpCompletionHandler completionHandler) {
     {
         std::lock_guard lock(mutex_);
         if (enabled_) {
@@ -313,9 +313,8 @@ void HttpClient::setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Defer
         call->resetRetry();
         call->inProgress = false;
         if (auto handler = std::move(call->completionHandler))
-            deferred.push_back([handler = std::move(handler)] {
-                handler(std::nullopt, std::nullopt, makeError(kCanceledErrorCode));
-            });
+            deferred.push_back(
+                [handler = std::move(handler)] { handler(std::nullopt, std::nullopt, makeError(kCanceledErrorCode)); });
     }
 }
 

@@ -14,9 +14,9 @@ namespace beacon {
 
 // The outcome of a call: the response body (when a response came), the
 // response, or an error.
-using HttpCompletionHandler = std::function<void(const std::optional<std::string>& data,
-                                                 const std::optional<HttpResponse>& response,
-                                                 const std::optional<Error>& error)>;
+using HttpCompletionHandler =
+    std::function<void(const std::optional<std::string>& data, const std::optional<HttpResponse>& response,
+                       const std::optional<Error>& error)>;
 
 // Seconds between the attempts of a call: 10 s, 5 min, 20 min.
 inline const std::vector<double> kDefaultRetryIntervals = {10, 300, 1200};
@@ -29,8 +29,8 @@ public:
     virtual void sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
                            const std::string& data, HttpCompletionHandler completionHandler) = 0;
     virtual void sendAsync(const std::string& url, const std::string& method, const HttpHeaders& headers,
-                           const std::string& data, const std::vector<double>& retryIntervals,
-                           bool compressionEnabled, HttpCompletionHandler completionHandler) = 0;
+                           const std::string& data, const std::vector<double>& retryIntervals, bool compressionEnabled,
+                           HttpCompletionHandler completionHandler) = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;
     virtual void setEnabled(bool enabled, bool deleteDataOnDisabled) = 0;

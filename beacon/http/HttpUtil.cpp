@@ -26,14 +26,12 @@ bool HttpUtil::isRecoverableTransportError(const Error& error) {
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
-    case CURLE_GOT_NOTHING:  // the server closed the connection without answering
+    case CURLE_GOT_NOTHING: // the server closed the connection without answering
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-        return true;
-    default:
-        return false;
+    case CURLE_HTTP2_STREAM: return true;
+    default: return false;
     }
 }
 
@@ -52,10 +50,8 @@ bool HttpUtil::isSSLConnectionError(const Error& error) {
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
-    case CURLE_SSL_CLIENTCERT:
-        return true;
-    default:
-        return false;
+    case CURLE_SSL_CLIENTCERT: return true;
+    default: return false;
     }
 }
 

@@ -6,7 +6,8 @@
 
 namespace beacon {
 
-BeaconIngestion::BeaconIngestion(std::shared_ptr<HttpClientProtocol> httpClient, std::string baseURL, std::string installId)
+BeaconIngestion::BeaconIngestion(std::shared_ptr<HttpClientProtocol> httpClient, std::string baseURL,
+                                 std::string installId)
     : HttpIngestion(std::move(httpClient), std::move(baseURL), kApiPath,
                     {{"Content-Type", "application/json"}, {kInstallIdHeader, std::move(installId)}},
                     {{"api-version", kApiVersion}}) {}
@@ -33,7 +34,8 @@ void BeaconIngestion::sendAsync(std::shared_ptr<LogContainer> data, IngestionCom
     HttpIngestion::sendAsync(std::move(data), std::nullopt, *callId, std::move(completionHandler));
 }
 
-HttpHeaders BeaconIngestion::getHeadersWithData(const LogContainer& data, const std::optional<std::string>& eTag) const {
+HttpHeaders BeaconIngestion::getHeadersWithData(const LogContainer& data,
+                                                const std::optional<std::string>& eTag) const {
     HttpHeaders headers = HttpIngestion::getHeadersWithData(data, eTag);
     if (auto secret = appSecret()) headers[kAppSecretHeader] = *secret;
     return headers;

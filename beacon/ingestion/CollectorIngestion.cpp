@@ -36,7 +36,8 @@ void CollectorIngestion::sendAsync(std::shared_ptr<LogContainer> data, Ingestion
     HttpIngestion::sendAsync(std::move(data), std::nullopt, *callId, std::move(completionHandler));
 }
 
-HttpHeaders CollectorIngestion::getHeadersWithData(const LogContainer& data, const std::optional<std::string>& eTag) const {
+HttpHeaders CollectorIngestion::getHeadersWithData(const LogContainer& data,
+                                                   const std::optional<std::string>& eTag) const {
     HttpHeaders headers = HttpIngestion::getHeadersWithData(data, eTag);
 
     std::vector<std::string> tokens;
@@ -65,7 +66,7 @@ std::string CollectorIngestion::getPayloadWithData(const LogContainer& data) con
     for (const auto& log : data.logs) {
         if (!log) continue;
         auto line = log->serializeLog(false);
-        if (!line) return {};  // one log that cannot be encoded spoils the batch
+        if (!line) return {}; // one log that cannot be encoded spoils the batch
         payload += *line + "\n";
     }
     return payload;
@@ -78,7 +79,8 @@ std::string CollectorIngestion::obfuscateHeaderValue(const std::string& value, c
         for (;;) {
             const auto comma = value.find(',', from);
             if (from > 0) masked += ",";
-            masked += HttpUtil::hideSecret(value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            masked +=
+                HttpUtil::hideSecret(value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
             if (comma == std::string::npos) break;
             from = comma + 1;
         }

@@ -19,11 +19,26 @@ namespace {
 bool isQueryAllowed(unsigned char c) {
     if (std::isalnum(c)) return true;
     switch (c) {
-    case '-': case '.': case '_': case '~': case '!': case '$': case '&': case '\'': case '(': case ')':
-    case '*': case '+': case ',': case ';': case '=': case ':': case '@': case '/': case '?':
-        return true;
-    default:
-        return false;
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+    case ':':
+    case '@':
+    case '/':
+    case '?': return true;
+    default: return false;
     }
 }
 
@@ -55,7 +70,8 @@ HttpIngestion::HttpIngestion(std::shared_ptr<HttpClientProtocol> httpClient, std
     : httpClient_(std::move(httpClient)), baseURL_(std::move(baseURL)), apiPath_(std::move(apiPath)),
       httpHeaders_(std::move(httpHeaders)), sendURL_(buildURL(baseURL_, apiPath_, queryStrings)) {}
 
-std::string HttpIngestion::buildURL(const std::string& baseURL, const std::string& apiPath, const QueryStrings& queryStrings) {
+std::string HttpIngestion::buildURL(const std::string& baseURL, const std::string& apiPath,
+                                    const QueryStrings& queryStrings) {
     std::string url = baseURL + apiPath;
     if (queryStrings.empty()) return url;
     std::string query;
@@ -81,8 +97,8 @@ void HttpIngestion::setBaseURL(const std::string& baseURL) {
         BEACON_LOG_INFO("Failed to update HTTP URL ", previous, " with ", baseURL);
         return;
     }
-    for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_HOST, CURLUPART_PORT,
-                           CURLUPART_PATH}) {
+    for (CURLUPart part :
+         {CURLUPART_SCHEME, CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_HOST, CURLUPART_PORT, CURLUPART_PATH}) {
         char* value = nullptr;
         if (curl_url_get(fresh.url, part, &value, 0) == CURLUE_OK && value) {
             curl_url_set(current.url, part, value, 0);
@@ -220,7 +236,8 @@ std::string HttpIngestion::prettyPrintHeaders(const HttpHeaders& headers) const 
 
 std::string HttpIngestion::printableResponsePayload(const HttpResponse& response, const std::string& data) const {
     const std::string type = response.header("Content-Type").value_or("");
-    if (startsWith(type, "application/json")) return prettyPrintJson(std::vector<std::uint8_t>(data.begin(), data.end()));
+    if (startsWith(type, "application/json"))
+        return prettyPrintJson(std::vector<std::uint8_t>(data.begin(), data.end()));
     if (type.empty() || startsWith(type, "text/") || startsWith(type, "application/")) return data;
     return "<binary>";
 }

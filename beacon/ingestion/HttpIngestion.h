@@ -28,7 +28,8 @@ public:
 
     // "%@%@" of base and path, then "?" and the pairs as key=value joined
     // by "&", percent-encoded for a URL query.
-    static std::string buildURL(const std::string& baseURL, const std::string& apiPath, const QueryStrings& queryStrings);
+    static std::string buildURL(const std::string& baseURL, const std::string& apiPath,
+                                const QueryStrings& queryStrings);
     // The value of the response header named "etag" in any case.
     static std::optional<std::string> eTagFromResponse(const HttpResponse& response);
 

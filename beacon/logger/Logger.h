@@ -113,12 +113,12 @@ template <typename... Parts> MessageProvider deferredMessage(Parts&&... parts) {
 // values that can be streamed; they are copied, then joined on the logger
 // queue only when the line prints) with the caller's file, function and line.
 // For a level that cannot print, the parts are not even evaluated.
-#define BEACON_LOG(level, tag, ...)                                                                               \
-    do {                                                                                                         \
-        const ::beacon::LogLevel beaconLogLevel_ = (level);                                                      \
-        if (::beacon::Logger::isEnabled(beaconLogLevel_))                                                        \
-            ::beacon::Logger::logMessage(::beacon::detail::deferredMessage(__VA_ARGS__), beaconLogLevel_, (tag), \
-                                         __FILE__, __func__, __LINE__);                                          \
+#define BEACON_LOG(level, tag, ...)                                                                                    \
+    do {                                                                                                               \
+        const ::beacon::LogLevel beaconLogLevel_ = (level);                                                            \
+        if (::beacon::Logger::isEnabled(beaconLogLevel_))                                                              \
+            ::beacon::Logger::logMessage(::beacon::detail::deferredMessage(__VA_ARGS__), beaconLogLevel_, (tag),       \
+                                         __FILE__, __func__, __LINE__);                                                \
     } while (false)
 
 #define BEACON_LOG_VERBOSE(...) BEACON_LOG(::beacon::LogLevel::Verbose, ::beacon::kBeaconLogTag, __VA_ARGS__)
@@ -128,10 +128,12 @@ template <typename... Parts> MessageProvider deferredMessage(Parts&&... parts) {
 #define BEACON_LOG_ERROR(...) BEACON_LOG(::beacon::LogLevel::Error, ::beacon::kBeaconLogTag, __VA_ARGS__)
 #define BEACON_LOG_ASSERT(...) BEACON_LOG(::beacon::LogLevel::Assert, ::beacon::kBeaconLogTag, __VA_ARGS__)
 
-#define BEACON_ANALYTICS_LOG_VERBOSE(...) BEACON_LOG(::beacon::LogLevel::Verbose, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
+#define BEACON_ANALYTICS_LOG_VERBOSE(...)                                                                              \
+    BEACON_LOG(::beacon::LogLevel::Verbose, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
 #define BEACON_ANALYTICS_LOG_DEBUG(...) BEACON_LOG(::beacon::LogLevel::Debug, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
 #define BEACON_ANALYTICS_LOG_INFO(...) BEACON_LOG(::beacon::LogLevel::Info, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
-#define BEACON_ANALYTICS_LOG_WARNING(...) BEACON_LOG(::beacon::LogLevel::Warning, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
+#define BEACON_ANALYTICS_LOG_WARNING(...)                                                                              \
+    BEACON_LOG(::beacon::LogLevel::Warning, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
 #define BEACON_ANALYTICS_LOG_ERROR(...) BEACON_LOG(::beacon::LogLevel::Error, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
 #define BEACON_ANALYTICS_LOG_ASSERT(...) BEACON_LOG(::beacon::LogLevel::Assert, ::beacon::kAnalyticsLogTag, __VA_ARGS__)
 

@@ -38,8 +38,7 @@ AbstractLog::AbstractLog(const AbstractLog& other)
       tokens_(other.transmissionTargetTokens()) {}
 
 AbstractLog& AbstractLog::operator=(const AbstractLog& other) {
-    if (this == &other)
-        return *this;
+    if (this == &other) return *this;
     type = other.type;
     timestamp = other.timestamp;
     sid = other.sid;
@@ -87,12 +86,9 @@ std::optional<std::string> AbstractLog::serializeLog(bool prettyPrint) const {
 }
 
 std::optional<std::string> AbstractLog::validationError() const {
-    if (!type)
-        return invalidFieldMessage(className(), kType);
-    if (!timestamp)
-        return invalidFieldMessage(className(), kTimestamp);
-    if (!device)
-        return invalidFieldMessage(className(), kDevice);
+    if (!type) return invalidFieldMessage(className(), kType);
+    if (!timestamp) return invalidFieldMessage(className(), kTimestamp);
+    if (!device) return invalidFieldMessage(className(), kDevice);
     return device->validationError();
 }
 
@@ -126,15 +122,14 @@ void AbstractLog::decode(ArchiveReader& r) {
 std::vector<std::shared_ptr<CommonSchemaLog>> AbstractLog::toCommonSchemaLogs(LogFlags flags) const {
     std::vector<std::shared_ptr<CommonSchemaLog>> logs;
     for (const auto& token : transmissionTargetTokens())
-        if (auto log = toCommonSchemaLog(token, flags))
-            logs.push_back(std::move(log));
+        if (auto log = toCommonSchemaLog(token, flags)) logs.push_back(std::move(log));
     return logs;
 }
 
 std::string AbstractLog::timeZoneText(std::int64_t offsetMinutes) {
     // The sign belongs to the whole offset: -30 minutes is "-00:30".
-    std::uint64_t magnitude = offsetMinutes < 0 ? 0 - static_cast<std::uint64_t>(offsetMinutes)
-                                                : static_cast<std::uint64_t>(offsetMinutes);
+    std::uint64_t magnitude =
+        offsetMinutes < 0 ? 0 - static_cast<std::uint64_t>(offsetMinutes) : static_cast<std::uint64_t>(offsetMinutes);
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%c%02llu:%02llu", offsetMinutes < 0 ? '-' : '+',
                   static_cast<unsigned long long>(magnitude / 60), static_cast<unsigned long long>(magnitude % 60));
@@ -169,14 +164,12 @@ std::shared_ptr<CommonSchemaLog> AbstractLog::toCommonSchemaLog(const std::strin
     ext->osExt->name = d.osName;
     if (nonEmpty(d.osVersion) || nonEmpty(d.osBuild)) {
         std::string ver = "Version " + d.osVersion.value_or("");
-        if (nonEmpty(d.osBuild))
-            ver += " (Build " + *d.osBuild + ")";
+        if (nonEmpty(d.osBuild)) ver += " (Build " + *d.osBuild + ")";
         ext->osExt->ver = ver;
     }
 
     ext->appExt = std::make_shared<AppExtension>();
-    if (d.appNamespace)
-        ext->appExt->appId = "I:" + *d.appNamespace;
+    if (d.appNamespace) ext->appExt->appId = "I:" + *d.appNamespace;
     ext->appExt->ver = d.appVersion;
     ext->appExt->locale = kApplicationLocalization;
 
@@ -184,12 +177,10 @@ std::shared_ptr<CommonSchemaLog> AbstractLog::toCommonSchemaLog(const std::strin
     ext->netExt->provider = d.carrierName;
 
     ext->sdkExt = std::make_shared<SDKExtension>();
-    if (nonEmpty(d.sdkName) && nonEmpty(d.sdkVersion))
-        ext->sdkExt->libVer = *d.sdkName + "-" + *d.sdkVersion;
+    if (nonEmpty(d.sdkName) && nonEmpty(d.sdkVersion)) ext->sdkExt->libVer = *d.sdkName + "-" + *d.sdkVersion;
 
     ext->locExt = std::make_shared<LocExtension>();
-    if (d.timeZoneOffset)
-        ext->locExt->tz = timeZoneText(*d.timeZoneOffset);
+    if (d.timeZoneOffset) ext->locExt->tz = timeZoneText(*d.timeZoneOffset);
 
     ext->deviceExt = std::make_shared<DeviceExtension>();
     csLog->ext = std::move(ext);

@@ -28,9 +28,9 @@ public:
     AbstractLog(const AbstractLog& other);
     AbstractLog& operator=(const AbstractLog& other);
 
-    std::optional<std::string> type;  // fixed by each subclass's constructor
+    std::optional<std::string> type; // fixed by each subclass's constructor
     std::optional<Date> timestamp;
-    std::optional<std::string> sid;   // session id
+    std::optional<std::string> sid; // session id
     std::optional<std::string> distributionGroupId;
     std::optional<std::string> userId;
     std::optional<std::string> dataResidencyRegion;

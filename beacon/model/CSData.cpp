@@ -13,11 +13,9 @@ constexpr const char* kBaseData = "baseData";
 Json CSData::serializeToDictionary() const {
     Json json = Json::object();
     for (const char* key : {kBaseType, kBaseData})
-        if (const Json* value = properties.objectForKey(key))
-            json[key] = *value;
+        if (const Json* value = properties.objectForKey(key)) json[key] = *value;
     properties.forEach([&json](const std::string& key, const Json& value) {
-        if (key != kBaseType && key != kBaseData)
-            json[key] = value;
+        if (key != kBaseType && key != kBaseData) json[key] = value;
     });
     return json;
 }
@@ -36,14 +34,12 @@ void CSData::encode(ArchiveWriter& w) const {
 void CSData::decode(ArchiveReader& r) {
     properties.removeAllObjects();
     auto map = r.decodeJson("properties");
-    if (!map)
-        return;
+    if (!map) return;
     if (!map->is_object()) {
         r.fail("The properties of CSData are not a dictionary.");
         return;
     }
-    for (const auto& [key, value] : map->items())
-        properties.setObject(value, key);
+    for (const auto& [key, value] : map->items()) properties.setObject(value, key);
 }
 
 } // namespace beacon

@@ -34,13 +34,18 @@ Json CSExtensions::serializeToDictionary() const {
 
 std::optional<std::string> CSExtensions::validationError() const {
     const std::pair<const char*, const ModelObject*> extensions[] = {
-        {"metadataExt", metadataExt.get()}, {"protocolExt", protocolExt.get()}, {"userExt", userExt.get()},
-        {"deviceExt", deviceExt.get()},     {"osExt", osExt.get()},             {"appExt", appExt.get()},
-        {"netExt", netExt.get()},           {"sdkExt", sdkExt.get()},           {"locExt", locExt.get()},
+        {"metadataExt", metadataExt.get()},
+        {"protocolExt", protocolExt.get()},
+        {"userExt", userExt.get()},
+        {"deviceExt", deviceExt.get()},
+        {"osExt", osExt.get()},
+        {"appExt", appExt.get()},
+        {"netExt", netExt.get()},
+        {"sdkExt", sdkExt.get()},
+        {"locExt", locExt.get()},
     };
     for (const auto& [field, extension] : extensions)
-        if (extension && extension->validationError())
-            return invalidFieldMessage(className(), field);
+        if (extension && extension->validationError()) return invalidFieldMessage(className(), field);
     return std::nullopt;
 }
 

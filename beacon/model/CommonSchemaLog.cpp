@@ -24,20 +24,16 @@ Json CommonSchemaLog::serializeToDictionary() const {
     json_fields::put(json, kName, name);
     json_fields::putDate(json, kTime, timestamp);
     json_fields::put(json, kIKey, iKey);
-    if (flags != 0)
-        json[kFlags] = flags;
+    if (flags != 0) json[kFlags] = flags;
     json_fields::putObject(json, kExt, ext);
     json_fields::putObject(json, kData, data);
     return json;
 }
 
 std::optional<std::string> CommonSchemaLog::validationError() const {
-    if (!timestamp)
-        return invalidFieldMessage(className(), "timestamp");
-    if (!ver)
-        return invalidFieldMessage(className(), kVer);
-    if (!name)
-        return invalidFieldMessage(className(), kName);
+    if (!timestamp) return invalidFieldMessage(className(), "timestamp");
+    if (!ver) return invalidFieldMessage(className(), kVer);
+    if (!name) return invalidFieldMessage(className(), kName);
     return std::nullopt;
 }
 

@@ -47,17 +47,15 @@ Json Device::serializeToDictionary() const {
 }
 
 std::optional<std::string> Device::validationError() const {
-    if (auto error = WrapperSdk::validationError())
-        return error;
+    if (auto error = WrapperSdk::validationError()) return error;
     const std::pair<const char*, bool> required[] = {
-        {kSdkName, sdkName.has_value()},     {kSdkVersion, sdkVersion.has_value()},
-        {kOsName, osName.has_value()},       {kOsVersion, osVersion.has_value()},
-        {kLocale, locale.has_value()},       {kTimeZoneOffset, timeZoneOffset.has_value()},
+        {kSdkName, sdkName.has_value()},       {kSdkVersion, sdkVersion.has_value()},
+        {kOsName, osName.has_value()},         {kOsVersion, osVersion.has_value()},
+        {kLocale, locale.has_value()},         {kTimeZoneOffset, timeZoneOffset.has_value()},
         {kAppVersion, appVersion.has_value()}, {kAppBuild, appBuild.has_value()},
     };
     for (const auto& [field, present] : required)
-        if (!present)
-            return invalidFieldMessage(className(), field);
+        if (!present) return invalidFieldMessage(className(), field);
     return std::nullopt;
 }
 

@@ -23,8 +23,8 @@ public:
     std::optional<std::string> osBuild;
     std::optional<std::int64_t> osApiLevel;
     std::optional<std::string> locale;
-    std::optional<std::int64_t> timeZoneOffset;  // minutes east of UTC
-    std::optional<std::string> screenSize;       // "<width>x<height>"
+    std::optional<std::int64_t> timeZoneOffset; // minutes east of UTC
+    std::optional<std::string> screenSize;      // "<width>x<height>"
     std::optional<std::string> appVersion;
     std::optional<std::string> carrierName;
     std::optional<std::string> carrierCountry;

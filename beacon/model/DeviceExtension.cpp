@@ -17,12 +17,8 @@ bool DeviceExtension::isEqual(const ModelObject& other) const {
     return o && localId == o->localId;
 }
 
-void DeviceExtension::encode(ArchiveWriter& w) const {
-    w.encodeString("localId", localId);
-}
+void DeviceExtension::encode(ArchiveWriter& w) const { w.encodeString("localId", localId); }
 
-void DeviceExtension::decode(ArchiveReader& r) {
-    localId = r.decodeString("localId");
-}
+void DeviceExtension::decode(ArchiveReader& r) { localId = r.decodeString("localId"); }
 
 } // namespace beacon

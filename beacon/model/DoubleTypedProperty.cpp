@@ -15,10 +15,8 @@ Json DoubleTypedProperty::serializeToDictionary() const {
 }
 
 std::optional<std::string> DoubleTypedProperty::validationError() const {
-    if (auto error = TypedProperty::validationError())
-        return error;
-    if (!std::isfinite(value))
-        return invalidFieldMessage(className(), "value");
+    if (auto error = TypedProperty::validationError()) return error;
+    if (!std::isfinite(value)) return invalidFieldMessage(className(), "value");
     return std::nullopt;
 }
 

@@ -8,8 +8,7 @@ std::optional<std::string> jsonText(const Json& value, bool prettyPrint, std::st
         // for any text produced elsewhere too.
         return removeEscapedSlashes(value.dump(prettyPrint ? 2 : -1));
     } catch (const std::exception& e) {
-        if (error)
-            *error = e.what();
+        if (error) *error = e.what();
         return std::nullopt;
     }
 }
@@ -25,8 +24,7 @@ std::string removeEscapedSlashes(std::string_view text) {
         char c = text[i];
         if (c == '\\' && i + 1 < text.size()) {
             char next = text[++i];
-            if (next != '/')
-                out += c;
+            if (next != '/') out += c;
             out += next;
         } else {
             out += c;

@@ -17,12 +17,8 @@ bool LocExtension::isEqual(const ModelObject& other) const {
     return o && tz == o->tz;
 }
 
-void LocExtension::encode(ArchiveWriter& w) const {
-    w.encodeString("tz", tz);
-}
+void LocExtension::encode(ArchiveWriter& w) const { w.encodeString("tz", tz); }
 
-void LocExtension::decode(ArchiveReader& r) {
-    tz = r.decodeString("tz");
-}
+void LocExtension::decode(ArchiveReader& r) { tz = r.decodeString("tz"); }
 
 } // namespace beacon

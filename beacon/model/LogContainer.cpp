@@ -18,11 +18,9 @@ LogContainer::LogContainer(std::optional<std::string> batchId_, std::vector<std:
 Json LogContainer::serializeToDictionary() const {
     Json array = Json::array();
     for (const auto& log : logs) {
-        if (!log)
-            continue;
+        if (!log) continue;
         Json dictionary = log->serializeToDictionary();
-        if (dictionary.is_object())
-            array.push_back(std::move(dictionary));
+        if (dictionary.is_object()) array.push_back(std::move(dictionary));
     }
     Json json = Json::object();
     json[kLogs] = std::move(array);
@@ -42,24 +40,19 @@ std::optional<std::string> LogContainer::serializeLog(bool prettyPrint) const {
 }
 
 std::optional<std::string> LogContainer::validationError() const {
-    if (logs.empty())
-        return std::string(className()) + ": there are no logs in container.";
+    if (logs.empty()) return std::string(className()) + ": there are no logs in container.";
     for (const auto& log : logs) {
-        if (!log)
-            return invalidFieldMessage(className(), kLogs);
-        if (auto error = log->validationError())
-            return error;
+        if (!log) return invalidFieldMessage(className(), kLogs);
+        if (auto error = log->validationError()) return error;
     }
     return std::nullopt;
 }
 
 bool LogContainer::isEqual(const ModelObject& other) const {
     auto* o = dynamic_cast<const LogContainer*>(&other);
-    if (!o || batchId != o->batchId || logs.size() != o->logs.size())
-        return false;
+    if (!o || batchId != o->batchId || logs.size() != o->logs.size()) return false;
     for (std::size_t i = 0; i < logs.size(); ++i)
-        if (!equalObjects(logs[i], o->logs[i]))
-            return false;
+        if (!equalObjects(logs[i], o->logs[i])) return false;
     return true;
 }
 

@@ -13,8 +13,7 @@ Json LogWithProperties::serializeToDictionary() const {
     Json json = AbstractLog::serializeToDictionary();
     if (properties && !properties->empty()) {
         Json map = Json::object();
-        for (const auto& [key, value] : *properties)
-            map[key] = value;
+        for (const auto& [key, value] : *properties) map[key] = value;
         json[kProperties] = std::move(map);
     }
     return json;

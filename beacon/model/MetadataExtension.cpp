@@ -5,9 +5,7 @@
 
 namespace beacon {
 
-Json MetadataExtension::serializeToDictionary() const {
-    return metadata.is_object() ? metadata : Json::object();
-}
+Json MetadataExtension::serializeToDictionary() const { return metadata.is_object() ? metadata : Json::object(); }
 
 bool MetadataExtension::isEqual(const ModelObject& other) const {
     auto* o = dynamic_cast<const MetadataExtension*>(&other);
@@ -18,8 +16,7 @@ void MetadataExtension::encode(ArchiveWriter& w) const { w.encodeJson("metadata"
 
 void MetadataExtension::decode(ArchiveReader& r) {
     auto value = r.decodeJson("metadata");
-    if (value && !value->is_object())
-        r.fail("The metadata of MetadataExtension is not a dictionary.");
+    if (value && !value->is_object()) r.fail("The metadata of MetadataExtension is not a dictionary.");
     metadata = value && value->is_object() ? std::move(*value) : Json::object();
 }
 

@@ -6,8 +6,7 @@ namespace beacon {
 
 bool ModelObject::isValid() const {
     auto error = validationError();
-    if (error)
-        BEACON_LOG_VERBOSE(*error);
+    if (error) BEACON_LOG_VERBOSE(*error);
     return !error;
 }
 

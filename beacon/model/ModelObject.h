@@ -32,8 +32,7 @@ public:
 
     // Equality of two optional objects: both absent, or both present and equal.
     template <typename T> static bool equalObjects(const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
-        if (!a || !b)
-            return !a && !b;
+        if (!a || !b) return !a && !b;
         return a->isEqual(*b);
     }
 };

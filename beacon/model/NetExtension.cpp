@@ -17,12 +17,8 @@ bool NetExtension::isEqual(const ModelObject& other) const {
     return o && provider == o->provider;
 }
 
-void NetExtension::encode(ArchiveWriter& w) const {
-    w.encodeString("provider", provider);
-}
+void NetExtension::encode(ArchiveWriter& w) const { w.encodeString("provider", provider); }
 
-void NetExtension::decode(ArchiveReader& r) {
-    provider = r.decodeString("provider");
-}
+void NetExtension::decode(ArchiveReader& r) { provider = r.decodeString("provider"); }
 
 } // namespace beacon

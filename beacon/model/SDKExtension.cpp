@@ -13,8 +13,7 @@ Json SDKExtension::serializeToDictionary() const {
     Json json = Json::object();
     json_fields::put(json, "libVer", libVer);
     json_fields::put(json, "epoch", epoch);
-    if (seq != 0)
-        json["seq"] = seq;
+    if (seq != 0) json["seq"] = seq;
     if (installId) {
         std::string upper = *installId;
         std::transform(upper.begin(), upper.end(), upper.begin(),

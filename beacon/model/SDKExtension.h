@@ -18,7 +18,7 @@ public:
     std::optional<std::string> libVer;
     std::optional<std::string> epoch;
     std::int64_t seq = 0;
-    std::optional<std::string> installId;  // UUID text
+    std::optional<std::string> installId; // UUID text
 
     std::string_view className() const override { return kClassName; }
     Json serializeToDictionary() const override;

@@ -23,8 +23,7 @@ Json StartServiceLog::serializeToDictionary() const {
 
 bool StartServiceLog::isEqual(const ModelObject& other) const {
     auto* o = dynamic_cast<const StartServiceLog*>(&other);
-    return o && AbstractLog::isEqual(other) && services == o->services &&
-           isCollectorEnabled == o->isCollectorEnabled;
+    return o && AbstractLog::isEqual(other) && services == o->services && isCollectorEnabled == o->isCollectorEnabled;
 }
 
 void StartServiceLog::encode(ArchiveWriter& w) const {

@@ -7,8 +7,7 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr std::array<int, 256> makeReverse()
-{
+constexpr std::array<int, 256> makeReverse() {
     std::array<int, 256> table{};
     for (auto& entry : table) {
         entry = -1;
@@ -23,8 +22,7 @@ constexpr auto kReverse = makeReverse();
 
 } // namespace
 
-std::string encode(std::span<const std::uint8_t> bytes)
-{
+std::string encode(std::span<const std::uint8_t> bytes) {
     std::string text;
     text.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
@@ -46,8 +44,7 @@ std::string encode(std::span<const std::uint8_t> bytes)
     return text;
 }
 
-std::vector<std::uint8_t> decode(std::string_view text)
-{
+std::vector<std::uint8_t> decode(std::string_view text) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(text.size() / 4 * 3);
     std::uint32_t buffer = 0;

@@ -10,14 +10,10 @@
 namespace beacon {
 namespace {
 
-std::string errorMessage(sqlite3* db)
-{
-    return db ? sqlite3_errmsg(db) : "";
-}
+std::string errorMessage(sqlite3* db) { return db ? sqlite3_errmsg(db) : ""; }
 
 // SQLite is told once per process to accept URI file names.
-void configureSQLiteOnce()
-{
+void configureSQLiteOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         const int result = sqlite3_config(SQLITE_CONFIG_URI, 1);
@@ -27,7 +23,7 @@ void configureSQLiteOnce()
             // Happens when SQLite was already initialised by someone else; every open
             // passes SQLITE_OPEN_URI as well, so URIs keep working.
             BEACON_LOG_ERROR(std::string("Failed to update SQLite global configuration. Error: ") +
-                                       sqlite3_errstr(result) + ".");
+                             sqlite3_errstr(result) + ".");
         }
     });
 }
@@ -35,13 +31,12 @@ void configureSQLiteOnce()
 // "file:" URI of an absolute path. Everything but unreserved characters and "/" is
 // percent-encoded, so that "?", "#" or "%" in a directory name cannot turn into
 // URI parameters.
-std::string fileURI(const std::filesystem::path& file)
-{
+std::string fileURI(const std::filesystem::path& file) {
     static const char* hex = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : std::filesystem::absolute(file).string()) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~' || c == '/';
         if (plain) {
             uri += static_cast<char>(c);
         } else {
@@ -53,8 +48,7 @@ std::string fileURI(const std::filesystem::path& file)
     return uri;
 }
 
-std::int64_t firstInteger(const std::vector<StorageRow>& rows)
-{
+std::int64_t firstInteger(const std::vector<StorageRow>& rows) {
     if (rows.empty() || rows.front().empty()) {
         return 0;
     }
@@ -64,8 +58,7 @@ std::int64_t firstInteger(const std::vector<StorageRow>& rows)
     return 0;
 }
 
-std::int64_t pragmaInteger(const std::string& pragma, sqlite3* db, int* result)
-{
+std::int64_t pragmaInteger(const std::string& pragma, sqlite3* db, int* result) {
     int code = SQLITE_OK;
     const auto rows = DBStorage::executeSelectionQuery("PRAGMA " + pragma + ";", db, &code);
     if (result) {
@@ -74,39 +67,29 @@ std::int64_t pragmaInteger(const std::string& pragma, sqlite3* db, int* result)
     return code == SQLITE_OK ? firstInteger(rows) : 0;
 }
 
-bool isCorruption(int result)
-{
-    return result == SQLITE_CORRUPT || result == SQLITE_NOTADB;
-}
+bool isCorruption(int result) { return result == SQLITE_CORRUPT || result == SQLITE_NOTADB; }
 
 } // namespace
 
 DBStorage::DBStorage(StorageSchema schema, std::uint64_t version, std::filesystem::path file)
-    : DBStorage(std::optional<StorageSchema>(std::move(schema)), version, std::move(file), DeferConfiguration{})
-{
+    : DBStorage(std::optional<StorageSchema>(std::move(schema)), version, std::move(file), DeferConfiguration{}) {
     initializeDatabase();
 }
 
 DBStorage::DBStorage(std::uint64_t version, std::filesystem::path file)
-    : DBStorage(std::nullopt, version, std::move(file), DeferConfiguration{})
-{
+    : DBStorage(std::nullopt, version, std::move(file), DeferConfiguration{}) {
     initializeDatabase();
 }
 
 DBStorage::DBStorage(std::optional<StorageSchema> schema, std::uint64_t version, std::filesystem::path file,
                      DeferConfiguration)
-    : dbFileURL_(std::move(file)), schema_(std::move(schema)), version_(version)
-{
+    : dbFileURL_(std::move(file)), schema_(std::move(schema)), version_(version) {
     configureSQLiteOnce();
 }
 
-DBStorage::~DBStorage()
-{
-    closeConnection();
-}
+DBStorage::~DBStorage() { closeConnection(); }
 
-sqlite3* DBStorage::connection(int* result)
-{
+sqlite3* DBStorage::connection(int* result) {
     if (connection_) {
         return connection_;
     }
@@ -120,16 +103,14 @@ sqlite3* DBStorage::connection(int* result)
     return connection_;
 }
 
-void DBStorage::closeConnection()
-{
+void DBStorage::closeConnection() {
     if (connection_) {
         sqlite3_close(connection_);
         connection_ = nullptr;
     }
 }
 
-void DBStorage::initializeDatabase()
-{
+void DBStorage::initializeDatabase() {
     int result = configureDatabase();
     if (isCorruption(result)) {
         dropDatabase();
@@ -144,8 +125,7 @@ void DBStorage::customizeDatabase(sqlite3*) {}
 
 void DBStorage::migrateDatabase(sqlite3*, std::uint64_t) {}
 
-int DBStorage::configureDatabase()
-{
+int DBStorage::configureDatabase() {
     std::error_code error;
     const bool existed = std::filesystem::exists(dbFileURL_, error);
     if (dbFileURL_.has_parent_path()) {
@@ -178,7 +158,7 @@ int DBStorage::configureDatabase()
         const std::string name = dbFileURL_.filename().string();
         if (existed && storedVersion < version_) {
             BEACON_LOG_INFO("Migrating \"" + name + "\" database from version " + std::to_string(storedVersion) +
-                                      " to " + std::to_string(version_) + ".");
+                            " to " + std::to_string(version_) + ".");
             migrateDatabase(db, storedVersion);
         } else if (!existed) {
             BEACON_LOG_INFO("Created \"" + name + "\" database with " + std::to_string(version_) + " version.");
@@ -198,8 +178,7 @@ int DBStorage::configureDatabase()
     return result;
 }
 
-int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
-{
+int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block) {
     int result = SQLITE_OK;
     sqlite3* db = connection(&result);
     if (!db) {
@@ -230,18 +209,15 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
     return result;
 }
 
-int DBStorage::executeNonSelectionQuery(const std::string& query)
-{
+int DBStorage::executeNonSelectionQuery(const std::string& query) {
     return executeNonSelectionQuery(query, StorageBindableArray{});
 }
 
-int DBStorage::executeNonSelectionQuery(const std::string& query, const StorageBindableArray& values)
-{
+int DBStorage::executeNonSelectionQuery(const std::string& query, const StorageBindableArray& values) {
     return executeQueryUsingBlock([&](sqlite3* db) { return executeNonSelectionQuery(query, db, values); });
 }
 
-std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& query, const StorageBindableArray& values)
-{
+std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& query, const StorageBindableArray& values) {
     std::vector<StorageRow> rows;
     executeQueryUsingBlock([&](sqlite3* db) {
         int result = SQLITE_OK;
@@ -251,8 +227,7 @@ std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& quer
     return rows;
 }
 
-bool DBStorage::createTable(const std::string& tableName, const StorageColumnsSchema& columnsSchema)
-{
+bool DBStorage::createTable(const std::string& tableName, const StorageColumnsSchema& columnsSchema) {
     const int result = executeQueryUsingBlock([&](sqlite3* db) {
         int code = SQLITE_OK;
         if (tableExists(tableName, db, &code) || code != SQLITE_OK) {
@@ -264,15 +239,13 @@ bool DBStorage::createTable(const std::string& tableName, const StorageColumnsSc
     return result == SQLITE_OK;
 }
 
-bool DBStorage::dropTable(const std::string& tableName)
-{
+bool DBStorage::dropTable(const std::string& tableName) {
     const int result = executeQueryUsingBlock(
         [&](sqlite3* db) { return executeNonSelectionQuery("DROP TABLE IF EXISTS " + quoted(tableName) + ";", db); });
     return result == SQLITE_OK;
 }
 
-bool DBStorage::dropDatabase()
-{
+bool DBStorage::dropDatabase() {
     closeConnection();
     std::error_code error;
     const bool removed = std::filesystem::remove(dbFileURL_, error);
@@ -291,8 +264,7 @@ bool DBStorage::dropDatabase()
 }
 
 std::uint64_t DBStorage::countEntriesForTable(const std::string& tableName, const std::optional<std::string>& condition,
-                                              const StorageBindableArray& values)
-{
+                                              const StorageBindableArray& values) {
     std::string query = "SELECT COUNT(*) FROM " + quoted(tableName) + " ";
     if (condition && !condition->empty()) {
         query += "WHERE " + *condition;
@@ -301,8 +273,7 @@ std::uint64_t DBStorage::countEntriesForTable(const std::string& tableName, cons
     return count > 0 ? static_cast<std::uint64_t>(count) : 0;
 }
 
-void DBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<void(bool)>& completionHandler)
-{
+void DBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<void(bool)>& completionHandler) {
     int openResult = SQLITE_OK;
     sqlite3* db = openDatabaseAtFileURL(dbFileURL_, &openResult);
     if (!db) {
@@ -321,25 +292,25 @@ void DBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<
         const std::int64_t requestedPages = sizeInBytes <= 0 ? 0 : (sizeInBytes + pageSize_ - 1) / pageSize_;
         if (requestedPages < pageCount) {
             BEACON_LOG_WARNING("Cannot change database size to " + std::to_string(sizeInBytes) +
-                                         " bytes as it would cause a loss of data. Maximum database size will not "
-                                         "be changed.");
+                               " bytes as it would cause a loss of data. Maximum database size will not "
+                               "be changed.");
         } else {
             const int result = setMaxPageCount(requestedPages, db);
             const std::int64_t currentPages = result == SQLITE_OK ? getMaxPageCountInOpenedDatabase(db) : 0;
             if (result != SQLITE_OK) {
                 BEACON_LOG_ERROR("Could not change maximum database size to " + std::to_string(sizeInBytes) +
-                                           " bytes. SQLite error code: " + std::to_string(result));
+                                 " bytes. SQLite error code: " + std::to_string(result));
             } else if (currentPages != requestedPages) {
                 BEACON_LOG_ERROR("Could not change maximum database size to " + std::to_string(sizeInBytes) +
-                                           " bytes, current maximum size is " +
-                                           std::to_string(currentPages * pageSize_) + " bytes.");
+                                 " bytes, current maximum size is " + std::to_string(currentPages * pageSize_) +
+                                 " bytes.");
             } else {
                 const std::int64_t newMaximum = requestedPages * pageSize_;
                 if (newMaximum == sizeInBytes) {
                     BEACON_LOG_INFO("Changed maximum database size to " + std::to_string(newMaximum) + " bytes.");
                 } else {
                     BEACON_LOG_INFO("Changed maximum database size to " + std::to_string(newMaximum) +
-                                              " bytes (next multiple of 4KiB).");
+                                    " bytes (next multiple of 4KiB).");
                 }
                 maxSizeInBytes_ = newMaximum;
                 success = true;
@@ -352,8 +323,7 @@ void DBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<
     }
 }
 
-std::map<std::string, std::map<std::string, std::size_t>> DBStorage::columnsIndexes(const StorageSchema& schema)
-{
+std::map<std::string, std::map<std::string, std::size_t>> DBStorage::columnsIndexes(const StorageSchema& schema) {
     std::map<std::string, std::map<std::string, std::size_t>> indexes;
     for (const auto& [table, columns] : schema) {
         auto& tableIndexes = indexes[table];
@@ -364,8 +334,7 @@ std::map<std::string, std::map<std::string, std::size_t>> DBStorage::columnsInde
     return indexes;
 }
 
-int DBStorage::executeNonSelectionQuery(const std::string& query, sqlite3* db, const StorageBindableArray& values)
-{
+int DBStorage::executeNonSelectionQuery(const std::string& query, sqlite3* db, const StorageBindableArray& values) {
     return executeQuery(query, db, values, [db](sqlite3_stmt* statement) {
         const int result = sqlite3_step(statement);
         if (result == SQLITE_DONE) {
@@ -384,8 +353,7 @@ int DBStorage::executeNonSelectionQuery(const std::string& query, sqlite3* db, c
 }
 
 std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& query, sqlite3* db, int* result,
-                                                         const StorageBindableArray& values)
-{
+                                                         const StorageBindableArray& values) {
     std::vector<StorageRow> rows;
     const int code = executeQuery(query, db, values, [&](sqlite3_stmt* statement) {
         int step = SQLITE_ROW;
@@ -414,13 +382,12 @@ std::vector<StorageRow> DBStorage::executeSelectionQuery(const std::string& quer
 }
 
 int DBStorage::executeQuery(const std::string& query, sqlite3* db, const StorageBindableArray& values,
-                            const std::function<int(sqlite3_stmt*)>& block)
-{
+                            const std::function<int(sqlite3_stmt*)>& block) {
     sqlite3_stmt* statement = nullptr;
     int result = sqlite3_prepare_v2(db, query.c_str(), static_cast<int>(query.size()), &statement, nullptr);
     if (result != SQLITE_OK) {
         BEACON_LOG_ERROR("Failed to prepare SQLite statement, result=" + std::to_string(result) + "\n\t" +
-                                   errorMessage(db));
+                         errorMessage(db));
         sqlite3_finalize(statement);
         return result;
     }
@@ -432,40 +399,35 @@ int DBStorage::executeQuery(const std::string& query, sqlite3* db, const Storage
     // (the statement ran fine) is worth a line.
     const int finalizeResult = sqlite3_finalize(statement);
     if (finalizeResult != SQLITE_OK && result == SQLITE_OK) {
-        BEACON_LOG_ERROR("Failed to finalize SQLite statement, result=" + std::to_string(finalizeResult) +
-                                   "\n\t" + errorMessage(db));
+        BEACON_LOG_ERROR("Failed to finalize SQLite statement, result=" + std::to_string(finalizeResult) + "\n\t" +
+                         errorMessage(db));
     }
     return result;
 }
 
-bool DBStorage::tableExists(const std::string& tableName, sqlite3* db, int* result)
-{
+bool DBStorage::tableExists(const std::string& tableName, sqlite3* db, int* result) {
     StorageBindableArray values;
     values.addString(tableName);
     int code = SQLITE_OK;
-    const auto rows =
-        executeSelectionQuery("SELECT COUNT(*) FROM \"sqlite_master\" WHERE \"type\"='table' AND \"name\"=?;", db,
-                              &code, values);
+    const auto rows = executeSelectionQuery(
+        "SELECT COUNT(*) FROM \"sqlite_master\" WHERE \"type\"='table' AND \"name\"=?;", db, &code, values);
     if (result) {
         *result = code;
     }
     return code == SQLITE_OK && firstInteger(rows) > 0;
 }
 
-std::uint64_t DBStorage::versionInOpenedDatabase(sqlite3* db, int* result)
-{
+std::uint64_t DBStorage::versionInOpenedDatabase(sqlite3* db, int* result) {
     const auto version = pragmaInteger("user_version", db, result);
     return version > 0 ? static_cast<std::uint64_t>(version) : 0;
 }
 
-int DBStorage::setVersion(std::uint64_t version, sqlite3* db)
-{
+int DBStorage::setVersion(std::uint64_t version, sqlite3* db) {
     // user_version is a signed 32-bit field of the file header.
     return executeNonSelectionQuery("PRAGMA user_version = " + std::to_string(static_cast<std::int32_t>(version)), db);
 }
 
-int DBStorage::enableAutoVacuumInOpenedDatabase(sqlite3* db)
-{
+int DBStorage::enableAutoVacuumInOpenedDatabase(sqlite3* db) {
     int result = SQLITE_OK;
     const auto mode = pragmaInteger("auto_vacuum", db, &result);
     if (result != SQLITE_OK || mode == 1) {
@@ -479,8 +441,7 @@ int DBStorage::enableAutoVacuumInOpenedDatabase(sqlite3* db)
     return result;
 }
 
-int DBStorage::createTablesWithSchema(const StorageSchema& schema, sqlite3* db)
-{
+int DBStorage::createTablesWithSchema(const StorageSchema& schema, sqlite3* db) {
     std::vector<std::string> statements;
     for (const auto& [table, columns] : schema) {
         int result = SQLITE_OK;
@@ -501,8 +462,7 @@ int DBStorage::createTablesWithSchema(const StorageSchema& schema, sqlite3* db)
     return SQLITE_OK;
 }
 
-std::string DBStorage::columnsQueryFromColumnsSchema(const StorageColumnsSchema& columnsSchema)
-{
+std::string DBStorage::columnsQueryFromColumnsSchema(const StorageColumnsSchema& columnsSchema) {
     std::string query;
     for (const auto& [name, attributes] : columnsSchema) {
         if (!query.empty()) {
@@ -520,31 +480,26 @@ std::string DBStorage::columnsQueryFromColumnsSchema(const StorageColumnsSchema&
     return query;
 }
 
-std::int64_t DBStorage::getPageSizeInOpenedDatabase(sqlite3* db, int* result)
-{
+std::int64_t DBStorage::getPageSizeInOpenedDatabase(sqlite3* db, int* result) {
     return pragmaInteger("page_size", db, result);
 }
 
-std::int64_t DBStorage::getPageCountInOpenedDatabase(sqlite3* db, int* result)
-{
+std::int64_t DBStorage::getPageCountInOpenedDatabase(sqlite3* db, int* result) {
     return pragmaInteger("page_count", db, result);
 }
 
-std::int64_t DBStorage::getMaxPageCountInOpenedDatabase(sqlite3* db, int* result)
-{
+std::int64_t DBStorage::getMaxPageCountInOpenedDatabase(sqlite3* db, int* result) {
     return pragmaInteger("max_page_count", db, result);
 }
 
-int DBStorage::setMaxPageCount(std::int64_t maxPageCount, sqlite3* db)
-{
+int DBStorage::setMaxPageCount(std::int64_t maxPageCount, sqlite3* db) {
     // The pragma answers the resulting count as a row; only its success matters here.
     int result = SQLITE_OK;
     executeSelectionQuery("PRAGMA max_page_count = " + std::to_string(maxPageCount), db, &result);
     return result;
 }
 
-sqlite3* DBStorage::openDatabaseAtFileURL(const std::filesystem::path& file, int* result)
-{
+sqlite3* DBStorage::openDatabaseAtFileURL(const std::filesystem::path& file, int* result) {
     sqlite3* db = nullptr;
     const int code = sqlite3_open_v2(fileURI(file).c_str(), &db,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
@@ -561,14 +516,11 @@ sqlite3* DBStorage::openDatabaseAtFileURL(const std::filesystem::path& file, int
     return db;
 }
 
-StorageValue DBStorage::columnValueFromStatement(sqlite3_stmt* statement, int index)
-{
+StorageValue DBStorage::columnValueFromStatement(sqlite3_stmt* statement, int index) {
     const int type = sqlite3_column_type(statement, index);
     switch (type) {
-    case SQLITE_NULL:
-        return std::monostate{};
-    case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(sqlite3_column_int64(statement, index));
+    case SQLITE_NULL: return std::monostate{};
+    case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(statement, index));
     case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
         const int bytes = sqlite3_column_bytes(statement, index);
@@ -576,13 +528,12 @@ StorageValue DBStorage::columnValueFromStatement(sqlite3_stmt* statement, int in
     }
     default:
         BEACON_LOG_ERROR("Could not retrieve column value at index " + std::to_string(index) +
-                                   " from statement: unknown type " + std::to_string(type) + ".");
+                         " from statement: unknown type " + std::to_string(type) + ".");
         return std::monostate{};
     }
 }
 
-std::string DBStorage::quoted(const std::string& identifier)
-{
+std::string DBStorage::quoted(const std::string& identifier) {
     std::string text = "\"";
     for (char c : identifier) {
         text += c;

@@ -50,15 +50,13 @@ public:
 
     int executeNonSelectionQuery(const std::string& query);
     int executeNonSelectionQuery(const std::string& query, const StorageBindableArray& values);
-    std::vector<StorageRow> executeSelectionQuery(const std::string& query,
-                                                  const StorageBindableArray& values = {});
+    std::vector<StorageRow> executeSelectionQuery(const std::string& query, const StorageBindableArray& values = {});
 
     bool createTable(const std::string& tableName, const StorageColumnsSchema& columnsSchema);
     bool dropTable(const std::string& tableName);
     // Deletes the database file and its journal files.
     bool dropDatabase();
-    std::uint64_t countEntriesForTable(const std::string& tableName,
-                                       const std::optional<std::string>& condition,
+    std::uint64_t countEntriesForTable(const std::string& tableName, const std::optional<std::string>& condition,
                                        const StorageBindableArray& values = {});
 
     // Changes the size cap. The size is rounded up to whole pages; a cap below the
@@ -69,10 +67,8 @@ public:
     static std::map<std::string, std::map<std::string, std::size_t>> columnsIndexes(const StorageSchema& schema);
 
     // Forms that work on an already open handle.
-    static int executeNonSelectionQuery(const std::string& query, sqlite3* db,
-                                        const StorageBindableArray& values = {});
-    static std::vector<StorageRow> executeSelectionQuery(const std::string& query, sqlite3* db,
-                                                         int* result = nullptr,
+    static int executeNonSelectionQuery(const std::string& query, sqlite3* db, const StorageBindableArray& values = {});
+    static std::vector<StorageRow> executeSelectionQuery(const std::string& query, sqlite3* db, int* result = nullptr,
                                                          const StorageBindableArray& values = {});
     // Prepares `query`, binds `values`, runs `block` with the statement, finalizes;
     // answers the block's result (or the prepare/bind failure).
@@ -122,7 +118,7 @@ private:
     std::int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     std::int64_t pageSize_ = 0;
     sqlite3* connection_ = nullptr;
-    std::int64_t connectionMaxPageCount_ = 0;  // the cap applied to the kept connection
+    std::int64_t connectionMaxPageCount_ = 0; // the cap applied to the kept connection
 };
 
 } // namespace beacon

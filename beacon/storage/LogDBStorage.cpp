@@ -32,8 +32,7 @@ const std::string kPriority = Q::quoted(LogDBStorage::kPriorityColumnName);
 // Deletions bind their ids in chunks well below SQLite's parameter limit.
 constexpr std::size_t kIdsPerDeletion = 500;
 
-std::string joinIds(const std::vector<std::int64_t>& ids, const char* separator)
-{
+std::string joinIds(const std::vector<std::int64_t>& ids, const char* separator) {
     std::string text;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (i > 0) {
@@ -44,8 +43,7 @@ std::string joinIds(const std::vector<std::int64_t>& ids, const char* separator)
     return text;
 }
 
-std::optional<std::int64_t> integerAt(const StorageRow& row, std::size_t index)
-{
+std::optional<std::int64_t> integerAt(const StorageRow& row, std::size_t index) {
     if (index < row.size()) {
         if (const auto* value = std::get_if<std::int64_t>(&row[index])) {
             return *value;
@@ -54,22 +52,18 @@ std::optional<std::int64_t> integerAt(const StorageRow& row, std::size_t index)
     return std::nullopt;
 }
 
-const std::string* textAt(const StorageRow& row, std::size_t index)
-{
+const std::string* textAt(const StorageRow& row, std::size_t index) {
     return index < row.size() ? std::get_if<std::string>(&row[index]) : nullptr;
 }
 
 } // namespace
 
 LogDBStorage::LogDBStorage(std::shared_ptr<Encrypter> targetTokenEncrypter)
-    : LogDBStorage(beaconDirectoryURL() / kFileName, std::move(targetTokenEncrypter))
-{
-}
+    : LogDBStorage(beaconDirectoryURL() / kFileName, std::move(targetTokenEncrypter)) {}
 
 LogDBStorage::LogDBStorage(std::filesystem::path file, std::shared_ptr<Encrypter> targetTokenEncrypter)
     : DBStorage(logsSchema(), kSchemaVersion, std::move(file), DeferConfiguration{}),
-      targetTokenEncrypter_(std::move(targetTokenEncrypter))
-{
+      targetTokenEncrypter_(std::move(targetTokenEncrypter)) {
     const auto indexes = columnsIndexes(logsSchema()).at(kTableName);
     idColumnIndex_ = indexes.at(kIdColumnName);
     groupIdColumnIndex_ = indexes.at(kGroupIdColumnName);
@@ -78,8 +72,7 @@ LogDBStorage::LogDBStorage(std::filesystem::path file, std::shared_ptr<Encrypter
     initializeDatabase();
 }
 
-StorageSchema LogDBStorage::logsSchema()
-{
+StorageSchema LogDBStorage::logsSchema() {
     return {{kTableName,
              {{kIdColumnName, {"INTEGER", "PRIMARY", "KEY", "AUTOINCREMENT"}},
               {kGroupIdColumnName, {"TEXT", "NOT", "NULL"}},
@@ -89,8 +82,7 @@ StorageSchema LogDBStorage::logsSchema()
               {kPriorityColumnName, {"INTEGER"}}}}};
 }
 
-std::string LogDBStorage::buildKeyFormatWithCount(std::size_t count)
-{
+std::string LogDBStorage::buildKeyFormatWithCount(std::size_t count) {
     std::string format = "(";
     for (std::size_t i = 0; i < count; ++i) {
         format += i == 0 ? "?" : ",?";
@@ -98,13 +90,9 @@ std::string LogDBStorage::buildKeyFormatWithCount(std::size_t count)
     return format + ")";
 }
 
-void LogDBStorage::customizeDatabase(sqlite3* db)
-{
-    createPriorityIndex(db);
-}
+void LogDBStorage::customizeDatabase(sqlite3* db) { createPriorityIndex(db); }
 
-void LogDBStorage::migrateDatabase(sqlite3* db, std::uint64_t)
-{
+void LogDBStorage::migrateDatabase(sqlite3* db, std::uint64_t) {
     // Older files used another layout; their pending logs are given up.
     if (executeNonSelectionQuery("DROP TABLE IF EXISTS " + kTable + ";", db) == SQLITE_OK) {
         BEACON_LOG_VERBOSE("Table ", kTableName, " has been deleted");
@@ -115,15 +103,12 @@ void LogDBStorage::migrateDatabase(sqlite3* db, std::uint64_t)
     createPriorityIndex(db);
 }
 
-int LogDBStorage::createPriorityIndex(sqlite3* db)
-{
-    return executeNonSelectionQuery("CREATE INDEX IF NOT EXISTS \"ix_logs_priority\" ON " + kTable + " (" +
-                                        kPriority + ")",
-                                    db);
+int LogDBStorage::createPriorityIndex(sqlite3* db) {
+    return executeNonSelectionQuery(
+        "CREATE INDEX IF NOT EXISTS \"ix_logs_priority\" ON " + kTable + " (" + kPriority + ")", db);
 }
 
-bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::string& groupId, std::uint32_t flags)
-{
+bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::string& groupId, std::uint32_t flags) {
     if (!log) {
         return false;
     }
@@ -163,18 +148,17 @@ bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::s
         values.addString(base64);
         values.addNumber(priority);
     }
-    const int result = executeQueryUsingBlock(
-        [&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); });
+    const int result =
+        executeQueryUsingBlock([&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); });
     return result == SQLITE_OK;
 }
 
 int LogDBStorage::insertLog(sqlite3* db, const std::string& query, const StorageBindableArray& values,
-                            std::int64_t priority, std::size_t archiveSize)
-{
+                            std::int64_t priority, std::size_t archiveSize) {
     const std::int64_t maxSize = getMaxPageCountInOpenedDatabase(db) * pageSize();
     if (static_cast<std::int64_t>(archiveSize) >= maxSize) {
-        BEACON_LOG_ERROR("Log is too large (", archiveSize, " bytes) to store in database. Current maximum database size is ",
-                         maxSize, " bytes.");
+        BEACON_LOG_ERROR("Log is too large (", archiveSize,
+                         " bytes) to store in database. Current maximum database size is ", maxSize, " bytes.");
         return SQLITE_ERROR;
     }
     int result = executeNonSelectionQuery(query, db, values);
@@ -217,15 +201,11 @@ int LogDBStorage::insertLog(sqlite3* db, const std::string& query, const Storage
     return result;
 }
 
-std::uint64_t LogDBStorage::countLogs()
-{
-    return countEntriesForTable(kTableName, std::nullopt);
-}
+std::uint64_t LogDBStorage::countLogs() { return countEntriesForTable(kTableName, std::nullopt); }
 
 bool LogDBStorage::loadLogsWithGroupId(const std::string& groupId, std::size_t limit,
                                        const std::vector<std::string>& excludedTargetKeys,
-                                       const LoadCompletionHandler& completionHandler)
-{
+                                       const LoadCompletionHandler& completionHandler) {
     std::vector<std::int64_t> pendingIds;
     for (const auto& [key, ids] : batches_) {
         if (key.first == groupId) {
@@ -287,8 +267,7 @@ bool LogDBStorage::loadLogsWithGroupId(const std::string& groupId, std::size_t l
 }
 
 std::vector<LogDBStorage::LoadedLog> LogDBStorage::logsWithCondition(const std::optional<std::string>& condition,
-                                                                     const StorageBindableArray& values)
-{
+                                                                     const StorageBindableArray& values) {
     std::string query = "SELECT * FROM " + kTable;
     if (condition) {
         query += " WHERE " + *condition;
@@ -338,8 +317,7 @@ std::vector<LogDBStorage::LoadedLog> LogDBStorage::logsWithCondition(const std::
     return logs;
 }
 
-void LogDBStorage::deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId)
-{
+void LogDBStorage::deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) {
     const auto entry = batches_.find({groupId, batchId});
     if (entry == batches_.end()) {
         return;
@@ -353,8 +331,7 @@ void LogDBStorage::deleteLogsWithBatchId(const std::string& batchId, const std::
     }
 }
 
-std::vector<std::shared_ptr<AbstractLog>> LogDBStorage::deleteLogsWithGroupId(const std::string& groupId)
-{
+std::vector<std::shared_ptr<AbstractLog>> LogDBStorage::deleteLogsWithGroupId(const std::string& groupId) {
     StorageBindableArray values;
     values.addString(groupId);
     auto loaded = logsWithCondition(kGroupId + " = ?", values);
@@ -380,8 +357,7 @@ std::vector<std::shared_ptr<AbstractLog>> LogDBStorage::deleteLogsWithGroupId(co
     return logs;
 }
 
-int LogDBStorage::deleteLogsFromDBWithColumnValues(const std::vector<std::int64_t>& ids, sqlite3* db)
-{
+int LogDBStorage::deleteLogsFromDBWithColumnValues(const std::vector<std::int64_t>& ids, sqlite3* db) {
     for (std::size_t start = 0; start < ids.size(); start += kIdsPerDeletion) {
         const std::size_t count = std::min(kIdsPerDeletion, ids.size() - start);
         StorageBindableArray values;
@@ -403,8 +379,7 @@ int LogDBStorage::deleteLogsFromDBWithColumnValues(const std::vector<std::int64_
     return SQLITE_OK;
 }
 
-void LogDBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<void(bool)>& completionHandler)
-{
+void LogDBStorage::setMaxStorageSize(std::int64_t sizeInBytes, const std::function<void(bool)>& completionHandler) {
     DBStorage::setMaxStorageSize(sizeInBytes, completionHandler);
 }
 

@@ -68,8 +68,8 @@ private:
     // back into its log; rows that no longer decode are deleted.
     std::vector<LoadedLog> logsWithCondition(const std::optional<std::string>& condition,
                                              const StorageBindableArray& values);
-    int insertLog(sqlite3* db, const std::string& query, const StorageBindableArray& values,
-                  std::int64_t priority, std::size_t archiveSize);
+    int insertLog(sqlite3* db, const std::string& query, const StorageBindableArray& values, std::int64_t priority,
+                  std::size_t archiveSize);
     static int deleteLogsFromDBWithColumnValues(const std::vector<std::int64_t>& ids, sqlite3* db);
     static int createPriorityIndex(sqlite3* db);
 

@@ -6,8 +6,7 @@ namespace beacon {
 
 StorageTextType::StorageTextType(std::optional<std::string> value) : value_(std::move(value)) {}
 
-int StorageTextType::bindWithStatement(sqlite3_stmt* statement, int index) const
-{
+int StorageTextType::bindWithStatement(sqlite3_stmt* statement, int index) const {
     if (!value_) {
         return sqlite3_bind_null(statement, index);
     }

@@ -36,11 +36,9 @@ void deliver(ApplicationStateUtil::Moment moment) {
     {
         std::lock_guard lock(shared().mutex);
         for (const auto& [id, observer] : shared().observers)
-            if (observer.moment == moment)
-                handlers.push_back(observer.handler);
+            if (observer.moment == moment) handlers.push_back(observer.handler);
     }
-    for (const auto& handler : handlers)
-        (*handler)();
+    for (const auto& handler : handlers) (*handler)();
 }
 } // namespace
 
@@ -53,23 +51,20 @@ void ApplicationStateUtil::observe(platform::NotificationCenter* center) {
         s.state = static_cast<int>(ApplicationState::Unknown);
     }
     old.clear();
-    if (!center)
-        return;
+    if (!center) return;
     std::vector<platform::Subscription> subscriptions;
     subscriptions.emplace_back(
-        *center, center->addObserver(platform::kApplicationStateDidChange, nullptr, [](const platform::Notification& n) {
+        *center,
+        center->addObserver(platform::kApplicationStateDidChange, nullptr, [](const platform::Notification& n) {
             if (const int* value = n.info<int>(platform::kApplicationStateKey))
-                if (*value >= 0 && *value <= static_cast<int>(ApplicationState::Unknown))
-                    shared().state = *value;
+                if (*value >= 0 && *value <= static_cast<int>(ApplicationState::Unknown)) shared().state = *value;
         }));
-    subscriptions.emplace_back(*center, center->addObserver(platform::kApplicationWillBecomeActive, nullptr,
-                                                            [](const platform::Notification&) {
-                                                                deliver(Moment::WillBecomeActive);
-                                                            }));
-    subscriptions.emplace_back(*center, center->addObserver(platform::kApplicationDidResignActive, nullptr,
-                                                            [](const platform::Notification&) {
-                                                                deliver(Moment::DidResignActive);
-                                                            }));
+    subscriptions.emplace_back(
+        *center, center->addObserver(platform::kApplicationWillBecomeActive, nullptr,
+                                     [](const platform::Notification&) { deliver(Moment::WillBecomeActive); }));
+    subscriptions.emplace_back(
+        *center, center->addObserver(platform::kApplicationDidResignActive, nullptr,
+                                     [](const platform::Notification&) { deliver(Moment::DidResignActive); }));
     std::lock_guard lock(s.mutex);
     s.subscriptions = std::move(subscriptions);
 }

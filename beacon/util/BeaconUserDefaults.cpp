@@ -32,8 +32,7 @@ void BeaconUserDefaults::setStandardStore(std::shared_ptr<platform::UserDefaults
 
 std::shared_ptr<platform::UserDefaults> BeaconUserDefaults::standardStore() {
     std::lock_guard lock(sharedMutex);
-    if (!standard)
-        standard = std::make_shared<platform::UserDefaults>(platform::zelvoConfigDir() / "preferences.json");
+    if (!standard) standard = std::make_shared<platform::UserDefaults>(platform::zelvoConfigDir() / "preferences.json");
     return standard;
 }
 

@@ -10,7 +10,7 @@ namespace beacon {
 
 namespace {
 
-constexpr int kGzipWindowBits = 15 + 16;  // the largest window, with a gzip header and trailer
+constexpr int kGzipWindowBits = 15 + 16; // the largest window, with a gzip header and trailer
 constexpr int kMemoryLevel = 8;
 
 const char* initError(int code) {
@@ -35,8 +35,8 @@ const char* deflateError(int code) {
 std::optional<Compression::Data> Compression::compressData(const Data& data) {
     if (data.empty()) return std::nullopt;
     z_stream stream{};
-    const int init = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
-                                  Z_DEFAULT_STRATEGY);
+    const int init =
+        deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY);
     if (init != Z_OK) {
         BEACON_LOG_ERROR("Compression failed with error: ", initError(init));
         return std::nullopt;

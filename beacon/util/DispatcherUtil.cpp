@@ -9,10 +9,8 @@ namespace beacon {
 void DispatcherUtil::performBlockOnMainThread(platform::Scheduler& scheduler, platform::Task task) {
     if (!task) return;
     auto& main = scheduler.mainQueue();
-    if (main.isCurrent())
-        task();
-    else
-        main.async(std::move(task));
+    if (main.isCurrent()) task();
+    else main.async(std::move(task));
 }
 
 bool DispatcherUtil::dispatchSyncWithTimeout(platform::Seconds timeout, platform::Queue& queue, platform::Task task) {

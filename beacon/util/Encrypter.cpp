@@ -299,14 +299,13 @@ std::optional<Encrypter::Data> Encrypter::performCryptoOperation(bool encrypt, c
         BEACON_LOG_ERROR("Error performing encryption or decryption.");
         return std::nullopt;
     }
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                            &EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
     Data out(input.size() + 17);
     int written = 0, final = 0;
-    const bool ok = context &&
-                    EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(), encrypt) == 1 &&
-                    EVP_CipherUpdate(context.get(), out.data(), &written, input.data(), static_cast<int>(input.size())) == 1 &&
-                    EVP_CipherFinal_ex(context.get(), out.data() + written, &final) == 1;
+    const bool ok =
+        context && EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(), encrypt) == 1 &&
+        EVP_CipherUpdate(context.get(), out.data(), &written, input.data(), static_cast<int>(input.size())) == 1 &&
+        EVP_CipherFinal_ex(context.get(), out.data() + written, &final) == 1;
     if (!ok) {
         ERR_clear_error();
         BEACON_LOG_ERROR("Error performing encryption or decryption.");

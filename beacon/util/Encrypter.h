@@ -33,7 +33,7 @@ public:
     static constexpr const char* kMetadataKey = "EncryptionKeyMetadata";
     static constexpr const char* kAlgorithm = "AES/HmacSHA256";
     static constexpr const char* kLegacyAlgorithm = "AES";
-    static constexpr std::chrono::seconds kKeyLifetime{31536000};  // 365 days
+    static constexpr std::chrono::seconds kKeyLifetime{31536000}; // 365 days
     static constexpr std::size_t kKeySize = 32;
     static constexpr std::size_t kIvSize = 16;
     static constexpr std::size_t kMacSize = 32;

@@ -27,8 +27,7 @@ public:
     explicit FileLock(const fs::path& path) {
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {}
         }
     }
     ~FileLock() {
@@ -70,16 +69,16 @@ std::optional<FileKeychainStore::Items> FileKeychainStore::read() const {
     if (!json.is_object()) {
         // Kept for inspection (and for whoever can repair it) instead of
         // being overwritten by the next store.
-        const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
+        const auto stamp =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
         fs::path aside = file_;
         aside += ".corrupt-" + std::to_string(stamp);
         std::error_code error;
         fs::rename(file_, aside, error);
         if (error) {
-            BEACON_LOG_ERROR("The key file ", file_.string(), " is damaged and cannot be moved aside: ",
-                             error.message());
+            BEACON_LOG_ERROR("The key file ", file_.string(),
+                             " is damaged and cannot be moved aside: ", error.message());
             return std::nullopt;
         }
         BEACON_LOG_WARNING("The key file ", file_.string(), " is damaged; moved aside to ", aside.string(),

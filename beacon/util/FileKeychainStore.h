@@ -27,7 +27,7 @@ public:
     const std::filesystem::path& file() const { return file_; }
 
 private:
-    using Items = std::map<std::string, std::map<std::string, std::string>>;  // service -> account -> value
+    using Items = std::map<std::string, std::map<std::string, std::string>>; // service -> account -> value
     // Runs `change` on the current items with the file locked; writes them
     // back when it returns true.
     template <typename Change> int update(Change change);

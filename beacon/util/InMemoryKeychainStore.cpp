@@ -5,7 +5,7 @@ namespace beacon {
 int InMemoryKeychainStore::add(const std::string& service, const std::string& account, const std::string& value) {
     std::lock_guard lock(mutex_);
     return items_.emplace(std::make_pair(service, account), value).second ? KeychainStatus::Success
-                                                                         : KeychainStatus::DuplicateItem;
+                                                                          : KeychainStatus::DuplicateItem;
 }
 
 int InMemoryKeychainStore::copy(const std::string& service, const std::string& account, std::string& value) {

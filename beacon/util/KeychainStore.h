@@ -13,7 +13,7 @@ inline constexpr int IOError = -36;
 inline constexpr int Param = -50;
 inline constexpr int DuplicateItem = -25299;
 inline constexpr int ItemNotFound = -25300;
-inline constexpr int InteractionNotAllowed = -25308;  // the keyring is locked or refused access
+inline constexpr int InteractionNotAllowed = -25308; // the keyring is locked or refused access
 } // namespace KeychainStatus
 
 // Generic passwords: string values under (service, account).

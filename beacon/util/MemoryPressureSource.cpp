@@ -65,7 +65,7 @@ private:
             if (fds.back().revents) return;
             bool pressure = false;
             for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
-                if (fds[i].revents & POLLERR) return;  // the trigger went away
+                if (fds[i].revents & POLLERR) return; // the trigger went away
                 if (fds[i].revents & POLLPRI) pressure = true;
             }
             if (pressure && !*cancelled_)

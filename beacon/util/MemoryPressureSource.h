@@ -29,9 +29,9 @@ using MemoryPressureSourceFactory =
 // /proc/pressure/memory for partial stalls (warning) and full stalls
 // (critical) watched by one thread. Null when the file is missing or refuses
 // triggers (kernels without PSI, or PSI turned off).
-std::unique_ptr<MemoryPressureSource> makePsiMemoryPressureSource(
-    platform::Queue& queue, MemoryPressureSource::Handler handler,
-    const std::filesystem::path& pressureFile = "/proc/pressure/memory");
+std::unique_ptr<MemoryPressureSource>
+makePsiMemoryPressureSource(platform::Queue& queue, MemoryPressureSource::Handler handler,
+                            const std::filesystem::path& pressureFile = "/proc/pressure/memory");
 
 // A source a test fires by hand.
 class ScriptedMemoryPressureSource : public MemoryPressureSource {

@@ -119,8 +119,7 @@ void NetlinkReachability::watch(int eventSocket, int wakeFd) {
         if (fds[1].revents) break;
         if (!(fds[0].revents & POLLIN)) continue;
         // Drain the burst of events, then look at the state once.
-        while (::recv(eventSocket, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
-        }
+        while (::recv(eventSocket, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {}
         const int status = static_cast<int>(currentReachabilityStatus());
         if (lastStatus_.exchange(status) != status) postChange();
     }

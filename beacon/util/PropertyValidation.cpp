@@ -44,9 +44,8 @@ Properties validate(const Entries& entries, const std::string& logName, const st
         }
         std::string text = *value;
         if (utf8Length(text) > kMaxPropertyValueLength) {
-            BEACON_LOG_WARNING(type, " '", logName, "' : property '", key,
-                               "' : property value cannot be longer than ", kMaxPropertyValueLength,
-                               " characters. Property value will be truncated.");
+            BEACON_LOG_WARNING(type, " '", logName, "' : property '", key, "' : property value cannot be longer than ",
+                               kMaxPropertyValueLength, " characters. Property value will be truncated.");
             text = truncateUtf8(text, kMaxPropertyValueLength);
         }
         result[std::move(key)] = std::move(text);

@@ -4,8 +4,7 @@
 
 namespace beacon {
 
-inline constexpr const char* kBcnNetworkReachabilityChangedNotification =
-    "kBcnNetworkReachabilityChangedNotification";
+inline constexpr const char* kBcnNetworkReachabilityChangedNotification = "kBcnNetworkReachabilityChangedNotification";
 
 enum class NetworkStatus : int {
     NotReachable = 0,

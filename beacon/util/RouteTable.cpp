@@ -17,8 +17,7 @@ void readRoute(const nlmsghdr* header, std::vector<int>& defaultRouteLinks) {
     unsigned table = route->rtm_table;
     std::vector<int> links;
     int length = static_cast<int>(RTM_PAYLOAD(header));
-    for (const rtattr* attribute = RTM_RTA(route); RTA_OK(attribute, length);
-         attribute = RTA_NEXT(attribute, length)) {
+    for (const rtattr* attribute = RTM_RTA(route); RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length)) {
         if (attribute->rta_type == RTA_TABLE && RTA_PAYLOAD(attribute) >= sizeof(std::uint32_t)) {
             table = *static_cast<const std::uint32_t*>(RTA_DATA(attribute));
         } else if (attribute->rta_type == RTA_OIF && RTA_PAYLOAD(attribute) >= sizeof(int)) {

@@ -10,8 +10,8 @@ namespace beacon {
 // What reachability needs of the kernel's routing state: the interfaces
 // with their flags and the interfaces that default routes go out through.
 struct RouteTable {
-    std::map<int, unsigned> linkFlags;     // interface index -> IFF_* flags
-    std::vector<int> defaultRouteLinks;    // outgoing interfaces of default routes
+    std::map<int, unsigned> linkFlags;  // interface index -> IFF_* flags
+    std::vector<int> defaultRouteLinks; // outgoing interfaces of default routes
 
     // Reads the messages of an RTM_GETLINK or RTM_GETROUTE dump (or of
     // notifications) into the table. Returns false at the end of a dump

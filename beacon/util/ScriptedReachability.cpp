@@ -23,9 +23,8 @@ void ScriptedReachability::setStatus(NetworkStatus status) {
 }
 
 void ScriptedReachability::post() {
-    scheduler_.mainQueue().async([this, center = &center_] {
-        center->post(kBcnNetworkReachabilityChangedNotification, this);
-    });
+    scheduler_.mainQueue().async(
+        [this, center = &center_] { center->post(kBcnNetworkReachabilityChangedNotification, this); });
 }
 
 } // namespace beacon

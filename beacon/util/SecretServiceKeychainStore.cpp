@@ -18,7 +18,14 @@ const SecretSchema* schema() {
         "com.zelvo.beacon.GenericPassword",
         SECRET_SCHEMA_DONT_MATCH_NAME,
         {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, {}}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &value;
 }
 

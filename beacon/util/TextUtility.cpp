@@ -13,8 +13,7 @@ std::string prettyPrintJson(const std::vector<std::uint8_t>& data) {
     auto json = nlohmann::json::parse(text, nullptr, false);
     if (json.is_discarded()) return text;
     std::string pretty = json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-    for (std::size_t at = pretty.find("\\/"); at != std::string::npos; at = pretty.find("\\/", at))
-        pretty.erase(at, 1);
+    for (std::size_t at = pretty.find("\\/"); at != std::string::npos; at = pretty.find("\\/", at)) pretty.erase(at, 1);
     return pretty;
 }
 

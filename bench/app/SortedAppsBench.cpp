@@ -32,7 +32,8 @@ struct Fixture {
             f.bundleIdentifier = "org.example.app" + std::to_string(i);
             apps.push_back(workspace.addExisting(f));
         }
-        list = std::make_unique<app::AppList>(app::AppList::Environment{workspace, center, defaults, scheduler, "zelvo"});
+        list =
+            std::make_unique<app::AppList>(app::AppList::Environment{workspace, center, defaults, scheduler, "zelvo"});
         // Three quarters activated at distinct times, in shuffled order.
         std::shuffle(apps.begin(), apps.end(), random);
         for (int i = 0; i < count * 3 / 4; ++i) {

@@ -65,7 +65,9 @@ public:
         BeaconUserDefaults::setStandardStore(nullptr);
     }
     // Returns once everything queued so far is stored.
-    void drain() { analytics->channelUnit()->logsDispatchQueue()->sync([] {}); }
+    void drain() {
+        analytics->channelUnit()->logsDispatchQueue()->sync([] {});
+    }
 
     std::shared_ptr<Analytics> analytics;
 
@@ -75,14 +77,13 @@ private:
     platform::ApplicationStateReporter reporter_{center_};
 };
 
-const Properties kProperties{{"screen", "settings"}, {"action", "open"}, {"source", "tray"},
-                             {"sort", "recent"}, {"pinned", "false"}};
+const Properties kProperties{
+    {"screen", "settings"}, {"action", "open"}, {"source", "tray"}, {"sort", "recent"}, {"pinned", "false"}};
 
 void BM_TrackEventCallerCost(benchmark::State& state) {
     Pipeline pipeline;
-    for (auto _ : state)
-        pipeline.analytics->trackEvent("settings.opened", kProperties);
-    pipeline.drain();  // after the timed loop
+    for (auto _ : state) pipeline.analytics->trackEvent("settings.opened", kProperties);
+    pipeline.drain(); // after the timed loop
 }
 BENCHMARK(BM_TrackEventCallerCost)->Unit(benchmark::kMicrosecond)->Iterations(5000);
 
@@ -90,8 +91,7 @@ void BM_TrackEventToStoredRows(benchmark::State& state) {
     Pipeline pipeline;
     const int perIteration = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        for (int i = 0; i < perIteration; ++i)
-            pipeline.analytics->trackEvent("settings.opened", kProperties);
+        for (int i = 0; i < perIteration; ++i) pipeline.analytics->trackEvent("settings.opened", kProperties);
         pipeline.drain();
     }
     state.SetItemsProcessed(state.iterations() * perIteration);

@@ -52,7 +52,8 @@ public:
         storage_->setMaxStorageSize(std::int64_t{1} << 30, {});
         group_ = ChannelGroupDefault::create(scheduler_, std::make_shared<OfflineIngestion>(), storage_);
         // An hour's interval: only storing is measured, no flush work.
-        unit_ = group_->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics", 3600));
+        unit_ =
+            group_->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics", 3600));
         drain();
     }
     ~Pipeline() {
@@ -63,7 +64,9 @@ public:
         std::filesystem::remove_all(dir_);
     }
     ChannelUnitProtocol& unit() { return *unit_; }
-    void drain() { group_->logsDispatchQueue()->sync([] {}); }
+    void drain() {
+        group_->logsDispatchQueue()->sync([] {});
+    }
     std::uint64_t stored() {
         std::uint64_t count = 0;
         group_->logsDispatchQueue()->sync([&] { count = storage_->countLogs(); });
@@ -90,8 +93,7 @@ void BM_EnqueueToCommittedRow(benchmark::State& state) {
         pipeline.drain();
         enqueued += 100;
     }
-    if (pipeline.stored() != static_cast<std::uint64_t>(enqueued))
-        state.SkipWithError("not every log was stored");
+    if (pipeline.stored() != static_cast<std::uint64_t>(enqueued)) state.SkipWithError("not every log was stored");
     state.SetItemsProcessed(enqueued);
 }
 BENCHMARK(BM_EnqueueToCommittedRow)->Unit(benchmark::kMillisecond)->UseRealTime();

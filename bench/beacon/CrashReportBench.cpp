@@ -46,7 +46,8 @@ void BM_ImageForAddress(benchmark::State& state) {
 BENCHMARK(BM_ImageForAddress);
 
 void BM_ConvertLargestReport(benchmark::State& state) {
-    beacon::ErrorLogFormatter::setDeviceLookup([](std::optional<beacon::Date>) { return std::shared_ptr<beacon::Device>(); });
+    beacon::ErrorLogFormatter::setDeviceLookup(
+        [](std::optional<beacon::Date>) { return std::shared_ptr<beacon::Device>(); });
     const auto report = CrashReport::initWithData(largestReport());
     for (auto _ : state) benchmark::DoNotOptimize(beacon::ErrorLogFormatter::errorLogFromCrashReport(*report));
 }

@@ -30,8 +30,7 @@ std::shared_ptr<LogWithProperties> eventLog(int n) {
 void BM_SerializeContainerOf50Logs(benchmark::State& state) {
     LogContainer container;
     container.batchId = "batch";
-    for (int i = 0; i < 50; ++i)
-        container.logs.push_back(eventLog(i));
+    for (int i = 0; i < 50; ++i) container.logs.push_back(eventLog(i));
     std::size_t bytes = 0;
     for (auto _ : state) {
         auto body = container.serializeLog(false);

@@ -20,8 +20,7 @@ using namespace beacon;
 
 class BenchDir {
 public:
-    BenchDir()
-    {
+    BenchDir() {
         std::random_device random;
         path_ = std::filesystem::temp_directory_path() / ("zelvo-storage-bench-" + std::to_string(random()));
         std::filesystem::create_directories(path_);
@@ -35,8 +34,7 @@ private:
 
 constexpr std::int64_t kRoomyCap = std::int64_t{1} << 30;
 
-void prepareProcess()
-{
+void prepareProcess() {
     static bool done = [] {
         ArchiverUtil::addAllowedClasses({ArchiveClass::of<AbstractLog>()});
         Logger::setLogHandler({});
@@ -46,8 +44,7 @@ void prepareProcess()
 }
 
 // A log of typical size: a session-like record with a device-sized filler.
-std::shared_ptr<AbstractLog> sampleLog(int index)
-{
+std::shared_ptr<AbstractLog> sampleLog(int index) {
     auto log = std::make_shared<AbstractLog>();
     log->type = "event";
     log->timestamp = std::chrono::system_clock::now();
@@ -56,8 +53,7 @@ std::shared_ptr<AbstractLog> sampleLog(int index)
     return log;
 }
 
-void BM_SaveLog_ThroughStore(benchmark::State& state)
-{
+void BM_SaveLog_ThroughStore(benchmark::State& state) {
     prepareProcess();
     BenchDir dir;
     LogDBStorage storage(dir.file(), nullptr);
@@ -78,8 +74,7 @@ BENCHMARK(BM_SaveLog_ThroughStore)->Unit(benchmark::kMicrosecond)->UseRealTime()
 // statement, flushed to disk on every commit (synchronous FULL): the difference
 // to the benchmark above is what a flush per log costs. Both commit every row
 // on its own.
-void BM_SaveLog_KeptConnection(benchmark::State& state)
-{
+void BM_SaveLog_KeptConnection(benchmark::State& state) {
     prepareProcess();
     BenchDir dir;
     { LogDBStorage create(dir.file(), nullptr); }
@@ -107,8 +102,7 @@ void BM_SaveLog_KeptConnection(benchmark::State& state)
 }
 BENCHMARK(BM_SaveLog_KeptConnection)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-void fill(const std::filesystem::path& file, int count, int firstIndex, bool bothGroups)
-{
+void fill(const std::filesystem::path& file, int count, int firstIndex, bool bothGroups) {
     sqlite3* db = DBStorage::openDatabaseAtFileURL(file);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
@@ -130,8 +124,7 @@ void fill(const std::filesystem::path& file, int count, int firstIndex, bool bot
 // Loading one batch of 50 while 10,000 logs wait (two groups, a tenth critical);
 // the delivered batch is deleted and replaced outside the timed part, so every
 // load sees 10,000 logs.
-void BM_LoadBatchOf50From10000(benchmark::State& state)
-{
+void BM_LoadBatchOf50From10000(benchmark::State& state) {
     prepareProcess();
     BenchDir dir;
     LogDBStorage storage(dir.file(), nullptr);

@@ -29,7 +29,7 @@ struct Shared {
 };
 
 long long nowNanoseconds() {
-    timespec time {};
+    timespec time{};
     ::clock_gettime(CLOCK_MONOTONIC, &time);
     return time.tv_sec * 1000000000LL + time.tv_nsec;
 }
@@ -41,7 +41,7 @@ void onWritten(siginfo_t*, ucontext_t*, void* context) {
 __attribute__((noinline)) void parkDeeper(int depth, std::mutex& mutex, std::condition_variable& wake, int& started) {
     if (depth > 0) {
         parkDeeper(depth - 1, mutex, wake, started);
-        asm volatile("" ::: "memory");  // not a tail call: each level keeps its frame
+        asm volatile("" ::: "memory"); // not a tail call: each level keeps its frame
         return;
     }
     std::unique_lock lock(mutex);
@@ -66,8 +66,7 @@ __attribute__((noinline)) void parkDeeper(int depth, std::mutex& mutex, std::con
     std::mutex mutex;
     std::condition_variable wake;
     int started = 0;
-    for (int i = 1; i < threads; ++i)
-        std::thread([&] { parkDeeper(20, mutex, wake, started); }).detach();
+    for (int i = 1; i < threads; ++i) std::thread([&] { parkDeeper(20, mutex, wake, started); }).detach();
     {
         std::unique_lock lock(mutex);
         wake.wait(lock, [&] { return started == threads - 1; });

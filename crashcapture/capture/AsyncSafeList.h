@@ -10,13 +10,12 @@ namespace crashcapture::capture {
 // `readers` for the length of its walk; a removed entry is freed only when
 // no walker is active, otherwise it is parked on a free list and freed by a
 // later change that finds the list quiet. Walking never allocates.
-template <class T>
-class AsyncSafeList {
+template <class T> class AsyncSafeList {
 public:
     struct Node {
         T value;
         std::atomic<Node*> next{nullptr};
-        Node* parkedNext = nullptr;  // link of the free list; `next` stays intact for walkers
+        Node* parkedNext = nullptr; // link of the free list; `next` stays intact for walkers
     };
 
     AsyncSafeList() = default;
@@ -33,8 +32,7 @@ public:
     }
 
     // Removes the first entry for which match(value) holds.
-    template <class Match>
-    bool removeFirst(Match&& match) {
+    template <class Match> bool removeFirst(Match&& match) {
         std::lock_guard lock(mutex_);
         std::atomic<Node*>* link = &head_;
         while (Node* current = link->load()) {
@@ -50,10 +48,8 @@ public:
         return false;
     }
 
-    template <class Match>
-    void removeAll(Match&& match) {
-        while (removeFirst(match)) {
-        }
+    template <class Match> void removeAll(Match&& match) {
+        while (removeFirst(match)) {}
     }
 
     // For walkers: bracket a walk with beginRead/endRead.

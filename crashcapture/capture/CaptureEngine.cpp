@@ -41,14 +41,15 @@ std::atomic<bool> crashing{false};
 
 bool acquireWriter(long timeoutMilliseconds) {
     const pid_t self = currentThreadId();
-    timespec start {};
+    timespec start{};
     ::clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         pid_t expected = 0;
         if (writerOwner.compare_exchange_strong(expected, self)) return true;
-        timespec now {};
+        timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
-        if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 > timeoutMilliseconds) return false;
+        if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 > timeoutMilliseconds)
+            return false;
         ::sched_yield();
     }
 }
@@ -159,7 +160,7 @@ int writeLiveReport(int fd, const CrashReporter& reporter, pid_t thread, const p
     std::unique_ptr<CustomDataBlock, void (*)(CustomDataBlock*)> customData(
         makeCustomDataBlock(reporter.customData()), [](CustomDataBlock* block) { ::operator delete(block); });
 
-    ucontext_t own {};
+    ucontext_t own{};
     ReportInput input;
     input.state = state.get();
     input.exception = record.get();

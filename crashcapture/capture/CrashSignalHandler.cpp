@@ -18,13 +18,13 @@ void fail(CrashReporterError* error, const char* text) {
 } // namespace
 
 CrashSignalHandler& CrashSignalHandler::sharedHandler() {
-    static CrashSignalHandler* handler = new CrashSignalHandler();  // lives as long as the process
+    static CrashSignalHandler* handler = new CrashSignalHandler(); // lives as long as the process
     return *handler;
 }
 
 bool CrashSignalHandler::installAlternateStackForCurrentThread() {
     if (threadHasAlternateStack) return true;
-    stack_t current {};
+    stack_t current{};
     if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
         current.ss_size >= kAlternateStackSize) {
         threadHasAlternateStack = true;
@@ -37,7 +37,7 @@ bool CrashSignalHandler::installAlternateStackForCurrentThread() {
     void* memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED) return false;
     ::mprotect(memory, static_cast<std::size_t>(page), PROT_NONE);
-    stack_t stack {};
+    stack_t stack{};
     stack.ss_sp = static_cast<char*>(memory) + page;
     stack.ss_size = kAlternateStackSize;
     if (::sigaltstack(&stack, nullptr) != 0) {

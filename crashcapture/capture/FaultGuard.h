@@ -19,8 +19,7 @@ public:
     FaultGuard& operator=(const FaultGuard&) = delete;
 
     // Runs work(); false when it faulted (its effects up to the fault stay).
-    template <class Work>
-    bool guarded(Work&& work) {
+    template <class Work> bool guarded(Work&& work) {
         if (sigsetjmp(*jumpBuffer(), 1) != 0) {
             leave();
             return false;
@@ -41,7 +40,7 @@ private:
 
     struct sigaction previousSegv_ {};
     struct sigaction previousBus_ {};
-    sigset_t previousMask_ {};
+    sigset_t previousMask_{};
 };
 
 } // namespace crashcapture::capture

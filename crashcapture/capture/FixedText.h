@@ -8,8 +8,7 @@ namespace crashcapture::capture {
 
 // Text in a fixed buffer, filled while arming and read from the crash path
 // without allocation. Longer text is cut at the capacity.
-template <std::size_t Capacity>
-struct FixedText {
+template <std::size_t Capacity> struct FixedText {
     char data[Capacity] = {};
     std::size_t size = 0;
     bool present = false;
@@ -30,7 +29,8 @@ struct FixedText {
 inline std::size_t formatInteger(long long value, char* out) {
     char digits[24];
     std::size_t count = 0;
-    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     do {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;

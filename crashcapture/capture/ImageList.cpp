@@ -24,7 +24,7 @@ const void* ImageList::first() {
 }
 
 bool ImageList::read(const void* entry, LoadedImage& image, const void*& next) {
-    link_map map {};
+    link_map map{};
     if (!guard_.read(&map, entry, sizeof map)) return false;
     next = map.l_next;
     image.bias = map.l_addr;
@@ -47,7 +47,7 @@ bool ImageList::read(const void* entry, LoadedImage& image, const void*& next) {
     image.pathLength = nameLength;
     // A shared object's ELF header lies at its load bias (its first segment
     // starts at address 0).
-    ElfW(Ehdr) header {};
+    ElfW(Ehdr) header{};
     if (!guard_.read(&header, reinterpret_cast<const void*>(map.l_addr), sizeof header)) return true;
     if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_phentsize != sizeof(ElfW(Phdr))) return true;
     processorForElfMachine(header.e_machine, image.cpuType, image.cpuSubtype);
@@ -61,7 +61,7 @@ void ImageList::describe(std::uintptr_t bias, const void* headers, std::size_t c
     std::uintptr_t high = 0;
     const auto* phdrs = static_cast<const ElfW(Phdr)*>(headers);
     for (std::size_t index = 0; index < count && index < 256; ++index) {
-        ElfW(Phdr) segment {};
+        ElfW(Phdr) segment{};
         if (!guard_.read(&segment, &phdrs[index], sizeof segment)) return;
         if (segment.p_type == PT_LOAD) {
             const std::uintptr_t start = (bias + segment.p_vaddr) & ~std::uintptr_t{0xFFF};
@@ -72,7 +72,7 @@ void ImageList::describe(std::uintptr_t bias, const void* headers, std::size_t c
             const auto* notes = reinterpret_cast<const std::uint8_t*>(bias + segment.p_vaddr);
             const std::size_t size = segment.p_memsz < kMaxNotes ? segment.p_memsz : kMaxNotes;
             for (std::size_t offset = 0; offset + sizeof(ElfW(Nhdr)) <= size;) {
-                ElfW(Nhdr) note {};
+                ElfW(Nhdr) note{};
                 if (!guard_.read(&note, notes + offset, sizeof note)) break;
                 const std::size_t nameAt = offset + sizeof note;
                 const std::size_t descAt = nameAt + align4(note.n_namesz);
@@ -94,7 +94,7 @@ void ImageList::describe(std::uintptr_t bias, const void* headers, std::size_t c
     }
     if (!image.hasCpuType && image.path == mainPath_) {
         // The main program's header: at its first segment.
-        ElfW(Ehdr) header {};
+        ElfW(Ehdr) header{};
         if (guard_.read(&header, reinterpret_cast<const void*>(low), sizeof header) &&
             std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0) {
             processorForElfMachine(header.e_machine, image.cpuType, image.cpuSubtype);

@@ -9,17 +9,17 @@ namespace crashcapture::capture {
 
 // One loaded ELF object, read from the dynamic linker's list.
 struct LoadedImage {
-    std::uintptr_t base = 0;  // lowest mapped address of its segments
+    std::uintptr_t base = 0; // lowest mapped address of its segments
     std::uint64_t size = 0;
-    const char* path = nullptr;  // the linker's string (not copied)
+    const char* path = nullptr; // the linker's string (not copied)
     std::size_t pathLength = 0;
-    std::uint8_t uuid[16] = {};  // the first 16 bytes of the GNU build-id
+    std::uint8_t uuid[16] = {}; // the first 16 bytes of the GNU build-id
     bool hasUuid = false;
     std::uint64_t cpuType = 0;
     std::uint64_t cpuSubtype = 0;
     bool hasCpuType = false;
     std::uintptr_t bias = 0;              // load bias (link_map l_addr)
-    const void* dynamicSection = nullptr;  // link_map l_ld
+    const void* dynamicSection = nullptr; // link_map l_ld
 };
 
 // Walks the dynamic linker's link_map list without its lock (the crashed
@@ -32,8 +32,7 @@ public:
         : guard_(guard), mainHeaders_(mainProgramHeaders), mainHeaderCount_(mainProgramHeaderCount),
           mainPath_(mainPath), mainPathLength_(mainPathLength) {}
 
-    template <class Visit>
-    void forEach(Visit&& visit) {
+    template <class Visit> void forEach(Visit&& visit) {
         const void* entry = first();
         for (std::size_t guardCount = 0; entry && guardCount < 4096; ++guardCount) {
             LoadedImage image;

@@ -27,7 +27,8 @@ private:
 // Writes to a file descriptor through a caller-provided buffer.
 class BufferedFileOutput {
 public:
-    BufferedFileOutput(int fd, std::uint8_t* buffer, std::size_t capacity) : fd_(fd), buffer_(buffer), capacity_(capacity) {}
+    BufferedFileOutput(int fd, std::uint8_t* buffer, std::size_t capacity)
+        : fd_(fd), buffer_(buffer), capacity_(capacity) {}
 
     void put(const void* data, std::size_t length) {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -68,8 +69,7 @@ namespace pb {
 
 enum WireType : std::uint32_t { Varint = 0, LengthDelimited = 2 };
 
-template <class Out>
-void varint(Out& out, std::uint64_t value) {
+template <class Out> void varint(Out& out, std::uint64_t value) {
     std::uint8_t bytes[10];
     std::size_t count = 0;
     do {
@@ -80,42 +80,35 @@ void varint(Out& out, std::uint64_t value) {
     out.put(bytes, count);
 }
 
-template <class Out>
-void key(Out& out, std::uint32_t field, WireType type) {
+template <class Out> void key(Out& out, std::uint32_t field, WireType type) {
     varint(out, (static_cast<std::uint64_t>(field) << 3) | type);
 }
 
-template <class Out>
-void uint64Field(Out& out, std::uint32_t field, std::uint64_t value) {
+template <class Out> void uint64Field(Out& out, std::uint32_t field, std::uint64_t value) {
     key(out, field, Varint);
     varint(out, value);
 }
 
-template <class Out>
-void int64Field(Out& out, std::uint32_t field, std::int64_t value) {
+template <class Out> void int64Field(Out& out, std::uint32_t field, std::int64_t value) {
     uint64Field(out, field, static_cast<std::uint64_t>(value));
 }
 
-template <class Out>
-void boolField(Out& out, std::uint32_t field, bool value) {
+template <class Out> void boolField(Out& out, std::uint32_t field, bool value) {
     uint64Field(out, field, value ? 1 : 0);
 }
 
-template <class Out>
-void bytesField(Out& out, std::uint32_t field, const void* data, std::size_t length) {
+template <class Out> void bytesField(Out& out, std::uint32_t field, const void* data, std::size_t length) {
     key(out, field, LengthDelimited);
     varint(out, length);
     out.put(data, length);
 }
 
-template <class Out>
-void stringField(Out& out, std::uint32_t field, std::string_view text) {
+template <class Out> void stringField(Out& out, std::uint32_t field, std::string_view text) {
     bytesField(out, field, text.data(), text.size());
 }
 
 // An embedded message written by `body(out)`, preceded by its size.
-template <class Out, class Body>
-void messageField(Out& out, std::uint32_t field, const Body& body) {
+template <class Out, class Body> void messageField(Out& out, std::uint32_t field, const Body& body) {
     SizeCounter counter;
     body(counter);
     key(out, field, LengthDelimited);

@@ -34,8 +34,16 @@ bool frameHasSymbol[kMaxFrames];
 // Field numbers of the report message.
 namespace field {
 enum : std::uint32_t {
-    SystemInfo = 1, ApplicationInfo = 2, Threads = 3, BinaryImages = 4, Exception = 5, Signal = 6,
-    ProcessInfo = 7, MachineInfo = 8, ReportInfo = 9, CustomData = 10,
+    SystemInfo = 1,
+    ApplicationInfo = 2,
+    Threads = 3,
+    BinaryImages = 4,
+    Exception = 5,
+    Signal = 6,
+    ProcessInfo = 7,
+    MachineInfo = 8,
+    ReportInfo = 9,
+    CustomData = 10,
 };
 }
 
@@ -52,8 +60,7 @@ constexpr RegisterName kRegisters[] = {
 };
 #endif
 
-template <class Out>
-void writeRegisters(Out& out, const ucontext_t& context) {
+template <class Out> void writeRegisters(Out& out, const ucontext_t& context) {
     auto put = [&](const char* name, std::uint64_t value) {
         pb::messageField(out, 4, [&](auto& o) {
             pb::stringField(o, 1, name);
@@ -61,15 +68,16 @@ void writeRegisters(Out& out, const ucontext_t& context) {
         });
     };
 #if defined(__x86_64__)
-    for (const RegisterName& reg : kRegisters) put(reg.name, static_cast<std::uint64_t>(context.uc_mcontext.gregs[reg.index]));
+    for (const RegisterName& reg : kRegisters)
+        put(reg.name, static_cast<std::uint64_t>(context.uc_mcontext.gregs[reg.index]));
     const auto segments = static_cast<std::uint64_t>(context.uc_mcontext.gregs[REG_CSGSFS]);
     put("cs", segments & 0xFFFF);
     put("fs", (segments >> 32) & 0xFFFF);
     put("gs", (segments >> 16) & 0xFFFF);
 #elif defined(__aarch64__)
-    static constexpr const char* kNames[] = {"x0",  "x1",  "x2",  "x3",  "x4",  "x5",  "x6",  "x7",  "x8",  "x9",
-                                             "x10", "x11", "x12", "x13", "x14", "x15", "x16", "x17", "x18", "x19",
-                                             "x20", "x21", "x22", "x23", "x24", "x25", "x26", "x27", "x28", "fp", "lr"};
+    static constexpr const char* kNames[] = {
+        "x0",  "x1",  "x2",  "x3",  "x4",  "x5",  "x6",  "x7",  "x8",  "x9",  "x10", "x11", "x12", "x13", "x14", "x15",
+        "x16", "x17", "x18", "x19", "x20", "x21", "x22", "x23", "x24", "x25", "x26", "x27", "x28", "fp",  "lr"};
     for (int index = 0; index < 31; ++index) put(kNames[index], context.uc_mcontext.regs[index]);
     put("sp", context.uc_mcontext.sp);
     put("pc", context.uc_mcontext.pc);
@@ -83,13 +91,15 @@ void writeRegisters(Out& out, const ucontext_t& context) {
 // Looks up the symbol of each frame when the strategy asks for symbols. A
 // return address (every frame but a thread's first) is looked up one byte
 // earlier, inside the call instruction.
-void findSymbols(FaultGuard& guard, unsigned strategy, const std::uintptr_t* frames, std::size_t count, bool firstIsExact) {
+void findSymbols(FaultGuard& guard, unsigned strategy, const std::uintptr_t* frames, std::size_t count,
+                 bool firstIsExact) {
     for (std::size_t index = 0; index < count; ++index) {
         frameHasSymbol[index] = false;
         if (strategy == 0 || frames[index] == 0) continue;
         const std::uintptr_t address = index == 0 && firstIsExact ? frames[index] : frames[index] - 1;
         for (std::size_t image = 0; image < imageCount; ++image) {
-            if (address < imageTable[image].base || address >= imageTable[image].base + imageTable[image].size) continue;
+            if (address < imageTable[image].base || address >= imageTable[image].base + imageTable[image].size)
+                continue;
             frameHasSymbol[index] = findDynamicSymbol(guard, imageTable[image], address, frameSymbols[index]);
             break;
         }
@@ -112,7 +122,7 @@ void writeFrames(Out& out, std::uint32_t fieldNumber, const std::uintptr_t* fram
 }
 
 std::int64_t now() {
-    timespec time {};
+    timespec time{};
     if (::clock_gettime(CLOCK_REALTIME, &time) != 0) return 0;
     return time.tv_sec;
 }
@@ -125,8 +135,8 @@ int writeReport(int fd, const ReportInput& input) {
     const WriterState& state = *input.state;
     const pid_t self = currentThreadId();
 
-    timespec stopStart {};
-    timespec stopEnd {};
+    timespec stopStart{};
+    timespec stopEnd{};
     ::clock_gettime(CLOCK_MONOTONIC, &stopStart);
     ThreadStopper::stopOthers(kStopTimeoutMilliseconds);
     ::clock_gettime(CLOCK_MONOTONIC, &stopEnd);
@@ -189,7 +199,7 @@ int writeReport(int fd, const ReportInput& input) {
             context = input.crashedContext;
             signalFrame = input.crashedContextIsSignalFrame;
         } else if (thread.id == self) {
-            continue;  // the caller gave no registers for itself
+            continue; // the caller gave no registers for itself
         } else if (thread.captured) {
             context = thread.context;
         }

@@ -20,7 +20,7 @@ struct SignalRecord {
 // the calling thread is left out of the report.
 struct ReportInput {
     const WriterState* state = nullptr;
-    const ExceptionRecord* exception = nullptr;  // written only when set
+    const ExceptionRecord* exception = nullptr; // written only when set
     const CustomDataBlock* customData = nullptr;
     pid_t crashedThread = 0;
     const ucontext_t* crashedContext = nullptr;

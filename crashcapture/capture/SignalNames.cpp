@@ -15,12 +15,14 @@ struct Name {
 };
 
 constexpr Name kSignals[] = {
-    {SIGHUP, "SIGHUP"},   {SIGINT, "SIGINT"},       {SIGQUIT, "SIGQUIT"},     {SIGILL, "SIGILL"},   {SIGTRAP, "SIGTRAP"},
-    {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},       {SIGFPE, "SIGFPE"},       {SIGKILL, "SIGKILL"}, {SIGUSR1, "SIGUSR1"},
-    {SIGSEGV, "SIGSEGV"}, {SIGUSR2, "SIGUSR2"},     {SIGPIPE, "SIGPIPE"},     {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"},
-    {SIGCHLD, "SIGCHLD"}, {SIGCONT, "SIGCONT"},     {SIGSTOP, "SIGSTOP"},     {SIGTSTP, "SIGTSTP"}, {SIGTTIN, "SIGTTIN"},
-    {SIGTTOU, "SIGTTOU"}, {SIGURG, "SIGURG"},       {SIGXCPU, "SIGXCPU"},     {SIGXFSZ, "SIGXFSZ"}, {SIGVTALRM, "SIGVTALRM"},
-    {SIGPROF, "SIGPROF"}, {SIGWINCH, "SIGWINCH"},   {SIGIO, "SIGIO"},         {SIGPWR, "SIGPWR"},   {SIGSYS, "SIGSYS"},
+    {SIGHUP, "SIGHUP"},       {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"},   {SIGILL, "SIGILL"},
+    {SIGTRAP, "SIGTRAP"},     {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},     {SIGFPE, "SIGFPE"},
+    {SIGKILL, "SIGKILL"},     {SIGUSR1, "SIGUSR1"}, {SIGSEGV, "SIGSEGV"},   {SIGUSR2, "SIGUSR2"},
+    {SIGPIPE, "SIGPIPE"},     {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"},   {SIGCHLD, "SIGCHLD"},
+    {SIGCONT, "SIGCONT"},     {SIGSTOP, "SIGSTOP"}, {SIGTSTP, "SIGTSTP"},   {SIGTTIN, "SIGTTIN"},
+    {SIGTTOU, "SIGTTOU"},     {SIGURG, "SIGURG"},   {SIGXCPU, "SIGXCPU"},   {SIGXFSZ, "SIGXFSZ"},
+    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGWINCH, "SIGWINCH"}, {SIGIO, "SIGIO"},
+    {SIGPWR, "SIGPWR"},       {SIGSYS, "SIGSYS"},
 #ifdef SIGSTKFLT
     {SIGSTKFLT, "SIGSTKFLT"},
 #endif
@@ -28,8 +30,8 @@ constexpr Name kSignals[] = {
 
 // Codes any signal can carry: who sent it.
 constexpr Name kSenderCodes[] = {
-    {SI_USER, "SI_USER"},       {SI_KERNEL, "SI_KERNEL"}, {SI_QUEUE, "SI_QUEUE"}, {SI_TIMER, "SI_TIMER"},
-    {SI_MESGQ, "SI_MESGQ"},     {SI_ASYNCIO, "SI_ASYNCIO"}, {SI_SIGIO, "SI_SIGIO"}, {SI_TKILL, "SI_TKILL"},
+    {SI_USER, "SI_USER"},   {SI_KERNEL, "SI_KERNEL"},   {SI_QUEUE, "SI_QUEUE"}, {SI_TIMER, "SI_TIMER"},
+    {SI_MESGQ, "SI_MESGQ"}, {SI_ASYNCIO, "SI_ASYNCIO"}, {SI_SIGIO, "SI_SIGIO"}, {SI_TKILL, "SI_TKILL"},
 };
 
 constexpr Name kIllCodes[] = {{ILL_ILLOPC, "ILL_ILLOPC"}, {ILL_ILLOPN, "ILL_ILLOPN"}, {ILL_ILLADR, "ILL_ILLADR"},
@@ -38,15 +40,17 @@ constexpr Name kIllCodes[] = {{ILL_ILLOPC, "ILL_ILLOPC"}, {ILL_ILLOPN, "ILL_ILLO
 constexpr Name kFpeCodes[] = {{FPE_INTDIV, "FPE_INTDIV"}, {FPE_INTOVF, "FPE_INTOVF"}, {FPE_FLTDIV, "FPE_FLTDIV"},
                               {FPE_FLTOVF, "FPE_FLTOVF"}, {FPE_FLTUND, "FPE_FLTUND"}, {FPE_FLTRES, "FPE_FLTRES"},
                               {FPE_FLTINV, "FPE_FLTINV"}, {FPE_FLTSUB, "FPE_FLTSUB"}};
-constexpr Name kSegvCodes[] = {{SEGV_MAPERR, "SEGV_MAPERR"}, {SEGV_ACCERR, "SEGV_ACCERR"}, {3, "SEGV_BNDERR"},
-                               {4, "SEGV_PKUERR"}};
-constexpr Name kBusCodes[] = {{BUS_ADRALN, "BUS_ADRALN"}, {BUS_ADRERR, "BUS_ADRERR"}, {BUS_OBJERR, "BUS_OBJERR"},
-                              {4, "BUS_MCEERR_AR"}, {5, "BUS_MCEERR_AO"}};
-constexpr Name kTrapCodes[] = {{TRAP_BRKPT, "TRAP_BRKPT"}, {TRAP_TRACE, "TRAP_TRACE"}, {3, "TRAP_BRANCH"},
-                               {4, "TRAP_HWBKPT"}};
+constexpr Name kSegvCodes[] = {
+    {SEGV_MAPERR, "SEGV_MAPERR"}, {SEGV_ACCERR, "SEGV_ACCERR"}, {3, "SEGV_BNDERR"}, {4, "SEGV_PKUERR"}};
+constexpr Name kBusCodes[] = {{BUS_ADRALN, "BUS_ADRALN"},
+                              {BUS_ADRERR, "BUS_ADRERR"},
+                              {BUS_OBJERR, "BUS_OBJERR"},
+                              {4, "BUS_MCEERR_AR"},
+                              {5, "BUS_MCEERR_AO"}};
+constexpr Name kTrapCodes[] = {
+    {TRAP_BRKPT, "TRAP_BRKPT"}, {TRAP_TRACE, "TRAP_TRACE"}, {3, "TRAP_BRANCH"}, {4, "TRAP_HWBKPT"}};
 
-template <std::size_t N>
-const char* find(const Name (&table)[N], int value) {
+template <std::size_t N> const char* find(const Name (&table)[N], int value) {
     for (const Name& entry : table)
         if (entry.value == value) return entry.name;
     return nullptr;

@@ -30,8 +30,7 @@ struct Unwinder {
 Unwinder unwinder;
 std::once_flag loadOnce;
 
-template <class Function>
-bool resolve(void* library, const char* name, Function& function) {
+template <class Function> bool resolve(void* library, const char* name, Function& function) {
     function = reinterpret_cast<Function>(::dlsym(library, name));
     return function != nullptr;
 }
@@ -78,7 +77,7 @@ int gregIndex(unw_regnum_t reg) {
 }
 
 int findProcInfo(unw_addr_space_t space, unw_word_t ip, unw_proc_info_t* info, int needUnwindInfo, void* arg) {
-    dl_find_object object {};
+    dl_find_object object{};
     if (_dl_find_object(reinterpret_cast<void*>(ip), &object) != 0 || !object.dlfo_eh_frame) return -UNW_ENOINFO;
     // .eh_frame_hdr: version 1, then the encodings of the .eh_frame pointer,
     // the entry count and the sorted table; the usual ones are required.
@@ -86,7 +85,7 @@ int findProcInfo(unw_addr_space_t space, unw_word_t ip, unw_proc_info_t* info, i
     if (header[0] != 1 || header[1] != 0x1B || header[2] != 0x03 || header[3] != 0x3B) return -UNW_ENOINFO;
     std::uint32_t entries = 0;
     std::memcpy(&entries, header + 8, sizeof entries);
-    unw_dyn_info_t table {};
+    unw_dyn_info_t table{};
     table.format = UNW_INFO_FORMAT_REMOTE_TABLE;
     table.start_ip = reinterpret_cast<unw_word_t>(object.dlfo_map_start);
     table.end_ip = reinterpret_cast<unw_word_t>(object.dlfo_map_end);
@@ -123,8 +122,8 @@ int resume(unw_addr_space_t, unw_cursor_t*, void*) { return -UNW_EINVAL; }
 int procedureName(unw_addr_space_t, unw_word_t, char*, size_t, unw_word_t*, void*) { return -UNW_ENOINFO; }
 
 unw_accessors_t remoteAccessors = {
-    &findProcInfo, &putUnwindInfo, &getDynamicInfoListAddress, &accessMemory,
-    &accessRegister, &accessFloatRegister, &resume, &procedureName,
+    &findProcInfo, &putUnwindInfo, &getDynamicInfoListAddress, &accessMemory, &accessRegister, &accessFloatRegister,
+    &resume,       &procedureName,
 };
 
 void loadRemote() {
@@ -215,7 +214,7 @@ std::size_t walkStack(FaultGuard& guard, const ucontext_t& context, bool signalF
         frames[0] = programCounter(context);
         return frames[0] ? 1 : 0;
     }
-    static WalkState state;  // the writer runs one walk at a time
+    static WalkState state; // the writer runs one walk at a time
     state.context = context;
     state.frames = frames;
     state.capacity = capacity;

@@ -52,7 +52,7 @@ void onStop(int, siginfo_t*, void* context) {
 }
 
 long elapsedMilliseconds(const timespec& since) {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
 }
@@ -124,9 +124,9 @@ std::size_t ThreadStopper::stopOthers(long timeoutMilliseconds) {
         slot.id.store(ids[index]);
         if (ids[index] == self || signal == 0) continue;
         slot.state.store(Requested);
-        if (::syscall(SYS_tgkill, process, ids[index], signal) != 0) slot.state.store(Idle);  // already gone
+        if (::syscall(SYS_tgkill, process, ids[index], signal) != 0) slot.state.store(Idle); // already gone
     }
-    timespec start {};
+    timespec start{};
     ::clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         bool waiting = false;

@@ -16,8 +16,8 @@ public:
 
     struct Thread {
         pid_t id;
-        bool captured;              // the thread answered; context is valid
-        const ucontext_t* context;  // its registers when it was stopped
+        bool captured;             // the thread answered; context is valid
+        const ucontext_t* context; // its registers when it was stopped
     };
 
     // Picks a free real-time signal and installs its handler. Idempotent.

@@ -122,11 +122,26 @@ void hostProcessor(std::uint64_t& type, std::uint64_t& subtype) {
 
 void processorForElfMachine(unsigned machine, std::uint64_t& type, std::uint64_t& subtype) {
     switch (machine) {
-    case EM_X86_64: type = kCpuTypeX86_64; subtype = kCpuSubtypeX86All; break;
-    case EM_386: type = kCpuTypeX86; subtype = kCpuSubtypeX86All; break;
-    case EM_AARCH64: type = kCpuTypeArm64; subtype = 0; break;
-    case EM_ARM: type = kCpuTypeArm; subtype = 9; break;
-    default: type = 0; subtype = 0; break;
+    case EM_X86_64:
+        type = kCpuTypeX86_64;
+        subtype = kCpuSubtypeX86All;
+        break;
+    case EM_386:
+        type = kCpuTypeX86;
+        subtype = kCpuSubtypeX86All;
+        break;
+    case EM_AARCH64:
+        type = kCpuTypeArm64;
+        subtype = 0;
+        break;
+    case EM_ARM:
+        type = kCpuTypeArm;
+        subtype = 9;
+        break;
+    default:
+        type = 0;
+        subtype = 0;
+        break;
     }
 }
 
@@ -144,13 +159,14 @@ void gatherWriterState(const CrashReporter& reporter, WriterState& state) {
         std::random_device device;
         for (auto& byte : state.reportUuid) byte = static_cast<std::uint8_t>(device());
     }
-    state.reportUuid[6] = static_cast<std::uint8_t>((state.reportUuid[6] & 0x0F) | 0x40);  // version 4
-    state.reportUuid[8] = static_cast<std::uint8_t>((state.reportUuid[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    state.reportUuid[6] = static_cast<std::uint8_t>((state.reportUuid[6] & 0x0F) | 0x40); // version 4
+    state.reportUuid[8] = static_cast<std::uint8_t>((state.reportUuid[8] & 0x3F) | 0x80); // RFC 4122 variant
     state.symbolicationStrategy = static_cast<unsigned>(reporter.configuration().symbolicationStrategy());
 
     state.applicationIdentifier.assign(reporter.applicationIdentifier());
     state.applicationVersion.assign(reporter.applicationVersion());
-    if (reporter.applicationMarketingVersion()) state.applicationMarketingVersion.assign(*reporter.applicationMarketingVersion());
+    if (reporter.applicationMarketingVersion())
+        state.applicationMarketingVersion.assign(*reporter.applicationMarketingVersion());
     else state.applicationMarketingVersion.clear();
 
     struct utsname names {};

@@ -55,7 +55,7 @@ struct WriterState {
 
     FixedText<256> applicationIdentifier;
     FixedText<256> applicationVersion;
-    FixedText<256> applicationMarketingVersion;  // present only when set
+    FixedText<256> applicationMarketingVersion; // present only when set
 
     std::uint32_t operatingSystem = kOperatingSystemLinux;
     FixedText<128> osVersion;
@@ -74,7 +74,7 @@ struct WriterState {
     FixedText<256> parentProcessName;
     std::uint32_t parentProcessId = 0;
     bool native = true;
-    std::uint64_t startTime = 0;  // seconds since 1970; 0 = unknown
+    std::uint64_t startTime = 0; // seconds since 1970; 0 = unknown
 
     // The main program's program headers (auxiliary vector), for the image list.
     std::uintptr_t mainProgramHeaders = 0;

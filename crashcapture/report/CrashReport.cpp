@@ -85,8 +85,9 @@ public:
         if (message.machine_info) {
             const auto& machine = *message.machine_info;
             if (!machine.processor) return "Crash report is missing processor info section";
-            report_.machineInfo_ = CrashReportMachineInfo{optionalText(machine.model), processorFrom(*machine.processor),
-                                                          machine.processor_count, machine.logical_processor_count};
+            report_.machineInfo_ =
+                CrashReportMachineInfo{optionalText(machine.model), processorFrom(*machine.processor),
+                                       machine.processor_count, machine.logical_processor_count};
             const auto& processor = report_.machineInfo_->processorInfo;
             stripPointerAuthentication_ = processor.type == kCpuTypeArm64 && processor.subtype == kCpuSubtypeArm64e;
         }
@@ -140,8 +141,8 @@ private:
         if (!system) return "Crash report is missing System Information section";
         if (!system->os_version) return "Crash report is missing System Information OS version field";
         auto& info = report_.systemInfo_;
-        info.operatingSystem =
-            static_cast<CrashReportOperatingSystem>(system->has_operating_system ? enumValue(system->operating_system) : 0);
+        info.operatingSystem = static_cast<CrashReportOperatingSystem>(
+            system->has_operating_system ? enumValue(system->operating_system) : 0);
         info.operatingSystemVersion = text(system->os_version);
         info.operatingSystemBuild = optionalText(system->os_build);
         const int architecture = enumValue(system->architecture);
@@ -165,7 +166,8 @@ private:
         // A start time too large for signed seconds cannot be a real one.
         if (process.has_start_time && process.start_time != 0 &&
             process.start_time <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            info.processStartTime = std::chrono::sys_seconds(std::chrono::seconds(static_cast<std::int64_t>(process.start_time)));
+            info.processStartTime =
+                std::chrono::sys_seconds(std::chrono::seconds(static_cast<std::int64_t>(process.start_time)));
         }
         info.parentProcessName = optionalText(process.parent_process_name);
         info.parentProcessID = process.parent_process_id;
@@ -180,8 +182,8 @@ private:
         report_.signalInfo_ = {text(signal->name), text(signal->code), signal->address};
         if (const auto* mach = signal->mach_exception) {
             if (mach->n_codes > kMaxMachExceptionCodes) return "Crash report includes too many Mach Exception codes";
-            report_.machExceptionInfo_ =
-                CrashReportMachExceptionInfo{mach->type, std::vector<std::uint64_t>(mach->codes, mach->codes + mach->n_codes)};
+            report_.machExceptionInfo_ = CrashReportMachExceptionInfo{
+                mach->type, std::vector<std::uint64_t>(mach->codes, mach->codes + mach->n_codes)};
         }
         return std::nullopt;
     }
@@ -240,7 +242,9 @@ private:
 
 std::optional<CrashReport> CrashReport::initWithData(std::span<const std::uint8_t> data, CrashReporterError* error) {
     auto fail = [error](std::string description) -> std::optional<CrashReport> {
-        if (error) *error = CrashReporterError{CrashReporterError::kDomain, CrashReporterError::InvalidCrashReport, std::move(description)};
+        if (error)
+            *error = CrashReporterError{CrashReporterError::kDomain, CrashReporterError::InvalidCrashReport,
+                                        std::move(description)};
         return std::nullopt;
     };
 
@@ -286,10 +290,9 @@ const CrashReportBinaryImageInfo* CrashReport::imageForAddress(std::uint64_t add
     // Images at or below the address, walked down while one of them (or one
     // before them) still reaches it; of those holding it, the first in report
     // order wins, as with a walk in report order.
-    auto end = std::upper_bound(imagesByBase_.begin(), imagesByBase_.end(), address,
-                                [this](std::uint64_t value, std::uint32_t index) {
-                                    return value < images_[index].imageBaseAddress;
-                                });
+    auto end = std::upper_bound(
+        imagesByBase_.begin(), imagesByBase_.end(), address,
+        [this](std::uint64_t value, std::uint32_t index) { return value < images_[index].imageBaseAddress; });
     const CrashReportBinaryImageInfo* found = nullptr;
     std::uint32_t foundIndex = std::numeric_limits<std::uint32_t>::max();
     for (auto i = static_cast<std::size_t>(end - imagesByBase_.begin()); i-- > 0;) {

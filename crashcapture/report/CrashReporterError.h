@@ -10,8 +10,8 @@ struct CrashReporterError {
 
     enum Code : int {
         Unknown = 0,
-        OperatingSystem = 1,     // a file operation failed; the text says which
-        InvalidCrashReport = 2,  // every failure of the reader
+        OperatingSystem = 1,    // a file operation failed; the text says which
+        InvalidCrashReport = 2, // every failure of the reader
         AlreadyEnabled = 3,
     };
 

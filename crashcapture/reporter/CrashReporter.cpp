@@ -79,8 +79,7 @@ CrashReporter::CrashReporter(CrashReporterConfig configuration)
 
 CrashReporter::CrashReporter(CrashReporterConfig configuration, std::string applicationIdentifier,
                              std::string applicationVersion, std::optional<std::string> applicationMarketingVersion)
-    : configuration_(std::move(configuration)),
-      applicationIdentifier_(std::move(applicationIdentifier)),
+    : configuration_(std::move(configuration)), applicationIdentifier_(std::move(applicationIdentifier)),
       applicationVersion_(std::move(applicationVersion)),
       applicationMarketingVersion_(std::move(applicationMarketingVersion)) {
     fs::path base = configuration_.basePath().value_or(platform::cacheHome());
@@ -94,13 +93,15 @@ fs::path CrashReporter::crashReportPath() const { return crashReportDirectory_ /
 fs::path CrashReporter::queuedReportsDirectory() const { return crashReportDirectory_ / kQueuedReportsDirectoryName; }
 
 bool CrashReporter::createCrashReportDirectory(CrashReporterError* error) const {
-    if (!makeDirectories(crashReportDirectory_, error) || !makeDirectories(queuedReportsDirectory(), error)) return false;
+    if (!makeDirectories(crashReportDirectory_, error) || !makeDirectories(queuedReportsDirectory(), error))
+        return false;
     // Folders and a report made with wider modes (by an earlier version) are
     // narrowed too.
     ::chmod(crashReportDirectory_.c_str(), kDirectoryMode);
     ::chmod(queuedReportsDirectory().c_str(), kDirectoryMode);
     struct stat info {};
-    if (::lstat(crashReportPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::chmod(crashReportPath().c_str(), kReportFileMode);
+    if (::lstat(crashReportPath().c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::chmod(crashReportPath().c_str(), kReportFileMode);
     return true;
 }
 
@@ -115,9 +116,8 @@ std::optional<std::vector<std::uint8_t>> CrashReporter::loadPendingCrashReportDa
 
 bool CrashReporter::movePendingCrashReportAside(CrashReporterError* error) const {
     const fs::path path = crashReportPath();
-    const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
+    const auto stamp =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     const fs::path aside = path.string() + ".unreadable-" + std::to_string(stamp);
     if (::rename(path.c_str(), aside.c_str()) == 0 || errno == ENOENT) return true;
     if (error) *error = osError("Couldn't move crash report aside", path, errno);
@@ -131,8 +131,9 @@ bool CrashReporter::beginProcessingPendingCrashReport(CrashReporterError* error)
         // The last conversion began and never ended.
         const bool moved = movePendingCrashReportAside(error);
         ::unlink(marker.c_str());
-        if (moved && error) *error = {CrashReporterError::kDomain, CrashReporterError::InvalidCrashReport,
-                                      "The crash report stopped its last conversion; it was moved aside"};
+        if (moved && error)
+            *error = {CrashReporterError::kDomain, CrashReporterError::InvalidCrashReport,
+                      "The crash report stopped its last conversion; it was moved aside"};
         return false;
     }
     const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kReportFileMode);
@@ -165,8 +166,9 @@ bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error)
     if (enabled_) throw CrashReporterException("The crash reporter has already been enabled");
     if (!createCrashReportDirectory(error)) return false;
     if (configuration_.signalHandlerType() == CrashReporterSignalHandlerType::Mach)
-        crashReporterLog(CrashReporterLogLevel::Debug,
-                         "[CrashReporter] Mach exception handling does not exist on this platform; using signal handlers");
+        crashReporterLog(
+            CrashReporterLogLevel::Debug,
+            "[CrashReporter] Mach exception handling does not exist on this platform; using signal handlers");
     if (!capture::arm(*this, error)) return false;
     processArmed = true;
     enabled_ = true;
@@ -185,8 +187,8 @@ bool CrashReporter::setCrashCallbacks(const CrashReporterCallbacks* callbacks) {
         return true;
     }
     if (callbacks->version != 0) {
-        crashReporterLog(CrashReporterLogLevel::Error, "[CrashReporter] Unsupported crash callbacks version " +
-                                                           std::to_string(callbacks->version));
+        crashReporterLog(CrashReporterLogLevel::Error,
+                         "[CrashReporter] Unsupported crash callbacks version " + std::to_string(callbacks->version));
         return false;
     }
     callbacks_ = *callbacks;
@@ -199,24 +201,28 @@ void CrashReporter::setCustomData(std::vector<std::uint8_t> data) {
     if (enabled_) capture::setArmedCustomData(customData_);
 }
 
-std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReport() { return generateLiveReportAndReturnError(nullptr); }
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReport() {
+    return generateLiveReportAndReturnError(nullptr);
+}
 
 std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportAndReturnError(CrashReporterError* error) {
     return generateLiveReportWithThread(0, error);
 }
 
-std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportWithException(
-    const platform::UncaughtException& exception, CrashReporterError* error) {
+std::optional<std::vector<std::uint8_t>>
+CrashReporter::generateLiveReportWithException(const platform::UncaughtException& exception,
+                                               CrashReporterError* error) {
     return writeAndReadLiveReport(0, &exception, error);
 }
 
-std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportWithThread(pid_t thread, CrashReporterError* error) {
+std::optional<std::vector<std::uint8_t>> CrashReporter::generateLiveReportWithThread(pid_t thread,
+                                                                                     CrashReporterError* error) {
     return writeAndReadLiveReport(thread, nullptr, error);
 }
 
-std::optional<std::vector<std::uint8_t>> CrashReporter::writeAndReadLiveReport(pid_t thread,
-                                                                               const platform::UncaughtException* exception,
-                                                                               CrashReporterError* error) {
+std::optional<std::vector<std::uint8_t>>
+CrashReporter::writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception,
+                                      CrashReporterError* error) {
     std::error_code ec;
     fs::path directory = fs::temp_directory_path(ec);
     if (ec) directory = "/tmp";
@@ -230,8 +236,8 @@ std::optional<std::vector<std::uint8_t>> CrashReporter::writeAndReadLiveReport(p
     const bool closed = ::close(fd) == 0;
     std::optional<std::vector<std::uint8_t>> bytes;
     if (status != 0 || !closed) {
-        crashReporterLog(CrashReporterLogLevel::Error,
-                         std::string("[CrashReporter] Write failed with error ") + std::strerror(status ? status : errno));
+        crashReporterLog(CrashReporterLogLevel::Error, std::string("[CrashReporter] Write failed with error ") +
+                                                           std::strerror(status ? status : errno));
         fail(error, CrashReporterError::OperatingSystem, "Failed to write the crash report to disk");
     } else {
         std::ifstream in(path, std::ios::binary);
@@ -241,7 +247,8 @@ std::optional<std::vector<std::uint8_t>> CrashReporter::writeAndReadLiveReport(p
     }
     if (::unlink(path.c_str()) != 0)
         crashReporterLog(CrashReporterLogLevel::Warning,
-                         std::string("[CrashReporter] Failure occured deleting live crash report: ") + std::strerror(errno));
+                         std::string("[CrashReporter] Failure occured deleting live crash report: ") +
+                             std::strerror(errno));
     return bytes;
 }
 

@@ -38,8 +38,8 @@ public:
 
     // The application identifier defaults to the executable's file name.
     explicit CrashReporter(CrashReporterConfig configuration = {});
-    CrashReporter(CrashReporterConfig configuration, std::string applicationIdentifier,
-                  std::string applicationVersion, std::optional<std::string> applicationMarketingVersion = std::nullopt);
+    CrashReporter(CrashReporterConfig configuration, std::string applicationIdentifier, std::string applicationVersion,
+                  std::optional<std::string> applicationMarketingVersion = std::nullopt);
 
     CrashReporter(const CrashReporter&) = delete;
     CrashReporter& operator=(const CrashReporter&) = delete;
@@ -77,9 +77,10 @@ public:
     // "Unable to open live crash report for reading".
     std::optional<std::vector<std::uint8_t>> generateLiveReport();
     std::optional<std::vector<std::uint8_t>> generateLiveReportAndReturnError(CrashReporterError* error);
-    std::optional<std::vector<std::uint8_t>> generateLiveReportWithThread(pid_t thread, CrashReporterError* error = nullptr);
-    std::optional<std::vector<std::uint8_t>> generateLiveReportWithException(const platform::UncaughtException& exception,
-                                                                             CrashReporterError* error = nullptr);
+    std::optional<std::vector<std::uint8_t>> generateLiveReportWithThread(pid_t thread,
+                                                                          CrashReporterError* error = nullptr);
+    std::optional<std::vector<std::uint8_t>>
+    generateLiveReportWithException(const platform::UncaughtException& exception, CrashReporterError* error = nullptr);
 
     const CrashReporterConfig& configuration() const { return configuration_; }
     const std::string& applicationIdentifier() const { return applicationIdentifier_; }
@@ -120,8 +121,8 @@ public:
     void setCustomData(std::vector<std::uint8_t> data);
 
 private:
-    std::optional<std::vector<std::uint8_t>> writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception,
-                                                                    CrashReporterError* error);
+    std::optional<std::vector<std::uint8_t>>
+    writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception, CrashReporterError* error);
 
     CrashReporterConfig configuration_;
     std::string applicationIdentifier_;

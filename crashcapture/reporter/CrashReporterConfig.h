@@ -27,8 +27,7 @@ public:
                         CrashReporterSymbolicationStrategy symbolicationStrategy,
                         bool shouldRegisterUncaughtExceptionHandler = true,
                         std::optional<std::filesystem::path> basePath = std::nullopt)
-        : signalHandlerType_(signalHandlerType),
-          symbolicationStrategy_(symbolicationStrategy),
+        : signalHandlerType_(signalHandlerType), symbolicationStrategy_(symbolicationStrategy),
           shouldRegisterUncaughtExceptionHandler_(shouldRegisterUncaughtExceptionHandler),
           basePath_(std::move(basePath)) {}
 

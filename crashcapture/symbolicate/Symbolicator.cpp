@@ -64,11 +64,13 @@ std::optional<ElfFacts> readElfFacts(const std::string& path) {
         if (length > 0 && elf_getphdrnum(elf, &headers) == 0) {
             ElfFacts found;
             found.uuid.assign(16, 0);
-            std::memcpy(found.uuid.data(), id, static_cast<std::size_t>(length) < 16 ? static_cast<std::size_t>(length) : 16);
+            std::memcpy(found.uuid.data(), id,
+                        static_cast<std::size_t>(length) < 16 ? static_cast<std::size_t>(length) : 16);
             std::uint64_t lowest = UINT64_MAX;
             for (std::size_t index = 0; index < headers; ++index) {
                 GElf_Phdr header;
-                if (gelf_getphdr(elf, static_cast<int>(index), &header) && header.p_type == PT_LOAD && header.p_vaddr < lowest)
+                if (gelf_getphdr(elf, static_cast<int>(index), &header) && header.p_type == PT_LOAD &&
+                    header.p_vaddr < lowest)
                     lowest = header.p_vaddr;
             }
             found.lowestAddress = lowest == UINT64_MAX ? 0 : lowest & ~std::uint64_t{0xFFF};
@@ -169,7 +171,8 @@ std::string symbolicatedReportText(const CrashReport& report) {
     out << "Binary images\n";
     for (std::size_t index = 0; index < report.images().size(); ++index) {
         const CrashReportBinaryImageInfo& image = report.images()[index];
-        std::snprintf(number, sizeof number, "  0x%016llx - 0x%016llx ", static_cast<unsigned long long>(image.imageBaseAddress),
+        std::snprintf(number, sizeof number, "  0x%016llx - 0x%016llx ",
+                      static_cast<unsigned long long>(image.imageBaseAddress),
                       static_cast<unsigned long long>(image.imageBaseAddress + image.imageSize));
         out << number << image.imageName;
         if (image.hasImageUUID) out << " <" << hex(image.imageUUID) << '>';

@@ -20,8 +20,8 @@ public:
 
     struct Frame {
         std::uint64_t pc = 0;
-        std::optional<std::string> image;     // the image's file name
-        std::optional<std::string> function;  // demangled
+        std::optional<std::string> image;    // the image's file name
+        std::optional<std::string> function; // demangled
         std::uint64_t functionOffset = 0;
         std::optional<std::string> file;
         int line = 0;

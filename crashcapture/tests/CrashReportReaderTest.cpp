@@ -72,7 +72,8 @@ TEST(CrashReportReader, RejectsReportsWithoutRequiredSectionsOrFields) {
         {"register name", [](ReportBuilder& b) { b.message().threads[0]->registers[0]->name = nullptr; }},
         {"frame pc", [](ReportBuilder& b) { b.message().threads[1]->frames[0]->has_pc = 0; }},
         {"image name", [](ReportBuilder& b) { b.message().binary_images[1]->name = nullptr; }},
-        {"exception reason", [](ReportBuilder& b) {
+        {"exception reason",
+         [](ReportBuilder& b) {
              b.setException("std::runtime_error", "boom", {});
              b.message().exception->reason = nullptr;
          }},
@@ -251,9 +252,14 @@ TEST(CrashReportReader, LeavesAbsentOptionalPartsEmpty) {
 
 TEST(CrashReportReader, ReplacesMalformedUtf8InStrings) {
     ReportBuilder builder;
-    builder.addImage(0x1000, 0x1000, "/usr/lib/caf\xe9.so");          // Latin-1 byte
-    builder.addThread(5, false, {{0x1010, "sym\xed\xa0\x80" "bol", 0x1000}}); // encoded surrogate
-    builder.signal().code = builder.text("\xc0\xaf" "code\xf0\x9f\x98");    // overlong, then cut short
+    builder.addImage(0x1000, 0x1000, "/usr/lib/caf\xe9.so"); // Latin-1 byte
+    builder.addThread(5, false,
+                      {{0x1010,
+                        "sym\xed\xa0\x80"
+                        "bol",
+                        0x1000}}); // encoded surrogate
+    builder.signal().code = builder.text("\xc0\xaf"
+                                         "code\xf0\x9f\x98"); // overlong, then cut short
     builder.applicationInfo().identifier = builder.text("com.zelvo.Zélvo ✓ 😀");
     auto report = readReport(builder.file());
     EXPECT_EQ(report.images().back().imageName, "/usr/lib/caf\uFFFD.so");
@@ -263,7 +269,10 @@ TEST(CrashReportReader, ReplacesMalformedUtf8InStrings) {
 }
 
 TEST(CrashReportReader, DerivesTheProcessorFromTheArchitectureWithoutMachineInfo) {
-    const struct { int architecture; std::uint64_t type, subtype; } table[] = {
+    const struct {
+        int architecture;
+        std::uint64_t type, subtype;
+    } table[] = {
         {0, 7, 3}, {1, 0x1000007, 3}, {2, 12, 6}, {3, 18, 0}, {4, 0x1000012, 0}, {5, 12, 9},
     };
     for (const auto& row : table) {

@@ -23,8 +23,8 @@ protected:
     void TearDown() override { fs::remove_all(root_); }
 
     CrashReporter reporter() const {
-        return CrashReporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
-                                                 true, root_ / "base"),
+        return CrashReporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                                 CrashReporterSymbolicationStrategy::None, true, root_ / "base"),
                              "org/zelvo/Zelvo", "42");
     }
 
@@ -49,7 +49,8 @@ TEST_F(CrashReporterTest, FallsBackToTheCacheDirectory) {
     std::string saved = previous ? previous : "";
     ::setenv("XDG_CACHE_HOME", (root_ / "cache").c_str(), 1);
     CrashReporter r(CrashReporterConfig{}, "zelvo", "1");
-    if (previous) ::setenv("XDG_CACHE_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CACHE_HOME");
+    if (previous) ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else ::unsetenv("XDG_CACHE_HOME");
     EXPECT_EQ(r.crashReportDirectory(), root_ / "cache" / "com.zelvo.crashreporter.data" / "zelvo");
 }
 
@@ -73,8 +74,9 @@ TEST_F(CrashReporterTest, KeepsReportsPrivateWhateverTheUmask) {
     EXPECT_EQ(modeOf(r.crashReportPath()), 0600u);
 
     std::ofstream(root_ / "file") << "x";
-    CrashReporter blocked(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
-                                              true, root_ / "file"), "zelvo", "1");
+    CrashReporter blocked(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                              CrashReporterSymbolicationStrategy::None, true, root_ / "file"),
+                          "zelvo", "1");
     EXPECT_FALSE(blocked.createCrashReportDirectory(&error));
     EXPECT_EQ(error.domain, "CrashReporterErrorDomain");
     EXPECT_FALSE(error.localizedDescription.empty());
@@ -116,9 +118,9 @@ TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried)
     for (const auto& entry : fs::directory_iterator(r.crashReportDirectory()))
         aside += entry.path().filename().string().starts_with("live_report.zvcrash.unreadable-");
     EXPECT_EQ(aside, 1u);
-    EXPECT_TRUE(next.beginProcessingPendingCrashReport());  // a new report may come
+    EXPECT_TRUE(next.beginProcessingPendingCrashReport()); // a new report may come
     next.endProcessingPendingCrashReport();
-    EXPECT_TRUE(next.movePendingCrashReportAside());  // nothing pending: nothing to do
+    EXPECT_TRUE(next.movePendingCrashReportAside()); // nothing pending: nothing to do
 }
 
 TEST_F(CrashReporterTest, RefusesPendingReportsThatAreNoRegularFileOrTooLarge) {

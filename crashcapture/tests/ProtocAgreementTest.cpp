@@ -26,11 +26,15 @@ std::string unquote(const std::string& text) {
     if (text.size() < 2 || text.front() != '"') return text;
     std::string out;
     for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-        if (text[i] != '\\') { out += text[i]; continue; }
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
         char c = text[++i];
         if (c >= '0' && c <= '7') {
             int value = 0, digits = 0;
-            while (digits < 3 && i < text.size() - 1 && text[i] >= '0' && text[i] <= '7') value = value * 8 + (text[i++] - '0'), ++digits;
+            while (digits < 3 && i < text.size() - 1 && text[i] >= '0' && text[i] <= '7')
+                value = value * 8 + (text[i++] - '0'), ++digits;
             --i;
             out += static_cast<char>(value);
         } else {
@@ -49,8 +53,14 @@ Fields parseTextFormat(const std::string& text) {
     for (std::string line; std::getline(lines, line);) {
         line.erase(0, line.find_first_not_of(' '));
         if (line.empty()) continue;
-        if (line == "}") { path.pop_back(); continue; }
-        if (line.size() > 2 && line.ends_with(" {")) { path.push_back(line.substr(0, line.size() - 2)); continue; }
+        if (line == "}") {
+            path.pop_back();
+            continue;
+        }
+        if (line.size() > 2 && line.ends_with(" {")) {
+            path.push_back(line.substr(0, line.size() - 2));
+            continue;
+        }
         auto colon = line.find(": ");
         if (colon == std::string::npos) continue;
         std::string key;
@@ -66,7 +76,8 @@ Fields decodeWithProtoc(const std::vector<std::uint8_t>& file) {
     EXPECT_GE(fd, 0);
     ::close(fd);
     std::ofstream(pattern, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()) + CrashReport::kHeaderSize, file.size() - CrashReport::kHeaderSize);
+        .write(reinterpret_cast<const char*>(file.data()) + CrashReport::kHeaderSize,
+               file.size() - CrashReport::kHeaderSize);
     fs::path proto(ZVCRASH_PROTO_FILE);
     std::string command = std::string(PROTOC_EXECUTABLE) + " --decode=zvcrash.CrashReport -I" +
                           proto.parent_path().string() + " " + proto.filename().string() + " < " + pattern;
@@ -98,8 +109,7 @@ void expectAgreement(const ReportBuilder& builder) {
     EXPECT_EQ(p["signal.name"], std::vector{report->signalInfo().name});
     EXPECT_EQ(p["signal.code"], std::vector{report->signalInfo().code});
     EXPECT_EQ(p["signal.address"], std::vector{n(report->signalInfo().address)});
-    EXPECT_EQ(p["report_info.uuid"],
-              std::vector{std::string(report->uuidRef()->begin(), report->uuidRef()->end())});
+    EXPECT_EQ(p["report_info.uuid"], std::vector{std::string(report->uuidRef()->begin(), report->uuidRef()->end())});
 
     std::vector<std::string> threadNumbers, pcs, symbols, registers;
     for (const auto& thread : report->threads()) {
@@ -139,7 +149,8 @@ void expectAgreement(const ReportBuilder& builder) {
         EXPECT_EQ(p["signal.mach_exception.codes"], codes);
     }
     if (report->customData()) {
-        EXPECT_EQ(p["custom_data"], std::vector{std::string(report->customData()->begin(), report->customData()->end())});
+        EXPECT_EQ(p["custom_data"],
+                  std::vector{std::string(report->customData()->begin(), report->customData()->end())});
     }
 }
 

@@ -11,8 +11,7 @@ template <typename T> T* ReportBuilder::own(const T& value) {
 char* ReportBuilder::text(const std::string& value) { return strings_.emplace_back(value).data(); }
 
 ReportBuilder::ReportBuilder()
-    : message_(ZVCRASH_LOOSE__CRASH_REPORT__INIT),
-      system_(ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__INIT),
+    : message_(ZVCRASH_LOOSE__CRASH_REPORT__INIT), system_(ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__INIT),
       application_(ZVCRASH_LOOSE__CRASH_REPORT__APPLICATION_INFO__INIT),
       signal_(ZVCRASH_LOOSE__CRASH_REPORT__SIGNAL__INIT),
       mach_(ZVCRASH_LOOSE__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT),
@@ -67,7 +66,8 @@ ReportBuilder::ReportBuilder()
     message_.process_info = &process_;
 
     addThread(0, true,
-              {{kExecutableBase + 0x1234, std::nullopt, 0}, {kLibcBase + 0x29d90, "__libc_start_call_main", kLibcBase + 0x29d10}},
+              {{kExecutableBase + 0x1234, std::nullopt, 0},
+               {kLibcBase + 0x29d90, "__libc_start_call_main", kLibcBase + 0x29d10}},
               {{"rip", kExecutableBase + 0x1234}, {"rsp", 0x7fffffffe000}, {"rsi", 0}});
     addThread(1, false, {{kLibcBase + 0x91117, "__futex_abstimed_wait_common", kLibcBase + 0x91080}});
 
@@ -108,7 +108,8 @@ ZvcrashLoose__CrashReport__Processor* ReportBuilder::processor(std::uint64_t typ
     return own(value);
 }
 
-ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crashed, const std::vector<FrameSpec>& frames,
+ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crashed,
+                                                const std::vector<FrameSpec>& frames,
                                                 const std::vector<std::pair<std::string, std::uint64_t>>& registers) {
     Thread value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__INIT;
     value.has_thread_number = value.has_crashed = 1;
@@ -120,7 +121,8 @@ ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crash
     value.frames = frameList.data();
     auto& registerList = registerLists_.emplace_back();
     for (const auto& [name, registerValue] : registers) {
-        ZvcrashLoose__CrashReport__Thread__RegisterValue reg = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
+        ZvcrashLoose__CrashReport__Thread__RegisterValue reg =
+            ZVCRASH_LOOSE__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
         reg.name = text(name);
         reg.has_value = 1;
         reg.value = registerValue;
@@ -156,7 +158,8 @@ ReportBuilder::Image& ReportBuilder::addImage(std::uint64_t base, std::uint64_t 
     return *image;
 }
 
-void ReportBuilder::setException(const std::string& name, const std::string& reason, const std::vector<FrameSpec>& frames) {
+void ReportBuilder::setException(const std::string& name, const std::string& reason,
+                                 const std::vector<FrameSpec>& frames) {
     exception_.name = text(name);
     exception_.reason = text(reason);
     auto& frameList = frameLists_.emplace_back();

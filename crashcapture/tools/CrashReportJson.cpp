@@ -114,15 +114,19 @@ Json crashReportToJson(const CrashReport& report) {
         Json registers = Json::array();
         for (const auto& reg : thread.registers)
             registers.push_back(Json{{"registerName", reg.registerName}, {"registerValue", hex(reg.registerValue)}});
-        threads.push_back(Json{{"threadNumber", thread.threadNumber}, {"crashed", thread.crashed},
-                               {"stackFrames", frames(thread.stackFrames)}, {"registers", std::move(registers)}});
+        threads.push_back(Json{{"threadNumber", thread.threadNumber},
+                               {"crashed", thread.crashed},
+                               {"stackFrames", frames(thread.stackFrames)},
+                               {"registers", std::move(registers)}});
     }
     json["threads"] = std::move(threads);
 
     Json images = Json::array();
     for (const auto& image : report.images()) {
-        Json imageJson{{"imageBaseAddress", hex(image.imageBaseAddress)}, {"imageSize", hex(image.imageSize)},
-                       {"imageName", image.imageName}, {"hasImageUUID", image.hasImageUUID}};
+        Json imageJson{{"imageBaseAddress", hex(image.imageBaseAddress)},
+                       {"imageSize", hex(image.imageSize)},
+                       {"imageName", image.imageName},
+                       {"hasImageUUID", image.hasImageUUID}};
         if (image.hasImageUUID) imageJson["imageUUID"] = beacon::hexText(image.imageUUID);
         if (image.codeType) imageJson["codeType"] = processor(*image.codeType);
         images.push_back(std::move(imageJson));

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     }
     // The viewer may run anywhere: it knows no device history, so the error
     // log's device holds what the report itself records.
-    beacon::ErrorLogFormatter::setDeviceLookup([](std::optional<beacon::Date>) { return std::shared_ptr<beacon::Device>(); });
+    beacon::ErrorLogFormatter::setDeviceLookup(
+        [](std::optional<beacon::Date>) { return std::shared_ptr<beacon::Device>(); });
     if (showReport) {
         printJson(crashcapture::crashReportToJson(*report));
     } else {

@@ -25,11 +25,11 @@ std::pair<int, int> pngSize(const fs::path& file) {
 
 TEST(Install, PutsTheWholeTreeUnderTheGivenPrefix) {
     TemporaryFolder prefix;
-    auto install = runProgram({CMAKE_COMMAND, "--install", ZELVO_BUILD_DIR, "--prefix", prefix.path.string(), "--strip"});
+    auto install =
+        runProgram({CMAKE_COMMAND, "--install", ZELVO_BUILD_DIR, "--prefix", prefix.path.string(), "--strip"});
     ASSERT_EQ(install.status, 0) << install.out << install.err;
 
-    for (const auto& file : installedFiles(ZELVO_APP_ID))
-        EXPECT_TRUE(fs::is_regular_file(prefix.path / file)) << file;
+    for (const auto& file : installedFiles(ZELVO_APP_ID)) EXPECT_TRUE(fs::is_regular_file(prefix.path / file)) << file;
     for (int size : kIconSizes) {
         auto png = prefix.path / ("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
                                   "/apps/" ZELVO_APP_ID ".png");

@@ -37,7 +37,8 @@ TEST(Package, DebHoldsTheInstallTreeAndValidates) {
 
     const auto root = out.path / "root";
     ASSERT_EQ(runProgram({"dpkg-deb", "-x", deb.string(), root.string()}).status, 0);
-    auto desktop = runProgram({"desktop-file-validate", (root / "usr/share/applications" / ZELVO_APP_ID ".desktop").string()});
+    auto desktop =
+        runProgram({"desktop-file-validate", (root / "usr/share/applications" / ZELVO_APP_ID ".desktop").string()});
     EXPECT_EQ(desktop.status, 0) << desktop.out << desktop.err;
     EXPECT_EQ(desktop.out + desktop.err, "");
     auto metainfo = runProgram({"appstreamcli", "validate", "--no-net", "--pedantic",

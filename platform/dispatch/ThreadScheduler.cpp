@@ -23,9 +23,8 @@ public:
         wake_.notify_all();
         for (auto& t : workers_) {
             if (t.get_id() == std::this_thread::get_id())
-                t.detach();  // the last reference went away inside one of our own tasks
-            else
-                t.join();
+                t.detach(); // the last reference went away inside one of our own tasks
+            else t.join();
         }
     }
     bool isCurrent() const override { return currentQueue == this; }
@@ -107,10 +106,8 @@ void RunLoopQueue::stop() {
 
 ThreadScheduler::ThreadScheduler(MainQueueFactory mainFactory, unsigned globalThreads)
     : timers_(std::make_unique<TimerService>()) {
-    if (mainFactory)
-        main_ = mainFactory(*timers_);
-    else
-        main_ = std::make_unique<RunLoopQueue>(*timers_);
+    if (mainFactory) main_ = mainFactory(*timers_);
+    else main_ = std::make_unique<RunLoopQueue>(*timers_);
     if (globalThreads == 0) globalThreads = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
     global_ = std::make_shared<WorkerQueue>("global", *timers_, globalThreads);
 }

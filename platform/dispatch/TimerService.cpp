@@ -33,7 +33,8 @@ std::shared_ptr<Timer> TimerService::schedule(Seconds interval, bool repeats, Ta
     state->repeats = repeats;
     state->task = std::make_shared<Task>(std::move(task));
     state->post = std::move(post);
-    arm(std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(state->interval),
+    arm(std::chrono::steady_clock::now() +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(state->interval),
         state);
     return state;
 }

@@ -23,9 +23,7 @@ HeadlessWorkspace::~HeadlessWorkspace() {
     for (auto& app : apps_) app->workspace_ = nullptr;
 }
 
-std::vector<RunningApplicationPtr> HeadlessWorkspace::runningApplications() {
-    return {apps_.begin(), apps_.end()};
-}
+std::vector<RunningApplicationPtr> HeadlessWorkspace::runningApplications() { return {apps_.begin(), apps_.end()}; }
 
 std::optional<std::string> HeadlessWorkspace::urlForApplication(const std::string& bundleIdentifier) {
     for (const auto& app : apps_)

@@ -23,9 +23,9 @@ public:
         ActivationPolicy policy = ActivationPolicy::Regular;
         bool finishedLaunching = true;
         bool hidden = false;
-        bool activatable = true;  // false: activate() does not change the frontmost application
+        bool activatable = true; // false: activate() does not change the frontmost application
         Icon icon;
-        std::uint64_t iconVersion = 0;  // bump when changing the icons
+        std::uint64_t iconVersion = 0; // bump when changing the icons
         std::optional<std::string> iconName;
         Icon fallbackIcon;
     };

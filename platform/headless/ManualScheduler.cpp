@@ -61,8 +61,7 @@ private:
 };
 
 ManualScheduler::ManualScheduler(WallTime start)
-    : start_(start),
-      main_(std::make_unique<ManualQueue>(*this, "main", true)),
+    : start_(start), main_(std::make_unique<ManualQueue>(*this, "main", true)),
       global_(std::make_unique<ManualQueue>(*this, "global", false)) {}
 
 ManualScheduler::~ManualScheduler() {

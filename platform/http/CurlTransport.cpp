@@ -98,10 +98,8 @@ public:
             stopping_ = true;
         }
         curl_multi_wakeup(multi_);
-        if (thread_.get_id() == std::this_thread::get_id())
-            thread_.detach();
-        else if (thread_.joinable())
-            thread_.join();
+        if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+        else if (thread_.joinable()) thread_.join();
     }
 
     void send(HttpRequest request, Completion completion) {
@@ -250,7 +248,8 @@ private:
                 if (cancel) {
                     fail(std::move(transfer), canceledError());
                 } else if (!configure(*transfer)) {
-                    fail(std::move(transfer), Error{kTransportErrorDomain, CURLE_FAILED_INIT, "Cannot create a request."});
+                    fail(std::move(transfer),
+                         Error{kTransportErrorDomain, CURLE_FAILED_INIT, "Cannot create a request."});
                 } else {
                     CURL* easy = transfer->easy;
                     curl_multi_add_handle(multi_, easy);

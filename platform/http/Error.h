@@ -15,9 +15,7 @@ struct Error {
     // connect tells "no route" from "refused" this way).
     int osErrno = 0;
 
-    bool is(const std::string& errorDomain, long errorCode) const {
-        return domain == errorDomain && code == errorCode;
-    }
+    bool is(const std::string& errorDomain, long errorCode) const { return domain == errorDomain && code == errorCode; }
 };
 
 inline constexpr const char* kTransportErrorDomain = "libcurl";

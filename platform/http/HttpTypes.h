@@ -16,7 +16,7 @@ struct HttpRequest {
     std::string url;
     std::string method;
     HttpHeaders headers;
-    std::string body;  // bytes, possibly gzip data
+    std::string body; // bytes, possibly gzip data
 };
 
 struct HttpResponse {

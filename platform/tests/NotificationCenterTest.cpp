@@ -45,7 +45,8 @@ TEST(NotificationCenter, QueuedObserversRunOnTheirQueue) {
     ManualScheduler s;
     NotificationCenter center;
     int calls = 0;
-    auto id = center.addObserver("n", nullptr, [&](const Notification&) { ++calls; }, &s.mainQueue());
+    auto id = center.addObserver(
+        "n", nullptr, [&](const Notification&) { ++calls; }, &s.mainQueue());
     center.post("n");
     EXPECT_EQ(calls, 0);
     s.runUntilIdle();

@@ -52,7 +52,7 @@ TEST(ManualScheduler, RepeatingTimerFiresEachIntervalUntilCancelled) {
 TEST(ManualScheduler, QueueIdentityWhileRunning) {
     ManualScheduler s;
     auto serial = s.makeSerialQueue("com.zelvo.test");
-    EXPECT_TRUE(s.mainQueue().isCurrent());  // the test thread acts as the main thread
+    EXPECT_TRUE(s.mainQueue().isCurrent()); // the test thread acts as the main thread
     bool serialCurrent = false, mainCurrent = true;
     serial->async([&] {
         serialCurrent = serial->isCurrent();

@@ -176,7 +176,7 @@ TEST_F(NamedShortcuts, StreamsDeliverUntilClearedOrEnded) {
     EXPECT_FALSE(service.press(40, kCommand));
     enableShortcuts({name});
     service.press(40, kCommand);
-    EXPECT_EQ(plain, 0);                       // plain handlers are gone
+    EXPECT_EQ(plain, 0);                         // plain handlers are gone
     EXPECT_EQ(again.next(), EventType::keyDown); // the stream entry stayed
 }
 

@@ -132,17 +132,17 @@ TEST_F(ShortcutModel, JsonIsCompactOrderedAndStrictOnTypes) {
     EXPECT_EQ(Shortcut::fromJson(R"({ "carbonModifiers" : 256, "carbonKeyCode" : 0 })"), Shortcut(0, 256));
     EXPECT_EQ(Shortcut::fromJson(R"({"carbonKeyCode":-1,"carbonModifiers":0,"extra":true})"),
               Shortcut::unnormalized(-1, 0));
-    for (const char* bad : {R"({"carbonKeyCode":48})", R"({"carbonKeyCode":"48","carbonModifiers":0})",
-                            R"({"carbonKeyCode":48.5,"carbonModifiers":0})", R"({"carbonKeyCode":48,"carbonModifiers":null})",
-                            R"({"carbonKeyCode":18446744073709551615,"carbonModifiers":0})", "[48,2048]", "false",
-                            "", "{"})
+    for (const char* bad :
+         {R"({"carbonKeyCode":48})", R"({"carbonKeyCode":"48","carbonModifiers":0})",
+          R"({"carbonKeyCode":48.5,"carbonModifiers":0})", R"({"carbonKeyCode":48,"carbonModifiers":null})",
+          R"({"carbonKeyCode":18446744073709551615,"carbonModifiers":0})", "[48,2048]", "false", "", "{"})
         EXPECT_FALSE(Shortcut::fromJson(bad)) << bad;
 }
 
 TEST_F(ShortcutModel, ConflictingMenuItemMatchesCaseAsShiftAndSearchesSubmenus) {
     TestMenu menu;
-    menu.add("q", kCmdFlag | platform::ModifierOption);       // extra modifier: no match
-    menu.add("a", kCmdFlag | platform::ModifierFunction);     // extra function flag: no match
+    menu.add("q", kCmdFlag | platform::ModifierOption);   // extra modifier: no match
+    menu.add("a", kCmdFlag | platform::ModifierFunction); // extra function flag: no match
     auto& file = menu.add("", 0);
     file.sub = std::make_shared<TestMenu>();
     auto& quit = file.sub->add("Q", kCmdFlag);

@@ -122,7 +122,7 @@ TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
     Name free("free", Shortcut(Key::f2, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
     addKeyDownHandler(free, [] {});
     ASSERT_EQ(CarbonHotkeys::hotKeyTable().size(), 1u);
-    EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 2);  // id 1 went to the refusal
+    EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 2); // id 1 went to the refusal
     EXPECT_FALSE(xcb_connection_has_error(own.c));
 }
 

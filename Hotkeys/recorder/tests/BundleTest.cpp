@@ -11,9 +11,9 @@ using Hotkeys::Bundle;
 TEST(BundleTest, TheInstalledBundleHasEveryKey) {
     const auto& bundle = Bundle::module();
     EXPECT_EQ(bundle.path().filename(), "Hotkeys_Hotkeys.bundle");
-    for (const char* key : {"record_shortcut", "press_shortcut", "keyboard_shortcut_used_by_menu_item",
-                            "keyboard_shortcut_used_by_system", "keyboard_shortcuts_can_be_changed", "ok",
-                            "force_use_shortcut"}) {
+    for (const char* key :
+         {"record_shortcut", "press_shortcut", "keyboard_shortcut_used_by_menu_item",
+          "keyboard_shortcut_used_by_system", "keyboard_shortcuts_can_be_changed", "ok", "force_use_shortcut"}) {
         EXPECT_NE(bundle.localized(key), key) << key;
     }
     auto menu = Hotkeys::formatLocalized(bundle.localized("keyboard_shortcut_used_by_menu_item"), "Settings");

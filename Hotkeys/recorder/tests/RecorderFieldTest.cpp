@@ -81,7 +81,8 @@ protected:
         auto* layout = new QVBoxLayout(window.get());
         other = new QLabel("elsewhere");
         layout->addWidget(other);
-        field = new RecorderField(name, [this](std::optional<Shortcut> s) { changes.push_back(s); }, *events);
+        field = new RecorderField(
+            name, [this](std::optional<Shortcut> s) { changes.push_back(s); }, *events);
         layout->addWidget(field);
         window->resize(300, 200);
         window->show();
@@ -211,7 +212,8 @@ TEST_F(RecorderFieldTest, SystemConflictAsksAndCanBeForced) {
     startRecording();
     EXPECT_FALSE(field->handleRecordedEvent(keyDown(Key::f5.rawValue)));
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].message, "This keyboard shortcut cannot be used as it's already a system-wide keyboard shortcut.");
+    EXPECT_EQ(alerts[0].message,
+              "This keyboard shortcut cannot be used as it's already a system-wide keyboard shortcut.");
     EXPECT_FALSE(alerts[0].informativeText.empty());
     EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"OK", "Use Anyway"}));
     EXPECT_EQ(alertWindows[0], window.get());
@@ -251,7 +253,7 @@ TEST_F(RecorderFieldTest, EscapeTabAndDeleteEndOrClear) {
     auto tab = field->handleRecordedEvent(keyDown(Key::tab.rawValue));
     ASSERT_TRUE(tab) << "Tab goes on to move the focus";
     EXPECT_FALSE(field->isRecording());
-    field->clearFocus();  // what the Tab going on does (nothing delivers it here)
+    field->clearFocus(); // what the Tab going on does (nothing delivers it here)
 
     startRecording();
     EXPECT_FALSE(field->handleRecordedEvent(keyDown(Key::deleteKey.rawValue)));
@@ -286,7 +288,7 @@ TEST_F(RecorderFieldTest, ClicksOutsideEndRecordingAndReachTheirTarget) {
     startRecording();
     platform::Event right;
     right.type = platform::EventType::RightMouseUp;
-    right.window = nullptr;  // another window
+    right.window = nullptr; // another window
     EXPECT_TRUE(field->handleRecordedEvent(right));
     EXPECT_FALSE(field->isRecording());
 }
@@ -304,7 +306,7 @@ TEST_F(RecorderFieldTest, TextFollowsTheStoreAndTheName) {
     field->setShortcutName(other);
     EXPECT_EQ(field->text(), "");
     EXPECT_FALSE(field->clearButtonVisible());
-    storeShortcut(Shortcut(Key::j.rawValue, kControl), name);  // not ours any more
+    storeShortcut(Shortcut(Key::j.rawValue, kControl), name); // not ours any more
     EXPECT_EQ(field->text(), "");
 }
 

@@ -21,8 +21,9 @@ std::shared_ptr<HostingView> HeadlessViewFactory::makeSwitcherView(AppDelegate&,
                                                                    const SwitcherViewOptions& options) {
     switcherOptions = options;
     if (makeNoSwitcherView) return nullptr;
-    auto view = std::make_shared<HeadlessHostingView>(
-        [this, &list] { return Size{switcherWidth, rowHeight * static_cast<double>(list.sortedApps().size())}; });
+    auto view = std::make_shared<HeadlessHostingView>([this, &list] {
+        return Size{switcherWidth, rowHeight * static_cast<double>(list.sortedApps().size())};
+    });
     return view;
 }
 
@@ -66,10 +67,8 @@ void HeadlessHotkeys::addKeyDownHandler(const std::string& name, std::optional<H
 
 std::optional<StoredShortcut> HeadlessHotkeys::storedShortcut(const std::string& name) {
     std::optional<HotkeyShortcut> shortcut;
-    if (auto it = stored.find(name); it != stored.end())
-        shortcut = it->second;
-    else if (auto d = defaults.find(name); d != defaults.end())
-        shortcut = d->second;
+    if (auto it = stored.find(name); it != stored.end()) shortcut = it->second;
+    else if (auto d = defaults.find(name); d != defaults.end()) shortcut = d->second;
     if (!shortcut) return std::nullopt;
     return StoredShortcut{eventModifiers(shortcut->carbonModifiers), describe(*shortcut), shortcut->keyCode};
 }

@@ -37,8 +37,9 @@ class HeadlessPanel : public PanelWindow {
 public:
     explicit HeadlessPanel(bool floating, FloatingPanelOptions options = {})
         : options(options), closeOnLostFocus(options.closeOnLostFocus),
-          restoreWindowPosition(options.restoreWindowPosition),
-          contentSize{options.contentRect.width, options.contentRect.height}, floating_(floating) {}
+          restoreWindowPosition(options.restoreWindowPosition), contentSize{options.contentRect.width,
+                                                                            options.contentRect.height},
+          floating_(floating) {}
 
     bool isVisible() const override { return visible; }
     void orderOut() override {
@@ -74,7 +75,7 @@ public:
 
     FloatingPanelOptions options;
     bool visible = false;
-    bool key = false;  // takes the keyboard
+    bool key = false; // takes the keyboard
     int orderOuts = 0;
     int ordersFront = 0;
     int contentViewsSet = 0;
@@ -106,7 +107,7 @@ public:
     double rowHeight = 40;
     std::optional<SwitcherViewOptions> switcherOptions;
     std::vector<std::shared_ptr<HeadlessHostingView>> settingsViews;
-    bool makeNoSwitcherView = false;  // true: makeSwitcherView returns nothing
+    bool makeNoSwitcherView = false; // true: makeSwitcherView returns nothing
 };
 
 class HeadlessShell : public ApplicationShell {
@@ -138,7 +139,7 @@ public:
     bool templateImage = false;
     StatusMenu menu;
     StatusMenuTarget* target = nullptr;
-    std::vector<bool> enabled;  // of the last open()
+    std::vector<bool> enabled; // of the last open()
 };
 
 // Named hot keys in memory. A name's shortcut is its default until a test

@@ -32,7 +32,7 @@ Event keyDown(std::uint16_t code, std::string characters = "") {
 Event flags(std::uint64_t modifiers) {
     Event e;
     e.type = EventType::FlagsChanged;
-    e.modifierFlags = modifiers | 0x20;  // a device-dependent bit, never examined
+    e.modifierFlags = modifiers | 0x20; // a device-dependent bit, never examined
     return e;
 }
 
@@ -107,7 +107,7 @@ TEST_F(AppDelegateTest, OneSwitchFromHotKeyToRelease) {
     EXPECT_TRUE(views.switcherOptions->showAppNames);
     EXPECT_EQ(panel().content, delegate->hostingView());
     EXPECT_EQ(events.monitorCount(), 2u);
-    EXPECT_EQ(hotkeys.storedShortcut(kShowFloatingPanel)->eventModifiers, kOption);  // Option+Tab default
+    EXPECT_EQ(hotkeys.storedShortcut(kShowFloatingPanel)->eventModifiers, kOption); // Option+Tab default
 
     ASSERT_TRUE(press());
     EXPECT_TRUE(panel().isVisible());
@@ -121,9 +121,9 @@ TEST_F(AppDelegateTest, OneSwitchFromHotKeyToRelease) {
     EXPECT_TRUE(swallowed(keyDown(48)));
     EXPECT_EQ(hovered(), apps[3]);
 
-    EXPECT_FALSE(swallowed(flags(kOption)));  // still held: nothing
+    EXPECT_FALSE(swallowed(flags(kOption))); // still held: nothing
     EXPECT_TRUE(panel().isVisible());
-    EXPECT_FALSE(swallowed(flags(0)));  // released; the event still passes on
+    EXPECT_FALSE(swallowed(flags(0))); // released; the event still passes on
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(frontmost(), apps[3]);
     EXPECT_EQ(apps[3]->activations(), (std::vector<unsigned>{3u}));
@@ -147,11 +147,11 @@ TEST_F(AppDelegateTest, HotKeyWhileVisibleMovesTheHighlightAndWraps) {
     EXPECT_EQ(hovered(), apps[0]);
     EXPECT_EQ(panel().ordersFront, 1);
 
-    EXPECT_TRUE(swallowed(keyDown(126)));  // Up
+    EXPECT_TRUE(swallowed(keyDown(126))); // Up
     EXPECT_EQ(hovered(), apps[2]);
-    EXPECT_TRUE(swallowed(keyDown(125)));  // Down
+    EXPECT_TRUE(swallowed(keyDown(125))); // Down
     EXPECT_EQ(hovered(), apps[0]);
-    EXPECT_FALSE(swallowed(keyDown(0, "a")));  // any other key passes on
+    EXPECT_FALSE(swallowed(keyDown(0, "a"))); // any other key passes on
 }
 
 TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlight) {
@@ -160,8 +160,8 @@ TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlig
     // The panel holds the keyboard, so further presses arrive as key events.
     struct Case {
         const char* name;
-        HotkeyShortcut shortcut;  // Carbon code and modifiers
-        std::uint64_t flags;      // event modifiers of the press
+        HotkeyShortcut shortcut; // Carbon code and modifiers
+        std::uint64_t flags;     // event modifiers of the press
         std::string characters;
     };
     const Case cases[] = {
@@ -180,10 +180,10 @@ TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlig
         EXPECT_EQ(hovered(), apps[2]);
         EXPECT_TRUE(swallowed(e));
         EXPECT_EQ(hovered(), apps[3]);
-        scheduler.advance(platform::Seconds(1));  // no digit activation follows
+        scheduler.advance(platform::Seconds(1)); // no digit activation follows
         EXPECT_TRUE(panel().isVisible());
         EXPECT_EQ(frontmost(), nullptr);
-        EXPECT_TRUE(swallowed(keyDown(53)));  // Escape
+        EXPECT_TRUE(swallowed(keyDown(53))); // Escape
     }
     // The key without the hot key's modifiers is an ordinary key.
     press();
@@ -254,7 +254,7 @@ TEST_F(AppDelegateTest, PinnedPanelStaysUpAndComesBackAfterReturn) {
     EXPECT_FALSE(panel().closeOnLostFocus);
     EXPECT_TRUE(panel().restoreWindowPosition);
     EXPECT_EQ(panel().ordersFront, 1);
-    EXPECT_FALSE(swallowed(keyDown(36)));  // typing goes past the panel
+    EXPECT_FALSE(swallowed(keyDown(36))); // typing goes past the panel
     EXPECT_FALSE(swallowed(flags(0)));
     EXPECT_TRUE(apps[1]->activations().empty());
 
@@ -265,7 +265,7 @@ TEST_F(AppDelegateTest, PinnedPanelStaysUpAndComesBackAfterReturn) {
     EXPECT_TRUE(swallowed(keyDown(36)));
     EXPECT_EQ(frontmost(), apps[1]);
     EXPECT_TRUE(panel().isVisible());
-    EXPECT_FALSE(panel().isKeyWindow());  // the activated application types again
+    EXPECT_FALSE(panel().isKeyWindow()); // the activated application types again
     EXPECT_EQ(panel().orderOuts, 0);
     scheduler.advance(platform::Seconds(0.05));
     EXPECT_EQ(panel().ordersFront, 1);
@@ -284,7 +284,7 @@ TEST_F(AppDelegateTest, PinnedPanelStaysUpAndComesBackAfterReturn) {
     EXPECT_EQ(panel().ordersFront, 2);
 
     // A digit while pinned: activation without hiding, then a re-show.
-    panel().makeKey();  // a click into the panel
+    panel().makeKey(); // a click into the panel
     EXPECT_TRUE(swallowed(keyDown(18, "1")));
     scheduler.advance(platform::Seconds(0.25));
     EXPECT_EQ(frontmost(), apps[1]);
@@ -313,13 +313,13 @@ TEST_F(AppDelegateTest, ReturnWhenNotPinnedHidesAndActivatesTheHighlight) {
 
 TEST_F(AppDelegateTest, ReleaseNeedsEveryHotKeyModifierGoneExtrasDoNotMatter) {
     auto apps = addApps(3);
-    hotkeys.store(kShowFloatingPanel, HotkeyShortcut{48, 0x0800 | 0x0200});  // Shift+Option+Tab
+    hotkeys.store(kShowFloatingPanel, HotkeyShortcut{48, 0x0800 | 0x0200}); // Shift+Option+Tab
     launch();
     press();
-    events.dispatch(flags(kOption | kShift | platform::ModifierCommand));  // extra Command
+    events.dispatch(flags(kOption | kShift | platform::ModifierCommand)); // extra Command
     events.dispatch(flags(kOption | kShift | platform::ModifierCapsLock));
     EXPECT_TRUE(panel().isVisible());
-    events.dispatch(flags(kOption));  // Shift let go: not all held any more
+    events.dispatch(flags(kOption)); // Shift let go: not all held any more
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(frontmost(), apps[1]);
 }
@@ -338,7 +338,7 @@ TEST_F(AppDelegateTest, ReleaseHandlingOffOrWithoutHotKeyLeavesThePanelUp) {
     EXPECT_EQ(frontmost(), apps[1]);
 
     defaults.set(kDoNotHideWhenHotkeyIsReleased, false);
-    hotkeys.store(kShowFloatingPanel, std::nullopt);  // cleared by the user
+    hotkeys.store(kShowFloatingPanel, std::nullopt); // cleared by the user
     delegate->showPanel();
     scheduler.runUntilIdle();
     events.dispatch(flags(0));
@@ -362,7 +362,7 @@ TEST_F(AppDelegateTest, PinChangesReachThePanelFlags) {
     defaults.set(kIsPinned, false);
     EXPECT_TRUE(panel().closeOnLostFocus);
     EXPECT_FALSE(panel().restoreWindowPosition);
-    defaults.set(kIsPinned, "yes");  // not a bool: ignored
+    defaults.set(kIsPinned, "yes"); // not a bool: ignored
     EXPECT_TRUE(panel().closeOnLostFocus);
 }
 
@@ -390,7 +390,7 @@ TEST_F(AppDelegateTest, FirstRunShowsTheWelcomeThenTheSwitcherOnce) {
     panel().orderOut();
     statusBar.choose("Settings");
     EXPECT_TRUE(settings().isVisible());
-    EXPECT_EQ(views.settingsViews.size(), 2u);  // a fresh view each time
+    EXPECT_EQ(views.settingsViews.size(), 2u); // a fresh view each time
     delegate->closeSettings();
     scheduler.advance(platform::Seconds(5));
     EXPECT_FALSE(panel().isVisible());
@@ -410,9 +410,9 @@ TEST_F(AppDelegateTest, StatusMenuItemsAndShowItemTitle) {
     EXPECT_EQ(statusBar.menu.title, "Zelvo");
     std::vector<std::string> layout;
     for (const auto& item : statusBar.menu.items) layout.push_back(item.separator ? "-" : item.title);
-    EXPECT_EQ(layout, (std::vector<std::string>{"Show Zelvo", "-", "About", "More Apps", "-", "Settings",
-                                                "Check for Updates", "-", "-", "Feedback/Contact Us",
-                                                "Subscribe to Beta Updates", "-", "Quit"}));
+    EXPECT_EQ(layout,
+              (std::vector<std::string>{"Show Zelvo", "-", "About", "More Apps", "-", "Settings", "Check for Updates",
+                                        "-", "-", "Feedback/Contact Us", "Subscribe to Beta Updates", "-", "Quit"}));
     EXPECT_EQ(statusBar.menu.items[0].tag, 1000);
 
     auto shown = statusBar.open();
@@ -445,7 +445,8 @@ TEST_F(AppDelegateTest, MenuActions) {
     EXPECT_EQ(shell.activations, 4);
 
     statusBar.choose("Check for Updates");
-    EXPECT_EQ(updater->calls, (std::vector<std::string>{"feed https://downloads.test/downloads/Zelvo.xml", "foreground"}));
+    EXPECT_EQ(updater->calls,
+              (std::vector<std::string>{"feed https://downloads.test/downloads/Zelvo.xml", "foreground"}));
 
     statusBar.choose("Quit");
     EXPECT_EQ(shell.terminations, 1);
@@ -545,7 +546,7 @@ TEST_F(AppDelegateTest, PendingWorkAfterTheDelegateIsGoneDoesNothing) {
     delegate.reset();
     EXPECT_EQ(events.monitorCount(), 0u);
     scheduler.advance(platform::Seconds(100000));
-    EXPECT_TRUE(hotkeys.press(kShowFloatingPanel));  // handler outlives the delegate harmlessly
+    EXPECT_TRUE(hotkeys.press(kShowFloatingPanel)); // handler outlives the delegate harmlessly
     for (auto& app : apps) EXPECT_TRUE(app->activations().empty());
     EXPECT_TRUE(updater->calls.empty());
 }

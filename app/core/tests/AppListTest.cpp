@@ -49,7 +49,7 @@ protected:
 
 TEST_F(AppListTest, ListsOnlyUserFacingApplicationsOtherThanItself) {
     workspace.addExisting(appFacts("Editor"));
-    auto dock = appFacts("Dock", "com.apple.dock");  // regular, but a system agent
+    auto dock = appFacts("Dock", "com.apple.dock"); // regular, but a system agent
     workspace.addExisting(dock);
     auto self = appFacts("Zelvo", "zelvo");
     workspace.addExisting(self);
@@ -91,7 +91,7 @@ TEST_F(AppListTest, LaunchAndTerminationChangeTheListAndAskForAResize) {
 
     workspace.terminate(zed);
     EXPECT_EQ(names(), (std::vector<std::string>{"alpha"}));
-    EXPECT_EQ(resizes, 5);  // before and after the removal
+    EXPECT_EQ(resizes, 5); // before and after the removal
 
     // The same name in another object is another application.
     auto other = std::make_shared<HeadlessApplication>(appFacts("alpha", "org.example.alpha"));
@@ -153,7 +153,7 @@ TEST_F(AppListTest, SortsByActivationTimeMostRecentFirst) {
     scheduler.advance(platform::Seconds(1));
     workspace.activate(a);
     scheduler.advance(platform::Seconds(1));
-    workspace.activate(anon);  // no identifier: never stamped
+    workspace.activate(anon); // no identifier: never stamped
     EXPECT_EQ(names(), (std::vector<std::string>{"A", "C", "B", "D", "Anon"}));
 
     scheduler.advance(platform::Seconds(1));
@@ -187,14 +187,14 @@ TEST_F(AppListTest, SelectionWrapsAndCopesWithVanishedHighlight) {
     auto c = workspace.addExisting(appFacts("C"));
     makeList();
 
-    list->selectNext();  // none highlighted: first
+    list->selectNext(); // none highlighted: first
     EXPECT_EQ(list->hoveredApp(), a);
-    list->selectPrevious();  // wraps to the last
+    list->selectPrevious(); // wraps to the last
     EXPECT_EQ(list->hoveredApp(), c);
     list->selectNext();
     EXPECT_EQ(list->hoveredApp(), a);
     list->setHoveredApp(nullptr);
-    list->selectPrevious();  // none highlighted: last
+    list->selectPrevious(); // none highlighted: last
     EXPECT_EQ(list->hoveredApp(), c);
 
     list->resetSelection();
@@ -212,10 +212,10 @@ TEST_F(AppListTest, SelectionWrapsAndCopesWithVanishedHighlight) {
     EXPECT_EQ(list->hoveredApp(), a);
 
     workspace.terminate(b);
-    list->resetSelection();  // one left: that one
+    list->resetSelection(); // one left: that one
     EXPECT_EQ(list->hoveredApp(), a);
     workspace.terminate(a);
-    list->resetSelection();  // none left: unchanged
+    list->resetSelection(); // none left: unchanged
     list->selectNext();
     list->selectPrevious();
     EXPECT_EQ(list->hoveredApp(), a);
@@ -231,7 +231,7 @@ TEST_F(AppListTest, RefreshDropsApplicationsThatStoppedBeingListable) {
     b->facts().policy = platform::ActivationPolicy::Accessory;
     scheduler.advance(platform::Seconds(2.9));
     EXPECT_EQ(names().size(), 2u);
-    scheduler.advance(platform::Seconds(0.1));  // the 3 s timer
+    scheduler.advance(platform::Seconds(0.1)); // the 3 s timer
     EXPECT_EQ(names(), (std::vector<std::string>{"A"}));
     EXPECT_EQ(changes, 1);
 

@@ -43,7 +43,7 @@ TEST(PanelFrame, RoundTripIsExactAndForeignValuesAreRefused) {
     Rect odd{-1234.5, 1e-300, 0.1 + 0.2, 1e15 + 1};
     auto back = decodePanelFrame(encodePanelFrame(odd));
     ASSERT_TRUE(back);
-    EXPECT_EQ(*back, odd);  // bit for bit, not approximately
+    EXPECT_EQ(*back, odd); // bit for bit, not approximately
 
     auto data = encodePanelFrame(Rect{1, 2, 3, 4});
     EXPECT_FALSE(decodePanelFrame({}));
@@ -104,13 +104,14 @@ TEST_F(PanelTest, ForeignSavedValueCentresAndStaysStored) {
     auto panel = makePanel(true);
     panel->makeKeyAndOrderFront();
     EXPECT_EQ(panel->frameGeometry().topLeft(), centredOrigin(*panel));
-    EXPECT_EQ(defaults.stringForKey(FloatingPanel::kUserDefaultsFrameKey), std::optional<std::string>("{{1, 2}, {3, 4}}"));
+    EXPECT_EQ(defaults.stringForKey(FloatingPanel::kUserDefaultsFrameKey),
+              std::optional<std::string>("{{1, 2}, {3, 4}}"));
 }
 
 TEST_F(PanelTest, MovesSaveOnceFiveSecondsAfterTheLast) {
     auto panel = makePanel(true);
     panel->makeKeyAndOrderFront();
-    scheduler.advance(platform::Seconds(6));  // the showing itself may move it
+    scheduler.advance(platform::Seconds(6)); // the showing itself may move it
     defaults.remove(FloatingPanel::kUserDefaultsFrameKey);
 
     panel->move(100, 100);
@@ -138,7 +139,7 @@ TEST_F(PanelTest, HidingRightAfterAMoveKeepsTheNewPlace) {
     panel->makeKeyAndOrderFront();
     scheduler.advance(platform::Seconds(6));
     panel->move(420, 240);
-    panel->orderOut();  // within the 5 s
+    panel->orderOut(); // within the 5 s
     ASSERT_TRUE(saved());
     EXPECT_EQ(saved()->x, 420);
     panel->makeKeyAndOrderFront();
@@ -161,7 +162,7 @@ TEST_F(PanelTest, LosingFocusClosesOnlyAnUnpinnedPanelAndClosingSavesAPinnedOne)
     EXPECT_TRUE(pinned->isKeyWindow());
     pinned->resignMain();
     EXPECT_TRUE(pinned->isVisible());
-    EXPECT_FALSE(pinned->isKeyWindow());  // the keys go to the application the user went to
+    EXPECT_FALSE(pinned->isKeyWindow()); // the keys go to the application the user went to
     pinned->move(77, 88);
     pinned->closePanel();
     EXPECT_FALSE(pinned->isVisible());

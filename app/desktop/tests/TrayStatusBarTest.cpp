@@ -39,8 +39,9 @@ TEST(TrayStatusBar, RendersTheThirteenItemsAndValidatesThemOnEveryOpening) {
     QStringList shape;
     for (QAction* a : menu->actions()) shape << (a->isSeparator() ? "-" : a->text());
     ASSERT_EQ(shape.size(), 13);
-    EXPECT_EQ(shape.mid(1).join("|").toStdString(),
-              "-|About|More Apps|-|Settings|Check for Updates|-|-|Feedback/Contact Us|Subscribe to Beta Updates|-|Quit");
+    EXPECT_EQ(
+        shape.mid(1).join("|").toStdString(),
+        "-|About|More Apps|-|Settings|Check for Updates|-|-|Feedback/Contact Us|Subscribe to Beta Updates|-|Quit");
 
     emit menu->aboutToShow();
     EXPECT_EQ(menu->actions()[0]->text().toStdString(), "Show Zelvo           #1");

@@ -10,9 +10,8 @@ namespace {
 class Binding : public HotkeysTest {
 protected:
     std::vector<std::string> messages;
-    app::HotkeysBinding binding{[this](const std::string& title, const std::string& text) {
-        messages.push_back(title + ": " + text);
-    }};
+    app::HotkeysBinding binding{
+        [this](const std::string& title, const std::string& text) { messages.push_back(title + ": " + text); }};
 };
 
 } // namespace

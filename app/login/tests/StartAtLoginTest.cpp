@@ -92,10 +92,9 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
     } cases[] = {
         {"ours", "[Desktop Entry]\nType=Application\n" + exec, true},
         {"hidden", "[Desktop Entry]\nType=Application\nHidden=true\n" + exec, false},
-        {"switched off for GNOME",
-         "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=false\n" + exec, false},
-        {"switched on for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=true\n" + exec,
-         true},
+        {"switched off for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=false\n" + exec,
+         false},
+        {"switched on for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=true\n" + exec, true},
         {"another program", "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n", false},
         {"no Exec", "[Desktop Entry]\nType=Application\n", false},
         {"not an application", "[Desktop Entry]\nType=Link\n" + exec, false},
@@ -113,7 +112,7 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
 TEST_F(StartAtLoginTest, TheEntryStartsTheInstalledProgramNotATemporaryOne) {
     struct Case {
         const char* what;
-        std::string procExe;  // what /proc/self/exe reads
+        std::string procExe; // what /proc/self/exe reads
         const char* appImage;
         std::string expected;
     } cases[] = {

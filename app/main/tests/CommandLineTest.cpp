@@ -19,9 +19,9 @@ TEST(ZelvoCommandLine, HelpAndVersionWorkWithoutADisplay) {
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("usage: zelvo", 0), 0u) << help.out;
     // The help lists the environment the README documents.
-    for (const char* variable : {"DISPLAY", "ZELVO_APP_SECRET", "ZELVO_WEBSITE_URL", "ZELVO_CONTACT_URL",
-                                 "ZELVO_BETA_FORM_URL", "ZELVO_APPCAST_URL", "ZELVO_LOG_URL", "ZELVO_COLLECTOR_URL",
-                                 "ZELVO_EXTRA_CA_FILE", "ZELVO_DEBUG_STATE_FILE"})
+    for (const char* variable :
+         {"DISPLAY", "ZELVO_APP_SECRET", "ZELVO_WEBSITE_URL", "ZELVO_CONTACT_URL", "ZELVO_BETA_FORM_URL",
+          "ZELVO_APPCAST_URL", "ZELVO_LOG_URL", "ZELVO_COLLECTOR_URL", "ZELVO_EXTRA_CA_FILE", "ZELVO_DEBUG_STATE_FILE"})
         EXPECT_NE(help.out.find(variable), std::string::npos) << variable;
     EXPECT_EQ(runProgram({ZELVO_BINARY, "-h"}, kNoDisplay).out, help.out);
 

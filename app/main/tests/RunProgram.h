@@ -22,7 +22,7 @@ extern char** environ;
 namespace zelvo::testing {
 
 struct ProgramResult {
-    int status = -1;  // exit status; -1 when it did not exit normally
+    int status = -1; // exit status; -1 when it did not exit normally
     std::string out;
     std::string err;
 };
@@ -70,7 +70,7 @@ inline ProgramResult runProgram(const std::vector<std::string>& arguments, const
         ::dup2(null, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        ::execvpe(argv[0], argv.data(), envp.data());  // a bare name is looked up on PATH
+        ::execvpe(argv[0], argv.data(), envp.data()); // a bare name is looked up on PATH
         ::_exit(127);
     }
     if (pid > 0) {

@@ -88,7 +88,7 @@ TEST_F(SettingsE2ETest, HotKeyRecordedInTheWelcomeWorksAtOnceAndAfterARestart) {
         recorded = XSession::waitFor([&] { return preferences().contains("Hotkeys_showFloatingPanel"); }, 3);
     }
     ASSERT_TRUE(recorded) << "the recorder never stored Control+Alt+K";
-    const auto hotkey = preferences()["Hotkeys_showFloatingPanel"].dump();  // K is 40; Control+Option 0x1800
+    const auto hotkey = preferences()["Hotkeys_showFloatingPanel"].dump(); // K is 40; Control+Option 0x1800
     EXPECT_NE(hotkey.find("40"), std::string::npos) << hotkey;
     EXPECT_NE(hotkey.find("6144"), std::string::npos) << hotkey;
 

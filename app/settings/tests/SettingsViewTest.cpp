@@ -156,7 +156,8 @@ TEST_F(SettingsViewTest, ButtonsOpenPagesAndCloseCompletesTheWelcome) {
     auto& v = build();
     v.button("Send Feedback")->click();
     v.button("More Apps")->click();
-    EXPECT_EQ(workspace.openedURLs(), (std::vector<std::string>{"https://maker.test/contact-us/", "https://maker.test/"}));
+    EXPECT_EQ(workspace.openedURLs(),
+              (std::vector<std::string>{"https://maker.test/contact-us/", "https://maker.test/"}));
     EXPECT_EQ(shell.activations, 0) << "the settings links do not bring Zelvo forward";
 
     deployment.websiteURL = "not a url";

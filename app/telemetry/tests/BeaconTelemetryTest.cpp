@@ -73,7 +73,7 @@ TEST_F(BeaconTelemetryTest, StartsInTheBackgroundAndAppliesALaterSwitchAfterIt) 
     EXPECT_TRUE(telemetry.isEnabled());
     telemetry.start("0b4a3f2e-52c9-4b8e-9d3a-7f51c2e0d6a1", crashDelegate);
     telemetry.setEnabled(false);
-    EXPECT_FALSE(beacon::Beacon::isConfigured());  // nothing ran on the caller's thread
+    EXPECT_FALSE(beacon::Beacon::isConfigured()); // nothing ran on the caller's thread
     EXPECT_EQ(telemetry.crashDelegate(), &crashDelegate);
 
     scheduler.runUntilIdle();

@@ -8,8 +8,6 @@
 
 #include <functional>
 
-
-
 namespace app {
 
 // The update checker's dialogs as Qt message boxes. They are modal to

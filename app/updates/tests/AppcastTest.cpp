@@ -17,7 +17,7 @@ TEST(VersionTest, ComparesEachDottedComponentAsANumber) {
     EXPECT_GT(compareVersions("2.0", "1.99.99"), 0);
     EXPECT_EQ(compareVersions("v1.3", "1.3"), 0);
     EXPECT_EQ(compareVersions("1.3b2", "1.3"), 0);
-    EXPECT_GT(compareVersions("10", "9"), 0);  // not a text comparison
+    EXPECT_GT(compareVersions("10", "9"), 0); // not a text comparison
     EXPECT_EQ(compareVersions("", "0"), 0);
     // Absurdly long components do not wrap around into small numbers.
     EXPECT_GT(compareVersions("1.99999999999999999999999", "1.5"), 0);
@@ -45,12 +45,12 @@ TEST(AppcastTest, PicksTheHighestVersionWithItsDownloadPage) {
 }
 
 TEST(AppcastTest, SkipsItemsWithoutVersionOrSafeLink) {
-    auto result = parseAppcast(feed(
-        "<item><title>no version</title><link>https://zelvo.example/9</link></item>"
-        "<item><title>script</title><zelvo:version>9.0</zelvo:version><link>javascript:alert(1)</link></item>"
-        "<item><title>file</title><zelvo:version>8.0</zelvo:version><link>file:///etc/passwd</link></item>"
-        "<item><title>enclosure only</title>"
-        "<enclosure url=\"http://zelvo.example/Zelvo-2.0.tar.gz\" zelvo:version=\"2.0\"/></item>"));
+    auto result = parseAppcast(
+        feed("<item><title>no version</title><link>https://zelvo.example/9</link></item>"
+             "<item><title>script</title><zelvo:version>9.0</zelvo:version><link>javascript:alert(1)</link></item>"
+             "<item><title>file</title><zelvo:version>8.0</zelvo:version><link>file:///etc/passwd</link></item>"
+             "<item><title>enclosure only</title>"
+             "<enclosure url=\"http://zelvo.example/Zelvo-2.0.tar.gz\" zelvo:version=\"2.0\"/></item>"));
     ASSERT_TRUE(result.newest) << result.error;
     EXPECT_EQ(result.newest->version, "2.0");
     EXPECT_EQ(result.newest->downloadURL, "http://zelvo.example/Zelvo-2.0.tar.gz");

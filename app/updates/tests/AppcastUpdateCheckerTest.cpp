@@ -89,7 +89,7 @@ TEST_F(AppcastUpdateCheckerTest, SameOrOlderReleaseIsReportedOnlyWhenAsked) {
 TEST_F(AppcastUpdateCheckerTest, BrokenFeedsAreLoggedAndShownOnlyInTheForeground) {
     struct Case {
         const char* what;
-        std::string body;  // none: the feed file is absent
+        std::string body; // none: the feed file is absent
         bool present;
         std::string expected;
     } cases[] = {

@@ -50,7 +50,7 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
     struct Case {
         const char* what;
         std::map<std::string, ScriptedTransport::Answer> script;
-        std::string outcome;  // the presenter's one call
+        std::string outcome; // the presenter's one call
         std::size_t requests;
     };
     const std::string start = "https://a.test/downloads/Zelvo.xml";
@@ -60,16 +60,27 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
           {"https://b.test/feeds/x.xml", {302, "/feeds/y.xml"}},
           {"https://b.test/feeds/y.xml", {307, "z.xml"}},
           {"https://b.test/feeds/z.xml", {200, "", kFeed}}},
-         "update 2.0", 4},
+         "update 2.0",
+         4},
         {"five redirects are fine",
-         {{start, {302, "/1"}}, {"https://a.test/1", {302, "/2"}}, {"https://a.test/2", {302, "/3"}},
-          {"https://a.test/3", {302, "/4"}}, {"https://a.test/4", {302, "/5"}}, {"https://a.test/5", {200, "", kFeed}}},
-         "update 2.0", 6},
+         {{start, {302, "/1"}},
+          {"https://a.test/1", {302, "/2"}},
+          {"https://a.test/2", {302, "/3"}},
+          {"https://a.test/3", {302, "/4"}},
+          {"https://a.test/4", {302, "/5"}},
+          {"https://a.test/5", {200, "", kFeed}}},
+         "update 2.0",
+         6},
         {"a sixth is not",
-         {{start, {302, "/1"}}, {"https://a.test/1", {302, "/2"}}, {"https://a.test/2", {302, "/3"}},
-          {"https://a.test/3", {302, "/4"}}, {"https://a.test/4", {302, "/5"}}, {"https://a.test/5", {302, "/6"}},
+         {{start, {302, "/1"}},
+          {"https://a.test/1", {302, "/2"}},
+          {"https://a.test/2", {302, "/3"}},
+          {"https://a.test/3", {302, "/4"}},
+          {"https://a.test/4", {302, "/5"}},
+          {"https://a.test/5", {302, "/6"}},
           {"https://a.test/6", {200, "", kFeed}}},
-         "failed: The update server redirected more than 5 times.", 6},
+         "failed: The update server redirected more than 5 times.",
+         6},
         {"https to http is refused",
          {{start, {301, "http://a.test/downloads/Zelvo.xml"}}, {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},
          "failed: The update server redirected to an address that is not secure "

@@ -42,7 +42,7 @@ TEST_F(ViewFixture, ListItemsAreNamedWithTheirDigitInTheListsOrderAndTheHighligh
     ASSERT_EQ(names.size(), 11u);
     EXPECT_EQ(names[0], "0 Appa");
     EXPECT_EQ(names[9], "9 Appj");
-    EXPECT_EQ(names[10], "Appk");  // no digit from the eleventh row on
+    EXPECT_EQ(names[10], "Appk"); // no digit from the eleventh row on
 
     // A row made later for an application sorted in between is listed where
     // the list shows it, and the digits after it move on.
@@ -64,7 +64,7 @@ TEST_F(ViewFixture, ListItemsAreNamedWithTheirDigitInTheListsOrderAndTheHighligh
         }
         return selected;
     };
-    content.show();  // items are focused only while they are on screen
+    content.show(); // items are focused only while they are on screen
     EXPECT_TRUE(selectedItems().empty());
     delegate.appList().selectApp(3);
     EXPECT_EQ(selectedItems(), std::vector<std::string>{"3 Appc"});
@@ -109,5 +109,5 @@ TEST_F(ViewFixture, ToolbarButtonsAndThePanelHaveNames) {
     auto* window = accessible(&panel);
     EXPECT_EQ(window->role(), QAccessible::Window);
     EXPECT_EQ(window->text(QAccessible::Name), "Zelvo switcher");
-    EXPECT_FALSE(window->state().active);  // active only while it is up
+    EXPECT_FALSE(window->state().active); // active only while it is up
 }

@@ -55,7 +55,7 @@ void click(QWidget& row) {
 TEST_F(ViewFixture, BadgesNumberTheFirstTenRowsAndLaterRowsKeepAnInvisibleBadgeWithoutPadding) {
     for (int i = 0; i < 12; ++i) {
         char name[8];
-        std::snprintf(name, sizeof name, "A%02d", i);  // sorted by name: A00 .. A11
+        std::snprintf(name, sizeof name, "A%02d", i); // sorted by name: A00 .. A11
         launch(std::string(name), 100 + i);
     }
     auto& content = view();
@@ -105,7 +105,7 @@ TEST_F(ViewFixture, BadgeColoursFollowTheAppearance) {
     AppRowView& row = *content.rows()[0];
     row.resize(row.sizeHint());
     QRect badge = row.badgeRect();
-    QPoint disc(badge.left() + 4, badge.center().y());  // inside the circle, clear of the digit
+    QPoint disc(badge.left() + 4, badge.center().y()); // inside the circle, clear of the digit
 
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(30, 30, 30));
@@ -186,10 +186,8 @@ TEST_F(ViewFixture, SizeReportsArriveOnALaterTurnOfTheMainQueue) {
     std::vector<Size> sizes;
     int withoutSize = 0;
     platform::Subscription sub(center, center.addObserver(kNeedsResize, nullptr, [&](const platform::Notification& n) {
-        if (auto* size = n.info<Size>("size"))
-            sizes.push_back(*size);
-        else
-            ++withoutSize;
+        if (auto* size = n.info<Size>("size")) sizes.push_back(*size);
+        else ++withoutSize;
     }));
     auto& content = view();
     EXPECT_TRUE(sizes.empty()) << "posted from inside the layout";
@@ -244,9 +242,15 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         QColor expected;
     } steps[] = {
         {"the window's icon changed", solid(0xFF00FF00), std::nullopt, {}, QColor(0, 255, 0)},
-        {"no window icon: the desktop entry's through the theme", {}, "zelvo-blue", solid(0xFFFFFF00),
+        {"no window icon: the desktop entry's through the theme",
+         {},
+         "zelvo-blue",
+         solid(0xFFFFFF00),
          QColor(0, 0, 255)},
-        {"nothing in the theme: the old-style window icon", {}, "zelvo-missing", solid(0xFFFFFF00),
+        {"nothing in the theme: the old-style window icon",
+         {},
+         "zelvo-missing",
+         solid(0xFFFFFF00),
          QColor(255, 255, 0)},
     };
     for (const auto& step : steps) {
@@ -254,7 +258,7 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         app->facts().iconName = step.iconName;
         app->facts().fallbackIcon = step.fallback;
         ++app->facts().iconVersion;
-        scheduler.advance(platform::Seconds(3));  // the list's refresh shows it
+        scheduler.advance(platform::Seconds(3)); // the list's refresh shows it
         EXPECT_EQ(iconColour(), step.expected) << step.what;
     }
     std::filesystem::remove_all(themeRoot);

@@ -19,16 +19,13 @@ const std::map<std::string, int>& EventLog::metadataTypeIdMapping() {
 Json EventLog::serializeToDictionary() const {
     Json json = LogWithNameAndProperties::serializeToDictionary();
     json_fields::put(json, kId, eventId);
-    if (typedProperties)
-        json[kTypedProperties] = typedProperties->serializeToArray();
+    if (typedProperties) json[kTypedProperties] = typedProperties->serializeToArray();
     return json;
 }
 
 std::optional<std::string> EventLog::validationError() const {
-    if (auto error = LogWithNameAndProperties::validationError())
-        return error;
-    if (!eventId)
-        return invalidFieldMessage(className(), "eventId");
+    if (auto error = LogWithNameAndProperties::validationError()) return error;
+    if (!eventId) return invalidFieldMessage(className(), "eventId");
     return std::nullopt;
 }
 

@@ -28,8 +28,7 @@ std::vector<std::string> split(const std::string& name) {
     while (true) {
         auto dot = name.find('.', start);
         segments.push_back(name.substr(start, dot - start));
-        if (dot == std::string::npos)
-            return segments;
+        if (dot == std::string::npos) return segments;
         start = dot + 1;
     }
 }
@@ -38,8 +37,7 @@ std::vector<std::string> split(const std::string& name) {
 // a value that is not an object.
 Json* childObject(Json& node, const std::string& key) {
     auto it = node.find(key);
-    if (it == node.end())
-        return &(node[key] = Json::object());
+    if (it == node.end()) return &(node[key] = Json::object());
     return it->is_object() ? &*it : nullptr;
 }
 } // namespace
@@ -53,8 +51,7 @@ std::shared_ptr<CommonSchemaLog> EventLog::toCommonSchemaLog(const std::string& 
 }
 
 void EventLog::setPropertiesAndMetadataForCSLog(CommonSchemaLog& csLog) const {
-    if (!typedProperties)
-        return;
+    if (!typedProperties) return;
     const std::string baseTypePrefix = std::string(kBaseType) + ".";
     const std::string baseDataPrefix = std::string(kBaseData) + ".";
 
@@ -74,8 +71,7 @@ void EventLog::setPropertiesAndMetadataForCSLog(CommonSchemaLog& csLog) const {
                 typedProperties->removeProperty(*p->name);
                 removed = true;
             }
-        if (removed)
-            BEACON_ANALYTICS_LOG_WARNING("baseData was set but baseType is missing or invalid.");
+        if (removed) BEACON_ANALYTICS_LOG_WARNING("baseData was set but baseType is missing or invalid.");
         typedProperties->removeProperty(kBaseType);
     }
 
@@ -95,12 +91,10 @@ void EventLog::setPropertiesAndMetadataForCSLog(CommonSchemaLog& csLog) const {
 
     if (!data.empty()) {
         csLog.data = std::make_shared<CSData>();
-        for (auto& [key, value] : data.items())
-            csLog.data->properties.setObject(value, key);
+        for (auto& [key, value] : data.items()) csLog.data->properties.setObject(value, key);
     }
     if (!metadata.empty()) {
-        if (!csLog.ext)
-            csLog.ext = std::make_shared<CSExtensions>();
+        if (!csLog.ext) csLog.ext = std::make_shared<CSExtensions>();
         csLog.ext->metadataExt = std::make_shared<MetadataExtension>();
         csLog.ext->metadataExt->metadata = std::move(metadata);
     }
@@ -112,12 +106,9 @@ bool EventLog::addTypedProperty(const TypedProperty& property, Json& metadata, J
     const auto segments = split(property.name.value_or(""));
 
     Json* node = &data;
-    for (std::size_t i = 0; node && i + 1 < segments.size(); ++i)
-        node = childObject(*node, segments[i]);
-    if (!addTypedProperty(property, node, segments.back()))
-        return false;
-    if (typeId == mapping.end())
-        return true;
+    for (std::size_t i = 0; node && i + 1 < segments.size(); ++i) node = childObject(*node, segments[i]);
+    if (!addTypedProperty(property, node, segments.back())) return false;
+    if (typeId == mapping.end()) return true;
 
     // The metadata mirrors the data's nesting: each level keeps its field
     // types under "f".
@@ -126,8 +117,7 @@ bool EventLog::addTypedProperty(const TypedProperty& property, Json& metadata, J
         Json* fields = childObject(*meta, kFields);
         meta = fields ? childObject(*fields, segments[i]) : nullptr;
     }
-    if (Json* fields = meta ? childObject(*meta, kFields) : nullptr)
-        (*fields)[segments.back()] = typeId->second;
+    if (Json* fields = meta ? childObject(*meta, kFields) : nullptr) (*fields)[segments.back()] = typeId->second;
     return true;
 }
 
@@ -136,14 +126,10 @@ bool EventLog::addTypedProperty(const TypedProperty& property, Json* tree, const
         BEACON_ANALYTICS_LOG_WARNING("Property key '", key, "' already has a value, choosing one.");
         return false;
     }
-    if (auto* s = dynamic_cast<const StringTypedProperty*>(&property))
-        (*tree)[key] = s->value.value_or("");
-    else if (auto* b = dynamic_cast<const BooleanTypedProperty*>(&property))
-        (*tree)[key] = b->value;
-    else if (auto* l = dynamic_cast<const LongTypedProperty*>(&property))
-        (*tree)[key] = l->value;
-    else if (auto* d = dynamic_cast<const DoubleTypedProperty*>(&property))
-        (*tree)[key] = d->value;
+    if (auto* s = dynamic_cast<const StringTypedProperty*>(&property)) (*tree)[key] = s->value.value_or("");
+    else if (auto* b = dynamic_cast<const BooleanTypedProperty*>(&property)) (*tree)[key] = b->value;
+    else if (auto* l = dynamic_cast<const LongTypedProperty*>(&property)) (*tree)[key] = l->value;
+    else if (auto* d = dynamic_cast<const DoubleTypedProperty*>(&property)) (*tree)[key] = d->value;
     else if (auto* t = dynamic_cast<const DateTimeTypedProperty*>(&property); t && t->value)
         (*tree)[key] = dateToISO8601(*t->value);
     return true;

@@ -17,10 +17,8 @@ Json LogWithNameAndProperties::serializeToDictionary() const {
 }
 
 std::optional<std::string> LogWithNameAndProperties::validationError() const {
-    if (auto error = LogWithProperties::validationError())
-        return error;
-    if (!name)
-        return invalidFieldMessage(className(), kName);
+    if (auto error = LogWithProperties::validationError()) return error;
+    if (!name) return invalidFieldMessage(className(), kName);
     return std::nullopt;
 }
 

@@ -30,8 +30,7 @@ void SessionTracker::setDelegate(SessionTrackerDelegate* delegate) {
 void SessionTracker::start() {
     {
         std::lock_guard lock(mutex_);
-        if (started_ || manual_)
-            return;
+        if (started_ || manual_) return;
         started_ = true;
         didResignActive_ = ApplicationStateUtil::addObserver(ApplicationStateUtil::Moment::DidResignActive,
                                                              [this] { applicationDidEnterBackground(); });
@@ -39,14 +38,12 @@ void SessionTracker::start() {
                                                               [this] { applicationWillEnterForeground(); });
     }
     const auto state = ApplicationStateUtil::applicationState();
-    if (state == ApplicationState::Active || state == ApplicationState::Inactive)
-        renewSessionId();
+    if (state == ApplicationState::Active || state == ApplicationState::Inactive) renewSessionId();
 }
 
 void SessionTracker::stop() {
     std::lock_guard lock(mutex_);
-    if (!started_ || manual_)
-        return;
+    if (!started_ || manual_) return;
     ApplicationStateUtil::removeObserver(didResignActive_);
     ApplicationStateUtil::removeObserver(willBecomeActive_);
     started_ = false;
@@ -90,8 +87,7 @@ void SessionTracker::renewSessionId() {
         std::lock_guard lock(mutex_);
         renew = started_ && (!context_->sessionId() || hasSessionTimedOut());
     }
-    if (renew)
-        sendStartSession();
+    if (renew) sendStartSession();
 }
 
 bool SessionTracker::hasSessionTimedOut() {
@@ -121,8 +117,7 @@ void SessionTracker::sendStartSession() {
         log->sid = sessionId;
         delegate = delegate_;
     }
-    if (delegate)
-        delegate->sessionTrackerProcessLog(*this, log);
+    if (delegate) delegate->sessionTrackerProcessLog(*this, log);
 }
 
 void SessionTracker::applicationDidEnterBackground() {
@@ -149,11 +144,9 @@ void SessionTracker::applicationWillEnterForeground() {
 }
 
 void SessionTracker::prepareLog(AbstractLog& log) {
-    if (dynamic_cast<StartSessionLog*>(&log) || dynamic_cast<StartServiceLog*>(&log))
-        return;
+    if (dynamic_cast<StartSessionLog*>(&log) || dynamic_cast<StartServiceLog*>(&log)) return;
     std::lock_guard lock(mutex_);
-    if (!dynamic_cast<NoAutoAssignSessionIdLog*>(&log))
-        log.sid = context_->sessionId();
+    if (!dynamic_cast<NoAutoAssignSessionIdLog*>(&log)) log.sid = context_->sessionId();
     lastCreatedLogTime_ = clock_();
 }
 

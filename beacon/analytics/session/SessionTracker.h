@@ -59,8 +59,7 @@ public:
     // logs (and logs that keep no session id), and notes the time.
     void prepareLog(AbstractLog& log);
     void channelPrepareLog(ChannelProtocol& channel, const std::shared_ptr<AbstractLog>& log) override {
-        if (log)
-            prepareLog(*log);
+        if (log) prepareLog(*log);
     }
 
     double sessionTimeout = kDefaultSessionTimeout;

@@ -63,13 +63,11 @@ void AnalyticsTransmissionTarget::setEnabled(bool enabled) {
                 return;
             }
             BeaconUserDefaults::shared()->setObject(platform::Value(enabled), isEnabledKey_);
-            if (enabled)
-                resume();
+            if (enabled) resume();
         }
         children = children_;
     }
-    for (auto& [token, child] : children)
-        child->setEnabled(enabled);
+    for (auto& [token, child] : children) child->setEnabled(enabled);
 }
 
 void AnalyticsTransmissionTarget::pause() {
@@ -92,8 +90,7 @@ std::shared_ptr<AnalyticsTransmissionTarget>
 AnalyticsTransmissionTarget::transmissionTargetForToken(const std::string& token) {
     std::lock_guard lock(analytics()->lock());
     auto& child = children_[token];
-    if (!child)
-        child = create(token, shared_from_this(), channelGroup_);
+    if (!child) child = create(token, shared_from_this(), channelGroup_);
     return child;
 }
 
@@ -101,8 +98,7 @@ void AnalyticsTransmissionTarget::trackEvent(const std::string& name) { trackEve
 
 void AnalyticsTransmissionTarget::trackEvent(const std::string& name, const Properties& properties, LogFlags flags) {
     EventProperties typed;
-    for (const auto& [key, value] : properties)
-        typed.setString(value, key);
+    for (const auto& [key, value] : properties) typed.setString(value, key);
     trackEvent(name, typed, flags);
 }
 
@@ -139,15 +135,11 @@ void AnalyticsTransmissionTarget::setAuthenticationProvider(std::shared_ptr<Auth
 
 void AnalyticsTransmissionTarget::channelPrepareLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) {
     auto csLog = std::dynamic_pointer_cast<CommonSchemaLog>(log);
-    if (!csLog || !csLog->transmissionTargetTokens().contains(token_) || !isEnabled())
-        return;
+    if (!csLog || !csLog->transmissionTargetTokens().contains(token_) || !isEnabled()) return;
     auto provider = authenticationProvider();
-    if (!provider)
-        return;
-    if (!csLog->ext)
-        csLog->ext = std::make_shared<CSExtensions>();
-    if (!csLog->ext->protocolExt)
-        csLog->ext->protocolExt = std::make_shared<ProtocolExtension>();
+    if (!provider) return;
+    if (!csLog->ext) csLog->ext = std::make_shared<CSExtensions>();
+    if (!csLog->ext->protocolExt) csLog->ext->protocolExt = std::make_shared<ProtocolExtension>();
     csLog->ext->protocolExt->ticketKeys = std::vector<std::string>{provider->ticketKeyHash()};
     provider->checkTokenExpiry();
 }

@@ -9,12 +9,9 @@ namespace beacon {
 namespace {
 std::string ticketPrefix(unsigned type) {
     switch (type) {
-    case AuthenticationProvider::kTypeCompact:
-        return "p";
-    case AuthenticationProvider::kTypeDelegate:
-        return "d";
-    default:
-        return "";
+    case AuthenticationProvider::kTypeCompact: return "p";
+    case AuthenticationProvider::kTypeDelegate: return "d";
+    default: return "";
     }
 }
 
@@ -27,8 +24,7 @@ AuthenticationProvider::AuthenticationProvider(unsigned type, std::string ticket
                                                std::shared_ptr<AuthenticationProviderDelegate> delegate,
                                                ContextClock clock)
     : type_(type), ticketKey_(std::move(ticketKey)), delegate_(delegate), clock_(std::move(clock)) {
-    if (!ticketKey_.empty())
-        ticketKeyHash_ = sha256(ticketKey_);
+    if (!ticketKey_.empty()) ticketKeyHash_ = sha256(ticketKey_);
 }
 
 std::optional<Date> AuthenticationProvider::expiryDate() const {
@@ -46,14 +42,12 @@ void AuthenticationProvider::acquireTokenAsync() {
             BEACON_ANALYTICS_LOG_ERROR("No completionhandler to acquire token has been set.");
             return;
         }
-        if (pendingRequest_)
-            return;
+        if (pendingRequest_) return;
         pendingRequest_ = ++lastRequest_;
         std::weak_ptr<AuthenticationProvider> weak = weak_from_this();
         handler = [weak, id = pendingRequest_](const std::optional<std::string>& token,
                                                const std::optional<Date>& expiry) {
-            if (auto self = weak.lock())
-                self->handleTokenUpdate(token, expiry, id);
+            if (auto self = weak.lock()) self->handleTokenUpdate(token, expiry, id);
         };
     }
     delegate->acquireToken(*this, std::move(handler));
@@ -62,8 +56,7 @@ void AuthenticationProvider::acquireTokenAsync() {
 void AuthenticationProvider::handleTokenUpdate(const std::optional<std::string>& token,
                                                const std::optional<Date>& expiryDate, std::uint64_t requestId) {
     std::lock_guard lock(mutex_);
-    if (!pendingRequest_ || requestId != pendingRequest_)
-        return;
+    if (!pendingRequest_ || requestId != pendingRequest_) return;
     pendingRequest_ = 0;
     BEACON_ANALYTICS_LOG_DEBUG("Got result back from BcnAcquireTokenCompletionBlock.");
     if (!token) {
@@ -82,11 +75,9 @@ void AuthenticationProvider::checkTokenExpiry() {
     bool renew = false;
     {
         std::lock_guard lock(mutex_);
-        renew = expiryDate_ &&
-                secondsSince1970(clock_()) + kRefreshThresholdSeconds >= secondsSince1970(*expiryDate_);
+        renew = expiryDate_ && secondsSince1970(clock_()) + kRefreshThresholdSeconds >= secondsSince1970(*expiryDate_);
     }
-    if (renew)
-        acquireTokenAsync();
+    if (renew) acquireTokenAsync();
 }
 
 } // namespace beacon

@@ -59,7 +59,7 @@ private:
     std::string ticketKeyHash_;
     std::weak_ptr<AuthenticationProviderDelegate> delegate_;
     std::optional<Date> expiryDate_;
-    std::uint64_t pendingRequest_ = 0;  // 0: none
+    std::uint64_t pendingRequest_ = 0; // 0: none
     std::uint64_t lastRequest_ = 0;
     ContextClock clock_;
 };

@@ -17,8 +17,7 @@ std::recursive_mutex& analyticsLock() { return Analytics::sharedInstance()->lock
 template <typename Getter>
 std::optional<std::string> nearest(std::shared_ptr<AnalyticsTransmissionTarget> target, Getter get) {
     for (; target; target = target->parentTarget())
-        if (auto value = get(*target->propertyConfigurator()))
-            return value;
+        if (auto value = get(*target->propertyConfigurator())) return value;
     return std::nullopt;
 }
 } // namespace
@@ -42,8 +41,7 @@ void PropertyConfigurator::setAppLocale(std::optional<std::string> appLocale) {
 }
 
 void PropertyConfigurator::setUserId(const std::optional<std::string>& userId) {
-    if (!UserIdContext::isUserIdValidForCollector(userId))
-        return;
+    if (!UserIdContext::isUserIdValidForCollector(userId)) return;
     std::lock_guard lock(analyticsLock());
     userId_ = UserIdContext::prefixedUserIdFromUserId(userId);
 }
@@ -94,8 +92,7 @@ std::optional<std::string> PropertyConfigurator::getDeviceIdentifier() {
     for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         std::ifstream file(path);
         std::string id;
-        if (file >> id && !id.empty())
-            return "u:" + id;
+        if (file >> id && !id.empty()) return "u:" + id;
     }
     return std::nullopt;
 }
@@ -129,10 +126,8 @@ std::optional<std::string> PropertyConfigurator::deviceId() const {
 void PropertyConfigurator::channelPrepareLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) {
     auto csLog = std::dynamic_pointer_cast<CommonSchemaLog>(log);
     auto target = target_.lock();
-    if (!csLog || !target || csLog->tag != target || !target->isEnabled())
-        return;
-    if (!csLog->ext)
-        csLog->ext = std::make_shared<CSExtensions>();
+    if (!csLog || !target || csLog->tag != target || !target->isEnabled()) return;
+    if (!csLog->ext) csLog->ext = std::make_shared<CSExtensions>();
     auto& ext = *csLog->ext;
     if (auto version = nearest(target, [](const PropertyConfigurator& c) { return c.appVersion(); })) {
         if (!ext.appExt) ext.appExt = std::make_shared<AppExtension>();
@@ -150,8 +145,7 @@ void PropertyConfigurator::channelPrepareLog(ChannelProtocol&, const std::shared
         if (!ext.userExt) ext.userExt = std::make_shared<UserExtension>();
         ext.userExt->localId = user;
     }
-    if (!ext.deviceExt)
-        ext.deviceExt = std::make_shared<DeviceExtension>();
+    if (!ext.deviceExt) ext.deviceExt = std::make_shared<DeviceExtension>();
     ext.deviceExt->localId = deviceId();
 }
 

@@ -33,10 +33,10 @@
 #include <sstream>
 
 using namespace beacon;
-using platform::http::CurlTransport;
-using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 using nlohmann::json;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 
 namespace {
 
@@ -101,16 +101,14 @@ protected:
         for (const auto& r : requests)
             if (r.path.rfind("/logs", 0) == 0) {
                 const json body = json::parse(r.decodedBody);
-                for (const auto& log : body["logs"])
-                    logs.push_back(log);
+                for (const auto& log : body["logs"]) logs.push_back(log);
             }
         return logs;
     }
     static std::vector<json> ofType(const std::vector<json>& logs, const std::string& type) {
         std::vector<json> matching;
         for (const auto& log : logs)
-            if (log["type"] == type)
-                matching.push_back(log);
+            if (log["type"] == type) matching.push_back(log);
         return matching;
     }
 
@@ -125,7 +123,7 @@ protected:
 
 TEST_F(AnalyticsServiceTest, OneSessionPerLaunchWhoseIdLaterLogsCarry) {
     start();
-    auto requests = sent(2);  // the start-service and the start-session log
+    auto requests = sent(2); // the start-service and the start-session log
     auto logs = beaconLogs(requests);
     auto sessions = ofType(logs, "startSession");
     ASSERT_EQ(sessions.size(), 1u);
@@ -166,20 +164,18 @@ TEST_F(AnalyticsServiceTest, TargetEventsReachOnlyTheCollectorAsCommonSchemaLine
     auto target = analytics->transmissionTargetForToken(kToken);
     target->propertyConfigurator()->setAppName("Zelvo");
     target->propertyConfigurator()->setEventPropertyString("parent", "origin");
-    AnalyticsTransmissionTarget::addAuthenticationProvider(std::make_shared<AuthenticationProvider>(
-        AuthenticationProvider::kTypeCompact, "ticket-key", nullptr));
+    AnalyticsTransmissionTarget::addAuthenticationProvider(
+        std::make_shared<AuthenticationProvider>(AuthenticationProvider::kTypeCompact, "ticket-key", nullptr));
     TicketCache::sharedInstance().setTicket("p:secret-ticket", sha256("ticket-key"));
 
     EventProperties typed;
     typed.setInt64(3, "a.b").setString("v", "a.c");
-    for (int i = 0; i < 3; ++i)
-        target->trackEvent("app.event", typed);
+    for (int i = 0; i < 3; ++i) target->trackEvent("app.event", typed);
     auto requests = sent(initial + 1);
 
     std::vector<test::RecordedRequest> collector;
     for (const auto& r : requests)
-        if (r.path == "/Collector/1.0")
-            collector.push_back(r);
+        if (r.path == "/Collector/1.0") collector.push_back(r);
     EXPECT_TRUE(ofType(beaconLogs(requests), "event").empty()) << "never sent to /logs";
     ASSERT_EQ(collector.size(), 1u);
     const auto& request = collector[0];
@@ -192,8 +188,7 @@ TEST_F(AnalyticsServiceTest, TargetEventsReachOnlyTheCollectorAsCommonSchemaLine
     std::string line;
     std::vector<json> logs;
     while (std::getline(lines, line))
-        if (!line.empty())
-            logs.push_back(json::parse(line));
+        if (!line.empty()) logs.push_back(json::parse(line));
     ASSERT_EQ(logs.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const auto& log = logs[i];
@@ -235,8 +230,7 @@ TEST_F(AnalyticsServiceTest, TargetTreeEnabledFlagsAndPropertyInheritance) {
     root->propertyConfigurator()->setEventPropertyString("root", "c");
     EventProperties merged;
     merged.setString("event", "c");
-    for (auto t = child; t; t = t->parentTarget())
-        t->propertyConfigurator()->mergeTypedPropertiesWith(merged);
+    for (auto t = child; t; t = t->parentTarget()) t->propertyConfigurator()->mergeTypedPropertiesWith(merged);
     auto value = [&](const char* name) {
         return std::dynamic_pointer_cast<StringTypedProperty>(merged.property(name))->value;
     };
@@ -248,8 +242,7 @@ TEST_F(AnalyticsServiceTest, TargetTreeEnabledFlagsAndPropertyInheritance) {
 TEST_F(AnalyticsServiceTest, TransmissionIntervalOnlyBeforeStart) {
     LogCapture logs;
     auto analytics = Analytics::sharedInstance();
-    for (std::uint32_t rejected : {5u, 86401u})
-        analytics->setTransmissionInterval(rejected);
+    for (std::uint32_t rejected : {5u, 86401u}) analytics->setTransmissionInterval(rejected);
     EXPECT_EQ(analytics->transmissionInterval(), 6u);
     EXPECT_EQ(logs.count("The transmission interval is not valid, it should be between 6 second(s) and 86400 "
                          "second(s) (1 day)."),
@@ -266,7 +259,9 @@ TEST_F(AnalyticsServiceTest, TransmissionIntervalOnlyBeforeStart) {
 namespace {
 class RecordingDelegate : public AnalyticsDelegate {
 public:
-    void willSendEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override { add("will event " + *log->name); }
+    void willSendEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
+        add("will event " + *log->name);
+    }
     void didSucceedSendingEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
         add("sent event " + *log->name);
     }
@@ -316,8 +311,8 @@ TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
     ASSERT_EQ(ofType(logs, "startSession").size(), 1u) << "the first session's log was deleted on disabling";
     EXPECT_EQ(ofType(logs, "startSession")[0]["sid"], *second);
     test::pumpUntil(scheduler, [&] { return delegate->calls().size() >= 4; });
-    EXPECT_EQ(delegate->calls(),
-              (std::vector<std::string>{"will event kept", "will page settings", "sent event kept", "sent page settings"}));
+    EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will event kept", "will page settings", "sent event kept",
+                                                           "sent page settings"}));
 }
 
 namespace {
@@ -325,8 +320,7 @@ namespace {
 class SendWatcher : public ChannelDelegate {
 public:
     void channelWillSendLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) override {
-        if (auto cs = std::dynamic_pointer_cast<CommonSchemaLog>(log))
-            names.push_back(cs->name.value_or(""));
+        if (auto cs = std::dynamic_pointer_cast<CommonSchemaLog>(log)) names.push_back(cs->name.value_or(""));
     }
     std::vector<std::string> names;
 };

@@ -22,8 +22,7 @@ TEST(AnalyticsValidation, EventNamesAreCutAt256AndEmptyOnesRefused) {
 TEST(AnalyticsValidation, TypedPropertiesKeepTwentyAndCutNamesAndValuesTo124) {
     LogCapture logs;
     EventProperties in;
-    for (int i = 0; i < 25; ++i)
-        in.setInt64(i, "p" + std::to_string(i));
+    for (int i = 0; i < 25; ++i) in.setInt64(i, "p" + std::to_string(i));
     auto out = Analytics::validateBeaconEventProperties(in);
     ASSERT_EQ(out->count(), 20u);
     EXPECT_EQ(*out->properties().front()->name, "p0");
@@ -50,8 +49,7 @@ TEST(AnalyticsValidation, FlagsOtherThanNormalOrCriticalBecomeNormal) {
     struct Case {
         LogFlags in, out;
     } cases[] = {{1, 1}, {2, 2}, {0, 1}, {3, 1}, {0x102, 0x102}, {0x100, 1}};
-    for (auto c : cases)
-        EXPECT_EQ(Analytics::normalizedFlags(c.in), c.out) << c.in;
+    for (auto c : cases) EXPECT_EQ(Analytics::normalizedFlags(c.in), c.out) << c.in;
     EXPECT_EQ(logs.count("Invalid flags (0) received, using normal as a default."), 1u);
     EXPECT_EQ(logs.count("Invalid flags (3) received"), 1u);
 }

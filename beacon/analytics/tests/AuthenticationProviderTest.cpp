@@ -37,12 +37,12 @@ TEST_F(AuthenticationProviderTest, TicketIsCachedUnderTheKeyHashWithTheTypePrefi
         auto provider = make(type);
         EXPECT_EQ(provider->ticketKeyHash(), sha256("key"));
         provider->acquireTokenAsync();
-        provider->acquireTokenAsync();  // pending: not asked again
+        provider->acquireTokenAsync(); // pending: not asked again
         ASSERT_EQ(signer->handlers.size(), 1u);
         signer->handlers[0]("tok", now + 1h);
         EXPECT_EQ(TicketCache::sharedInstance().ticketFor(sha256("key")), ticket);
         EXPECT_EQ(provider->expiryDate(), now + 1h);
-        signer->handlers[0]("other", now + 2h);  // no longer pending: ignored
+        signer->handlers[0]("other", now + 2h); // no longer pending: ignored
         EXPECT_EQ(TicketCache::sharedInstance().ticketFor(sha256("key")), ticket);
     }
 }
@@ -66,13 +66,13 @@ TEST_F(AuthenticationProviderTest, MissingTokenOrDateStoresNothing) {
 
 TEST_F(AuthenticationProviderTest, RenewsOnlyWithinTenMinutesOfExpiry) {
     auto provider = make(0);
-    provider->checkTokenExpiry();  // no expiry known yet
+    provider->checkTokenExpiry(); // no expiry known yet
     EXPECT_TRUE(signer->handlers.empty());
     provider->acquireTokenAsync();
     signer->handlers.back()("tok", now + 11min);
     provider->checkTokenExpiry();
     EXPECT_EQ(signer->handlers.size(), 1u);
-    now += 2min;  // 9 minutes left
+    now += 2min; // 9 minutes left
     provider->checkTokenExpiry();
     EXPECT_EQ(signer->handlers.size(), 2u);
 }

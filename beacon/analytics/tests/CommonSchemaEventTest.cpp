@@ -60,8 +60,7 @@ TEST(CommonSchemaEvent, ValueAndObjectPrefixConflictKeepsTheFirst) {
         LogCapture logs;
         EventProperties p;
         std::int64_t value = 1;
-        for (const auto& name : c.names)
-            p.setInt64(value++, name);
+        for (const auto& name : c.names) p.setInt64(value++, name);
         auto cs = convert(event(p));
         EXPECT_EQ(dataOf(*cs), Json::parse(c.data)) << c.names[1];
         EXPECT_EQ(metadataOf(*cs), Json::parse(c.metadata)) << c.names[1];
@@ -73,7 +72,7 @@ TEST(CommonSchemaEvent, BaseTypeAndBaseDataGoTogether) {
     struct Case {
         const char* what;
         std::function<void(EventProperties&)> fill;
-        const char* data;  // null: no data at all
+        const char* data; // null: no data at all
         const char* warning;
     } cases[] = {
         {"both", [](EventProperties& p) { p.setString("T", "baseType").setString("v", "baseData.a"); },
@@ -82,12 +81,14 @@ TEST(CommonSchemaEvent, BaseTypeAndBaseDataGoTogether) {
          R"({"other":"v"})", "baseType was set but baseData is missing."},
         {"data without type", [](EventProperties& p) { p.setString("v", "baseData.a").setString("v", "other"); },
          R"({"other":"v"})", "baseData was set but baseType is missing or invalid."},
-        {"non-string type", [](EventProperties& p) { p.setInt64(1, "baseType").setString("v", "baseData.a"); },
-         nullptr, "baseData was set but baseType is missing or invalid."},
+        {"non-string type", [](EventProperties& p) { p.setInt64(1, "baseType").setString("v", "baseData.a"); }, nullptr,
+         "baseData was set but baseType is missing or invalid."},
         {"type as object", [](EventProperties& p) { p.setString("v", "baseType.x"); }, nullptr,
          "baseType must not be an object."},
         {"data as value",
-         [](EventProperties& p) { p.setString("T", "baseType").setString("v", "baseData.a").setString("w", "baseData"); },
+         [](EventProperties& p) {
+             p.setString("T", "baseType").setString("v", "baseData.a").setString("w", "baseData");
+         },
          R"({"baseType":"T","baseData":{"a":"v"}})", "baseData must be an object."},
     };
     for (const auto& c : cases) {
@@ -96,14 +97,10 @@ TEST(CommonSchemaEvent, BaseTypeAndBaseDataGoTogether) {
         c.fill(p);
         auto log = event(p);
         auto cs = convert(log);
-        if (c.data)
-            EXPECT_EQ(dataOf(*cs), Json::parse(c.data)) << c.what;
-        else
-            EXPECT_FALSE(cs->data) << c.what;
-        if (c.warning)
-            EXPECT_EQ(logs.count(c.warning), 1u) << c.what;
-        else
-            EXPECT_EQ(logs.count("WARNING"), 0u) << c.what;
+        if (c.data) EXPECT_EQ(dataOf(*cs), Json::parse(c.data)) << c.what;
+        else EXPECT_FALSE(cs->data) << c.what;
+        if (c.warning) EXPECT_EQ(logs.count(c.warning), 1u) << c.what;
+        else EXPECT_EQ(logs.count("WARNING"), 0u) << c.what;
     }
 }
 
@@ -136,7 +133,7 @@ TEST(EventLogModel, JsonValidityAndEquality) {
 
     auto other = event({});
     other->device = log->device;
-    EXPECT_TRUE(log->isEqual(*other));  // typed properties take no part
+    EXPECT_TRUE(log->isEqual(*other)); // typed properties take no part
     other->eventId = "E2";
     EXPECT_FALSE(log->isEqual(*other));
     other->eventId.reset();

@@ -32,7 +32,7 @@ protected:
     }
     void sessionTrackerProcessLog(SessionTracker&, std::shared_ptr<AbstractLog> log) override {
         sessions.push_back(log->sid.value_or(""));
-        tracker->prepareLog(*log);  // the start-session log goes through the pipeline as well
+        tracker->prepareLog(*log); // the start-session log goes through the pipeline as well
     }
     // A log enqueued now; answers the session id it got.
     std::optional<std::string> logNow() {
@@ -66,7 +66,7 @@ TEST_F(SessionTrackerTest, StartOpensASessionWhoseIdLaterLogsCarry) {
     StartServiceLog service;
     tracker->prepareLog(service);
     EXPECT_FALSE(service.sid);
-    tracker->start();  // already started
+    tracker->start(); // already started
     EXPECT_EQ(sessions.size(), 1u);
 }
 
@@ -82,14 +82,14 @@ TEST_F(SessionTrackerTest, NoSessionAtStartInTheBackgroundUntilItBecomesActive) 
 // Renewal needs more than the timeout in the background and no log for that long.
 TEST_F(SessionTrackerTest, RenewedOnlyAfterALongQuietBackground) {
     tracker->start();
-    now += 30s;  // no log since the start-session log
+    now += 30s; // no log since the start-session log
 
     background(10s);
     EXPECT_EQ(sessions.size(), 1u) << "10 s in the background";
 
     reporter.report(ApplicationState::Background);
     now += 15s;
-    logNow();  // e.g. a crash report sent while in the background
+    logNow(); // e.g. a crash report sent while in the background
     now += 10s;
     reporter.report(ApplicationState::Active);
     EXPECT_EQ(sessions.size(), 1u) << "25 s in the background with a log 10 s ago";
@@ -111,14 +111,14 @@ TEST_F(SessionTrackerTest, StopClearsTheSessionSoTheNextStartBeginsOne) {
     tracker->start();
     tracker->stop();
     EXPECT_FALSE(context->sessionId());
-    background(60s);  // no longer observed
+    background(60s); // no longer observed
     EXPECT_EQ(sessions.size(), 1u);
     tracker->start();
     EXPECT_EQ(sessions.size(), 2u);
 }
 
 TEST_F(SessionTrackerTest, ManualModeStartsSessionsOnlyOnRequest) {
-    tracker->startSession();  // refused: not manual
+    tracker->startSession(); // refused: not manual
     EXPECT_TRUE(sessions.empty());
     tracker->enableManualSessionTracker();
     tracker->start();
@@ -132,7 +132,7 @@ TEST_F(SessionTrackerTest, ManualModeStartsSessionsOnlyOnRequest) {
 
     SessionTracker late(context, [this] { return now; });
     late.start();
-    late.enableManualSessionTracker();  // too late: only logged
+    late.enableManualSessionTracker(); // too late: only logged
     EXPECT_FALSE(late.isManualSessionTrackerEnabled());
     late.stop();
 }

@@ -31,8 +31,7 @@ struct Sample : Archivable {
         w.encodeDate("when", when);
         w.encodeStrings("names", names);
         w.encodeStringMap("labels", labels);
-        if (content)
-            w.encodeJson("content", *content);
+        if (content) w.encodeJson("content", *content);
     }
     void decode(ArchiveReader& r) override {
         text = r.decodeString("text");
@@ -55,8 +54,7 @@ struct Holder : Sample {
     void encode(ArchiveWriter& w) const override {
         Sample::encode(w);
         w.encodeObject("child", child);
-        if (children)
-            w.encodeObjects("children", *children);
+        if (children) w.encodeObjects("children", *children);
     }
     void decode(ArchiveReader& r) override {
         Sample::decode(r);
@@ -127,7 +125,7 @@ TEST_F(ArchiveTest, RoundTripsEveryKindOfFieldExactly) {
 TEST_F(ArchiveTest, RecordsClassNamesSoNestedObjectsComeBackAsTheirOwnClass) {
     auto holder = std::make_shared<Holder>();
     holder->text = "outer";
-    holder->child = std::make_shared<Holder>();  // a subclass where the base is expected
+    holder->child = std::make_shared<Holder>(); // a subclass where the base is expected
     holder->child->text = "inner";
     holder->children = std::vector<std::shared_ptr<Sample>>{fullSample(), nullptr, std::make_shared<Sample>()};
 
@@ -161,8 +159,8 @@ TEST_F(ArchiveTest, ArraysOfObjectsAsRoot) {
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2u);
     EXPECT_TRUE(std::dynamic_pointer_cast<Holder>((*back)[1]));
-    EXPECT_FALSE(ArchiverUtil::unarchive<Sample>(*bytes));           // not a single object
-    EXPECT_FALSE(ArchiverUtil::unarchiveArray<Holder>(*bytes));      // first element is no Holder
+    EXPECT_FALSE(ArchiverUtil::unarchive<Sample>(*bytes));      // not a single object
+    EXPECT_FALSE(ArchiverUtil::unarchiveArray<Holder>(*bytes)); // first element is no Holder
     auto none = ArchiverUtil::archiveKeyedData(std::vector<std::shared_ptr<Sample>>{});
     ASSERT_TRUE(ArchiverUtil::unarchiveArray<Sample>(*none));
     EXPECT_TRUE(ArchiverUtil::unarchiveArray<Sample>(*none)->empty());
@@ -180,7 +178,7 @@ TEST_F(ArchiveTest, RefusesClassesOffTheAllowListWhereverTheyAppear) {
     holder.children = std::vector<std::shared_ptr<Sample>>{std::make_shared<Sample>(), std::make_shared<Stranger>()};
     result = ArchiverUtil::unarchiveKeyedData(*ArchiverUtil::archiveKeyedData(holder));
     EXPECT_FALSE(result.ok());
-    EXPECT_FALSE(result.object);  // refused as a whole, not half read
+    EXPECT_FALSE(result.object); // refused as a whole, not half read
     EXPECT_NE(result.error.find("ArchiveTestStranger"), std::string::npos);
 
     auto list = ArchiverUtil::archiveKeyedData(std::vector<std::shared_ptr<Sample>>{std::make_shared<Stranger>()});
@@ -209,7 +207,7 @@ TEST_F(ArchiveTest, RefusesDamagedOrForeignData) {
     EXPECT_FALSE(withRoot([](Json& j) { j["root"]["names"] = Json::array({"a", 1}); }).ok());
     EXPECT_FALSE(withRoot([](Json& j) { j["root"]["labels"] = Json{{"a", 1}}; }).ok());
     EXPECT_FALSE(withRoot([](Json& j) { j["root"]["content"] = Json::object(); }).ok());
-    EXPECT_TRUE(withRoot([](Json& j) { j["root"]["unknownKey"] = 1; }).ok());  // newer fields are ignored
+    EXPECT_TRUE(withRoot([](Json& j) { j["root"]["unknownKey"] = 1; }).ok()); // newer fields are ignored
 }
 
 TEST_F(ArchiveTest, RefusesObjectsNestedBeyondTheDepthLimit) {

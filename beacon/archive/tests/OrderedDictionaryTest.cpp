@@ -40,5 +40,5 @@ TEST(OrderedDictionary, EqualityNeedsSameEntriesInSameOrder) {
     auto copy = a;
     copy.setObject(3, "y");
     EXPECT_FALSE(copy == a);
-    EXPECT_EQ(*a.objectForKey("y"), 2);  // the copy is independent
+    EXPECT_EQ(*a.objectForKey("y"), 2); // the copy is independent
 }

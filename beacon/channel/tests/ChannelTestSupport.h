@@ -36,8 +36,7 @@ public:
     void complete(std::size_t index, long status) {
         HttpResponse response;
         response.statusCode = status;
-        calls.at(index).handler(calls.at(index).container->batchId.value_or(""), response, std::string(),
-                                std::nullopt);
+        calls.at(index).handler(calls.at(index).container->batchId.value_or(""), response, std::string(), std::nullopt);
     }
 
     std::vector<Call> calls;

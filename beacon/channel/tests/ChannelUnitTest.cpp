@@ -33,13 +33,13 @@ protected:
     }
 
     std::shared_ptr<ChannelUnitDefault> addUnit(ChannelUnitConfiguration configuration) {
-        auto unit = std::dynamic_pointer_cast<ChannelUnitDefault>(group->addChannelUnitWithConfiguration(configuration));
+        auto unit =
+            std::dynamic_pointer_cast<ChannelUnitDefault>(group->addChannelUnitWithConfiguration(configuration));
         scheduler.runUntilIdle();
         return unit;
     }
     void enqueue(ChannelUnitProtocol& unit, int count) {
-        for (int i = 0; i < count; ++i)
-            unit.enqueueItem(test::makeLog(i), kLogFlagsNormal);
+        for (int i = 0; i < count; ++i) unit.enqueueItem(test::makeLog(i), kLogFlagsNormal);
         scheduler.runUntilIdle();
     }
 
@@ -98,8 +98,7 @@ TEST_F(ChannelUnitTest, LongIntervalMeasuredFromThePersistedStartTime) {
 }
 
 TEST_F(ChannelUnitTest, AtMostThreeBatchesInFlightAndASuccessSendsTheNext) {
-    for (int i = 0; i < 8; ++i)
-        ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
     auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
     ASSERT_EQ(ingestion->calls.size(), 3u);
     EXPECT_TRUE(unit->pendingBatchQueueFull());
@@ -134,9 +133,9 @@ TEST_F(ChannelUnitTest, RecoverableStatusKeepsLogsAndFatalStatusDisablesWithDele
     scheduler.runUntilIdle();
     EXPECT_FALSE(other->isEnabled());
     EXPECT_TRUE(other->discardsLogs());
-    EXPECT_EQ(delegate->failedCodes, (std::vector<long>{-1, -1, kCanceledWithDeletionErrorCode,
-                                                        kCanceledWithDeletionErrorCode}));
-    EXPECT_EQ(storage->countLogs(), 3u);  // only the first unit's logs are left
+    EXPECT_EQ(delegate->failedCodes,
+              (std::vector<long>{-1, -1, kCanceledWithDeletionErrorCode, kCanceledWithDeletionErrorCode}));
+    EXPECT_EQ(storage->countLogs(), 3u); // only the first unit's logs are left
 
     // Discarding mode: a new log is reported failed, not stored.
     enqueue(*other, 1);

@@ -81,9 +81,8 @@ TEST_F(CollectorChannelDelegateTest, EveryUnitGetsOneTwinWithItsFlushInterval) {
 }
 
 TEST_F(CollectorChannelDelegateTest, TokenEventGoesOnlyThroughTheTwinWithSequencePerIKey) {
-    for (int i = 0; i < 3; ++i)
-        analytics->enqueueItem(tokenEvent(i), kLogFlagsNormal);
-    analytics->enqueueItem(test::makeLog(9), kLogFlagsNormal);  // no token: stays on "Analytics"
+    for (int i = 0; i < 3; ++i) analytics->enqueueItem(tokenEvent(i), kLogFlagsNormal);
+    analytics->enqueueItem(test::makeLog(9), kLogFlagsNormal); // no token: stays on "Analytics"
     scheduler.advance(std::chrono::seconds(6));
 
     ASSERT_EQ(collectorIngestion->calls.size(), 1u);
@@ -95,8 +94,7 @@ TEST_F(CollectorChannelDelegateTest, TokenEventGoesOnlyThroughTheTwinWithSequenc
         ASSERT_TRUE(csLog && csLog->ext && csLog->ext->sdkExt);
         EXPECT_EQ(csLog->ext->sdkExt->seq, static_cast<std::int64_t>(i + 1));
         EXPECT_EQ(csLog->ext->sdkExt->installId, "6E1E4F36-3C29-4B67-8E0B-6D1F5C51E5E4");
-        if (i == 0)
-            epoch = csLog->ext->sdkExt->epoch.value_or("");
+        if (i == 0) epoch = csLog->ext->sdkExt->epoch.value_or("");
         EXPECT_EQ(csLog->ext->sdkExt->epoch, epoch);
     }
     EXPECT_FALSE(epoch.empty());

@@ -28,7 +28,7 @@ TEST(LinuxDeviceInfo, FactsOfThisMachineMakeAValidDevice) {
     char dir[] = "/tmp/zelvo-dmi-XXXXXX";
     ASSERT_TRUE(::mkdtemp(dir));
     std::ofstream(fs::path(dir) / "sys_vendor") << "  LENOVO \n";
-    std::ofstream(fs::path(dir) / "product_name") << "\n";  // empty: unknown
+    std::ofstream(fs::path(dir) / "product_name") << "\n"; // empty: unknown
     ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
 
     Device device = LinuxDeviceInfoProvider(dir).deviceInfo();
@@ -59,10 +59,8 @@ TEST(LinuxDeviceInfo, TimeZoneOffsetFollowsTheEnvironment) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
     EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), 0);
-    if (previous)
-        ::setenv("TZ", saved.c_str(), 1);
-    else
-        ::unsetenv("TZ");
+    if (previous) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
     ::tzset();
 }
 
@@ -78,12 +76,11 @@ TEST(DelegateForwarder, TracesWaitForTheFlushThenRunAtOnce) {
     EXPECT_EQ(ran, (std::vector<int>{1, 2}));
     forwarder.addTraceBlock([&] { ran.push_back(3); });
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
-    forwarder.flushTraceBuffer();  // nothing more to flush
+    forwarder.flushTraceBuffer(); // nothing more to flush
     EXPECT_EQ(ran.size(), 3u);
 
     std::vector<std::string> texts;
-    for (const auto& line : capture.lines())
-        texts.push_back(line.text);
+    for (const auto& line : capture.lines()) texts.push_back(line.text);
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "Start buffering traces.",
                          "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "

@@ -28,8 +28,7 @@ protected:
     std::vector<std::string> persistedOsVersions() {
         auto value = store->objectForKey(DeviceTracker::kHistoryKey);
         std::vector<std::string> versions;
-        if (!value || !value->asData())
-            return versions;
+        if (!value || !value->asData()) return versions;
         auto entries = ArchiverUtil::unarchiveArray<DeviceHistoryInfo>(*value->asData());
         EXPECT_TRUE(entries);
         for (const auto& entry : entries.value_or(std::vector<std::shared_ptr<DeviceHistoryInfo>>{}))
@@ -46,22 +45,20 @@ protected:
 } // namespace
 
 TEST_F(DeviceTrackerTest, SixLaunchesKeepTheFiveNewestDevices) {
-    for (int i = 1; i <= 6; ++i)
-        launch(i);
+    for (int i = 1; i <= 6; ++i) launch(i);
     EXPECT_EQ(persistedOsVersions(), (std::vector<std::string>{"6.2", "6.3", "6.4", "6.5", "6.6"}));
-    EXPECT_TRUE(defaults->storedObject("BeaconPastDevices"));  // under the prefix
+    EXPECT_TRUE(defaults->storedObject("BeaconPastDevices")); // under the prefix
 }
 
 TEST_F(DeviceTrackerTest, DeviceForTimestampPicksTheDeviceOfThatTime) {
     std::shared_ptr<DeviceTracker> tracker;
-    for (int i = 1; i <= 4; ++i)
-        tracker = launch(i);
+    for (int i = 1; i <= 4; ++i) tracker = launch(i);
     auto osOf = [&](std::optional<Date> t) { return tracker->deviceForTimestamp(t)->osVersion.value_or("?"); };
     // A crash between the second and third launch happened on the second's device.
     EXPECT_EQ(osOf(launchTime(2) + 5h), "6.2");
-    EXPECT_EQ(osOf(launchTime(3)), "6.2");  // an entry is used only from after its time
+    EXPECT_EQ(osOf(launchTime(3)), "6.2"); // an entry is used only from after its time
     EXPECT_EQ(osOf(launchTime(3) + 1ms), "6.3");
-    EXPECT_EQ(osOf(launchTime(0)), "6.1");  // before every entry: the oldest
+    EXPECT_EQ(osOf(launchTime(0)), "6.1"); // before every entry: the oldest
     EXPECT_EQ(osOf(launchTime(9)), "6.4");
     EXPECT_EQ(osOf(std::nullopt), "6.4");
     EXPECT_EQ(tracker->deviceForTimestamp(std::nullopt), tracker->device());
@@ -98,8 +95,8 @@ TEST_F(DeviceTrackerTest, WrapperSdkReplacesTheNewestEntryWithTheRefreshedDevice
     launch(1);
     auto tracker = launch(2);
     now += 1min;
-    tracker->setWrapperSdk(std::make_shared<WrapperSdk>("3.0", "wrapper", std::nullopt, std::nullopt, std::nullopt,
-                                                        std::nullopt));
+    tracker->setWrapperSdk(
+        std::make_shared<WrapperSdk>("3.0", "wrapper", std::nullopt, std::nullopt, std::nullopt, std::nullopt));
     auto history = tracker->deviceHistory();
     ASSERT_EQ(history.size(), 2u);
     EXPECT_FALSE(history[0]->device->wrapperSdkName);
@@ -107,7 +104,7 @@ TEST_F(DeviceTrackerTest, WrapperSdkReplacesTheNewestEntryWithTheRefreshedDevice
     EXPECT_EQ(tracker->device()->wrapperSdkVersion, "3.0");
     EXPECT_EQ(DeviceTracker::wrapperSdk()->wrapperSdkName, "wrapper");
 
-    DeviceTracker::resetSharedInstance();  // forgets the process-wide facts
+    DeviceTracker::resetSharedInstance(); // forgets the process-wide facts
     EXPECT_FALSE(DeviceTracker::wrapperSdk());
     EXPECT_FALSE(DeviceTracker::countryCode());
 }

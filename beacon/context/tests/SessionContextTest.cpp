@@ -22,7 +22,7 @@ protected:
 
 TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
     auto first = launch();
-    EXPECT_FALSE(store->objectForKey(SessionContext::kHistoryKey));  // nothing to keep before a session
+    EXPECT_FALSE(store->objectForKey(SessionContext::kHistoryKey)); // nothing to keep before a session
     now += 1min;
     first->setSessionId("s1");
     now += 1min;
@@ -31,7 +31,7 @@ TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
     ASSERT_EQ(first->sessionHistory().size(), 1u);
 
     now += 1h;
-    auto second = launch();  // the next launch
+    auto second = launch(); // the next launch
     EXPECT_EQ(second->sessionId(), std::nullopt);
     now += 1min;
     second->setSessionId("t1");
@@ -41,7 +41,7 @@ TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
     EXPECT_EQ(history[1]->sessionId, "t1");
 
     const Date s2Time = sys_days{2024y / May / 1} + 2min;
-    EXPECT_EQ(second->sessionIdAt(s2Time), std::nullopt);  // strictly earlier entries only
+    EXPECT_EQ(second->sessionIdAt(s2Time), std::nullopt); // strictly earlier entries only
     EXPECT_EQ(second->sessionIdAt(s2Time + 1ms), "s2");
     EXPECT_EQ(second->sessionIdAt(now + 1ms), "t1");
 }
@@ -55,7 +55,7 @@ TEST_F(SessionContextTest, ClearingKeepsTheCurrentSessionWhenAsked) {
     context->clearSessionHistoryAndKeepCurrentSession(true);
     ASSERT_EQ(context->sessionHistory().size(), 1u);
     EXPECT_EQ(context->sessionHistory()[0]->sessionId, "current");
-    EXPECT_EQ(launch()->sessionHistory().size(), 2u);  // persisted one, plus the new launch's
+    EXPECT_EQ(launch()->sessionHistory().size(), 2u); // persisted one, plus the new launch's
 
     context->clearSessionHistoryAndKeepCurrentSession(false);
     EXPECT_TRUE(context->sessionHistory().empty());

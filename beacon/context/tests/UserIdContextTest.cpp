@@ -31,8 +31,7 @@ TEST(UserIdValidation, BeaconLimitsTheLengthInCharacters) {
     EXPECT_EQ(UserIdContext::userIdErrorForBeacon(std::string(256, 'a')), std::nullopt);
     EXPECT_EQ(UserIdContext::userIdErrorForBeacon(std::string(257, 'a')), "userId is limited to 256 characters.");
     std::string accented;
-    for (int i = 0; i < 256; ++i)
-        accented += "\xC3\xA9";  // 256 characters in 512 bytes
+    for (int i = 0; i < 256; ++i) accented += "\xC3\xA9"; // 256 characters in 512 bytes
     EXPECT_EQ(UserIdContext::userIdErrorForBeacon(accented), std::nullopt);
 
     test::LogCapture capture;
@@ -64,9 +63,9 @@ TEST_F(UserIdContextTest, SameUserIdTwiceNotifiesOnceAndDelegatesAreHeldWeakly) 
     context->addDelegate(dropped);
     std::weak_ptr<RecordingDelegate> weakDropped = dropped;
     dropped.reset();
-    EXPECT_TRUE(weakDropped.expired());  // the context did not keep it alive
+    EXPECT_TRUE(weakDropped.expired()); // the context did not keep it alive
 
-    context->setUserId(std::nullopt);  // same as the initial value
+    context->setUserId(std::nullopt); // same as the initial value
     context->setUserId("alice");
     context->setUserId("alice");
     context->setUserId(std::nullopt);
@@ -96,5 +95,5 @@ TEST_F(UserIdContextTest, HistoryKeepsOneEntryPerLaunchAcrossLaunches) {
     second->clearUserIdHistory();
     ASSERT_EQ(second->userIdHistory().size(), 1u);
     EXPECT_EQ(second->userIdHistory()[0]->userId, "bob");
-    EXPECT_EQ(launch()->userIdHistory().size(), 2u);  // the cleared history was persisted
+    EXPECT_EQ(launch()->userIdHistory().size(), 2u); // the cleared history was persisted
 }

@@ -75,11 +75,11 @@ protected:
         DependencyConfiguration::setStorage(
             std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
         resetSingletons();
-        Logger::setLogHandler([this](const MessageProvider& message, LogLevel level, const std::string&, const char*,
-                                     const char*, int) {
-            std::lock_guard lock(linesMutex);
-            lines.push_back(message());
-        });
+        Logger::setLogHandler(
+            [this](const MessageProvider& message, LogLevel level, const std::string&, const char*, const char*, int) {
+                std::lock_guard lock(linesMutex);
+                lines.push_back(message());
+            });
     }
     void TearDown() override {
         scheduler.runUntilIdle();
@@ -114,8 +114,7 @@ protected:
         std::vector<nlohmann::json> logs;
         for (const auto& request : http->requests) {
             const auto body = nlohmann::json::parse(request.body);
-            for (const auto& log : body["logs"])
-                logs.push_back(log);
+            for (const auto& log : body["logs"]) logs.push_back(log);
         }
         return logs;
     }
@@ -192,7 +191,7 @@ TEST_F(BeaconTest, StartServiceLogIsHeldBackWhileDisabledAndSentOnEnable) {
     scheduler.advance(std::chrono::seconds(10));
     EXPECT_TRUE(http->requests.empty());
 
-    analytics->setEnabled(true);  // refused while the whole telemetry is off
+    analytics->setEnabled(true); // refused while the whole telemetry is off
     EXPECT_FALSE(analytics->isInstanceEnabled());
 
     Beacon::setEnabled(true);
@@ -221,7 +220,7 @@ TEST_F(BeaconTest, MaxStorageSizeRules) {
     EXPECT_EQ(outcomes, std::vector<bool>{false});
     Beacon::setMaxStorageSize(24576, record);
     Beacon::setMaxStorageSize(40000, record);
-    EXPECT_EQ(outcomes, (std::vector<bool>{false, false}));  // the second accepted call is refused at once
+    EXPECT_EQ(outcomes, (std::vector<bool>{false, false})); // the second accepted call is refused at once
     Beacon::start(kSecret, {});
     scheduler.runUntilIdle();
     EXPECT_EQ(outcomes, (std::vector<bool>{false, false, true}));

@@ -49,7 +49,8 @@ void writeMarker(const std::string& path, const std::string& text) {
 }
 
 std::uint64_t storedLogs() {
-    auto group = std::dynamic_pointer_cast<beacon::ChannelGroupDefault>(beacon::Beacon::sharedInstance()->channelGroup());
+    auto group =
+        std::dynamic_pointer_cast<beacon::ChannelGroupDefault>(beacon::Beacon::sharedInstance()->channelGroup());
     std::uint64_t count = 0;
     group->logsDispatchQueue()->sync([&] { count = group->storage()->countLogs(); });
     return count;
@@ -58,14 +59,12 @@ std::uint64_t storedLogs() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4)
-        return 64;
+    if (argc != 4) return 64;
     const std::string mode = argv[1];
     const int count = std::atoi(argv[2]);
     const std::string marker = argv[3];
 
-    if (std::getenv("ZELVO_PIPELINE_VERBOSE"))
-        beacon::Beacon::setLogLevel(beacon::LogLevel::Verbose);
+    if (std::getenv("ZELVO_PIPELINE_VERBOSE")) beacon::Beacon::setLogLevel(beacon::LogLevel::Verbose);
     auto service = std::make_shared<PipelineService>(mode == "hold" ? 3600 : 6);
     beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {service});
     if (mode == "hold") {
@@ -77,14 +76,12 @@ int main(int argc, char** argv) {
         }
         service->channelUnit()->logsDispatchQueue()->sync([] {});
         writeMarker(marker, beacon::Beacon::installId());
-        while (true)
-            ::pause();
+        while (true) ::pause();
     }
     writeMarker(marker, beacon::Beacon::installId());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (storedLogs() == 0)
-            return 0;
+        if (storedLogs() == 0) return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return 1;

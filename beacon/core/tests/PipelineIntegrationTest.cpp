@@ -51,8 +51,7 @@ TEST(PipelineIntegrationTest, KilledProcessLosesNothingAndTheNextStartSendsEachL
         EXPECT_EQ(request.header("App-Secret"), "5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11");
         const auto body = nlohmann::json::parse(request.decodedBody);
         for (const auto& log : body["logs"]) {
-            if (log["type"] == "event")
-                ++sentEvents[log["properties"]["n"].get<std::string>()];
+            if (log["type"] == "event") ++sentEvents[log["properties"]["n"].get<std::string>()];
             if (log["type"] == "startService") {
                 ++startServiceLogs;
                 EXPECT_EQ(log["services"], nlohmann::json({"Pipeline"}));

@@ -161,10 +161,8 @@ void CrashLogBuffer::processLogBufferAfterCrash(const Enqueue& enqueue) {
                 if (const auto tokenBytes = readFile(tokenFile)) {
                     const std::string encrypted(tokenBytes->begin(), tokenBytes->end());
                     const auto token = tokenEncrypter_ ? tokenEncrypter_->decryptString(encrypted) : std::nullopt;
-                    if (token)
-                        log->addTransmissionTargetToken(*token);
-                    else
-                        BEACON_CRASHES_LOG_ERROR("Failed to decrypt the target token.");
+                    if (token) log->addTransmissionTargetToken(*token);
+                    else BEACON_CRASHES_LOG_ERROR("Failed to decrypt the target token.");
                     deleteFileAtURL(tokenFile);
                 }
                 BEACON_CRASHES_LOG_DEBUG("Re-enqueueing buffered log, type: ", logTypeOf(*log), ".");
@@ -179,8 +177,7 @@ void CrashLogBuffer::emptyLogBufferFiles() {
     const auto files = contentsOfDirectory(kDirectory);
     if (!files) {
         const auto directory = fullURLForPathComponent(kDirectory);
-        BEACON_CRASHES_LOG_ERROR("Couldn't get files in the directory \"", directory ? directory->string() : "",
-                                 "\"");
+        BEACON_CRASHES_LOG_ERROR("Couldn't get files in the directory \"", directory ? directory->string() : "", "\"");
         return;
     }
     for (const auto& file : *files) {

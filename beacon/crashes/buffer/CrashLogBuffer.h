@@ -36,11 +36,11 @@ public:
 
     struct Slot {
         std::string bufferPath;
-        std::vector<std::uint8_t> log;  // empty: the slot is free
+        std::vector<std::uint8_t> log; // empty: the slot is free
         std::string tokenPath;
-        std::string token;              // encrypted; empty when the log had none
+        std::string token; // encrypted; empty when the log had none
         std::string internalId;
-        double time = 0;                // seconds since 1970; 0 when free
+        double time = 0; // seconds since 1970; 0 when free
     };
 
     using Clock = std::function<double()>;

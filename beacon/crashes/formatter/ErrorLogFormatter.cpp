@@ -211,7 +211,8 @@ std::string ErrorLogFormatter::errorIdForCrashReport(const CrashReport& report) 
     digest.add(static_cast<std::uint64_t>(system.timestamp ? system.timestamp->time_since_epoch().count() : 0));
     if (const auto& process = report.processInfo()) {
         digest.add(process->processID).add(process->processPath.value_or(""));
-        digest.add(static_cast<std::uint64_t>(process->processStartTime ? process->processStartTime->time_since_epoch().count() : 0));
+        digest.add(static_cast<std::uint64_t>(
+            process->processStartTime ? process->processStartTime->time_since_epoch().count() : 0));
     }
     const auto& signal = report.signalInfo();
     digest.add(signal.name).add(signal.code).add(signal.address);
@@ -219,10 +220,11 @@ std::string ErrorLogFormatter::errorIdForCrashReport(const CrashReport& report) 
         digest.add(thread.threadNumber).add(thread.stackFrames.size());
         for (const auto& frame : thread.stackFrames) digest.add(frame.instructionPointer);
     }
-    for (const auto& image : report.images()) digest.add(image.imageBaseAddress).add(image.imageSize).add(image.imageName);
+    for (const auto& image : report.images())
+        digest.add(image.imageBaseAddress).add(image.imageSize).add(image.imageName);
     auto bytes = digest.first16();
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x80);  // version 8: custom, name-based
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);  // RFC 4122 variant
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x80); // version 8: custom, name-based
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80); // RFC 4122 variant
     return uuid_text::fromBytes(bytes);
 }
 
@@ -242,7 +244,7 @@ void ErrorLogFormatter::addProcessInfoAndApplicationPathTo(AppleErrorLog& log, c
 }
 
 std::string ErrorLogFormatter::convertArchNameToString(std::uint64_t cpuType, std::uint64_t cpuSubtype) {
-    const std::uint64_t subtype = cpuSubtype & 0x00FFFFFF;  // the high bits are capability flags
+    const std::uint64_t subtype = cpuSubtype & 0x00FFFFFF; // the high bits are capability flags
     switch (cpuType) {
     case kCpuTypeX86: return "i386";
     case kCpuTypeArm:
@@ -290,8 +292,9 @@ std::optional<Date> ErrorLogFormatter::getCrashTimeFromReport(const CrashReport&
     return crashTime;
 }
 
-std::vector<std::shared_ptr<Thread>> ErrorLogFormatter::extractThreadsFromReport(
-    const CrashReport& report, const CrashReportThreadInfo* crashedThread, bool is64bit) {
+std::vector<std::shared_ptr<Thread>>
+ErrorLogFormatter::extractThreadsFromReport(const CrashReport& report, const CrashReportThreadInfo* crashedThread,
+                                            bool is64bit) {
     std::shared_ptr<ExceptionModel> exception;
     if (report.exceptionInfo() && !report.exceptionInfo()->stackFrames.empty()) {
         const auto& info = *report.exceptionInfo();
@@ -308,11 +311,12 @@ std::vector<std::shared_ptr<Thread>> ErrorLogFormatter::extractThreadsFromReport
     }
 
     std::vector<std::shared_ptr<Thread>> threads;
-    ImageTypeCache kinds;  // one path comparison per image, not per frame
+    ImageTypeCache kinds; // one path comparison per image, not per frame
     for (const auto& info : report.threads()) {
         auto thread = std::make_shared<Thread>();
         thread->threadId = info.threadNumber;
-        if (crashedThread && exception && crashedThread->threadNumber == info.threadNumber) thread->exception = exception;
+        if (crashedThread && exception && crashedThread->threadNumber == info.threadNumber)
+            thread->exception = exception;
         std::vector<std::shared_ptr<StackFrame>> frames;
         for (const auto& frameInfo : info.stackFrames) {
             auto frame = std::make_shared<StackFrame>();
@@ -362,7 +366,7 @@ std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo&
             case CrashReportOperatingSystem::IPhoneOS:
             case CrashReportOperatingSystem::IPhoneSimulator:
             case CrashReportOperatingSystem::AppleTVOS: name.erase(0, 1); break;
-            case CrashReportOperatingSystem::Linux: break;  // ELF symbols carry no prefix
+            case CrashReportOperatingSystem::Linux: break; // ELF symbols carry no prefix
             case CrashReportOperatingSystem::Unknown:
                 BEACON_CRASHES_LOG_WARNING("Symbol \"", name, "\" prefix rules are unknown for this OS!");
                 break;
@@ -379,10 +383,11 @@ std::string ErrorLogFormatter::formatStackFrame(const CrashReportStackFrameInfo&
     return text;
 }
 
-std::map<std::string, std::string> ErrorLogFormatter::extractRegistersFromCrashedThread(
-    const CrashReportThreadInfo& crashedThread, bool is64bit) {
+std::map<std::string, std::string>
+ErrorLogFormatter::extractRegistersFromCrashedThread(const CrashReportThreadInfo& crashedThread, bool is64bit) {
     std::map<std::string, std::string> registers;
-    for (const auto& reg : crashedThread.registers) registers[reg.registerName] = formatAddress(reg.registerValue, is64bit);
+    for (const auto& reg : crashedThread.registers)
+        registers[reg.registerName] = formatAddress(reg.registerValue, is64bit);
     return registers;
 }
 
@@ -391,9 +396,9 @@ std::optional<std::string> ErrorLogFormatter::extractExceptionReasonFromReport(c
     return report.exceptionInfo()->exceptionReason;
 }
 
-std::optional<std::string> ErrorLogFormatter::selectorRegisterValueFromReport(const CrashReport& report,
-                                                                            const CrashReportThreadInfo& crashedThread,
-                                                                            std::uint64_t codeType) {
+std::optional<std::string>
+ErrorLogFormatter::selectorRegisterValueFromReport(const CrashReport& report,
+                                                   const CrashReportThreadInfo& crashedThread, std::uint64_t codeType) {
     switch (codeType) {
     case kCpuTypeX86: return selectorForRegisterWithName("ecx", crashedThread, report);
     case kCpuTypeArm: {
@@ -469,7 +474,8 @@ std::string ErrorLogFormatter::binaryIdOf(const CrashReportBinaryImageInfo& imag
     return hexText(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
-bool ErrorLogFormatter::isBinaryWithStart(std::uint64_t start, std::uint64_t end, const std::set<std::uint64_t>& addresses) {
+bool ErrorLogFormatter::isBinaryWithStart(std::uint64_t start, std::uint64_t end,
+                                          const std::set<std::uint64_t>& addresses) {
     auto first = addresses.lower_bound(start);
     return first != addresses.end() && *first <= end;
 }
@@ -495,7 +501,8 @@ ErrorLogFormatter::ImageType ErrorLogFormatter::imageTypeForImagePath(const std:
     return process.starts_with(bundle) ? ApplicationFramework : Other;
 }
 
-std::shared_ptr<Device> ErrorLogFormatter::deviceForTimestamp(std::optional<Date> timestamp, const CrashReport& report) {
+std::shared_ptr<Device> ErrorLogFormatter::deviceForTimestamp(std::optional<Date> timestamp,
+                                                              const CrashReport& report) {
     DeviceLookup lookup;
     {
         std::lock_guard lock(hooks().mutex);
@@ -530,7 +537,8 @@ std::shared_ptr<Device> ErrorLogFormatter::deviceForTimestamp(std::optional<Date
     const auto& application = report.applicationInfo();
     device->osVersion = either(system.operatingSystemVersion, recorded ? recorded->osVersion : none);
     device->osBuild = either(system.operatingSystemBuild, recorded ? recorded->osBuild : none);
-    device->model = either(report.machineInfo() ? report.machineInfo()->modelName : none, recorded ? recorded->model : none);
+    device->model =
+        either(report.machineInfo() ? report.machineInfo()->modelName : none, recorded ? recorded->model : none);
     device->appBuild = either(application.applicationVersion, recorded ? recorded->appBuild : none);
     device->appVersion = either(application.applicationMarketingVersion, recorded ? recorded->appVersion : none);
     device->appNamespace = either(application.applicationIdentifier, recorded ? recorded->appNamespace : none);

@@ -50,16 +50,17 @@ public:
     static std::string convertCodeTypeToString(std::uint64_t cpuType);
     static std::optional<Date> getAppLaunchTimeFromReport(const crashcapture::CrashReport& report);
     static std::optional<Date> getCrashTimeFromReport(const crashcapture::CrashReport& report);
-    static std::vector<std::shared_ptr<Thread>> extractThreadsFromReport(
-        const crashcapture::CrashReport& report, const crashcapture::CrashReportThreadInfo* crashedThread, bool is64bit);
+    static std::vector<std::shared_ptr<Thread>>
+    extractThreadsFromReport(const crashcapture::CrashReport& report,
+                             const crashcapture::CrashReportThreadInfo* crashedThread, bool is64bit);
     static std::string formatStackFrame(const crashcapture::CrashReportStackFrameInfo& frame,
                                         const crashcapture::CrashReport& report);
-    static std::map<std::string, std::string> extractRegistersFromCrashedThread(
-        const crashcapture::CrashReportThreadInfo& crashedThread, bool is64bit);
+    static std::map<std::string, std::string>
+    extractRegistersFromCrashedThread(const crashcapture::CrashReportThreadInfo& crashedThread, bool is64bit);
     static std::optional<std::string> extractExceptionReasonFromReport(const crashcapture::CrashReport& report);
-    static std::optional<std::string> selectorRegisterValueFromReport(
-        const crashcapture::CrashReport& report, const crashcapture::CrashReportThreadInfo& crashedThread,
-        std::uint64_t codeType);
+    static std::optional<std::string>
+    selectorRegisterValueFromReport(const crashcapture::CrashReport& report,
+                                    const crashcapture::CrashReportThreadInfo& crashedThread, std::uint64_t codeType);
     static std::vector<std::shared_ptr<Binary>> extractBinaryImagesFromReport(const crashcapture::CrashReport& report,
                                                                               bool is64bit);
     // The binary's "id": its build-id (the image UUID) in lower-case hex; for
@@ -77,7 +78,8 @@ public:
     static std::shared_ptr<Device> deviceForTimestamp(std::optional<Date> timestamp,
                                                       const crashcapture::CrashReport& report);
     static bool isCodeType64bit(std::uint64_t cpuType);
-    static const crashcapture::CrashReportThreadInfo* findCrashedThreadInReport(const crashcapture::CrashReport& report);
+    static const crashcapture::CrashReportThreadInfo*
+    findCrashedThreadInReport(const crashcapture::CrashReport& report);
     static std::set<std::uint64_t> addressesFromReport(const crashcapture::CrashReport& report);
     static std::string uuidRefToString(const std::array<std::uint8_t, 16>& uuid);
     static std::string formatAddress(std::uint64_t address, bool is64bit);

@@ -95,10 +95,8 @@ void ApplicationForwarder::reportException(const platform::UncaughtException& ex
         std::lock_guard lock(state().mutex);
         report = state().applicationReport;
     }
-    if (report)
-        report(exception);
-    else
-        defaultApplicationReport(exception);
+    if (report) report(exception);
+    else defaultApplicationReport(exception);
 }
 
 void ApplicationForwarder::setApplicationReportException(ReportException report) {
@@ -122,8 +120,7 @@ platform::UncaughtException ApplicationForwarder::currentException() {
         exception.reason = text;
     } catch (const char* text) {
         if (text) exception.reason = text;
-    } catch (...) {
-    }
+    } catch (...) {}
     for (const auto address : CrashesUncaughtCXXExceptionHandlerManager::currentThreadThrowFrames())
         exception.callStackReturnAddresses.push_back(address);
     return exception;

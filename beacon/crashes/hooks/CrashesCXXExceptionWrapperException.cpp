@@ -6,7 +6,8 @@
 namespace beacon {
 
 CrashesCXXExceptionWrapperException::CrashesCXXExceptionWrapperException(const CrashesUncaughtCXXExceptionInfo& info)
-    : info_(info), name_(demangle(info.exceptionTypeName)), reason_(info.exceptionMessage ? info.exceptionMessage : "") {}
+    : info_(info), name_(demangle(info.exceptionTypeName)),
+      reason_(info.exceptionMessage ? info.exceptionMessage : "") {}
 
 std::vector<std::uint64_t> CrashesCXXExceptionWrapperException::callStackReturnAddresses() const {
     std::vector<std::uint64_t> addresses;

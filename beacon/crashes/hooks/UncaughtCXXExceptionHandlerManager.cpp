@@ -29,8 +29,7 @@ static_assert(sizeof(ThrowRecord) == 1040);
 class SpinLock {
 public:
     void lock() {
-        while (flag_.test_and_set(std::memory_order_acquire)) {
-        }
+        while (flag_.test_and_set(std::memory_order_acquire)) {}
     }
     void unlock() { flag_.clear(std::memory_order_release); }
 
@@ -46,7 +45,7 @@ struct HookState {
 };
 
 HookState& state() {
-    static HookState* instance = new HookState;  // lives past static destruction
+    static HookState* instance = new HookState; // lives past static destruction
     return *instance;
 }
 
@@ -116,13 +115,16 @@ void hookTerminateHandler() {
     } catch (const std::exception& error) {
         message = error.what();
     } catch (const std::exception* error) {
-        if (error) message = error->what(); else hasMessage = false;
+        if (error) message = error->what();
+        else hasMessage = false;
     } catch (const std::string& text) {
         message = text;
     } catch (const std::string* text) {
-        if (text) message = *text; else hasMessage = false;
+        if (text) message = *text;
+        else hasMessage = false;
     } catch (const char* text) {
-        if (text) message = text; else hasMessage = false;
+        if (text) message = text;
+        else hasMessage = false;
     } catch (...) {
         hasMessage = false;
     }
@@ -149,8 +151,7 @@ void CrashesUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(CrashesUn
     hook.handlers.push_back(handler);
 }
 
-void CrashesUncaughtCXXExceptionHandlerManager::removeCXXExceptionHandler(
-    CrashesUncaughtCXXExceptionHandler handler) {
+void CrashesUncaughtCXXExceptionHandlerManager::removeCXXExceptionHandler(CrashesUncaughtCXXExceptionHandler handler) {
     auto& hook = state();
     std::lock_guard lock(hook.lock);
     const auto found = std::find(hook.handlers.begin(), hook.handlers.end(), handler);

@@ -9,11 +9,11 @@ namespace beacon {
 // What the hook hands its handlers about a C++ exception that nobody caught.
 // Valid only during the handler call.
 struct CrashesUncaughtCXXExceptionInfo {
-    const std::exception_ptr& exception;    // the exception being terminated on
-    const char* exceptionTypeName;          // mangled name from its type information
-    const char* exceptionMessage;           // what(), the string's text, or null
+    const std::exception_ptr& exception; // the exception being terminated on
+    const char* exceptionTypeName;       // mangled name from its type information
+    const char* exceptionMessage;        // what(), the string's text, or null
     std::uint32_t exceptionFramesCount;
-    const std::uintptr_t* exceptionFrames;  // return addresses, the throw site's first
+    const std::uintptr_t* exceptionFrames; // return addresses, the throw site's first
 };
 
 using CrashesUncaughtCXXExceptionHandler = void (*)(const CrashesUncaughtCXXExceptionInfo& info);

@@ -47,8 +47,8 @@ bool AbstractErrorLog::isEqual(const ModelObject& other) const {
     return o && AbstractLog::isEqual(other) && errorId == o->errorId && processId == o->processId &&
            processName == o->processName && parentProcessId == o->parentProcessId &&
            parentProcessName == o->parentProcessName && errorThreadId == o->errorThreadId &&
-           errorThreadName == o->errorThreadName && fatal == o->fatal &&
-           appLaunchTimestamp == o->appLaunchTimestamp && architecture == o->architecture;
+           errorThreadName == o->errorThreadName && fatal == o->fatal && appLaunchTimestamp == o->appLaunchTimestamp &&
+           architecture == o->architecture;
 }
 
 void AbstractErrorLog::encode(ArchiveWriter& w) const {

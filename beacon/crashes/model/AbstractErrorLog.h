@@ -15,14 +15,14 @@ class AbstractErrorLog : public AbstractLog {
 public:
     static constexpr std::string_view kClassName = "AbstractErrorLog";
 
-    std::optional<std::string> errorId;  // "id"
+    std::optional<std::string> errorId; // "id"
     std::optional<std::int64_t> processId;
     std::optional<std::string> processName;
     std::optional<std::int64_t> parentProcessId;
     std::optional<std::string> parentProcessName;
     std::optional<std::int64_t> errorThreadId;
     std::optional<std::string> errorThreadName;
-    bool fatal = false;  // always written
+    bool fatal = false; // always written
     std::optional<Date> appLaunchTimestamp;
     std::optional<std::string> architecture;
 

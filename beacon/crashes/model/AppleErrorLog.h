@@ -24,11 +24,11 @@ public:
 
     AppleErrorLog();
 
-    std::optional<std::int64_t> primaryArchitectureId;  // CPU type
-    std::optional<std::int64_t> architectureVariantId;  // CPU subtype
+    std::optional<std::int64_t> primaryArchitectureId; // CPU type
+    std::optional<std::int64_t> architectureVariantId; // CPU subtype
     std::optional<std::string> applicationPath;
-    std::optional<std::string> osExceptionType;     // signal name
-    std::optional<std::string> osExceptionCode;     // signal code
+    std::optional<std::string> osExceptionType; // signal name
+    std::optional<std::string> osExceptionCode; // signal code
     std::optional<std::string> osExceptionAddress;
     std::optional<std::string> exceptionType;
     std::optional<std::string> exceptionReason;

@@ -32,8 +32,11 @@ Json Binary::serializeToDictionary() const {
 
 std::optional<std::string> Binary::validationError() const {
     const std::pair<const char*, bool> required[] = {
-        {kId, binaryId.has_value()}, {kStartAddress, startAddress.has_value()}, {kEndAddress, endAddress.has_value()},
-        {kName, name.has_value()},   {kPath, path.has_value()},
+        {kId, binaryId.has_value()},
+        {kStartAddress, startAddress.has_value()},
+        {kEndAddress, endAddress.has_value()},
+        {kName, name.has_value()},
+        {kPath, path.has_value()},
     };
     for (const auto& [field, present] : required)
         if (!present) return invalidFieldMessage(className(), field);

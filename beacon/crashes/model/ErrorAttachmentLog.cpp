@@ -28,8 +28,8 @@ ErrorAttachmentLog::ErrorAttachmentLog(std::optional<std::string> filename, std:
 
 std::shared_ptr<ErrorAttachmentLog> ErrorAttachmentLog::attachmentWithText(const std::string& text,
                                                                            std::optional<std::string> filename) {
-    return std::make_shared<ErrorAttachmentLog>(std::move(filename), std::vector<std::uint8_t>(text.begin(), text.end()),
-                                                kTextContentType);
+    return std::make_shared<ErrorAttachmentLog>(std::move(filename),
+                                                std::vector<std::uint8_t>(text.begin(), text.end()), kTextContentType);
 }
 
 Json ErrorAttachmentLog::serializeToDictionary() const {

@@ -24,10 +24,10 @@ public:
     static std::shared_ptr<ErrorAttachmentLog> attachmentWithText(const std::string& text,
                                                                   std::optional<std::string> filename = std::nullopt);
 
-    std::optional<std::string> attachmentId;  // "id"
+    std::optional<std::string> attachmentId; // "id"
     std::optional<std::string> errorId;
     std::optional<std::string> contentType;
-    std::optional<std::string> filename;  // "fileName"
+    std::optional<std::string> filename; // "fileName"
     std::optional<std::vector<std::uint8_t>> data;
 
     std::string_view className() const override { return kClassName; }

@@ -74,7 +74,7 @@ void ExceptionModel::fillFromCurrentCallStack() {
 }
 
 std::shared_ptr<ExceptionModel> ExceptionModel::initWithError(const std::string& domain,
-                                                               const std::map<std::string, std::string>& userInfo) {
+                                                              const std::map<std::string, std::string>& userInfo) {
     auto model = std::make_shared<ExceptionModel>();
     model->type = crashcapture::validUtf8(domain);
     if (!userInfo.empty()) {
@@ -143,7 +143,8 @@ std::optional<std::string> ExceptionModel::validationError() const {
 
 bool ExceptionModel::isEqual(const ModelObject& other) const {
     auto* o = dynamic_cast<const ExceptionModel*>(&other);
-    return o && className() == other.className() && type == o->type && message == o->message && stackTrace == o->stackTrace && model_lists::equal(frames, o->frames);
+    return o && className() == other.className() && type == o->type && message == o->message &&
+           stackTrace == o->stackTrace && model_lists::equal(frames, o->frames);
 }
 
 void ExceptionModel::encode(ArchiveWriter& w) const {

@@ -31,7 +31,7 @@ public:
     // its user info when that is not empty; stack trace := the current call
     // stack's symbol lines, frames from them.
     static std::shared_ptr<ExceptionModel> initWithError(const std::string& domain,
-                                                          const std::map<std::string, std::string>& userInfo);
+                                                         const std::map<std::string, std::string>& userInfo);
     // From a C++ exception: type := its dynamic type's name, message :=
     // what(); stack trace and frames from the current call stack.
     static std::shared_ptr<ExceptionModel> initWithException(const std::exception& exception);

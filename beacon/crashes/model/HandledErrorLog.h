@@ -18,7 +18,7 @@ public:
 
     HandledErrorLog();
 
-    std::optional<std::string> errorId;  // "id"
+    std::optional<std::string> errorId; // "id"
     std::shared_ptr<ExceptionModel> exception;
 
     std::string_view className() const override { return kClassName; }

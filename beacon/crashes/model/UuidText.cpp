@@ -23,8 +23,8 @@ std::string random() {
         std::random_device device;
         for (auto& byte : bytes) byte = static_cast<std::uint8_t>(device());
     }
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x40);  // version 4
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);  // RFC 4122 variant
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x40); // version 4
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80); // RFC 4122 variant
     return fromBytes(bytes);
 }
 

@@ -59,9 +59,7 @@ constexpr double kReferenceDateOffset = 978307200.0;
 
 const char* const kIgnoredCrashFileSuffixes[] = {".DS_Store", ".analyzer", ".plist", ".data", ".meta", ".desc"};
 
-std::string analyzerComponent() {
-    return std::string(Crashes::kCrashesDirectory) + "/" + Crashes::kAnalyzerFileName;
-}
+std::string analyzerComponent() { return std::string(Crashes::kCrashesDirectory) + "/" + Crashes::kAnalyzerFileName; }
 
 std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -114,11 +112,17 @@ void Crashes::resetSharedInstance() {
     dropped = std::move(statics().shared);
 }
 
-void Crashes::setDelegate(std::weak_ptr<CrashesDelegate> delegate) { sharedInstance()->setDelegateInstance(std::move(delegate)); }
+void Crashes::setDelegate(std::weak_ptr<CrashesDelegate> delegate) {
+    sharedInstance()->setDelegateInstance(std::move(delegate));
+}
 std::shared_ptr<CrashesDelegate> Crashes::delegate() { return sharedInstance()->delegateInstance(); }
 bool Crashes::hasCrashedInLastSession() { return sharedInstance()->didCrashInLastSession(); }
-bool Crashes::hasReceivedMemoryWarningInLastSession() { return sharedInstance()->didReceiveMemoryWarningInLastSession(); }
-std::shared_ptr<ErrorReport> Crashes::lastSessionCrashReport() { return sharedInstance()->lastSessionCrashReportInstance(); }
+bool Crashes::hasReceivedMemoryWarningInLastSession() {
+    return sharedInstance()->didReceiveMemoryWarningInLastSession();
+}
+std::shared_ptr<ErrorReport> Crashes::lastSessionCrashReport() {
+    return sharedInstance()->lastSessionCrashReportInstance();
+}
 void Crashes::setUserConfirmationHandler(UserConfirmationHandler handler) {
     sharedInstance()->setUserConfirmationHandlerInstance(std::move(handler));
 }
@@ -226,8 +230,7 @@ void Crashes::startWithChannelGroup(std::shared_ptr<ChannelGroupProtocol> channe
     std::lock_guard lock(mutex_);
     ServiceAbstract::startWithChannelGroup(channelGroup, std::move(appSecret), std::move(transmissionTargetToken),
                                            fromApplication);
-    if (channelGroup)
-        channelGroup->addDelegate(std::static_pointer_cast<Crashes>(shared_from_this()));
+    if (channelGroup) channelGroup->addDelegate(std::static_pointer_cast<Crashes>(shared_from_this()));
     processLogBufferAfterCrash();
     processMemoryWarningInLastSession();
     BEACON_CRASHES_LOG_VERBOSE("Started crash service.");
@@ -245,7 +248,8 @@ void Crashes::processLogBufferAfterCrash() {
     if (!group) return;
     // One re-send unit per process, also when the configuration is updated.
     if (!bufferChannelUnit_)
-        bufferChannelUnit_ = group->addChannelUnitWithConfiguration(ChannelUnitConfiguration(kBufferGroupId, 2, 1, 50, 1));
+        bufferChannelUnit_ =
+            group->addChannelUnitWithConfiguration(ChannelUnitConfiguration(kBufferGroupId, 2, 1, 50, 1));
     auto unit = bufferChannelUnit_;
     crashLogBuffer_->processLogBufferAfterCrash([unit](std::shared_ptr<AbstractLog> log) {
         if (unit) unit->enqueueItem(log, kLogFlagsNormal);
@@ -279,9 +283,10 @@ void Crashes::applyEnabledState(bool isEnabled) {
             std::lock_guard staticLock(statics().mutex);
             factory = statics().memoryPressureFactory;
         }
-        if (!factory) factory = [](platform::Queue& queue, MemoryPressureSource::Handler handler) {
-            return makePsiMemoryPressureSource(queue, std::move(handler));
-        };
+        if (!factory)
+            factory = [](platform::Queue& queue, MemoryPressureSource::Handler handler) {
+                return makePsiMemoryPressureSource(queue, std::move(handler));
+            };
         if (memoryPressureSource_) memoryPressureSource_->cancel();
         std::weak_ptr<ServiceAbstract> weak = weak_from_this();
         memoryPressureSource_ = factory(scheduler().mainQueue(), [weak] {
@@ -304,8 +309,7 @@ void Crashes::applyEnabledState(bool isEnabled) {
         if (Beacon::isDebuggerAttached())
             BEACON_CRASHES_LOG_INFO("Crashes service has been enabled but the service cannot detect crashes due to "
                                     "running the application with a debugger attached.");
-        else
-            BEACON_CRASHES_LOG_INFO("Crashes service has been enabled.");
+        else BEACON_CRASHES_LOG_INFO("Crashes service has been enabled.");
     } else {
         if (memoryPressureSource_) {
             memoryPressureSource_->cancel();
@@ -330,10 +334,8 @@ void Crashes::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool ena
         BEACON_CRASHES_LOG_DEBUG("Already configured CrashReporter.");
         return;
     }
-    if (enableUncaughtExceptionHandler)
-        BEACON_CRASHES_LOG_DEBUG("EnableUncaughtExceptionHandler is set to YES");
-    else
-        BEACON_CRASHES_LOG_DEBUG("EnableUncaughtExceptionHandler is set to NO, we're running in a wrapper runtime.");
+    if (enableUncaughtExceptionHandler) BEACON_CRASHES_LOG_DEBUG("EnableUncaughtExceptionHandler is set to YES");
+    else BEACON_CRASHES_LOG_DEBUG("EnableUncaughtExceptionHandler is set to NO, we're running in a wrapper runtime.");
 
     // Linux has no Mach exceptions: signal handlers catch every crash,
     // whatever enableMachExceptionHandler_ says.
@@ -451,8 +453,7 @@ void Crashes::startDelayedProcessing() {
             std::lock_guard lock(statics().mutex);
             state = statics().applicationState;
         }
-        const int applicationState =
-            state ? state() : static_cast<int>(ApplicationStateUtil::applicationState());
+        const int applicationState = state ? state() : static_cast<int>(ApplicationStateUtil::applicationState());
         if (self->isAutomaticProcessingEnabled() && applicationState == kApplicationStateBackground) {
             BEACON_CRASHES_LOG_WARNING("Crashes will not be processed because the application is in the background.");
             std::lock_guard lock(self->processingMutex_);
@@ -531,8 +532,8 @@ void Crashes::processCrashReports() {
         WrapperExceptionManager::correlateLastSavedWrapperExceptionToReport(reports);
         for (const auto& entry : kept) {
             BEACON_CRASHES_LOG_VERBOSE("Crash reports found");
-            if (auto wrapper =
-                    WrapperExceptionManager::loadWrapperExceptionWithUUIDString(entry.report->incidentIdentifier.value_or("")))
+            if (auto wrapper = WrapperExceptionManager::loadWrapperExceptionWithUUIDString(
+                    entry.report->incidentIdentifier.value_or("")))
                 entry.log->exception = wrapper->modelException;
         }
         automatic = automaticProcessingEnabled_;
@@ -542,10 +543,9 @@ void Crashes::processCrashReports() {
     std::vector<bool> process;
     for (const auto& entry : kept) {
         const auto report = entry.report;
-        process.push_back(!automatic || !delegate ||
-                          onMainThread<std::optional<bool>>([&] {
-                              return delegate->shouldProcessErrorReport(*this, *report);
-                          }).value_or(true));
+        process.push_back(!automatic || !delegate || onMainThread<std::optional<bool>>([&] {
+                                                         return delegate->shouldProcessErrorReport(*this, *report);
+                                                     }).value_or(true));
     }
 
     {
@@ -562,10 +562,12 @@ void Crashes::processCrashReports() {
             }
             if (automatic)
                 BEACON_CRASHES_LOG_DEBUG("shouldProcessErrorReport is not implemented or returned YES, processing "
-                                         "the crash report: ", entry.file.string());
+                                         "the crash report: ",
+                                         entry.file.string());
             else
                 BEACON_CRASHES_LOG_DEBUG("Automatic crash processing is disabled, storing the crash report for "
-                                         "later processing: ", entry.file.string());
+                                         "later processing: ",
+                                         entry.file.string());
             unprocessedLogs_.push_back(entry.log);
             unprocessedReports_.push_back(entry.report);
             unprocessedFilePaths_.push_back(entry.file);
@@ -729,8 +731,7 @@ std::vector<std::shared_ptr<ErrorReport>> Crashes::unprocessedCrashReports() {
         // Waits while start-up processing is due; a launch without processing
         // (never enabled, or skipped in the background) answers at once.
         std::unique_lock lock(processingMutex_);
-        processingChanged_.wait_for(lock, std::chrono::seconds(30),
-                                    [this] { return processing_ != Processing::Due; });
+        processingChanged_.wait_for(lock, std::chrono::seconds(30), [this] { return processing_ != Processing::Due; });
     }
     std::lock_guard lock(mutex_);
     return unprocessedReports_;

@@ -107,8 +107,7 @@ public:
     int initializationPriority() const override { return kInitializationPriority; }
     std::optional<ChannelUnitConfiguration> channelUnitConfiguration() const override;
 
-    void startWithChannelGroup(std::shared_ptr<ChannelGroupProtocol> channelGroup,
-                               std::optional<std::string> appSecret,
+    void startWithChannelGroup(std::shared_ptr<ChannelGroupProtocol> channelGroup, std::optional<std::string> appSecret,
                                std::optional<std::string> transmissionTargetToken, bool fromApplication) override;
     void updateConfiguration(std::optional<std::string> appSecret,
                              std::optional<std::string> transmissionTargetToken) override;
@@ -191,7 +190,6 @@ private:
     std::condition_variable processingChanged_;
     Processing processing_ = Processing::None;
     bool processedOnce_ = false;
-
 };
 
 } // namespace beacon

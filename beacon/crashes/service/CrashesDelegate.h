@@ -24,8 +24,8 @@ public:
     virtual std::optional<bool> shouldProcessErrorReport(Crashes& crashes, const ErrorReport& report) {
         return std::nullopt;
     }
-    virtual std::optional<std::vector<std::shared_ptr<ErrorAttachmentLog>>> attachmentsWithCrashes(
-        Crashes& crashes, const ErrorReport& report) {
+    virtual std::optional<std::vector<std::shared_ptr<ErrorAttachmentLog>>>
+    attachmentsWithCrashes(Crashes& crashes, const ErrorReport& report) {
         return std::nullopt;
     }
     virtual void willSendErrorReport(Crashes& crashes, const ErrorReport& report) {}

@@ -28,8 +28,8 @@ void report(const CrashesUncaughtCXXExceptionInfo& info) {
     CrashesCXXExceptionWrapperException exception(info);
     bool throwSiteSeen = false;
     for (auto address : exception.callStackReturnAddresses()) throwSiteSeen |= isThrowSite(address);
-    std::fprintf(stderr, "name=<%s> reason=<%s> throw site %s\n", exception.name().c_str(),
-                 exception.reason().c_str(), throwSiteSeen ? "seen" : "missing");
+    std::fprintf(stderr, "name=<%s> reason=<%s> throw site %s\n", exception.name().c_str(), exception.reason().c_str(),
+                 throwSiteSeen ? "seen" : "missing");
 }
 
 // On a worker thread, so that nothing (the test framework included) can

@@ -71,11 +71,9 @@ TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
     EXPECT_FALSE(error["threads"].empty());
     EXPECT_FALSE(error["threads"][0]["frames"].empty());
     EXPECT_FALSE(error["binaries"].empty());
-    EXPECT_EQ(first.events, (std::map<std::string, int>{{"inflight-0", 1},
-                                                        {"inflight-1", 1},
-                                                        {"inflight-2", 1},
-                                                        {"stored-0", 1},
-                                                        {"stored-1", 1}}));
+    EXPECT_EQ(first.events,
+              (std::map<std::string, int>{
+                  {"inflight-0", 1}, {"inflight-1", 1}, {"inflight-2", 1}, {"stored-0", 1}, {"stored-1", 1}}));
 
     auto again = crashChild(home, server.origin(), "send", home / "again.marker");
     ASSERT_FALSE(again.waitForMarker().empty());

@@ -36,8 +36,8 @@ protected:
     }
 
     std::unique_ptr<CrashLogBuffer> makeBuffer() {
-        auto buffer = std::make_unique<CrashLogBuffer>(encrypter, scheduler.globalQueue(), nullptr,
-                                                       [this] { return now; });
+        auto buffer =
+            std::make_unique<CrashLogBuffer>(encrypter, scheduler.globalQueue(), nullptr, [this] { return now; });
         scheduler.runUntilIdle();
         return buffer;
     }
@@ -56,9 +56,9 @@ protected:
 
     TempDir dir;
     platform::ManualScheduler scheduler;
-    std::shared_ptr<Encrypter> encrypter = std::make_shared<Encrypter>(
-        std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>()),
-        [] { return *dateFromISO8601("2026-03-01T10:00:00.000Z"); });
+    std::shared_ptr<Encrypter> encrypter =
+        std::make_shared<Encrypter>(std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>()),
+                                    [] { return *dateFromISO8601("2026-03-01T10:00:00.000Z"); });
     double now = 1000;
 };
 
@@ -131,7 +131,7 @@ TEST_F(CrashLogBufferTest, CrashCallbackWritesSlotsAndTheNextStartResendsThemOnc
         buffer->place(*log(1), "id-1");
         buffer->place(*log(2), "id-2");
         buffer->place(*log(3), "id-3");
-        buffer->release("id-2");  // released before the crash: not saved
+        buffer->release("id-2"); // released before the crash: not saved
         std::ofstream(bufferFile(40)) << "stale";
 
         EXPECT_FALSE(CrashLogBuffer::wasWrittenAfterCrash());
@@ -155,8 +155,7 @@ TEST_F(CrashLogBufferTest, CrashCallbackWritesSlotsAndTheNextStartResendsThemOnc
         sessions.insert(log->sid.value_or(""));
         if (log->sid == "session-0")
             EXPECT_EQ(log->transmissionTargetTokens(), std::set<std::string>{"target-token-1"});
-        else
-            EXPECT_TRUE(log->transmissionTargetTokens().empty());
+        else EXPECT_TRUE(log->transmissionTargetTokens().empty());
     }
     EXPECT_EQ(sessions, (std::set<std::string>{"session-0", "session-1", "session-3"}));
     for (int i = 0; i < 60; ++i) {

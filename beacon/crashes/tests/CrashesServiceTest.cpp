@@ -71,14 +71,15 @@ public:
     void removeDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void pauseWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
     void resumeWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
-    std::shared_ptr<ChannelUnitProtocol> addChannelUnitWithConfiguration(
-        const std::optional<ChannelUnitConfiguration>& configuration) override {
+    std::shared_ptr<ChannelUnitProtocol>
+    addChannelUnitWithConfiguration(const std::optional<ChannelUnitConfiguration>& configuration) override {
         auto unit = std::make_shared<FakeUnit>(*configuration);
         units[configuration->groupId] = unit;
         return unit;
     }
-    std::shared_ptr<ChannelUnitProtocol> addChannelUnitWithConfiguration(
-        const std::optional<ChannelUnitConfiguration>& configuration, std::shared_ptr<IngestionProtocol>) override {
+    std::shared_ptr<ChannelUnitProtocol>
+    addChannelUnitWithConfiguration(const std::optional<ChannelUnitConfiguration>& configuration,
+                                    std::shared_ptr<IngestionProtocol>) override {
         return addChannelUnitWithConfiguration(configuration);
     }
     void setMaxStorageSize(std::int64_t, std::function<void(bool)>) override {}
@@ -101,8 +102,8 @@ public:
         asked.push_back(report.incidentIdentifier.value_or(""));
         return process;
     }
-    std::optional<std::vector<std::shared_ptr<ErrorAttachmentLog>>> attachmentsWithCrashes(
-        Crashes&, const ErrorReport&) override {
+    std::optional<std::vector<std::shared_ptr<ErrorAttachmentLog>>>
+    attachmentsWithCrashes(Crashes&, const ErrorReport&) override {
         return attachments;
     }
     std::vector<std::string> asked;
@@ -223,8 +224,8 @@ TEST_F(CrashesServiceTest, AReportThatKilledItsConversionIsMovedAsideAndNeverRet
 }
 
 TEST_F(CrashesServiceTest, AStoredReportThatCannotBeReadIsDiscardedOnce) {
-    createFileAtPathComponent("crashes/700000000", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'p'},
-                              true, true);
+    createFileAtPathComponent("crashes/700000000",
+                              std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'r', 'e', 'p'}, true, true);
     auto crashes = launch();
     scheduler.advance(platform::Seconds(2));
     EXPECT_TRUE(unit("Crashes").enqueued.empty());
@@ -300,7 +301,7 @@ TEST_F(CrashesServiceTest, UserConfirmationAlwaysIsPersistedAndSkipsLaterQuestio
     crashes->setUserConfirmationHandlerInstance([&](const auto& reports) {
         ++questions;
         EXPECT_EQ(reports.size(), 1u);
-        return true;  // the application asks the user and answers later
+        return true; // the application asks the user and answers later
     });
     scheduler.advance(platform::Seconds(1));
     EXPECT_EQ(questions, 1);
@@ -342,7 +343,7 @@ TEST_F(CrashesServiceTest, UnprocessedReportsNeverWaitWhenNoProcessingRuns) {
     EXPECT_EQ(storedReports(), 1u) << "kept for the next launch";
 
     Crashes::resetSharedInstance();
-    EXPECT_TRUE(Crashes::sharedInstance()->unprocessedCrashReports().empty());  // never started
+    EXPECT_TRUE(Crashes::sharedInstance()->unprocessedCrashReports().empty()); // never started
 }
 
 TEST_F(CrashesServiceTest, AMemoryWarningIsReportedByTheNextLaunch) {

@@ -116,13 +116,13 @@ TEST_F(ErrorLogFormatterTest, FillsDefaultsForMissingSections) {
     builder.message().process_info = nullptr;
     builder.message().machine_info = nullptr;
     builder.clearImages();
-    builder.addImage(0x1000, 0x1000, "/opt/other.so");  // no code type: the architecture decides
+    builder.addImage(0x1000, 0x1000, "/opt/other.so"); // no code type: the architecture decides
     builder.addThread(4, false, {{0x1010}});
     builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__X86_32;
     F::setDeviceLookup([](std::optional<Date>) { return std::shared_ptr<Device>(); });
     auto log = F::errorLogFromCrashReport(read(builder));
 
-    EXPECT_EQ(log->errorId->size(), 36u);  // derived from the report
+    EXPECT_EQ(log->errorId->size(), 36u); // derived from the report
     EXPECT_EQ(*log->errorId, *F::errorLogFromCrashReport(read(builder))->errorId);
     EXPECT_EQ(log->processId, 0);
     EXPECT_EQ(log->processName, "???");
@@ -149,7 +149,7 @@ TEST_F(ErrorLogFormatterTest, FillsDefaultsForMissingSections) {
     auto undated = F::errorLogFromCrashReport(read(builder));
     EXPECT_FALSE(undated->timestamp.has_value());
     EXPECT_FALSE(undated->appLaunchTimestamp.has_value());
-    builder.systemInfo().timestamp = std::numeric_limits<std::int64_t>::max();  // beyond any date
+    builder.systemInfo().timestamp = std::numeric_limits<std::int64_t>::max(); // beyond any date
     EXPECT_FALSE(F::errorLogFromCrashReport(read(builder))->timestamp.has_value());
 }
 
@@ -165,13 +165,27 @@ TEST(ErrorLogFormatterRules, FormatsAddresses) {
 }
 
 TEST(ErrorLogFormatterRules, NamesArchitecturesAndCodeTypes) {
-    const struct { std::uint64_t type, subtype; const char* name; } names[] = {
-        {7, 3, "i386"},           {12, 6, "armv6"},        {12, 9, "armv7"},        {12, 11, "armv7s"},
-        {12, 7, "arm-unknown"},   {12, 8, "arm-unknown"},  {12, 10, "arm-unknown"}, {12, 99, "arm-unknown"},
-        {18, 0, "powerpc"},       {0x1000007, 3, "x86_64"}, {0x100000C, 0, "arm64"}, {0x100000C, 1, "armv8"},
-        {0x100000C, 2, "arm64e"}, {0x100000C, 5, "arm64-unknown"},
-        {0x100000C, 0x80000002, "arm64e"},  // capability bits above the low 24 are ignored
-        {0x1000012, 0, "???"},    {42, 0, "???"},
+    const struct {
+        std::uint64_t type, subtype;
+        const char* name;
+    } names[] = {
+        {7, 3, "i386"},
+        {12, 6, "armv6"},
+        {12, 9, "armv7"},
+        {12, 11, "armv7s"},
+        {12, 7, "arm-unknown"},
+        {12, 8, "arm-unknown"},
+        {12, 10, "arm-unknown"},
+        {12, 99, "arm-unknown"},
+        {18, 0, "powerpc"},
+        {0x1000007, 3, "x86_64"},
+        {0x100000C, 0, "arm64"},
+        {0x100000C, 1, "armv8"},
+        {0x100000C, 2, "arm64e"},
+        {0x100000C, 5, "arm64-unknown"},
+        {0x100000C, 0x80000002, "arm64e"}, // capability bits above the low 24 are ignored
+        {0x1000012, 0, "???"},
+        {42, 0, "???"},
     };
     for (const auto& row : names)
         EXPECT_EQ(F::convertArchNameToString(row.type, row.subtype), row.name) << row.type << "/" << row.subtype;
@@ -267,8 +281,7 @@ TEST_F(ErrorLogFormatterTest, ImagesWithoutBuildIdGetAStableId) {
 TEST_F(ErrorLogFormatterTest, DamagedNumbersNeverBecomeNegative) {
     ReportBuilder builder;
     builder.clearImages();
-    builder.addImage(ReportBuilder::kExecutableBase, 0x20000, "/usr/bin/zelvo", std::nullopt,
-                     std::pair{~0ull, ~0ull});
+    builder.addImage(ReportBuilder::kExecutableBase, 0x20000, "/usr/bin/zelvo", std::nullopt, std::pair{~0ull, ~0ull});
     builder.addImage(ReportBuilder::kLibcBase, 0x1c0000, "/usr/lib/libc.so.6");
     // A symbol said to start above the frame's pc.
     builder.addThread(5, false, {{ReportBuilder::kLibcBase + 0x100, "_late", ReportBuilder::kLibcBase + 0x102}});
@@ -286,7 +299,8 @@ TEST(ErrorLogFormatterRules, TellsImageTypes) {
     EXPECT_EQ(F::imageTypeForImagePath("/Applications/ZELVO.app/Contents/MacOS/Zelvo", app), F::MainExecutable);
     EXPECT_EQ(F::imageTypeForImagePath("/Applications/Zelvo.app/Contents/Frameworks/Beacon.framework/Beacon", app),
               F::ApplicationFramework);
-    EXPECT_EQ(F::imageTypeForImagePath("/Applications/Zelvo.app/Contents/Frameworks/libswiftCore.dylib", app), F::Other);
+    EXPECT_EQ(F::imageTypeForImagePath("/Applications/Zelvo.app/Contents/Frameworks/libswiftCore.dylib", app),
+              F::Other);
     EXPECT_EQ(F::imageTypeForImagePath("/Applications/Other.app/Contents/MacOS/Other", app), F::Other);
     EXPECT_EQ(F::imageTypeForImagePath("/usr/lib/libSystem.B.dylib", app), F::Other);
     EXPECT_EQ(F::imageTypeForImagePath(std::nullopt, app), F::Other);
@@ -319,8 +333,8 @@ TEST(ErrorLogFormatterRules, WritesFramesBySymbolOrByImageOffset) {
 
 TEST(ErrorLogFormatterRules, KeepsUsedAndOwnBinariesOnly) {
     ReportBuilder builder;
-    builder.addImage(0x1000, 0, "/usr/lib/zero-size.so");                 // counts as one byte
-    builder.addImage(0xfffffffffffff000, 0x2000, "/usr/lib/top.so");      // would wrap around
+    builder.addImage(0x1000, 0, "/usr/lib/zero-size.so");            // counts as one byte
+    builder.addImage(0xfffffffffffff000, 0x2000, "/usr/lib/top.so"); // would wrap around
     builder.addThread(3, false, {{0x1000}, {0xfffffffffffffff0}});
     CrashReport report = read(builder);
     std::vector<std::string> names;
@@ -378,7 +392,8 @@ TEST_F(ErrorLogFormatterTest, BuildsTheErrorReportFromTheLog) {
     EXPECT_TRUE(errorReport->isAppKill());
 
     EXPECT_EQ(F::errorReportFromCrashReport(nullptr), nullptr);
-    EXPECT_TRUE(F::errorReportFromCrashReport(&report)->isEqual(*F::errorReportFromLog(*F::errorLogFromCrashReport(report))));
+    EXPECT_TRUE(
+        F::errorReportFromCrashReport(&report)->isEqual(*F::errorReportFromLog(*F::errorLogFromCrashReport(report))));
 }
 
 } // namespace

@@ -121,7 +121,7 @@ TEST(ErrorLogModel, AppleErrorLogJsonUsesTheWireKeys) {
     EXPECT_EQ(json["selectorRegisterValue"], "count");
 
     AppleErrorLog bare;
-    EXPECT_EQ(bare.serializeToDictionary()["fatal"], false);  // always written
+    EXPECT_EQ(bare.serializeToDictionary()["fatal"], false); // always written
     EXPECT_FALSE(bare.serializeToDictionary().contains("threads"));
 }
 
@@ -131,7 +131,8 @@ TEST(ErrorLogModel, ReportsTheFirstMissingRequiredField) {
         {[](AppleErrorLog& l) { l.errorId.reset(); }, "AppleErrorLog: \"id\" is not valid."},
         {[](AppleErrorLog& l) { l.processId.reset(); }, "AppleErrorLog: \"processId\" is not valid."},
         {[](AppleErrorLog& l) { l.processName.reset(); }, "AppleErrorLog: \"processName\" is not valid."},
-        {[](AppleErrorLog& l) { l.primaryArchitectureId.reset(); }, "AppleErrorLog: \"primaryArchitectureId\" is not valid."},
+        {[](AppleErrorLog& l) { l.primaryArchitectureId.reset(); },
+         "AppleErrorLog: \"primaryArchitectureId\" is not valid."},
         {[](AppleErrorLog& l) { l.applicationPath.reset(); }, "AppleErrorLog: \"applicationPath\" is not valid."},
         {[](AppleErrorLog& l) { l.osExceptionType.reset(); }, "AppleErrorLog: \"osExceptionType\" is not valid."},
         {[](AppleErrorLog& l) { l.osExceptionCode.reset(); }, "AppleErrorLog: \"osExceptionCode\" is not valid."},

@@ -57,13 +57,14 @@ TEST(WrapperExceptionManager, TheLastSavedExceptionGoesToTheFirstReportOfItsProc
 
 TEST(MemoryPressureSource, NoneWithoutPressureStallInformation) {
     platform::ManualScheduler scheduler;
-    EXPECT_FALSE(makePsiMemoryPressureSource(scheduler.mainQueue(), [] {}, "/nonexistent/pressure/memory"));
+    EXPECT_FALSE(makePsiMemoryPressureSource(
+        scheduler.mainQueue(), [] {}, "/nonexistent/pressure/memory"));
 
     int warnings = 0;
     ScriptedMemoryPressureSource scripted(scheduler.mainQueue(), [&] { ++warnings; });
     scripted.fire();
     scripted.fire();
-    scripted.cancel();  // cancels deliveries already queued too
+    scripted.cancel(); // cancels deliveries already queued too
     scripted.fire();
     scheduler.runUntilIdle();
     EXPECT_EQ(warnings, 0);

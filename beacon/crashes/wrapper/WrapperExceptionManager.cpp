@@ -46,8 +46,8 @@ void WrapperExceptionManager::saveWrapperException(const WrapperException& wrapp
     createFileAtPathComponent(componentFor(baseName), *bytes, true, true);
 }
 
-std::shared_ptr<WrapperException> WrapperExceptionManager::loadWrapperExceptionWithBaseName(
-    const std::string& baseName) {
+std::shared_ptr<WrapperException>
+WrapperExceptionManager::loadWrapperExceptionWithBaseName(const std::string& baseName) {
     const auto component = componentFor(baseName);
     if (!fileExistsForPathComponent(component)) {
         BEACON_CRASHES_LOG_ERROR("Exception data report doesn't exist on disk. File name: ", baseName);
@@ -62,12 +62,10 @@ std::shared_ptr<WrapperException> WrapperExceptionManager::loadWrapperExceptionW
     return exception;
 }
 
-std::shared_ptr<WrapperException> WrapperExceptionManager::loadWrapperExceptionWithUUIDString(
-    const std::string& uuid) {
+std::shared_ptr<WrapperException> WrapperExceptionManager::loadWrapperExceptionWithUUIDString(const std::string& uuid) {
     {
         std::lock_guard lock(store().mutex);
-        if (const auto found = store().byIncident.find(uuid); found != store().byIncident.end())
-            return found->second;
+        if (const auto found = store().byIncident.find(uuid); found != store().byIncident.end()) return found->second;
     }
     return loadWrapperExceptionWithBaseName(uuid);
 }
@@ -127,8 +125,7 @@ void WrapperExceptionManager::saveWrapperExceptionAndCrashReport(const WrapperEx
     const auto report = reporter->generateLiveReport();
     if (report && createFileAtPath(path, *report))
         BEACON_CRASHES_LOG_ERROR("Crash report was saved successfully at path ", path.string());
-    else
-        BEACON_CRASHES_LOG_ERROR("Couldn't save crash report at path ", path.string());
+    else BEACON_CRASHES_LOG_ERROR("Couldn't save crash report at path ", path.string());
 }
 
 } // namespace beacon

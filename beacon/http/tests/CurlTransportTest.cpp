@@ -33,11 +33,14 @@ TransportResult exchange(HttpTransport& transport, HttpRequest request) {
 
 TEST(CurlTransportTest, SendsRequestAsGivenAndReadsTheResponse) {
     IngestionServer server;
-    server.script({{{"status", 202}, {"headers", {{"X-Test", "yes"}, {"Content-Type", "text/plain"}}}, {"body", "accepted"}}});
+    server.script(
+        {{{"status", 202}, {"headers", {{"X-Test", "yes"}, {"Content-Type", "text/plain"}}}, {"body", "accepted"}}});
     CurlTransport transport(trusting(IngestionServer::caFile()));
     const std::string body = "{\"a\":\"\xc3\xa9\"}";
-    auto result = exchange(transport, {server.origin() + "/logs?api-version=1.0.0", "POST",
-                                       {{"Content-Type", "application/json"}, {"Install-ID", "abc"}}, body});
+    auto result = exchange(transport, {server.origin() + "/logs?api-version=1.0.0",
+                                       "POST",
+                                       {{"Content-Type", "application/json"}, {"Install-ID", "abc"}},
+                                       body});
     ASSERT_FALSE(result.error) << result.error->description;
     ASSERT_TRUE(result.response);
     EXPECT_EQ(result.response->statusCode, 202);
@@ -99,7 +102,8 @@ TEST(CurlTransportTest, CancelAllEndsExchangesInFlightAndRefusesLaterOnes) {
     server.script({}, {{"delay", 30}});
     CurlTransport transport(trusting(IngestionServer::caFile()));
     std::promise<TransportResult> done;
-    transport.send({server.origin() + "/logs", "POST", {}, "{}"}, [&done](TransportResult r) { done.set_value(std::move(r)); });
+    transport.send({server.origin() + "/logs", "POST", {}, "{}"},
+                   [&done](TransportResult r) { done.set_value(std::move(r)); });
     ASSERT_TRUE(server.waitForRequests(1));
     transport.cancelAll();
     auto future = done.get_future();

@@ -119,7 +119,7 @@ TEST_F(HttpClientScheduleTest, ARetryFiringAfterCancellationDoesNotBringTheCallB
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_TRUE(outcomes[0].error->is(kErrorDomain, kCanceledErrorCode));
 
-    scheduler.queue->timerTasks[0]();  // the retry that was already under way
+    scheduler.queue->timerTasks[0](); // the retry that was already under way
     client->setEnabled(true, false);
     scheduler.manual.advance(platform::Seconds(3600));
     EXPECT_EQ(transport->sent.size(), 1u);

@@ -12,9 +12,9 @@
 #include <thread>
 
 using namespace beacon;
+using beacon::test::IngestionServer;
 using platform::http::CurlTransport;
 using platform::http::CurlTransportOptions;
-using beacon::test::IngestionServer;
 
 namespace {
 
@@ -32,7 +32,8 @@ struct SendCounter : HttpClientDelegate {
 
 class HttpClientTest : public ::testing::Test {
 protected:
-    std::shared_ptr<HttpClient> makeClient(std::string caFile, std::chrono::milliseconds totalTimeout = std::chrono::seconds(20)) {
+    std::shared_ptr<HttpClient> makeClient(std::string caFile,
+                                           std::chrono::milliseconds totalTimeout = std::chrono::seconds(20)) {
         auto client = HttpClient::create(scheduler, [caFile, totalTimeout] {
             CurlTransportOptions options;
             options.extraCAFile = caFile;
@@ -55,7 +56,9 @@ protected:
         }
     }
     // Lets real replies arrive for a while, to show that nothing follows.
-    void settle() { pumpUntil([] { return false; }, std::chrono::milliseconds(300)); }
+    void settle() {
+        pumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    }
 
     HttpCompletionHandler recordInto(std::vector<Outcome>& outcomes) {
         return [&outcomes](const auto& data, const auto& response, const auto& error) {
@@ -73,7 +76,9 @@ protected:
     // be handled at an earlier virtual time than the retry itself.
     void fireRetry() { scheduler.advance(platform::Seconds(scheduler.secondsUntilNext())); }
     // Waits until no request of `c` is on the wire.
-    void awaitReplies(HttpClient& c) { ASSERT_TRUE(pumpUntil([&] { return c.inProgressCallCount() == 0; })); }
+    void awaitReplies(HttpClient& c) {
+        ASSERT_TRUE(pumpUntil([&] { return c.inProgressCallCount() == 0; }));
+    }
 
     platform::ManualScheduler scheduler;
     IngestionServer server;
@@ -164,7 +169,7 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
     server.script({{{"status", 503}}, {{"status", 401}}});
     std::vector<Outcome> first, second, later;
     client->sendAsync(server.origin() + "/logs", "POST", {}, "first", recordInto(first));
-    awaitRetry();  // 503: waits for its retry
+    awaitRetry(); // 503: waits for its retry
     client->sendAsync(server.origin() + "/logs", "POST", {}, "second", recordInto(second));
     ASSERT_TRUE(pumpUntil([&] { return second.size() == 1 && first.size() == 1; }));
 
@@ -176,7 +181,7 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
     EXPECT_FALSE(client->isEnabled());
 
     client->sendAsync(server.origin() + "/logs", "POST", {}, "later", recordInto(later));
-    ASSERT_EQ(later.size(), 1u);  // at once, without a request
+    ASSERT_EQ(later.size(), 1u); // at once, without a request
     ASSERT_TRUE(later[0].error);
     EXPECT_TRUE(later[0].error->is(kErrorDomain, kDisabledErrorCode));
     EXPECT_EQ(later[0].error->description, "The service is disabled.");
@@ -200,12 +205,12 @@ TEST_F(HttpClientTest, AServerOutageIsRiddenOutAndGoingOfflineHoldsCalls) {
         },
         network, &center);
     watched->setDelegate(counter);
-    scheduler.runUntilIdle();  // the monitor's first report: reachable
+    scheduler.runUntilIdle(); // the monitor's first report: reachable
 
     server.script({{{"status", 500}}});
     std::vector<Outcome> outcomes;
     watched->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
-    awaitRetry(watched.get());  // one retry used
+    awaitRetry(watched.get()); // one retry used
     server.stop();
     fireRetry();
     ASSERT_EQ(counter->sends, 2);
@@ -278,7 +283,7 @@ TEST_F(HttpClientTest, DisablingWithDeletionCancelsCallsInFlight) {
     client->setEnabled(false, true);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_TRUE(outcomes[0].error->is(kErrorDomain, kCanceledErrorCode));
-    settle();  // the aborted exchange reports nothing more
+    settle(); // the aborted exchange reports nothing more
     EXPECT_EQ(outcomes.size(), 1u);
 
     // Enabled again, with a new session.

@@ -47,7 +47,7 @@ TEST(HttpUtilTest, TransportErrorClasses) {
 }
 
 TEST(HttpUtilTest, HideSecretKeepsTheLastEightCharacters) {
-    const std::string secret = "0123abcd-4567-89ef-0123-456789abcdef";  // 36 characters
+    const std::string secret = "0123abcd-4567-89ef-0123-456789abcdef"; // 36 characters
     EXPECT_EQ(HttpUtil::hideSecret(secret), std::string(28, '*') + "89abcdef");
     EXPECT_EQ(HttpUtil::hideSecret("123456789"), "*23456789");
     EXPECT_EQ(HttpUtil::hideSecret("12345678"), "********");

@@ -45,7 +45,8 @@ struct Certificate {
         key = dir / (name + ".key");
         runOrThrow("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
                    " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost"
-                   " -keyout '" + key.string() + "' -out '" + cert.string() + "' 2>/dev/null");
+                   " -keyout '" +
+                   key.string() + "' -out '" + cert.string() + "' 2>/dev/null");
     }
 };
 
@@ -116,10 +117,12 @@ std::string IngestionServer::origin() const {
 void IngestionServer::launch(int port) {
     const auto portFile = dir_ / "port";
     fs::remove(portFile);
-    std::vector<std::string> args = {"python3", ZELVO_INGESTION_SERVER_SCRIPT, "--port", std::to_string(port),
-                                     "--port-file", portFile.string(), "--record", (dir_ / "requests.jsonl").string()};
+    std::vector<std::string> args = {
+        "python3",  ZELVO_INGESTION_SERVER_SCRIPT,     "--port", std::to_string(port), "--port-file", portFile.string(),
+        "--record", (dir_ / "requests.jsonl").string()};
     if (options_.tls) {
-        args.insert(args.end(), {"--cert", certificates().server.cert.string(), "--key", certificates().server.key.string()});
+        args.insert(args.end(),
+                    {"--cert", certificates().server.cert.string(), "--key", certificates().server.key.string()});
     } else {
         args.push_back("--plain");
     }
@@ -187,11 +190,12 @@ std::vector<RecordedRequest> IngestionServer::requests() const {
     std::string line;
     while (std::getline(in, line)) {
         auto json = nlohmann::json::parse(line, nullptr, false);
-        if (json.is_discarded()) continue;  // a line still being written
+        if (json.is_discarded()) continue; // a line still being written
         RecordedRequest r;
         r.method = json.value("method", "");
         r.path = json.value("path", "");
-        for (const auto& pair : json["headers"]) r.headers.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
+        for (const auto& pair : json["headers"])
+            r.headers.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
         r.body = base64Decode(json.value("body_b64", ""));
         r.decodedBody = r.body;
         if (r.header("Content-Encoding") == "gzip") r.decodedBody = gunzip(r.body).value_or("<invalid gzip>");

@@ -69,7 +69,9 @@ public:
         return -1;
     }
 
-    static bool exitedWith(int status, int code) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code; }
+    static bool exitedWith(int status, int code) {
+        return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
+    }
 
 private:
     std::filesystem::path marker_;

@@ -14,9 +14,9 @@
 #include <mutex>
 
 using namespace beacon;
+using beacon::test::IngestionServer;
 using platform::http::CurlTransport;
 using platform::http::CurlTransportOptions;
-using beacon::test::IngestionServer;
 
 namespace {
 
@@ -25,11 +25,11 @@ class CapturedLog {
 public:
     CapturedLog() : previousLevel_(Logger::currentLogLevel()), previousHandler_(Logger::logHandler()) {
         Logger::setCurrentLogLevel(LogLevel::Verbose);
-        Logger::setLogHandler([this](const MessageProvider& message, LogLevel, const std::string&, const char*,
-                                     const char*, int) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(message());
-        });
+        Logger::setLogHandler(
+            [this](const MessageProvider& message, LogLevel, const std::string&, const char*, const char*, int) {
+                std::lock_guard lock(mutex_);
+                lines_.push_back(message());
+            });
     }
     ~CapturedLog() {
         Logger::flush();
@@ -65,7 +65,8 @@ TEST(IngestionDiagnosticsTest, BeaconHidesTheAppSecret) {
     const std::string secret = "a3c2b1d0-1234-4abc-9def-0123456789ab";
     platform::ManualScheduler scheduler;
     IngestionServer server;
-    server.script({{{"status", 200}, {"headers", {{"Content-Type", "application/json"}}}, {"body", "{\"status\":\"Success\"}"}}});
+    server.script(
+        {{{"status", 200}, {"headers", {{"Content-Type", "application/json"}}}, {"body", "{\"status\":\"Success\"}"}}});
     CapturedLog log;
     auto ingestion = std::make_shared<BeaconIngestion>(makeClient(scheduler), server.origin(), "install");
     ingestion->setAppSecret(secret);
@@ -92,9 +93,9 @@ TEST(IngestionDiagnosticsTest, CollectorHidesTokensAndTickets) {
     TicketCache::sharedInstance().setTicket("d:ticket-secret", "key1");
     CapturedLog log;
     auto ingestion = std::make_shared<CollectorIngestion>(makeClient(scheduler), server.origin());
-    auto container = std::make_shared<LogContainer>(
-        "cs", std::vector<std::shared_ptr<AbstractLog>>{
-                  test::makeCommonSchemaLog("e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
+    auto container =
+        std::make_shared<LogContainer>("cs", std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog(
+                                                 "e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
     bool done = false;
     ingestion->sendAsync(container, [&](auto&&...) { done = true; });
     ASSERT_TRUE(test::pumpUntil(scheduler, [&] { return done; }));

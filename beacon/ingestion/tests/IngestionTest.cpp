@@ -13,10 +13,10 @@
 #include <nlohmann/json.hpp>
 
 using namespace beacon;
-using platform::http::CurlTransport;
-using platform::http::CurlTransportOptions;
 using beacon::test::IngestionServer;
 using beacon::test::pumpUntil;
+using platform::http::CurlTransport;
+using platform::http::CurlTransportOptions;
 
 namespace {
 
@@ -108,7 +108,7 @@ TEST_F(IngestionTest, BeaconRefusesWhatItCannotSend) {
     auto broken = test::makeContainer("broken", 2);
     broken->logs[1]->device->osName.reset();
     ingestion->sendAsync(broken, recordInto(outcomes));
-    ASSERT_EQ(outcomes.size(), 3u);  // at once
+    ASSERT_EQ(outcomes.size(), 3u); // at once
     for (const auto& outcome : outcomes) {
         ASSERT_TRUE(outcome.error);
         EXPECT_TRUE(outcome.error->is(kErrorDomain, kInvalidContainerErrorCode));
@@ -143,14 +143,17 @@ TEST_F(IngestionTest, CollectorSendsOneLinePerLogWithTokensTimeAndTickets) {
 
     auto first = test::makeCommonSchemaLog("first/event", {"tokenA-1"}, {"key1", "key2"});
     auto second = test::makeCommonSchemaLog("second", {"tokenB-2", "tokenA-1"});
-    auto container = std::make_shared<LogContainer>("cs-batch", std::vector<std::shared_ptr<AbstractLog>>{first, second});
+    auto container =
+        std::make_shared<LogContainer>("cs-batch", std::vector<std::shared_ptr<AbstractLog>>{first, second});
     std::vector<Outcome> outcomes;
-    const auto before = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto before =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     ingestion->sendAsync(container, recordInto(outcomes));
     ASSERT_TRUE(pumpUntil(scheduler, [&] { return outcomes.size() == 1; }));
-    const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto after =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     EXPECT_EQ(outcomes[0].callId, "cs-batch");
 
     const auto requests = server.requests();
@@ -166,12 +169,14 @@ TEST_F(IngestionTest, CollectorSendsOneLinePerLogWithTokensTimeAndTickets) {
     EXPECT_LE(uploadTime, after);
     ASSERT_TRUE(request.header("Tickets"));
     EXPECT_EQ(nlohmann::json::parse(*request.header("Tickets")), nlohmann::json({{"key1", "d:ticket-one"}}));
-    EXPECT_EQ(request.decodedBody, first->serializeLog(false).value() + "\n" + second->serializeLog(false).value() + "\n");
+    EXPECT_EQ(request.decodedBody,
+              first->serializeLog(false).value() + "\n" + second->serializeLog(false).value() + "\n");
 
     // No cached ticket: no "Tickets" header at all.
     TicketCache::sharedInstance().clearCache();
     auto plain = std::make_shared<LogContainer>(
-        "cs-plain", std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog("third", {"tokenC-3"}, {"key1"})});
+        "cs-plain",
+        std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog("third", {"tokenC-3"}, {"key1"})});
     ingestion->sendAsync(plain, recordInto(outcomes));
     ASSERT_TRUE(pumpUntil(scheduler, [&] { return outcomes.size() == 2; }));
     const auto again = server.requests();

@@ -89,7 +89,8 @@ TEST_F(LoggerTest, LinesCarryTagLevelFunctionLineAndMessage) {
     auto lines = taken();
     ASSERT_EQ(lines.size(), 3u);
     const std::string function = __func__;
-    EXPECT_EQ(lines[0], "[BeaconAnalytics] WARNING: " + function + "/" + std::to_string(line) + " Event 'open' : 20 items.");
+    EXPECT_EQ(lines[0],
+              "[BeaconAnalytics] WARNING: " + function + "/" + std::to_string(line) + " Event 'open' : 20 items.");
     EXPECT_EQ(lines[1].rfind("[BeaconCrashes] ERROR: ", 0), 0u);
     EXPECT_EQ(lines[2].rfind("[Beacon] VERBOSE: ", 0), 0u);
     EXPECT_EQ(Logger::formatLine("T", LogLevel::Info, "fn", 7, "msg"), "[T] INFO: fn/7 msg");
@@ -159,7 +160,7 @@ TEST_F(LoggerTest, CustomHandlerRunsOnLoggerQueueWithAllArguments) {
     EXPECT_TRUE(calls.empty());
     scheduler.runUntilIdle();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].level, LogLevel::Verbose);  // a custom handler sees every level
+    EXPECT_EQ(calls[0].level, LogLevel::Verbose); // a custom handler sees every level
     EXPECT_EQ(calls[0].tag, "Tag");
     EXPECT_EQ(calls[0].file, "f.cpp");
     EXPECT_EQ(calls[0].function, "fn");
@@ -179,7 +180,7 @@ TEST_F(LoggerTest, SettingLevelOrHandlerMarksItUserDefined) {
 }
 
 TEST_F(LoggerTest, BuiltInQueueKeepsCallOrderOffTheCallersThread) {
-    Logger::setQueue(nullptr);  // the logger's own serial thread
+    Logger::setQueue(nullptr); // the logger's own serial thread
     EXPECT_EQ(Logger::queue()->label(), Logger::kQueueLabel);
     Logger::setCurrentLogLevel(LogLevel::Verbose);
     std::atomic<bool> offCaller{true};

@@ -55,7 +55,7 @@ TEST(CommonSchema, TwoTokensGiveTwoLogsDifferingOnlyInKeyAndToken) {
     EXPECT_EQ(cs.ver, "3.0");
     EXPECT_EQ(cs.timestamp, kTime);
     EXPECT_EQ(cs.flags, 2);
-    EXPECT_FALSE(cs.name);  // left to subclasses
+    EXPECT_FALSE(cs.name); // left to subclasses
     EXPECT_FALSE(cs.data);
     auto text = jsonText(cs.serializeToDictionary(), false);
     ASSERT_TRUE(text);
@@ -76,7 +76,7 @@ TEST(CommonSchema, NoTokenNoLogs) {
 TEST(CommonSchema, ExtensionRulesForSparseDevicesAndUserIds) {
     Device device;
     device.osBuild = "";
-    device.sdkName = "beacon.linux";  // no version: no libVer
+    device.sdkName = "beacon.linux"; // no version: no libVer
     auto log = logWithDevice(device);
     log->userId = "c:bob";
     auto cs = log->toCommonSchemaLog("tok-1", kLogFlagsNormal);
@@ -92,10 +92,10 @@ TEST(CommonSchema, ExtensionRulesForSparseDevicesAndUserIds) {
     log->userId = "x:carol";
     cs = log->toCommonSchemaLog("tok-1", kLogFlagsNormal);
     EXPECT_EQ(cs->ext->osExt->ver, "Version 6.1");
-    EXPECT_EQ(cs->ext->userExt->localId, "x:carol");  // only plain ids get the prefix
+    EXPECT_EQ(cs->ext->userExt->localId, "x:carol"); // only plain ids get the prefix
 
     log->userId.reset();
-    log->device.reset();  // a log without device still converts
+    log->device.reset(); // a log without device still converts
     cs = log->toCommonSchemaLog("tok-1", 0);
     EXPECT_FALSE(cs->ext->userExt->localId);
     EXPECT_EQ(python(*jsonText(cs->serializeToDictionary(), false), "print(keys(doc)); print(keys(get(doc,'ext')))"),
@@ -115,7 +115,7 @@ TEST(CommonSchema, JsonOrderOmissionsAndDataOrdering) {
     cs.flags = 0;
     cs.ext->locExt = std::make_shared<LocExtension>();
     cs.ext->locExt->tz = "+01:00";
-    cs.ext->protocolExt = std::make_shared<ProtocolExtension>();  // nothing set: left out
+    cs.ext->protocolExt = std::make_shared<ProtocolExtension>(); // nothing set: left out
     cs.ext->metadataExt = std::make_shared<MetadataExtension>();
     cs.ext->metadataExt->metadata["f"] = Json{{"z", 1}, {"a", 2}};
     cs.ext->sdkExt = std::make_shared<SDKExtension>();

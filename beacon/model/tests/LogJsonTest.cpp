@@ -86,7 +86,7 @@ TEST(LogJson, TypedPropertiesWriteTypeNameAndATypedValue) {
     x.value = 0.25;
     LongTypedProperty l;
     l.name = "big";
-    l.value = -9007199254740993LL;  // beyond a double's exact range
+    l.value = -9007199254740993LL; // beyond a double's exact range
     StringTypedProperty s;
     s.name = "text";
     s.value = "a/b";
@@ -134,8 +134,7 @@ TEST(LogJson, ContainerWithDamagedTextIsSentRepairedAndSaysWhy) {
     EXPECT_NE(body->find("bad \xEF\xBF\xBD byte"), std::string::npos);
     const std::string reason = "Couldn't serialize log container to json: ";
     bool logged = false;
-    for (const auto& line : capture.lines())
-        logged |= line.level == LogLevel::Error && line.text.rfind(reason, 0) == 0;
+    for (const auto& line : capture.lines()) logged |= line.level == LogLevel::Error && line.text.rfind(reason, 0) == 0;
     EXPECT_TRUE(logged);
 }
 

@@ -99,14 +99,12 @@ std::vector<std::shared_ptr<ModelObject>> everyModelObject() {
     all.push_back(cs);
     all.push_back(cs->ext);
     all.push_back(cs->data);
-    for (std::shared_ptr<ModelObject> ext :
-         std::initializer_list<std::shared_ptr<ModelObject>>{cs->ext->metadataExt, cs->ext->protocolExt,
-                                                             cs->ext->userExt, cs->ext->deviceExt, cs->ext->osExt,
-                                                             cs->ext->appExt, cs->ext->netExt, cs->ext->sdkExt,
-                                                             cs->ext->locExt})
+    for (std::shared_ptr<ModelObject> ext : std::initializer_list<std::shared_ptr<ModelObject>>{
+             cs->ext->metadataExt, cs->ext->protocolExt, cs->ext->userExt, cs->ext->deviceExt, cs->ext->osExt,
+             cs->ext->appExt, cs->ext->netExt, cs->ext->sdkExt, cs->ext->locExt})
         all.push_back(ext);
-    all.push_back(std::make_shared<LogContainer>("batch", std::vector<std::shared_ptr<AbstractLog>>{
-                                                              abstractLog, start, cs}));
+    all.push_back(
+        std::make_shared<LogContainer>("batch", std::vector<std::shared_ptr<AbstractLog>>{abstractLog, start, cs}));
     return all;
 }
 
@@ -143,7 +141,7 @@ TEST_F(ModelArchive, EqualityComparesEachFieldAndTreatsAbsentAsEqual) {
         EXPECT_TRUE(objects[i]->isEqual(*again[i])) << objects[i]->className();
 
     AbstractLog a, b;
-    EXPECT_TRUE(a.isEqual(b));  // all absent
+    EXPECT_TRUE(a.isEqual(b)); // all absent
     a.device = std::make_shared<Device>();
     EXPECT_FALSE(a.isEqual(b));
     b.device = std::make_shared<Device>();
@@ -153,14 +151,14 @@ TEST_F(ModelArchive, EqualityComparesEachFieldAndTreatsAbsentAsEqual) {
     a.device->locale = "en";
     a.tag = std::make_shared<int>(1);
     a.addTransmissionTargetToken("t");
-    EXPECT_TRUE(a.isEqual(b));  // neither tag nor tokens take part
+    EXPECT_TRUE(a.isEqual(b)); // neither tag nor tokens take part
 
     StartServiceLog start;
     start.timestamp = kTime;
     AbstractLog plain;
     plain.type = start.type;
     plain.timestamp = kTime;
-    EXPECT_FALSE(plain.isEqual(start) && start.isEqual(plain));  // another class family
+    EXPECT_FALSE(plain.isEqual(start) && start.isEqual(plain)); // another class family
 
     auto cs1 = fullCommonSchemaLog(), cs2 = fullCommonSchemaLog();
     cs2->data->properties.setObject(-2, "a");
@@ -169,7 +167,7 @@ TEST_F(ModelArchive, EqualityComparesEachFieldAndTreatsAbsentAsEqual) {
     cs2->ext->sdkExt->seq = 10;
     EXPECT_FALSE(cs1->isEqual(*cs2));
     cs2 = fullCommonSchemaLog();
-    cs2->popSample = 1;  // archived only, still part of equality
+    cs2->popSample = 1; // archived only, still part of equality
     EXPECT_FALSE(cs1->isEqual(*cs2));
 }
 

@@ -25,11 +25,11 @@ public:
         std::string text;
     };
     LogCapture() {
-        Logger::setLogHandler([this](const MessageProvider& message, LogLevel level, const std::string&,
-                                     const char*, const char*, int) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back({level, message ? message() : std::string()});
-        });
+        Logger::setLogHandler(
+            [this](const MessageProvider& message, LogLevel level, const std::string&, const char*, const char*, int) {
+                std::lock_guard lock(mutex_);
+                lines_.push_back({level, message ? message() : std::string()});
+            });
     }
     ~LogCapture() {
         Logger::flush();
@@ -42,8 +42,7 @@ public:
     }
     bool contains(LogLevel level, const std::string& text) {
         for (const auto& line : lines())
-            if (line.level == level && line.text == text)
-                return true;
+            if (line.level == level && line.text == text) return true;
         return false;
     }
 
@@ -61,13 +60,12 @@ inline std::string python(const std::string& jsonText, const std::string& script
     EXPECT_GE(fd, 0);
     ::close(fd);
     std::ofstream(path, std::ios::binary) << jsonText;
-    std::string program =
-        "import json,sys\n"
-        "raw=open(sys.argv[1],encoding='utf-8').read()\n"
-        "doc=json.loads(raw, object_pairs_hook=lambda p: p)\n"
-        "def keys(o): return ','.join(k for k,_ in o)\n"
-        "def get(o,k): return dict(o)[k]\n" +
-        script + "\n";
+    std::string program = "import json,sys\n"
+                          "raw=open(sys.argv[1],encoding='utf-8').read()\n"
+                          "doc=json.loads(raw, object_pairs_hook=lambda p: p)\n"
+                          "def keys(o): return ','.join(k for k,_ in o)\n"
+                          "def get(o,k): return dict(o)[k]\n" +
+                          script + "\n";
     char scriptPath[] = "/tmp/zelvo-py-XXXXXX";
     fd = ::mkstemp(scriptPath);
     ::close(fd);
@@ -77,14 +75,12 @@ inline std::string python(const std::string& jsonText, const std::string& script
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
         std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
         ::pclose(pipe);
     }
     std::filesystem::remove(path);
     std::filesystem::remove(scriptPath);
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
+    while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
 }
 

@@ -65,8 +65,8 @@ TEST(Validity, DeviceChecksItsRequiredFieldsInOrder) {
     empty.appBuild = "1";
     EXPECT_EQ(empty.validationError(), std::nullopt);
     std::vector<std::string> expected;
-    for (const char* field : {"sdkName", "sdkVersion", "osName", "osVersion", "locale", "timeZoneOffset",
-                              "appVersion", "appBuild"})
+    for (const char* field :
+         {"sdkName", "sdkVersion", "osName", "osVersion", "locale", "timeZoneOffset", "appVersion", "appBuild"})
         expected.push_back(std::string("Device: \"") + field + "\" is not valid.");
     EXPECT_EQ(reported, expected);
 }
@@ -83,7 +83,7 @@ TEST(Validity, ContainerNeedsLogsAndEveryLogValid) {
 }
 
 TEST(Validity, CommonSchemaLogReplacesTheBaseRule) {
-    CommonSchemaLog cs;  // no type, no device: still valid once its own fields are set
+    CommonSchemaLog cs; // no type, no device: still valid once its own fields are set
     EXPECT_EQ(cs.validationError(), "CommonSchemaLog: \"timestamp\" is not valid.");
     cs.timestamp = std::chrono::system_clock::now();
     EXPECT_EQ(cs.validationError(), "CommonSchemaLog: \"ver\" is not valid.");

@@ -14,8 +14,7 @@ const StorageSchema kSchema = {
     {"items", {{"id", {"INTEGER", "PRIMARY", "KEY", "AUTOINCREMENT"}}, {"name", {"TEXT"}}, {"size", {"INTEGER"}}}},
 };
 
-std::int64_t rawPragma(const std::filesystem::path& file, const std::string& pragma)
-{
+std::int64_t rawPragma(const std::filesystem::path& file, const std::string& pragma) {
     sqlite3* db = DBStorage::openDatabaseAtFileURL(file);
     const auto rows = DBStorage::executeSelectionQuery("PRAGMA " + pragma, db);
     sqlite3_close(db);
@@ -26,8 +25,7 @@ std::int64_t rawPragma(const std::filesystem::path& file, const std::string& pra
 class HookedStorage final : public DBStorage {
 public:
     HookedStorage(std::uint64_t version, std::filesystem::path file)
-        : DBStorage(kSchema, version, std::move(file), DeferConfiguration{})
-    {
+        : DBStorage(kSchema, version, std::move(file), DeferConfiguration{}) {
         initializeDatabase();
     }
     int customized = 0;
@@ -38,8 +36,7 @@ protected:
     void migrateDatabase(sqlite3*, std::uint64_t fromVersion) override { migratedFrom = fromVersion; }
 };
 
-TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum)
-{
+TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum) {
     test::TempDir dir;
     const auto file = dir.path() / "nested" / "Items.sqlite";
     DBStorage storage(kSchema, 3, file);
@@ -58,8 +55,7 @@ TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum)
               "\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"name\" TEXT, \"size\" INTEGER");
 }
 
-TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers)
-{
+TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers) {
     test::TempDir dir;
     DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
     const std::int64_t big = (std::int64_t{1} << 40) + 7;
@@ -92,8 +88,7 @@ TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers)
     EXPECT_TRUE(storage.executeSelectionQuery("SELECT * FROM \"missing\"").empty());
 }
 
-TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions)
-{
+TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions) {
     test::TempDir dir;
     const auto file = dir.path() / "Items.sqlite";
     {
@@ -112,8 +107,7 @@ TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions)
     EXPECT_EQ(rawPragma(file, "user_version"), 5);
 }
 
-TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced)
-{
+TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced) {
     test::TempDir dir;
     const auto file = dir.path() / "Items.sqlite";
     {
@@ -135,8 +129,7 @@ TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced)
 
 // Commits go to a write-ahead log through the kept connection; another
 // connection sees each one at once, and dropping the file takes its log too.
-TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog)
-{
+TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog) {
     test::TempDir dir;
     const auto file = dir.path() / "Items.sqlite";
     DBStorage storage(kSchema, 1, file);
@@ -154,8 +147,7 @@ TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog)
     EXPECT_FALSE(std::filesystem::exists(file.string() + "-wal"));
 }
 
-TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName)
-{
+TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName) {
     test::TempDir dir;
     const auto folder = dir.path() / "a?mode=ro#x%20y";
     DBStorage storage(kSchema, 1, folder / "Items.sqlite");
@@ -168,8 +160,7 @@ TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName)
     EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 1u);
 }
 
-TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse)
-{
+TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse) {
     test::TempDir dir;
     DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
     const std::int64_t page = storage.pageSize();

@@ -21,8 +21,7 @@ class LogDBStorageCrashTest : public test::LogStorageFixture {};
 // The child saves logs in a loop and reports each index once saveLog returned
 // true; it never returns into the test framework.
 [[noreturn]] void writeUntilKilled(const std::filesystem::path& file, const std::shared_ptr<Encrypter>& encrypter,
-                                   int reportFd, int firstIndex)
-{
+                                   int reportFd, int firstIndex) {
     LogDBStorage storage(file, encrypter);
     for (int i = firstIndex; i < firstIndex + 100000; ++i) {
         if (storage.saveLog(test::LogStorageFixture::makeLog("log-" + std::to_string(i), 1500), "Analytics", 1)) {
@@ -34,8 +33,7 @@ class LogDBStorageCrashTest : public test::LogStorageFixture {};
     _exit(0);
 }
 
-TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog)
-{
+TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog) {
     // The child must not reach for the logger's thread, which does not exist after fork.
     Logger::flush();
     Logger::setLogHandler({});

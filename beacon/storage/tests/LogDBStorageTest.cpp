@@ -19,8 +19,7 @@ constexpr std::uint32_t kCritical = 2;
 
 class LogDBStorageTest : public LogStorageFixture {};
 
-TEST_F(LogDBStorageTest, CreatesTheLogsTableIndexAndVersion)
-{
+TEST_F(LogDBStorageTest, CreatesTheLogsTableIndexAndVersion) {
     auto storage = makeStorage();
     EXPECT_EQ(rawInteger("PRAGMA user_version"), 5);
     EXPECT_EQ(rawInteger("PRAGMA auto_vacuum"), 1);
@@ -32,8 +31,7 @@ TEST_F(LogDBStorageTest, CreatesTheLogsTableIndexAndVersion)
     EXPECT_EQ(LogDBStorage::buildKeyFormatWithCount(3), "(?,?,?)");
 }
 
-TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap)
-{
+TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap) {
     auto storage = makeStorage();
     std::optional<bool> capped;
     storage->setMaxStorageSize(24 * 1024, [&](bool ok) { capped = ok; });
@@ -78,8 +76,7 @@ TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap)
     EXPECT_TRUE(logged("Storage is full and no logs with equal or lower priority exist; discarding the log."));
 }
 
-TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting)
-{
+TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting) {
     auto storage = makeStorage();
     storage->setMaxStorageSize(24 * 1024, {});
     ASSERT_TRUE(storage->saveLog(makeLog("small"), "Analytics", kNormal));
@@ -94,8 +91,7 @@ TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting)
     EXPECT_FALSE(storage->saveLog(nullptr, "Analytics", kNormal));
 }
 
-TEST_F(LogDBStorageTest, ConsecutiveLoadsGiveDisjointBatchesInPriorityOrder)
-{
+TEST_F(LogDBStorageTest, ConsecutiveLoadsGiveDisjointBatchesInPriorityOrder) {
     auto storage = makeStorage();
     for (int i = 1; i <= 10; ++i) {
         ASSERT_TRUE(storage->saveLog(makeLog("a" + std::to_string(i)), "Analytics", i == 7 ? kCritical : kNormal));
@@ -128,8 +124,7 @@ TEST_F(LogDBStorageTest, ConsecutiveLoadsGiveDisjointBatchesInPriorityOrder)
     EXPECT_EQ(storage->countLogs(), 7u);
 }
 
-TEST_F(LogDBStorageTest, LimitFiftyAnswersWhetherMoreLogsWait)
-{
+TEST_F(LogDBStorageTest, LimitFiftyAnswersWhetherMoreLogsWait) {
     for (const int stored : {50, 51}) {
         SCOPED_TRACE(stored);
         test::TempDir dir;
@@ -149,8 +144,7 @@ TEST_F(LogDBStorageTest, LimitFiftyAnswersWhetherMoreLogsWait)
     EXPECT_FALSE(all.more);
 }
 
-TEST_F(LogDBStorageTest, DamagedRowIsDeletedOnTheLoadThatMeetsIt)
-{
+TEST_F(LogDBStorageTest, DamagedRowIsDeletedOnTheLoadThatMeetsIt) {
     auto storage = makeStorage();
     for (const char* payload : {"one", "two", "three"}) {
         ASSERT_TRUE(storage->saveLog(makeLog(payload), "Analytics", kNormal));
@@ -164,8 +158,7 @@ TEST_F(LogDBStorageTest, DamagedRowIsDeletedOnTheLoadThatMeetsIt)
     EXPECT_TRUE(logged("Deserialization failed for log with Id 2"));
 }
 
-TEST_F(LogDBStorageTest, IdsBeyond32BitsRoundTrip)
-{
+TEST_F(LogDBStorageTest, IdsBeyond32BitsRoundTrip) {
     auto storage = makeStorage();
     ASSERT_TRUE(storage->saveLog(makeLog("first"), "Analytics", kNormal));
     const std::int64_t high = (std::int64_t{1} << 33) + 5;
@@ -181,8 +174,7 @@ TEST_F(LogDBStorageTest, IdsBeyond32BitsRoundTrip)
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 
-TEST_F(LogDBStorageTest, GroupIdsWithQuotesAndSqlAreOnlyData)
-{
+TEST_F(LogDBStorageTest, GroupIdsWithQuotesAndSqlAreOnlyData) {
     auto storage = makeStorage();
     const std::string hostile = "O'Brien\"); DELETE FROM logs; --";
     const std::string other = "O'Brien";
@@ -207,8 +199,7 @@ TEST_F(LogDBStorageTest, GroupIdsWithQuotesAndSqlAreOnlyData)
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 
-TEST_F(LogDBStorageTest, AFailedDeletionReportsNoLogAsDeleted)
-{
+TEST_F(LogDBStorageTest, AFailedDeletionReportsNoLogAsDeleted) {
     auto storage = makeStorage();
     ASSERT_TRUE(storage->saveLog(makeLog("a"), "group", kNormal));
     ASSERT_TRUE(storage->saveLog(makeLog("b"), "group", kNormal));
@@ -221,8 +212,7 @@ TEST_F(LogDBStorageTest, AFailedDeletionReportsNoLogAsDeleted)
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 
-TEST_F(LogDBStorageTest, ALogWhoseTokenCannotBeEncryptedIsRefused)
-{
+TEST_F(LogDBStorageTest, ALogWhoseTokenCannotBeEncryptedIsRefused) {
     LogDBStorage storage(file(), nullptr);
     EXPECT_FALSE(storage.saveLog(makeCommonSchemaLog("0123abcd-5678-secret-part"), "Analytics/one", kNormal));
     EXPECT_TRUE(logged("Failed to encrypt the target token of a log; the log is not saved."));
@@ -231,8 +221,7 @@ TEST_F(LogDBStorageTest, ALogWhoseTokenCannotBeEncryptedIsRefused)
     EXPECT_TRUE(storage.saveLog(makeLog("plain"), "Analytics/one", kNormal));
 }
 
-TEST_F(LogDBStorageTest, TargetTokensAreStoredEncryptedWithTheirKeyInClear)
-{
+TEST_F(LogDBStorageTest, TargetTokensAreStoredEncryptedWithTheirKeyInClear) {
     auto storage = makeStorage();
     const std::string token = "0123abcd-5678-secret-part";
     ASSERT_TRUE(storage->saveLog(makeCommonSchemaLog(token), "Analytics/one", kNormal));
@@ -255,8 +244,7 @@ TEST_F(LogDBStorageTest, TargetTokensAreStoredEncryptedWithTheirKeyInClear)
     EXPECT_EQ(rest.logs[0]->transmissionTargetTokens(), std::set<std::string>{token});
 }
 
-TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty)
-{
+TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty) {
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
@@ -288,8 +276,7 @@ TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty)
     EXPECT_EQ(load(*storage, "Analytics", 5).payloads, std::vector<std::string>{"after garbage"});
 }
 
-TEST_F(LogDBStorageTest, ReopeningKeepsLogsAndForgetsBatches)
-{
+TEST_F(LogDBStorageTest, ReopeningKeepsLogsAndForgetsBatches) {
     {
         auto storage = makeStorage();
         ASSERT_TRUE(storage->saveLog(makeLog("kept"), "Analytics", kNormal));

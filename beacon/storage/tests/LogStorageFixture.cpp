@@ -17,8 +17,7 @@
 namespace beacon::test {
 namespace {
 
-sqlite3* openRaw(const std::filesystem::path& file)
-{
+sqlite3* openRaw(const std::filesystem::path& file) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         ADD_FAILURE() << "cannot open " << file << ": " << sqlite3_errmsg(db);
@@ -28,8 +27,7 @@ sqlite3* openRaw(const std::filesystem::path& file)
 
 } // namespace
 
-void LogStorageFixture::SetUp()
-{
+void LogStorageFixture::SetUp() {
     ArchiverUtil::addAllowedClasses({ArchiveClass::of<AbstractLog>(), ArchiveClass::of<CommonSchemaLog>()});
     KeychainUtil::setStore(std::make_shared<InMemoryKeychainStore>());
     BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
@@ -38,28 +36,25 @@ void LogStorageFixture::SetUp()
 
     auto mutex = linesMutex_;
     auto lines = lines_;
-    Logger::setLogHandler([mutex, lines](const MessageProvider& message, LogLevel, const std::string&, const char*,
-                                         const char*, int) {
-        std::lock_guard lock(*mutex);
-        lines->push_back(message());
-    });
+    Logger::setLogHandler(
+        [mutex, lines](const MessageProvider& message, LogLevel, const std::string&, const char*, const char*, int) {
+            std::lock_guard lock(*mutex);
+            lines->push_back(message());
+        });
 }
 
-void LogStorageFixture::TearDown()
-{
+void LogStorageFixture::TearDown() {
     Logger::flush();
     Logger::setLogHandler(Logger::defaultHandler());
     Logger::setIsUserDefinedLogLevel(false);
     KeychainUtil::setStore(nullptr);
 }
 
-std::unique_ptr<LogDBStorage> LogStorageFixture::makeStorage(const std::filesystem::path& path)
-{
+std::unique_ptr<LogDBStorage> LogStorageFixture::makeStorage(const std::filesystem::path& path) {
     return std::make_unique<LogDBStorage>(path, encrypter_);
 }
 
-std::shared_ptr<AbstractLog> LogStorageFixture::makeLog(const std::string& payload, std::size_t padding)
-{
+std::shared_ptr<AbstractLog> LogStorageFixture::makeLog(const std::string& payload, std::size_t padding) {
     auto log = std::make_shared<AbstractLog>();
     log->type = "storageTest";
     log->timestamp = Date{};
@@ -70,8 +65,7 @@ std::shared_ptr<AbstractLog> LogStorageFixture::makeLog(const std::string& paylo
     return log;
 }
 
-std::shared_ptr<AbstractLog> LogStorageFixture::makeLogWithArchiveTextSize(std::size_t size)
-{
+std::shared_ptr<AbstractLog> LogStorageFixture::makeLogWithArchiveTextSize(std::size_t size) {
     // The archive grows with the padding, though not always one for one (length
     // prefixes, Base64 groups); walk towards the exact size.
     std::size_t padding = size * 3 / 4;
@@ -94,8 +88,7 @@ std::shared_ptr<AbstractLog> LogStorageFixture::makeLogWithArchiveTextSize(std::
     return nullptr;
 }
 
-std::shared_ptr<AbstractLog> LogStorageFixture::makeCommonSchemaLog(const std::string& token)
-{
+std::shared_ptr<AbstractLog> LogStorageFixture::makeCommonSchemaLog(const std::string& token) {
     auto log = std::make_shared<CommonSchemaLog>();
     log->ver = "3.0";
     log->name = "storage.test";
@@ -105,15 +98,11 @@ std::shared_ptr<AbstractLog> LogStorageFixture::makeCommonSchemaLog(const std::s
     return log;
 }
 
-std::string LogStorageFixture::payloadOf(const AbstractLog& log)
-{
-    return log.sid.value_or("");
-}
+std::string LogStorageFixture::payloadOf(const AbstractLog& log) { return log.sid.value_or(""); }
 
 LogStorageFixture::Batch LogStorageFixture::loadLogs(LogDBStorage& storage, const std::string& groupId,
                                                      std::size_t limit,
-                                                     const std::vector<std::string>& excludedTargetKeys)
-{
+                                                     const std::vector<std::string>& excludedTargetKeys) {
     Batch batch;
     int calls = 0;
     batch.more = storage.loadLogsWithGroupId(
@@ -130,8 +119,7 @@ LogStorageFixture::Batch LogStorageFixture::loadLogs(LogDBStorage& storage, cons
     return batch;
 }
 
-std::int64_t LogStorageFixture::rawInteger(const std::string& query) const
-{
+std::int64_t LogStorageFixture::rawInteger(const std::string& query) const {
     sqlite3* db = openRaw(file());
     const auto rows = DBStorage::executeSelectionQuery(query, db);
     sqlite3_close(db);
@@ -142,8 +130,7 @@ std::int64_t LogStorageFixture::rawInteger(const std::string& query) const
     return std::get<std::int64_t>(rows[0][0]);
 }
 
-std::string LogStorageFixture::rawText(const std::string& query) const
-{
+std::string LogStorageFixture::rawText(const std::string& query) const {
     sqlite3* db = openRaw(file());
     const auto rows = DBStorage::executeSelectionQuery(query, db);
     sqlite3_close(db);
@@ -154,8 +141,7 @@ std::string LogStorageFixture::rawText(const std::string& query) const
     return std::get<std::string>(rows[0][0]);
 }
 
-std::vector<std::int64_t> LogStorageFixture::rawIds() const
-{
+std::vector<std::int64_t> LogStorageFixture::rawIds() const {
     sqlite3* db = openRaw(file());
     const auto rows = DBStorage::executeSelectionQuery("SELECT id FROM logs ORDER BY id", db);
     sqlite3_close(db);
@@ -166,8 +152,7 @@ std::vector<std::int64_t> LogStorageFixture::rawIds() const
     return ids;
 }
 
-void LogStorageFixture::rawExec(const std::string& statement) const
-{
+void LogStorageFixture::rawExec(const std::string& statement) const {
     sqlite3* db = openRaw(file());
     char* error = nullptr;
     if (sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
@@ -177,8 +162,7 @@ void LogStorageFixture::rawExec(const std::string& statement) const
     sqlite3_close(db);
 }
 
-bool LogStorageFixture::logged(const std::string& message)
-{
+bool LogStorageFixture::logged(const std::string& message) {
     Logger::flush();
     std::lock_guard lock(*linesMutex_);
     return std::find(lines_->begin(), lines_->end(), message) != lines_->end();

@@ -48,8 +48,7 @@ protected:
 
     static Batch loadLogs(LogDBStorage& storage, const std::string& groupId, std::size_t limit,
                           const std::vector<std::string>& excludedTargetKeys);
-    static Batch load(LogDBStorage& storage, const std::string& groupId, std::size_t limit)
-    {
+    static Batch load(LogDBStorage& storage, const std::string& groupId, std::size_t limit) {
         return loadLogs(storage, groupId, limit, {});
     }
 

@@ -9,14 +9,12 @@ namespace beacon::test {
 // A fresh directory below the system temp directory, removed with its contents.
 class TempDir {
 public:
-    TempDir()
-    {
+    TempDir() {
         std::random_device random;
         path_ = std::filesystem::temp_directory_path() / ("zelvo-storage-" + std::to_string(random()));
         std::filesystem::create_directories(path_);
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }

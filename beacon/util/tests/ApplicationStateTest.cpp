@@ -32,16 +32,16 @@ TEST(ApplicationState, ReportsBecomeMomentsAndTheQueryFollowsThem) {
     reporter.report(ApplicationState::Inactive);
     EXPECT_EQ(ApplicationStateUtil::applicationState(), ApplicationState::Inactive);
     reporter.report(ApplicationState::Active);
-    reporter.report(ApplicationState::Active);  // no change, no moment
+    reporter.report(ApplicationState::Active); // no change, no moment
     reporter.report(ApplicationState::Background);
-    reporter.report(ApplicationState::Inactive);  // background -> inactive is no moment either
+    reporter.report(ApplicationState::Inactive); // background -> inactive is no moment either
     EXPECT_EQ(seen, (std::vector<std::string>{"active:1", "resign:2"}));
     EXPECT_EQ(ApplicationStateUtil::applicationState(), ApplicationState::Inactive);
 
     ApplicationStateUtil::removeObserver(didResignActive);
     reporter.report(ApplicationState::Active);
     reporter.report(ApplicationState::Inactive);
-    EXPECT_EQ(seen.size(), 3u);  // only the will-become-active observer is left
+    EXPECT_EQ(seen.size(), 3u); // only the will-become-active observer is left
 
     ApplicationStateUtil::observe(nullptr);
     reporter.report(ApplicationState::Active);

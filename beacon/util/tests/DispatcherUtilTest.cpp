@@ -19,9 +19,8 @@ TEST(DispatcherUtil, PerformOnMainThreadRunsAtOnceThereAndQueuesElsewhere) {
 
     auto serial = scheduler.makeSerialQueue("worker");
     serial->async([&] {
-        DispatcherUtil::performBlockOnMainThread(scheduler, [&] {
-            order.push_back(scheduler.mainQueue().isCurrent() ? "main" : "elsewhere");
-        });
+        DispatcherUtil::performBlockOnMainThread(
+            scheduler, [&] { order.push_back(scheduler.mainQueue().isCurrent() ? "main" : "elsewhere"); });
         order.push_back("worker done");
     });
     scheduler.runUntilIdle();
@@ -43,11 +42,12 @@ TEST(DispatcherUtil, SyncWithTimeoutWaitsForFinishedWorkOnly) {
     EXPECT_EQ(runs.load(), 1);
     release.set_value();
     queue->sync([] {});
-    EXPECT_EQ(runs.load(), 2);  // it still ran, later
+    EXPECT_EQ(runs.load(), 2); // it still ran, later
 
     // From the queue itself the task runs inline instead of waiting out the timeout.
     bool inner = false;
-    queue->sync([&] { inner = DispatcherUtil::dispatchSyncWithTimeout(platform::Seconds(30), *queue, [&] { ++runs; }); });
+    queue->sync(
+        [&] { inner = DispatcherUtil::dispatchSyncWithTimeout(platform::Seconds(30), *queue, [&] { ++runs; }); });
     EXPECT_TRUE(inner);
     EXPECT_EQ(runs.load(), 3);
 }

@@ -64,9 +64,7 @@ protected:
         return Encrypter(defaults, [this] { return now; });
     }
     std::string metadata() { return *defaults->objectForKey(Encrypter::kMetadataKey)->asString(); }
-    Data storedKey(const std::string& tag) {
-        return *platform::base64Decode(*KeychainUtil::stringForKey(tag));
-    }
+    Data storedKey(const std::string& tag) { return *platform::base64Decode(*KeychainUtil::stringForKey(tag)); }
 
     std::shared_ptr<InMemoryKeychainStore> keychain = std::make_shared<InMemoryKeychainStore>();
     std::shared_ptr<platform::UserDefaults> store = std::make_shared<platform::UserDefaults>();
@@ -130,7 +128,7 @@ TEST_F(EncrypterTest, RotatesYearlyBetweenTwoKeysAndKeepsOldBlobsReadable) {
     ASSERT_TRUE(first);
     const auto alternateKey = storedKey(Encrypter::kAlternateKeyTag);
 
-    now += std::chrono::hours(24 * 365);  // the expiry itself still counts as valid
+    now += std::chrono::hours(24 * 365); // the expiry itself still counts as valid
     EXPECT_EQ(encrypter.getCurrentKeyTag(), Encrypter::kAlternateKeyTag);
     EXPECT_EQ(keychain->size(), 1u);
 
@@ -139,7 +137,7 @@ TEST_F(EncrypterTest, RotatesYearlyBetweenTwoKeysAndKeepsOldBlobsReadable) {
     ASSERT_TRUE(second);
     EXPECT_EQ(metadata(), "kBcnEncryptionKeyTag/2028-02-29T10:00:01.000Z"); // 365 days, across a leap day
     EXPECT_EQ(keychain->size(), 2u);
-    EXPECT_EQ(platform::base64Decode(*second)->at(20), '/');  // "kBcnEncryptionKeyTag/..."
+    EXPECT_EQ(platform::base64Decode(*second)->at(20), '/'); // "kBcnEncryptionKeyTag/..."
     EXPECT_EQ(encrypter.decryptString(*first), "one");
     EXPECT_EQ(makeEncrypter().decryptString(*second), "two");
 
@@ -163,7 +161,7 @@ TEST_F(EncrypterTest, RefusesAlteredOrTruncatedBlobs) {
     auto blob = *encrypter.encryptData(bytes("sixteen byte msg and more"));
     const std::size_t body = std::string("kBcnEncryptionKeyTagAlternate/AES/HmacSHA256/CBC/PKCS7/32:").size();
 
-    for (std::size_t at : {body + 48 + 3, body + 20, blob.size() - 1}) {  // ciphertext, MAC, last byte
+    for (std::size_t at : {body + 48 + 3, body + 20, blob.size() - 1}) { // ciphertext, MAC, last byte
         auto altered = blob;
         altered[at] ^= 0x01;
         EXPECT_EQ(encrypter.decryptData(altered), std::nullopt) << at;
@@ -180,7 +178,7 @@ TEST_F(EncrypterTest, RefusesAlteredOrTruncatedBlobs) {
 
 TEST_F(EncrypterTest, ReadsBothEarlierLayouts) {
     auto encrypter = makeEncrypter();
-    encrypter.encryptData(bytes("x"));        // makes the alternate key
+    encrypter.encryptData(bytes("x")); // makes the alternate key
     KeychainUtil::storeString(platform::base64Encode(Data(32, 0x5A)), Encrypter::kKeyTag);
     const auto keyHex = hex(Data(32, 0x5A));
     const std::string ivHex = "000102030405060708090a0b0c0d0e0f";
@@ -201,8 +199,8 @@ TEST_F(EncrypterTest, ReadsBothEarlierLayouts) {
         EXPECT_EQ(encrypter.decryptData(readFile(dir.path / "cipher")), bytes(text));
     }
     Data withColon = bytes("ab:");
-    withColon.resize(32, 0x11);  // ":" early in the ciphertext, text before it valid UTF-8
-    EXPECT_EQ(encrypter.decryptData(withColon), std::nullopt);  // wrong padding, but no crash
+    withColon.resize(32, 0x11); // ":" early in the ciphertext, text before it valid UTF-8
+    EXPECT_EQ(encrypter.decryptData(withColon), std::nullopt); // wrong padding, but no crash
 }
 
 TEST(EncrypterSubkey, SizesShareTheFirstBlock) {

@@ -45,7 +45,7 @@ TEST_F(KeychainUtilTest, StoresReplacesReadsAndDeletes) {
               1u);
 
     EXPECT_TRUE(KeychainUtil::storeString("one", "k"));
-    EXPECT_TRUE(KeychainUtil::storeString("two", "k"));  // a duplicate is replaced
+    EXPECT_TRUE(KeychainUtil::storeString("two", "k")); // a duplicate is replaced
     EXPECT_EQ(keychain->size(), 1u);
     EXPECT_EQ(KeychainUtil::stringForKey("k", &status), "two");
     EXPECT_EQ(status, KeychainStatus::Success);
@@ -58,8 +58,8 @@ TEST_F(KeychainUtilTest, StoresReplacesReadsAndDeletes) {
 
     EXPECT_TRUE(KeychainUtil::storeString("a", "x"));
     EXPECT_TRUE(KeychainUtil::clear());
-    EXPECT_FALSE(KeychainUtil::clear());  // nothing left to delete
-    EXPECT_EQ(keychain->size(), 1u);      // other services are untouched
+    EXPECT_FALSE(KeychainUtil::clear()); // nothing left to delete
+    EXPECT_EQ(keychain->size(), 1u);     // other services are untouched
 }
 
 TEST(FileKeychainStore, KeepsItemsPrivateAndSharedBetweenInstances) {
@@ -79,7 +79,6 @@ TEST(FileKeychainStore, KeepsItemsPrivateAndSharedBetweenInstances) {
     EXPECT_EQ(first.copy("svc", "acct", value), KeychainStatus::ItemNotFound);
     EXPECT_EQ(first.remove("svc", "acct"), KeychainStatus::ItemNotFound);
     EXPECT_EQ(modeOf(file), 0600u);
-
 }
 
 TEST(FileKeychainStore, MovesADamagedFileAsideWithAWarning) {
@@ -107,8 +106,7 @@ TEST(FallbackKeychainStore, KeysWrittenBeforeTheSecretServiceCameUpAreFoundAndMo
     auto secretService = std::make_shared<InMemoryKeychainStore>();
     auto file = std::make_shared<InMemoryKeychainStore>();
     bool up = false;
-    FallbackKeychainStore store([&]() -> std::shared_ptr<KeychainStore> { return up ? secretService : nullptr; },
-                                file);
+    FallbackKeychainStore store([&]() -> std::shared_ptr<KeychainStore> { return up ? secretService : nullptr; }, file);
     EXPECT_EQ(store.add("svc", "early", "one"), KeychainStatus::Success);
     EXPECT_EQ(file->size(), 1u);
 
@@ -117,7 +115,7 @@ TEST(FallbackKeychainStore, KeysWrittenBeforeTheSecretServiceCameUpAreFoundAndMo
     std::string value;
     EXPECT_EQ(store.copy("svc", "early", value), KeychainStatus::Success);
     EXPECT_EQ(value, "one");
-    EXPECT_EQ(file->size(), 0u);  // moved
+    EXPECT_EQ(file->size(), 0u); // moved
     EXPECT_EQ(secretService->copy("svc", "early", value), KeychainStatus::Success);
     EXPECT_EQ(value, "one");
 

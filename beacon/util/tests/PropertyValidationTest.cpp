@@ -42,12 +42,15 @@ TEST(PropertyValidation, DropsEmptyKeysAndCutsLongKeysAndValues) {
 
 TEST(PropertyValidation, CountsCharactersNotBytesAndNeverSplitsOne) {
     std::string value;
-    for (int i = 0; i < 130; ++i) value += "\xC3\xA9";  // é, two bytes each
+    for (int i = 0; i < 130; ++i) value += "\xC3\xA9"; // é, two bytes each
     auto result = validateProperties(PropertyList{{"k", value}, {"\xE2\x82\xAC", std::string(125, 'e')}}, "n", "Event");
     EXPECT_EQ(utf8Length(result["k"]), 125u);
     EXPECT_EQ(result["k"].size(), 250u);
     EXPECT_EQ(result["\xE2\x82\xAC"].size(), 125u);
-    EXPECT_EQ(truncateUtf8("a\xE2\x82\xAC" "b", 2), "a\xE2\x82\xAC");
+    EXPECT_EQ(truncateUtf8("a\xE2\x82\xAC"
+                           "b",
+                           2),
+              "a\xE2\x82\xAC");
 }
 
 TEST(PropertyValidation, DropsValuesThatAreNotStrings) {

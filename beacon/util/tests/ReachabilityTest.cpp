@@ -116,18 +116,18 @@ TEST(Reachability, StatusFromFlags) {
               NetworkStatus::Reachable);
     EXPECT_EQ(Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnDemand),
               NetworkStatus::Reachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnDemand |
-                                                  InterventionRequired),
-              NetworkStatus::NotReachable);
+    EXPECT_EQ(
+        Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnDemand | InterventionRequired),
+        NetworkStatus::NotReachable);
 }
 
 TEST(RouteTable, NeedsADefaultRouteOverAnInterfaceThatIsUp) {
     EXPECT_TRUE(usable(NetlinkBuffer().link(1, kUp | IFF_LOOPBACK).link(2, kUp).route(0, 2)));
     EXPECT_TRUE(usable(NetlinkBuffer().link(2, kUp).route(0, 2, RT_TABLE_MAIN, {}, AF_INET6)));
-    EXPECT_FALSE(usable(NetlinkBuffer().link(2, IFF_UP).route(0, 2)));            // no carrier
-    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(24, 2)));              // not a default route
-    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(0, 2, 1000)));         // another table
-    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(0, 3)));               // unknown interface
+    EXPECT_FALSE(usable(NetlinkBuffer().link(2, IFF_UP).route(0, 2)));    // no carrier
+    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(24, 2)));      // not a default route
+    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(0, 2, 1000))); // another table
+    EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).route(0, 3)));       // unknown interface
     EXPECT_FALSE(usable(NetlinkBuffer().link(1, kUp | IFF_LOOPBACK).route(0, 1)));
     EXPECT_FALSE(usable(NetlinkBuffer().link(2, kUp).link(2, kUp, RTM_DELLINK).route(0, 2)));
     EXPECT_TRUE(usable(NetlinkBuffer().link(2, IFF_UP).link(3, kUp).route(0, 0, RT_TABLE_MAIN, {2, 3})));

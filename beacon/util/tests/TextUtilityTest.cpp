@@ -27,8 +27,8 @@ TEST(TextUtility, ObfuscatesCaseInsensitiveMatchesAndRefusesBadPatterns) {
 }
 
 TEST(SdkInfo, NowInMillisecondsFollowsTheClock) {
-    const double before = std::chrono::duration<double, std::milli>(
-                              std::chrono::system_clock::now().time_since_epoch()).count();
+    const double before =
+        std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
     const double now = nowInMilliseconds();
     EXPECT_GE(now, before);
     EXPECT_LT(now - before, 60000.0);

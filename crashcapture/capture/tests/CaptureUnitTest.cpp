@@ -19,19 +19,26 @@ TEST(SignalNames, NamesSignalsAndCodesOrNumbersThem) {
         const char* codeName;
     };
     const Case cases[] = {
-        {SIGSEGV, SEGV_MAPERR, "SIGSEGV", "SEGV_MAPERR"}, {SIGSEGV, SEGV_ACCERR, "SIGSEGV", "SEGV_ACCERR"},
-        {SIGBUS, BUS_ADRERR, "SIGBUS", "BUS_ADRERR"},     {SIGBUS, BUS_ADRALN, "SIGBUS", "BUS_ADRALN"},
-        {SIGFPE, FPE_INTDIV, "SIGFPE", "FPE_INTDIV"},     {SIGILL, ILL_ILLOPN, "SIGILL", "ILL_ILLOPN"},
-        {SIGTRAP, TRAP_BRKPT, "SIGTRAP", "TRAP_BRKPT"},   {SIGTRAP, SI_KERNEL, "SIGTRAP", "SI_KERNEL"},
-        {SIGABRT, SI_TKILL, "SIGABRT", "SI_TKILL"},       {SIGABRT, SI_USER, "SIGABRT", "SI_USER"},
-        {SIGSEGV, 99, "SIGSEGV", "#99"},                  {SIGPIPE, 3, "SIGPIPE", "#3"},
+        {SIGSEGV, SEGV_MAPERR, "SIGSEGV", "SEGV_MAPERR"},
+        {SIGSEGV, SEGV_ACCERR, "SIGSEGV", "SEGV_ACCERR"},
+        {SIGBUS, BUS_ADRERR, "SIGBUS", "BUS_ADRERR"},
+        {SIGBUS, BUS_ADRALN, "SIGBUS", "BUS_ADRALN"},
+        {SIGFPE, FPE_INTDIV, "SIGFPE", "FPE_INTDIV"},
+        {SIGILL, ILL_ILLOPN, "SIGILL", "ILL_ILLOPN"},
+        {SIGTRAP, TRAP_BRKPT, "SIGTRAP", "TRAP_BRKPT"},
+        {SIGTRAP, SI_KERNEL, "SIGTRAP", "SI_KERNEL"},
+        {SIGABRT, SI_TKILL, "SIGABRT", "SI_TKILL"},
+        {SIGABRT, SI_USER, "SIGABRT", "SI_USER"},
+        {SIGSEGV, 99, "SIGSEGV", "#99"},
+        {SIGPIPE, 3, "SIGPIPE", "#3"},
         {77, -42, "#77", "#-42"},
     };
     for (const Case& c : cases) {
         char signal[32];
         char code[32];
         EXPECT_EQ(std::string(signal, signalName(c.signal, signal)), c.signalName);
-        EXPECT_EQ(std::string(code, signalCodeName(c.signal, c.code, code)), c.codeName) << c.signalName << " " << c.code;
+        EXPECT_EQ(std::string(code, signalCodeName(c.signal, c.code, code)), c.codeName)
+            << c.signalName << " " << c.code;
     }
     char bus[32];
     EXPECT_EQ(std::string(bus, signalName(SIGBUS, bus)), "SIGBUS") << "Linux numbers SIGBUS 7";
@@ -45,14 +52,14 @@ TEST(AsyncSafeList, RemovedEntriesWaitForActiveReaders) {
     list.append(3);
 
     list.beginRead();
-    auto* reader = list.first();  // a walker stands on the entry that goes away
+    auto* reader = list.first(); // a walker stands on the entry that goes away
     ASSERT_TRUE(list.removeFirst([](int value) { return value == 1; }));
     EXPECT_EQ(list.parkedCount(), 1);
     EXPECT_EQ(reader->value, 1);
     EXPECT_EQ(reader->next.load()->value, 2) << "a parked entry still leads on to the list";
     list.endRead();
 
-    list.append(4);  // the next change frees what no walker can see any more
+    list.append(4); // the next change frees what no walker can see any more
     EXPECT_EQ(list.parkedCount(), 0);
     std::string values;
     for (auto* node = list.first(); node; node = node->next.load()) values += std::to_string(node->value);
@@ -97,12 +104,13 @@ TEST(CrashSignalHandler, ChainsToTheActionInstalledBefore) {
         handledByCallback = c.callbackHandles;
 
         CrashReporterError error;
-        ASSERT_TRUE(handler.registerHandlerForSignal(SIGUSR1, &engineCallback, nullptr, &error)) << error.localizedDescription;
+        ASSERT_TRUE(handler.registerHandlerForSignal(SIGUSR1, &engineCallback, nullptr, &error))
+            << error.localizedDescription;
         struct sigaction installed {};
         ::sigaction(SIGUSR1, nullptr, &installed);
         EXPECT_EQ(installed.sa_flags & (SA_ONSTACK | SA_SIGINFO), SA_ONSTACK | SA_SIGINFO) << c.name;
 
-        ::raise(SIGUSR1);  // the process survives every case
+        ::raise(SIGUSR1); // the process survives every case
         EXPECT_EQ(callbackCalls.load(), 1) << c.name;
         EXPECT_EQ(earlierCalls.load(), c.earlierCallsExpected) << c.name;
 

@@ -136,10 +136,12 @@ void crashOnSecondThread() {
 void crashWhileTheLoaderLockIsHeld() {
     static std::atomic<bool> holding{false};
     std::thread([] {
-        dl_iterate_phdr([](dl_phdr_info*, size_t, void*) -> int {
-            holding.store(true);
-            for (;;) ::pause();
-        }, nullptr);
+        dl_iterate_phdr(
+            [](dl_phdr_info*, size_t, void*) -> int {
+                holding.store(true);
+                for (;;) ::pause();
+            },
+            nullptr);
     }).detach();
     while (!holding.load()) ::usleep(100);
     crashNullDereference();
@@ -160,7 +162,8 @@ void terminateThroughTheSlot() {
     }
     void* frames[64];
     int count = ::backtrace(frames, 64);
-    for (int i = 0; i < count; ++i) exception.callStackReturnAddresses.push_back(reinterpret_cast<std::uintptr_t>(frames[i]));
+    for (int i = 0; i < count; ++i)
+        exception.callStackReturnAddresses.push_back(reinterpret_cast<std::uintptr_t>(frames[i]));
     beginCrash();
     platform::reportUncaughtException(exception);
     std::abort();
@@ -169,8 +172,8 @@ void terminateThroughTheSlot() {
 __attribute__((noinline)) void throwUncaught() { throw std::runtime_error("nobody catches this"); }
 
 int checkSecondReporter(CrashReporter& first) {
-    CrashReporter second(CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
-                                             false, baseDir),
+    CrashReporter second(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                             CrashReporterSymbolicationStrategy::None, false, baseDir),
                          "org.zelvo.second", "1");
     CrashReporterError error;
     if (second.enableCrashReporterAndReturnError(&error) || error.code != 3 ||
@@ -245,10 +248,8 @@ int main(int argc, char** argv) {
             touchMarker((baseDir + "/debug-log").c_str());
     });
     const auto mode = which == "mach" ? CrashReporterSignalHandlerType::Mach : CrashReporterSignalHandlerType::BSD;
-    CrashReporter reporter(CrashReporterConfig(mode,
-                                               CrashReporterSymbolicationStrategy::None, true, baseDir),
-                           "org.zelvo.crashtest", "7",
-                           extras ? std::optional<std::string>("1.2.3") : std::nullopt);
+    CrashReporter reporter(CrashReporterConfig(mode, CrashReporterSymbolicationStrategy::None, true, baseDir),
+                           "org.zelvo.crashtest", "7", extras ? std::optional<std::string>("1.2.3") : std::nullopt);
     // Custom data set before enabling is copied when arming; the "abort"
     // child sets it afterwards, which must reach the crash as well.
     const bool dataAfterEnabling = which == "abort";
@@ -276,8 +277,7 @@ int main(int argc, char** argv) {
             CrashReporter::installAlternateSignalStackForCurrentThread();
             crashRecursion(0);
         }).join();
-    }
-    else if (which == "deep") crashAtDepth(513);
+    } else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
     else if (which == "loader-lock") crashWhileTheLoaderLockIsHeld();
     else if (which == "exception") {
@@ -285,5 +285,5 @@ int main(int argc, char** argv) {
         throwUncaught();
     } else if (which == "second-reporter") return checkSecondReporter(reporter);
     else return 64;
-    return 3;  // still alive: the crash did not happen
+    return 3; // still alive: the crash did not happen
 }

@@ -64,8 +64,8 @@ struct CrashCase {
     const char* which;
     int signal;
     const char* signalName;
-    const char* codeName;  // null: any code
-    const char* function;  // a function on the crashed thread's stack
+    const char* codeName; // null: any code
+    const char* function; // a function on the crashed thread's stack
 };
 
 const CrashCase kCases[] = {
@@ -98,7 +98,8 @@ const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const st
 }
 
 bool mentions(const std::vector<std::string>& functions, const std::string& name) {
-    return std::any_of(functions.begin(), functions.end(), [&](const std::string& f) { return f.find(name) != std::string::npos; });
+    return std::any_of(functions.begin(), functions.end(),
+                       [&](const std::string& f) { return f.find(name) != std::string::npos; });
 }
 
 void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const fs::path& base,
@@ -203,12 +204,11 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Crashes, CrashMatrix, ::testing::ValuesIn(kCases),
-                         [](const auto& info) {
-                             std::string name = info.param.which;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Crashes, CrashMatrix, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.which;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 TEST(CrashCapture, CutsDeepStacksAt512Frames) {
     TemporaryDirectory base;
@@ -222,7 +222,8 @@ TEST(CrashCapture, CrashPathAllocatesNothing) {
     for (const CrashCase& crash : {kCases[0], kCases[5], kCases[7]}) {
         TemporaryDirectory base;
         const ChildRun run = runChild(CRASH_CHILD_NOALLOC, crash.which, base.path());
-        ASSERT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 99) << crash.which << " allocated after the crash";
+        ASSERT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 99)
+            << crash.which << " allocated after the crash";
         expectWellFormedCrash(crash, run, base.path(), CRASH_CHILD_NOALLOC);
     }
 }
@@ -248,7 +249,8 @@ TEST(CrashCapture, SymbolicationLeavesOtherBuildsUnresolved) {
     *at ^= 0xFF;
     auto other = CrashReport::initWithData(bytes);
     ASSERT_TRUE(other);
-    const auto& crashed = *std::find_if(other->threads().begin(), other->threads().end(), [](auto& t) { return t.crashed; });
+    const auto& crashed =
+        *std::find_if(other->threads().begin(), other->threads().end(), [](auto& t) { return t.crashed; });
     const auto functions = testing::functionsOf(*other, crashed);
     EXPECT_FALSE(mentions(functions, "crashNullDereference"));
     EXPECT_TRUE(mentions(functions, "__libc_start_main"))

@@ -37,7 +37,8 @@ ProtocFields decodeWithProtoc(const std::vector<std::uint8_t>& file) {
                static_cast<std::streamsize>(file.size() - CrashReport::kHeaderSize));
     const fs::path proto(ZVCRASH_PROTO_FILE);
     const std::string command = std::string(PROTOC_EXECUTABLE) + " --decode=zvcrash.CrashReport -I" +
-                                proto.parent_path().string() + " " + proto.filename().string() + " < " + message.string();
+                                proto.parent_path().string() + " " + proto.filename().string() + " < " +
+                                message.string();
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -72,8 +73,10 @@ ProtocFields fieldsOf(const CrashReport& report) {
     for (const auto& thread : report.threads()) {
         fields["threads.thread_number"].push_back(std::to_string(thread.threadNumber));
         fields["threads.crashed"].push_back(thread.crashed ? "true" : "false");
-        for (const auto& frame : thread.stackFrames) fields["threads.frames.pc"].push_back(std::to_string(frame.instructionPointer));
-        for (const auto& reg : thread.registers) fields["threads.registers.value"].push_back(std::to_string(reg.registerValue));
+        for (const auto& frame : thread.stackFrames)
+            fields["threads.frames.pc"].push_back(std::to_string(frame.instructionPointer));
+        for (const auto& reg : thread.registers)
+            fields["threads.registers.value"].push_back(std::to_string(reg.registerValue));
     }
     for (const auto& image : report.images()) {
         fields["binary_images.base_address"].push_back(std::to_string(image.imageBaseAddress));
@@ -81,7 +84,8 @@ ProtocFields fieldsOf(const CrashReport& report) {
         fields["binary_images.name"].push_back(quoted(image.imageName));
     }
     fields["application_info.identifier"].push_back(quoted(report.applicationInfo().applicationIdentifier));
-    if (report.processInfo()) fields["process_info.process_id"].push_back(std::to_string(report.processInfo()->processID));
+    if (report.processInfo())
+        fields["process_info.process_id"].push_back(std::to_string(report.processInfo()->processID));
     return fields;
 }
 

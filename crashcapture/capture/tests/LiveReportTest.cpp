@@ -64,8 +64,8 @@ protected:
         if (previousTmp_.empty()) ::unsetenv("TMPDIR");
         else ::setenv("TMPDIR", previousTmp_.c_str(), 1);
     }
-    CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD, CrashReporterSymbolicationStrategy::None,
-                                                false, base_.path()),
+    CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
+                                                CrashReporterSymbolicationStrategy::None, false, base_.path()),
                             "org.zelvo.live", "3"};
     TemporaryDirectory base_;
     TemporaryDirectory tmp_;
@@ -83,7 +83,7 @@ const CrashReportThreadInfo* crashedThread(const CrashReport& report) {
 }
 
 __attribute__((noinline)) std::optional<std::vector<std::uint8_t>> reportFromHere(CrashReporter& reporter,
-                                                                                   CrashReporterError* error) {
+                                                                                  CrashReporterError* error) {
     return reporter.generateLiveReportAndReturnError(error);
 }
 
@@ -102,9 +102,9 @@ TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
     ASSERT_NE(crashed, nullptr);
     EXPECT_FALSE(crashed->registers.empty());
     const auto functions = testing::functionsOf(*report, *crashed);
-    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(),
-                            [](const std::string& name) { return name.find("reportFromHere") != std::string::npos; }))
-        << ::testing::PrintToString(functions);
+    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [](const std::string& name) {
+        return name.find("reportFromHere") != std::string::npos;
+    })) << ::testing::PrintToString(functions);
     EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
     EXPECT_FALSE(report->hasExceptionInfo());
     for (const auto& thread : report->threads())
@@ -126,9 +126,9 @@ TEST_F(LiveReportTest, NamedThreadIsTheCrashedOneAndTheCallerIsLeftOut) {
     ASSERT_NE(crashed, nullptr);
     EXPECT_FALSE(crashed->registers.empty());
     const auto functions = testing::functionsOf(*report, *crashed);
-    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(),
-                            [](const std::string& name) { return name.find("wait") != std::string::npos; }))
-        << ::testing::PrintToString(functions);
+    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [](const std::string& name) {
+        return name.find("wait") != std::string::npos;
+    })) << ::testing::PrintToString(functions);
 }
 
 TEST_F(LiveReportTest, LooksUpExportedSymbolsWhenAskedTo) {
@@ -151,7 +151,8 @@ TEST_F(LiveReportTest, LooksUpExportedSymbolsWhenAskedTo) {
             EXPECT_GT(frame.symbolInfo->endAddress, pc) << names.back();
         }
     // The parked thread waits in libc's exported pthread_cond_wait.
-    EXPECT_NE(std::find(names.begin(), names.end(), "pthread_cond_wait"), names.end()) << ::testing::PrintToString(names);
+    EXPECT_NE(std::find(names.begin(), names.end(), "pthread_cond_wait"), names.end())
+        << ::testing::PrintToString(names);
 }
 
 TEST_F(LiveReportTest, RecordsAnExceptionHandedOver) {

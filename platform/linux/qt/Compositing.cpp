@@ -23,7 +23,7 @@ bool compositingManagerRunning() {
     const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, name.size(), name.c_str()), nullptr), &std::free);
-    if (!atom || atom->atom == XCB_NONE) return false;  // nobody ever asked for it
+    if (!atom || atom->atom == XCB_NONE) return false; // nobody ever asked for it
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr), &std::free);
     return owner && owner->owner != XCB_NONE;

@@ -52,7 +52,7 @@ std::string KeySymbols::unmodifiedCharacters(unsigned x11Keycode, unsigned group
     if (count <= 0 || !syms) return {};
     char buffer[16] = {};
     int length = xkb_keysym_to_utf8(syms[0], buffer, sizeof buffer);
-    if (length <= 1) return {};  // no character (the count includes the terminator)
+    if (length <= 1) return {}; // no character (the count includes the terminator)
     return std::string(buffer);
 }
 

@@ -7,13 +7,10 @@ namespace platform::qt {
 namespace {
 ApplicationActivity activityOf(Qt::ApplicationState state) {
     switch (state) {
-    case Qt::ApplicationActive:
-        return ApplicationActivity::Active;
-    case Qt::ApplicationInactive:
-        return ApplicationActivity::Inactive;
+    case Qt::ApplicationActive: return ApplicationActivity::Active;
+    case Qt::ApplicationInactive: return ApplicationActivity::Inactive;
     case Qt::ApplicationHidden:
-    case Qt::ApplicationSuspended:
-        return ApplicationActivity::Background;
+    case Qt::ApplicationSuspended: return ApplicationActivity::Background;
     }
     return ApplicationActivity::Unknown;
 }

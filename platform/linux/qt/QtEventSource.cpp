@@ -41,17 +41,13 @@ std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
     // press or release is folded in here.
     if (std::uint64_t own = modifierFlagForCarbonKey(*code)) {
         event.type = EventType::FlagsChanged;
-        if (own == ModifierCapsLock)
-            flags = key.type() == QEvent::KeyPress ? (flags ^ own) : flags;
-        else if (key.type() == QEvent::KeyPress)
-            flags |= own;
-        else
-            flags &= ~own;
+        if (own == ModifierCapsLock) flags = key.type() == QEvent::KeyPress ? (flags ^ own) : flags;
+        else if (key.type() == QEvent::KeyPress) flags |= own;
+        else flags &= ~own;
     } else {
         event.type = key.type() == QEvent::KeyPress ? EventType::KeyDown : EventType::KeyUp;
         event.characters = key.text().toStdString();
-        if (const char* keypad = keypadCharacters(*code); *keypad)
-            event.charactersIgnoringModifiers = keypad;
+        if (const char* keypad = keypadCharacters(*code); *keypad) event.charactersIgnoringModifiers = keypad;
         else
             // Bits 13-14 of the X state carry the active layout group.
             event.charactersIgnoringModifiers =
@@ -67,12 +63,10 @@ std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
 std::optional<Event> QtEventSource::translateMouse(const QMouseEvent& mouse, const QObject* window) const {
     bool press = mouse.type() == QEvent::MouseButtonPress;
     Event event;
-    if (mouse.button() == Qt::LeftButton)
-        event.type = press ? EventType::LeftMouseDown : EventType::LeftMouseUp;
+    if (mouse.button() == Qt::LeftButton) event.type = press ? EventType::LeftMouseDown : EventType::LeftMouseUp;
     else if (mouse.button() == Qt::RightButton)
         event.type = press ? EventType::RightMouseDown : EventType::RightMouseUp;
-    else
-        return std::nullopt;
+    else return std::nullopt;
     event.x = mouse.position().x();
     event.y = mouse.position().y();
     auto mods = mouse.modifiers();
@@ -89,7 +83,7 @@ std::optional<Event> QtEventSource::dispatch(const Event& event) {
     auto snapshot = monitors_;
     for (auto& [id, monitor] : snapshot) {
         if (!(monitor.mask & maskFor(current->type))) continue;
-        if (!monitors_.count(id)) continue;  // removed by an earlier handler
+        if (!monitors_.count(id)) continue; // removed by an earlier handler
         current = (*monitor.handler)(*current);
         if (!current) return std::nullopt;
     }
@@ -111,8 +105,7 @@ bool QtEventSource::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
         translated = translateMouse(static_cast<const QMouseEvent&>(*event), watched);
         break;
-    default:
-        return false;
+    default: return false;
     }
     if (!translated) return false;
     return !dispatch(*translated).has_value();

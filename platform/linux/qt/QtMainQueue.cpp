@@ -13,10 +13,8 @@ QtMainQueue::QtMainQueue(TimerService& timers) : PostingQueue("main", timers), c
 
 QtMainQueue::~QtMainQueue() {
     // Queued calls still pending are dropped with their context.
-    if (context_->thread() == QThread::currentThread())
-        delete context_;
-    else
-        context_->deleteLater();
+    if (context_->thread() == QThread::currentThread()) delete context_;
+    else context_->deleteLater();
 }
 
 bool QtMainQueue::isCurrent() const { return QThread::currentThread() == context_->thread(); }

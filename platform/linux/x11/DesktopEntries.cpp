@@ -14,10 +14,8 @@ std::vector<fs::path> defaultApplicationDirs() {
     std::vector<fs::path> dirs;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
-    if (dataHome && *dataHome)
-        dirs.push_back(fs::path(dataHome) / "applications");
-    else if (home && *home)
-        dirs.push_back(fs::path(home) / ".local/share/applications");
+    if (dataHome && *dataHome) dirs.push_back(fs::path(dataHome) / "applications");
+    else if (home && *home) dirs.push_back(fs::path(home) / ".local/share/applications");
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::string list = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
     std::stringstream stream(list);

@@ -12,7 +12,7 @@ namespace platform::x11 {
 
 // The parts of a freedesktop desktop entry the workspace uses.
 struct DesktopEntry {
-    std::string id;  // file name without ".desktop"
+    std::string id; // file name without ".desktop"
     std::filesystem::path path;
     std::string name;
     std::string exec;
@@ -33,7 +33,7 @@ std::vector<std::string> execArguments(const std::string& exec);
 // directories, looked up by id or by StartupWMClass, read once and cached.
 class DesktopEntries {
 public:
-    DesktopEntries();  // $XDG_DATA_HOME, then $XDG_DATA_DIRS
+    DesktopEntries(); // $XDG_DATA_HOME, then $XDG_DATA_DIRS
     explicit DesktopEntries(std::vector<std::filesystem::path> applicationDirs);
 
     std::optional<DesktopEntry> find(const std::string& id);

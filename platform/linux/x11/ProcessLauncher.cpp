@@ -28,8 +28,7 @@ std::optional<std::string> launchDetached(const std::vector<std::string>& argume
     if (rc != 0) return std::string("cannot start ") + arguments.front() + ": " + std::strerror(rc);
     std::thread([pid] {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     return std::nullopt;
 }

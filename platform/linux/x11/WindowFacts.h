@@ -16,17 +16,17 @@ enum class WindowKind { Normal, Dialog, Utility, Dock, Desktop, Other };
 // The facts of one managed client window, read from its properties.
 struct WindowFacts {
     std::uint32_t window = 0;
-    pid_t pid = 0;                 // _NET_WM_PID; 0 when absent
-    std::uint32_t leader = 0;      // WM_CLIENT_LEADER; 0 when absent
-    std::string clientMachine;     // WM_CLIENT_MACHINE: the host the client runs on
-    std::string wmInstance;        // WM_CLASS, first part
-    std::string wmClass;           // WM_CLASS, second part
-    std::string gtkApplicationId;  // _GTK_APPLICATION_ID
-    std::string kdeDesktopFile;    // _KDE_NET_WM_DESKTOP_FILE
-    std::string title;             // _NET_WM_NAME, else WM_NAME
+    pid_t pid = 0;                // _NET_WM_PID; 0 when absent
+    std::uint32_t leader = 0;     // WM_CLIENT_LEADER; 0 when absent
+    std::string clientMachine;    // WM_CLIENT_MACHINE: the host the client runs on
+    std::string wmInstance;       // WM_CLASS, first part
+    std::string wmClass;          // WM_CLASS, second part
+    std::string gtkApplicationId; // _GTK_APPLICATION_ID
+    std::string kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
+    std::string title;            // _NET_WM_NAME, else WM_NAME
     WindowKind kind = WindowKind::Normal;
-    bool skipTaskbar = false;      // _NET_WM_STATE_SKIP_TASKBAR
-    bool hidden = false;           // _NET_WM_STATE_HIDDEN (iconified)
+    bool skipTaskbar = false; // _NET_WM_STATE_SKIP_TASKBAR
+    bool hidden = false;      // _NET_WM_STATE_HIDDEN (iconified)
 };
 
 // The key that puts windows of one application together: the process when

@@ -95,8 +95,7 @@ void X11Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::u
     event.data.data32[1] = d1;
     event.data.data32[2] = d2;
     event.data.data32[3] = d3;
-    xcb_send_event(connection_, 0, root_,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&event));
 }
 

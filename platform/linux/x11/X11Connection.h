@@ -11,10 +11,10 @@ namespace platform::x11 {
 
 // The atoms the workspace reads and sends.
 struct Atoms {
-    xcb_atom_t netClientList, netClientListStacking, netActiveWindow, netWmPid, wmClientLeader, netWmName,
-        utf8String, gtkApplicationId, kdeDesktopFile, netWmWindowType, typeNormal, typeDialog, typeUtility,
-        typeDock, typeDesktop, typeToolbar, typeMenu, typeSplash, typeNotification, netWmState, stateSkipTaskbar,
-        stateHidden, netWmIcon, netRestackWindow;
+    xcb_atom_t netClientList, netClientListStacking, netActiveWindow, netWmPid, wmClientLeader, netWmName, utf8String,
+        gtkApplicationId, kdeDesktopFile, netWmWindowType, typeNormal, typeDialog, typeUtility, typeDock, typeDesktop,
+        typeToolbar, typeMenu, typeSplash, typeNotification, netWmState, stateSkipTaskbar, stateHidden, netWmIcon,
+        netRestackWindow;
 };
 
 // Frees an xcb reply.

@@ -7,7 +7,7 @@ namespace platform::x11 {
 namespace {
 // Source indication of EWMH requests: a pager, acting for the user.
 constexpr std::uint32_t kSourcePager = 2;
-}
+} // namespace
 
 Icon chooseIcon(const std::uint32_t* data, std::size_t count, int preferred) {
     const std::uint32_t* best = nullptr;
@@ -21,7 +21,7 @@ Icon chooseIcon(const std::uint32_t* data, std::size_t count, int preferred) {
     };
     while (pos + 2 <= count) {
         std::uint64_t w = data[pos], h = data[pos + 1];
-        if (w == 0 || h == 0 || w > 1024 || h > 1024 || pos + 2 + w * h > count) break;  // damaged data
+        if (w == 0 || h == 0 || w > 1024 || h > 1024 || pos + 2 + w * h > count) break; // damaged data
         if (better(data + pos)) best = data + pos;
         pos += 2 + w * h;
     }
@@ -41,8 +41,8 @@ Icon X11RunningApplication::icon() const {
     iconLoaded_ = true;
     icon_ = {};
     for (const auto& w : windows_) {
-        auto cookie = connection_->requestProperty(w.window, connection_->atoms().netWmIcon, XCB_ATOM_CARDINAL,
-                                                   1024 * 1024);
+        auto cookie =
+            connection_->requestProperty(w.window, connection_->atoms().netWmIcon, XCB_ATOM_CARDINAL, 1024 * 1024);
         auto reply = connection_->property(cookie);
         if (!reply || reply->format != 32) continue;
         auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
@@ -61,15 +61,15 @@ constexpr int kLargestHintIcon = 256;
 
 // The pixels of a pixmap as 0xAARRGGBB (opaque), or nothing for depths other
 // than 1 (a bitmap: set bits black on white) and 24/32 (32 bits a pixel).
-std::optional<std::vector<std::uint32_t>> readPixmap(xcb_connection_t* c, xcb_pixmap_t pixmap, int width,
-                                                     int height, int depth) {
+std::optional<std::vector<std::uint32_t>> readPixmap(xcb_connection_t* c, xcb_pixmap_t pixmap, int width, int height,
+                                                     int depth) {
     const bool bitmap = depth == 1;
     if (!bitmap && depth != 24 && depth != 32) return std::nullopt;
-    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
-        c,
-        xcb_get_image(c, bitmap ? XCB_IMAGE_FORMAT_XY_PIXMAP : XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, width,
-                      height, bitmap ? 1u : ~0u),
-        nullptr));
+    Reply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, bitmap ? XCB_IMAGE_FORMAT_XY_PIXMAP : XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0,
+                                          0, width, height, bitmap ? 1u : ~0u),
+                            nullptr));
     if (!image) return std::nullopt;
     const std::uint8_t* data = xcb_get_image_data(image.get());
     const std::size_t length = std::size_t(xcb_get_image_data_length(image.get()));
@@ -79,8 +79,8 @@ std::optional<std::vector<std::uint32_t>> readPixmap(xcb_connection_t* c, xcb_pi
         const bool msb = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             const std::uint8_t* p = data + 4 * i;
-            const std::uint32_t v = msb ? (p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3])
-                                        : (p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+            const std::uint32_t v =
+                msb ? (p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]) : (p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0]);
             pixels[i] = 0xFF000000u | (v & 0xFFFFFFu);
         }
         return pixels;
@@ -125,7 +125,7 @@ Icon X11RunningApplication::fallbackIcon() const {
                 maskGeometry->height == height)
                 if (auto bits = readPixmap(c, mask, width, height, 1))
                     for (std::size_t i = 0; i < pixels->size(); ++i)
-                        if ((*bits)[i] != 0xFF000000u) (*pixels)[i] = 0;  // outside the mask: transparent
+                        if ((*bits)[i] != 0xFF000000u) (*pixels)[i] = 0; // outside the mask: transparent
         }
         fallbackIcon_.width = width;
         fallbackIcon_.height = height;
@@ -152,7 +152,7 @@ void X11RunningApplication::setWindows(std::vector<WindowFacts> windows) {
     };
     const bool changed = ids(windows) != ids(windows_);
     windows_ = std::move(windows);
-    if (changed) invalidateIcon();  // the icons come from the windows
+    if (changed) invalidateIcon(); // the icons come from the windows
 }
 
 void X11RunningApplication::updateWindow(const WindowFacts& facts) {

@@ -23,7 +23,7 @@ public:
         std::optional<std::string> bundleIdentifier;
         std::optional<std::string> name;
         std::optional<std::string> bundleURL;
-        std::optional<std::string> iconName;  // the desktop entry's Icon
+        std::optional<std::string> iconName; // the desktop entry's Icon
     };
 
     X11RunningApplication(std::shared_ptr<X11Connection> connection, Identity identity);
@@ -39,7 +39,7 @@ public:
     Icon fallbackIcon() const override;
     std::optional<std::string> bundleURL() const override { return identity_.bundleURL; }
     ActivationPolicy activationPolicy() const override { return activationPolicyOf(windows_); }
-    bool isFinishedLaunching() const override { return true; }  // listed once it maps a window
+    bool isFinishedLaunching() const override { return true; } // listed once it maps a window
     bool isHidden() const override;
     // Brings the application's best window to the front (de-iconified); with
     // ActivateAllWindows its other visible windows are raised below it first.

@@ -65,10 +65,8 @@ void X11Workspace::handle(xcb_generic_event_t* event) {
     auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
     const auto& atoms = connection_->atoms();
     if (notify->window == connection_->root()) {
-        if (notify->atom == atoms.netClientList)
-            refreshClientList(true);
-        else if (notify->atom == atoms.netActiveWindow)
-            refreshActive(true);
+        if (notify->atom == atoms.netClientList) refreshClientList(true);
+        else if (notify->atom == atoms.netActiveWindow) refreshActive(true);
         return;
     }
     auto app = applicationFor(notify->window);
@@ -134,11 +132,26 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
         f.kind = WindowKind::Normal;
         for (auto t : types) {
             // The first type the hint names that we know decides.
-            if (t == a.typeNormal) { f.kind = WindowKind::Normal; break; }
-            if (t == a.typeDialog) { f.kind = WindowKind::Dialog; break; }
-            if (t == a.typeUtility) { f.kind = WindowKind::Utility; break; }
-            if (t == a.typeDock) { f.kind = WindowKind::Dock; break; }
-            if (t == a.typeDesktop) { f.kind = WindowKind::Desktop; break; }
+            if (t == a.typeNormal) {
+                f.kind = WindowKind::Normal;
+                break;
+            }
+            if (t == a.typeDialog) {
+                f.kind = WindowKind::Dialog;
+                break;
+            }
+            if (t == a.typeUtility) {
+                f.kind = WindowKind::Utility;
+                break;
+            }
+            if (t == a.typeDock) {
+                f.kind = WindowKind::Dock;
+                break;
+            }
+            if (t == a.typeDesktop) {
+                f.kind = WindowKind::Desktop;
+                break;
+            }
             if (t == a.typeToolbar || t == a.typeMenu || t == a.typeSplash || t == a.typeNotification) {
                 f.kind = WindowKind::Other;
                 break;
@@ -253,7 +266,7 @@ void X11Workspace::refreshClientList(bool notify) {
 void X11Workspace::refreshActive(bool notify) {
     auto& c = *connection_;
     auto active = c.cardinals(c.requestProperty(c.root(), c.atoms().netActiveWindow, XCB_ATOM_WINDOW, 1));
-    requestedFrontmost_ = nullptr;  // the window manager has answered
+    requestedFrontmost_ = nullptr; // the window manager has answered
     RunningApplicationPtr now = active.empty() || active.front() == XCB_NONE ? nullptr : applicationFor(active.front());
     if (!now && !active.empty() && active.front() != XCB_NONE && !facts_.count(active.front())) {
         // A window the client list does not show yet: take the list again.

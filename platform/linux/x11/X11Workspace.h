@@ -54,8 +54,8 @@ private:
     std::shared_ptr<X11Connection> connection_;
     DesktopEntries entries_;
     NotificationCenter center_;
-    std::map<xcb_window_t, WindowFacts> facts_;           // every client window seen, ours included
-    std::vector<std::shared_ptr<X11RunningApplication>> apps_;  // in order of appearance
+    std::map<xcb_window_t, WindowFacts> facts_;                // every client window seen, ours included
+    std::vector<std::shared_ptr<X11RunningApplication>> apps_; // in order of appearance
     RunningApplicationPtr frontmost_;
     // Activation is asynchronous on X11: the request goes to the window
     // manager, which changes _NET_ACTIVE_WINDOW a moment later. Until then

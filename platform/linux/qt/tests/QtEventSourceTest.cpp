@@ -68,7 +68,7 @@ TEST(QtEventSource, MonitorsSeeWindowEventsOnceAndCanSwallowThem) {
     int seen = 0;
     auto first = source.addLocalMonitor(EventMaskKeyDown, [&](const Event& e) -> std::optional<Event> {
         ++seen;
-        if (e.keyCode == 53) return std::nullopt;  // swallow Escape
+        if (e.keyCode == 53) return std::nullopt; // swallow Escape
         return e;
     });
     int flags = 0;
@@ -105,9 +105,9 @@ TEST(QtEventSource, MonitorsSeeWindowEventsOnceAndCanSwallowThem) {
 TEST(KeySymbols, CharactersFollowTheEventsLayoutGroup) {
     platform::qt::KeySymbols symbols("us,de");
     ASSERT_TRUE(symbols.valid());
-    constexpr unsigned kKeyY = 21 + 8, kKeyOne = 2 + 8;  // evdev codes + 8
+    constexpr unsigned kKeyY = 21 + 8, kKeyOne = 2 + 8; // evdev codes + 8
     EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 0), "y");
     EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 1), "z");
     EXPECT_EQ(symbols.unmodifiedCharacters(kKeyOne, 1), "1");
-    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 3), "y");  // no such group: the first
+    EXPECT_EQ(symbols.unmodifiedCharacters(kKeyY, 3), "y"); // no such group: the first
 }

@@ -43,9 +43,8 @@ TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
 
 TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
     TempDir home, system;
-    home.write("applications/editor.desktop",
-               "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
-               "[Desktop Action New]\nName=Not this one\n");
+    home.write("applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
+                                              "[Desktop Action New]\nName=Not this one\n");
     system.write("applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
     system.write("applications/debian-xterm.desktop",
                  "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");

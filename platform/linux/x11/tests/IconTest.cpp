@@ -36,7 +36,7 @@ TEST(NetWmIcon, PicksTheSmallestSizeNotBelowThePreferredOne) {
 TEST(NetWmIcon, DamagedDataIsReadUpToTheDamage) {
     std::vector<std::uint32_t> data;
     append(data, 8, 8, 7);
-    data.push_back(4096);  // claims more pixels than follow
+    data.push_back(4096); // claims more pixels than follow
     data.push_back(4096);
     data.push_back(0);
     auto icon = chooseIcon(data.data(), data.size(), 32);

@@ -22,12 +22,12 @@ TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
     std::vector<WindowFacts> list = {
         window(1, 100, "XTerm"),
         window(2, 200, "XClock"),
-        window(3, 100, "XTerm"),               // second xterm window of the same process
+        window(3, 100, "XTerm"), // second xterm window of the same process
         window(4, 0, "Remote", WindowKind::Normal, 77),
-        window(5, 0, "Other", WindowKind::Normal, 77),  // same leader, other class: same application
+        window(5, 0, "Other", WindowKind::Normal, 77), // same leader, other class: same application
         window(6, 0, "Legacy"),
         window(7, 0, "Legacy"),
-        window(8, 300, "XTerm"),               // another xterm process is another application
+        window(8, 300, "XTerm"), // another xterm process is another application
     };
     list[0].clientMachine = list[2].clientMachine = "desk";
     auto groups = groupWindows(list);
@@ -94,9 +94,7 @@ TEST(WindowGrouping, DesktopIdCandidatesBestFirstWithoutDuplicatesOrPaths) {
     f.kdeDesktopFile = "/usr/share/applications/konsole.desktop";
     f.wmClass = "XTerm";
     f.wmInstance = "xterm";
-    EXPECT_EQ(desktopIdCandidates(f),
-              (std::vector<std::string>{"org.gnome.Terminal", "konsole",
-                                        "XTerm", "xterm"}));
+    EXPECT_EQ(desktopIdCandidates(f), (std::vector<std::string>{"org.gnome.Terminal", "konsole", "XTerm", "xterm"}));
 
     WindowFacts plain;
     plain.wmClass = "Firefox-esr";

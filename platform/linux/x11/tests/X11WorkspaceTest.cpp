@@ -20,7 +20,7 @@ using namespace platform::x11;
 namespace {
 
 XvfbServer& server() {
-    static XvfbServer s;  // stopped at exit
+    static XvfbServer s; // stopped at exit
     return s;
 }
 
@@ -120,7 +120,7 @@ TEST_F(X11WorkspaceTest, AProcessBecomingRegularIsAnnouncedAsLaunched) {
     ASSERT_TRUE(pump([&] { return named("Splashy") != nullptr; }));
     auto app = named("Splashy");
     EXPECT_NE(app->activationPolicy(), ActivationPolicy::Regular);
-    ASSERT_EQ(launched.size(), 1u);  // announced, but not to be listed yet
+    ASSERT_EQ(launched.size(), 1u); // announced, but not to be listed yet
     launched.clear();
 
     auto main = window(5001, "Splashy");
