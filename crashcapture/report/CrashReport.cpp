@@ -26,12 +26,15 @@ struct MessageDeleter {
     void operator()(Message* message) const { zvcrash__crash_report__free_unpacked(message, nullptr); }
 };
 
-// Strings of the report, made valid UTF-8.
-std::string text(const char* value) { return value ? validUtf8(value) : std::string(); }
+// Texts of the report, whole (an embedded NUL included) and made valid UTF-8.
+std::string text(const ProtobufCBinaryData& value) {
+    if (!value.data || value.len == 0) return std::string();
+    return validUtf8(std::string(reinterpret_cast<const char*>(value.data), value.len));
+}
 
-std::optional<std::string> optionalText(const char* value) {
-    if (!value) return std::nullopt;
-    return validUtf8(value);
+std::optional<std::string> optionalText(protobuf_c_boolean present, const ProtobufCBinaryData& value) {
+    if (!present) return std::nullopt;
+    return text(value);
 }
 
 // The number the decoder stored in an enum field. The wire format allows any
@@ -86,7 +89,7 @@ public:
             const auto& machine = *message.machine_info;
             if (!machine.processor) return "Crash report is missing processor info section";
             report_.machineInfo_ =
-                CrashReportMachineInfo{optionalText(machine.model), processorFrom(*machine.processor),
+                CrashReportMachineInfo{optionalText(machine.has_model, machine.model), processorFrom(*machine.processor),
                                        machine.processor_count, machine.logical_processor_count};
             const auto& processor = report_.machineInfo_->processorInfo;
             stripPointerAuthentication_ = processor.type == kCpuTypeArm64 && processor.subtype == kCpuSubtypeArm64e;
@@ -95,12 +98,8 @@ public:
         if (auto failure = readSystemInfo(message.system_info)) return failure;
 
         if (!message.application_info) return "Crash report is missing Application Information section";
-        if (!message.application_info->identifier)
-            return "Crash report is missing Application Information app identifier field";
-        if (!message.application_info->version)
-            return "Crash report is missing Application Information app version field";
         report_.applicationInfo_ = {text(message.application_info->identifier), text(message.application_info->version),
-                                    optionalText(message.application_info->marketing_version)};
+                                    optionalText(message.application_info->has_marketing_version, message.application_info->marketing_version)};
 
         if (message.process_info) readProcessInfo(*message.process_info);
 
@@ -122,8 +121,6 @@ public:
 
         if (message.exception) {
             const auto& exception = *message.exception;
-            if (!exception.name) return "Crash report is missing exception name field";
-            if (!exception.reason) return "Crash report is missing exception reason field";
             if (exception.n_frames > kMaxFramesPerThread) return "Crash report has too many exception stack frames";
             report_.exceptionInfo_ = CrashReportExceptionInfo{text(exception.name), text(exception.reason),
                                                               frames(exception.frames, exception.n_frames)};
@@ -139,12 +136,11 @@ public:
 private:
     std::optional<std::string> readSystemInfo(const Zvcrash__CrashReport__SystemInfo* system) {
         if (!system) return "Crash report is missing System Information section";
-        if (!system->os_version) return "Crash report is missing System Information OS version field";
         auto& info = report_.systemInfo_;
         info.operatingSystem = static_cast<CrashReportOperatingSystem>(
             system->has_operating_system ? enumValue(system->operating_system) : 0);
         info.operatingSystemVersion = text(system->os_version);
-        info.operatingSystemBuild = optionalText(system->os_build);
+        info.operatingSystemBuild = optionalText(system->has_os_build, system->os_build);
         const int architecture = enumValue(system->architecture);
         info.architecture = static_cast<CrashReportArchitecture>(architecture);
         if (system->timestamp != 0) info.timestamp = std::chrono::sys_seconds(std::chrono::seconds(system->timestamp));
@@ -160,16 +156,16 @@ private:
 
     void readProcessInfo(const Zvcrash__CrashReport__ProcessInfo& process) {
         CrashReportProcessInfo info;
-        info.processName = optionalText(process.process_name);
+        info.processName = optionalText(process.has_process_name, process.process_name);
         info.processID = process.process_id;
-        info.processPath = optionalText(process.process_path);
+        info.processPath = optionalText(process.has_process_path, process.process_path);
         // A start time too large for signed seconds cannot be a real one.
         if (process.has_start_time && process.start_time != 0 &&
             process.start_time <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
             info.processStartTime =
                 std::chrono::sys_seconds(std::chrono::seconds(static_cast<std::int64_t>(process.start_time)));
         }
-        info.parentProcessName = optionalText(process.parent_process_name);
+        info.parentProcessName = optionalText(process.has_parent_process_name, process.parent_process_name);
         info.parentProcessID = process.parent_process_id;
         info.native = process.native;
         report_.processInfo_ = std::move(info);
@@ -177,8 +173,6 @@ private:
 
     std::optional<std::string> readSignal(const Zvcrash__CrashReport__Signal* signal) {
         if (!signal) return "Crash report is missing Signal Information section";
-        if (!signal->name) return "Crash report is missing signal name field";
-        if (!signal->code) return "Crash report is missing signal code field";
         report_.signalInfo_ = {text(signal->name), text(signal->code), signal->address};
         if (const auto* mach = signal->mach_exception) {
             if (mach->n_codes > kMaxMachExceptionCodes) return "Crash report includes too many Mach Exception codes";
@@ -197,7 +191,6 @@ private:
         info.registers.reserve(thread.n_registers);
         for (std::size_t i = 0; i < thread.n_registers; ++i) {
             const auto& reg = *thread.registers[i];
-            if (!reg.name) return "Missing register name in register value";
             info.registers.push_back({text(reg.name), reg.value});
         }
         report_.threads_.push_back(std::move(info));
@@ -205,7 +198,6 @@ private:
     }
 
     std::optional<std::string> readImage(const Zvcrash__CrashReport__BinaryImage& image) {
-        if (!image.name) return "Missing image name in image record";
         CrashReportBinaryImageInfo info;
         info.imageBaseAddress = image.base_address;
         info.imageSize = image.size;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace crashcapture {
@@ -266,6 +267,23 @@ TEST(CrashReportReader, ReplacesMalformedUtf8InStrings) {
     EXPECT_EQ(report.threads().back().stackFrames[0].symbolInfo->symbolName, "sym\uFFFD\uFFFD\uFFFDbol");
     EXPECT_EQ(report.signalInfo().code, "\uFFFD\uFFFDcode\uFFFD\uFFFD\uFFFD");
     EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zélvo ✓ 😀");
+}
+
+TEST(CrashReportReader, ReadsTextsWithAnEmbeddedNulWhole) {
+    ReportBuilder builder;
+    builder.processInfo().process_path = builder.text("/opt/zelvo/bin@ary");
+    builder.signal().code = builder.text("SEGV@MAPERR");
+    auto file = builder.file();
+    // The builder writes C strings; put the NUL bytes into the encoded texts.
+    for (const std::string marked : {"bin@ary", "SEGV@MAPERR"}) {
+        auto at = std::search(file.begin(), file.end(), marked.begin(), marked.end());
+        ASSERT_NE(at, file.end()) << marked;
+        *(at + static_cast<std::ptrdiff_t>(marked.find('@'))) = 0;
+    }
+    auto report = readReport(file);
+    ASSERT_TRUE(report.processInfo());
+    EXPECT_EQ(report.processInfo()->processPath, std::string("/opt/zelvo/bin\0ary", 18));
+    EXPECT_EQ(report.signalInfo().code, std::string("SEGV\0MAPERR", 11));
 }
 
 TEST(CrashReportReader, DerivesTheProcessorFromTheArchitectureWithoutMachineInfo) {
