@@ -88,9 +88,9 @@ public:
         if (message.machine_info) {
             const auto& machine = *message.machine_info;
             if (!machine.processor) return "Crash report is missing processor info section";
-            report_.machineInfo_ =
-                CrashReportMachineInfo{optionalText(machine.has_model, machine.model), processorFrom(*machine.processor),
-                                       machine.processor_count, machine.logical_processor_count};
+            report_.machineInfo_ = CrashReportMachineInfo{optionalText(machine.has_model, machine.model),
+                                                          processorFrom(*machine.processor), machine.processor_count,
+                                                          machine.logical_processor_count};
             const auto& processor = report_.machineInfo_->processorInfo;
             stripPointerAuthentication_ = processor.type == kCpuTypeArm64 && processor.subtype == kCpuSubtypeArm64e;
         }
@@ -98,8 +98,9 @@ public:
         if (auto failure = readSystemInfo(message.system_info)) return failure;
 
         if (!message.application_info) return "Crash report is missing Application Information section";
-        report_.applicationInfo_ = {text(message.application_info->identifier), text(message.application_info->version),
-                                    optionalText(message.application_info->has_marketing_version, message.application_info->marketing_version)};
+        report_.applicationInfo_ = {
+            text(message.application_info->identifier), text(message.application_info->version),
+            optionalText(message.application_info->has_marketing_version, message.application_info->marketing_version)};
 
         if (message.process_info) readProcessInfo(*message.process_info);
 
