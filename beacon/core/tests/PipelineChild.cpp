@@ -15,6 +15,7 @@
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/ServiceAbstract.h"
+#include "beacon/http/tests/TelemetryChildSupport.h"
 #include "beacon/model/LogWithProperties.h"
 #include "beacon/storage/Storage.h"
 #include "platform/Scheduler.h"
@@ -27,26 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-class PipelineService : public beacon::ServiceAbstract {
-public:
-    explicit PipelineService(std::uint32_t flushInterval) : flushInterval_(flushInterval) {}
-    std::string serviceName() const override { return "Pipeline"; }
-    std::string groupId() const override { return "Pipeline"; }
-    std::string logTag() const override { return "BeaconPipeline"; }
-    std::optional<beacon::ChannelUnitConfiguration> channelUnitConfiguration() const override {
-        return beacon::ChannelUnitConfiguration::defaultConfiguration("Pipeline", flushInterval_);
-    }
-
-private:
-    std::uint32_t flushInterval_;
-};
-
-void writeMarker(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    std::ofstream(temporary) << text << "\n";
-    std::rename(temporary.c_str(), path.c_str());
-}
 
 std::uint64_t storedLogs() {
     auto group =
@@ -65,7 +46,7 @@ int main(int argc, char** argv) {
     const std::string marker = argv[3];
 
     if (std::getenv("ZELVO_PIPELINE_VERBOSE")) beacon::Beacon::setLogLevel(beacon::LogLevel::Verbose);
-    auto service = std::make_shared<PipelineService>(mode == "hold" ? 3600 : 6);
+    auto service = std::make_shared<beacon::test::NamedTestService>("Pipeline", mode == "hold" ? 3600 : 6);
     beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {service});
     if (mode == "hold") {
         for (int i = 0; i < count; ++i) {
@@ -75,10 +56,10 @@ int main(int argc, char** argv) {
             service->channelUnit()->enqueueItem(log, beacon::kLogFlagsNormal);
         }
         service->channelUnit()->logsDispatchQueue()->sync([] {});
-        writeMarker(marker, beacon::Beacon::installId());
+        beacon::test::writeMarker(marker, beacon::Beacon::installId());
         while (true) ::pause();
     }
-    writeMarker(marker, beacon::Beacon::installId());
+    beacon::test::writeMarker(marker, beacon::Beacon::installId());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
         if (storedLogs() == 0) return 0;

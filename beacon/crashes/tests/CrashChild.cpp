@@ -18,6 +18,7 @@
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/core/Beacon.h"
 #include "beacon/core/ServiceAbstract.h"
+#include "beacon/http/tests/TelemetryChildSupport.h"
 #include "beacon/crashes/service/Crashes.h"
 #include "beacon/model/LogWithProperties.h"
 #include "beacon/storage/Storage.h"
@@ -35,26 +36,6 @@
 #include <unistd.h>
 
 namespace {
-
-class EventService : public beacon::ServiceAbstract {
-public:
-    explicit EventService(std::uint32_t flushInterval) : flushInterval_(flushInterval) {}
-    std::string serviceName() const override { return "Events"; }
-    std::string groupId() const override { return "Events"; }
-    std::string logTag() const override { return "BeaconEvents"; }
-    std::optional<beacon::ChannelUnitConfiguration> channelUnitConfiguration() const override {
-        return beacon::ChannelUnitConfiguration::defaultConfiguration("Events", flushInterval_);
-    }
-
-private:
-    std::uint32_t flushInterval_;
-};
-
-void writeMarker(const std::string& path) {
-    const std::string temporary = path + ".tmp";
-    std::ofstream(temporary) << beacon::Beacon::installId() << "\n";
-    std::rename(temporary.c_str(), path.c_str());
-}
 
 void enqueueEvent(beacon::ServiceAbstract& service, const std::string& name) {
     auto log = std::make_shared<beacon::LogWithProperties>();
@@ -91,7 +72,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const std::string marker = argv[2];
 
-    auto events = std::make_shared<EventService>(mode == "crash" ? 3600 : 1);
+    auto events = std::make_shared<beacon::test::NamedTestService>("Events", mode == "crash" ? 3600 : 1);
     beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {events, beacon::Crashes::sharedInstance()});
     if (mode == "crash") {
         auto queue = events->channelUnit()->logsDispatchQueue();
@@ -104,7 +85,7 @@ int main(int argc, char** argv) {
             while (true) ::pause();
         });
         for (int i = 0; i < 3; ++i) enqueueEvent(*events, "inflight-" + std::to_string(i));
-        writeMarker(marker);
+        beacon::test::writeMarker(marker, beacon::Beacon::installId());
         *static_cast<volatile int*>(nullptr) = 1;
         return 2;
     }
@@ -119,7 +100,7 @@ int main(int argc, char** argv) {
         std::thread(zelvoCrashChildThrowSite).join();
         return 2;
     }
-    writeMarker(marker);
+    beacon::test::writeMarker(marker, beacon::Beacon::installId());
     beacon::Crashes::sharedInstance()->unprocessedCrashReports();
     const bool empty = waitFor([] { return storedLogs() == 0; });
     std::fprintf(stderr, "send child: store %s\n", empty ? "empty" : "not empty");
