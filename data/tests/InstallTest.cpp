@@ -1,7 +1,7 @@
 // `cmake --install` of the build tree into a fresh prefix: the whole tree is
 // there, the installed programs run, and nothing in it points back into the
 // build tree.
-#include "app/main/tests/RunProgram.h"
+#include "platform/linux/testing/RunProgram.h"
 #include "data/tests/InstallTree.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The Debian package built by CPack from the build tree: its contents, its
 // computed dependencies, a desktop entry and metainfo that validate, and no
 // lintian errors.
-#include "app/main/tests/RunProgram.h"
+#include "platform/linux/testing/RunProgram.h"
 #include "data/tests/InstallTree.h"
 
 #include <gtest/gtest.h>

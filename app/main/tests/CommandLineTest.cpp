@@ -1,6 +1,6 @@
 // `zelvo` as a user starts it from a terminal: help, version, wrong usage and
 // no usable X11 display all end before Qt starts.
-#include "app/main/tests/RunProgram.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 

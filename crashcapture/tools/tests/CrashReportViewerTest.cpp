@@ -1,14 +1,12 @@
 // Runs the installed viewer program on report files written by the tests.
 #include "ReportBuilder.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -16,11 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using crashcapture::testing::ReportBuilder;
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using zelvo::testing::ProgramResult;
 
 class CrashReportViewerTest : public ::testing::Test {
 protected:
@@ -37,19 +31,9 @@ protected:
         return path;
     }
 
-    ProgramRun run(const std::string& arguments) {
-        ProgramRun result;
-        const fs::path err = dir_ / "stderr";
-        std::string command = std::string(VIEWER_EXECUTABLE) + " " + arguments + " 2>" + err.string();
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) result.out.append(buffer, n);
-        int status = ::pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(err);
-        result.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return result;
+    ProgramResult run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), VIEWER_EXECUTABLE);
+        return zelvo::testing::runProgram(arguments);
     }
 
     fs::path dir_;
@@ -59,7 +43,7 @@ TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
     ReportBuilder builder;
     const auto file = write("live_report.zvcrash", builder.file());
 
-    ProgramRun log = run(file.string());
+    ProgramResult log = run({file.string()});
     ASSERT_EQ(log.status, 0) << log.err;
     auto json = nlohmann::json::parse(log.out);
     EXPECT_EQ(json["type"], "appleError");
@@ -69,7 +53,7 @@ TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
     EXPECT_EQ(json["threads"].size(), 2u);
     EXPECT_NE(log.out.find("\n  \"id\""), std::string::npos) << "pretty-printed";
 
-    ProgramRun report = run("--report " + file.string());
+    ProgramResult report = run({"--report", file.string()});
     ASSERT_EQ(report.status, 0) << report.err;
     json = nlohmann::json::parse(report.out);
     EXPECT_EQ(json["signalInfo"]["name"], "SIGSEGV");
@@ -83,37 +67,38 @@ TEST_F(CrashReportViewerTest, ReportsBadFilesAndBadUsage) {
     ReportBuilder builder;
     auto bytes = builder.file();
     bytes[7] = 2;
-    ProgramRun bad = run(write("v2.zvcrash", bytes).string());
+    ProgramResult bad = run({write("v2.zvcrash", bytes).string()});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err, "Could not decode unsupported crash report version: 2\n");
     EXPECT_TRUE(bad.out.empty());
 
     builder.clearImages();
-    ProgramRun noImages = run("--report " + write("noimages.zvcrash", builder.file()).string());
+    ProgramResult noImages = run({"--report", write("noimages.zvcrash", builder.file()).string()});
     EXPECT_EQ(noImages.status, 2);
     EXPECT_EQ(noImages.err, "Crash report is missing binary image information\n");
 
-    ProgramRun missing = run((dir_ / "absent.zvcrash").string());
+    ProgramResult missing = run({(dir_ / "absent.zvcrash").string()});
     EXPECT_EQ(missing.status, 66);
     EXPECT_NE(missing.err.find("absent.zvcrash"), std::string::npos);
 
     // An endless device behind a link is refused, not read.
     std::filesystem::create_symlink("/dev/zero", dir_ / "zero.zvcrash");
-    ProgramRun endless = run((dir_ / "zero.zvcrash").string());
+    ProgramResult endless = run({(dir_ / "zero.zvcrash").string()});
     EXPECT_EQ(endless.status, 66);
     EXPECT_NE(endless.err.find("not a regular file"), std::string::npos) << endless.err;
 
-    for (const std::string arguments : {"", "--verbose x", "a b"}) {
-        ProgramRun usage = run(arguments);
-        EXPECT_EQ(usage.status, 64) << arguments;
-        EXPECT_NE(usage.err.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos) << arguments;
-        EXPECT_TRUE(usage.out.empty()) << arguments;
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{}, {"--verbose", "x"}, {"a", "b"}}) {
+        ProgramResult usage = run(arguments);
+        EXPECT_EQ(usage.status, 64) << arguments.size();
+        EXPECT_NE(usage.err.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos) << arguments.size();
+        EXPECT_TRUE(usage.out.empty()) << arguments.size();
     }
-    ProgramRun help = run("--help");
+    ProgramResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: zelvo-crashreport [--report] FILE"), std::string::npos);
     EXPECT_TRUE(help.err.empty());
-    ProgramRun version = run("--version");
+    ProgramResult version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "zelvo-crashreport " ZELVO_VERSION "\n");
 }
