@@ -1,10 +1,18 @@
 #pragma once
 
 #include "beacon/channel/ChannelDelegate.h"
+#include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/ingestion/IngestionProtocol.h"
 #include "beacon/model/LogContainer.h"
+#include "beacon/storage/LogDBStorage.h"
+#include "beacon/storage/tests/TempDir.h"
+#include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/util/Encrypter.h"
 #include "platform/UserDefaults.h"
+#include "platform/headless/ManualScheduler.h"
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -63,6 +71,28 @@ public:
     int succeeded = 0;
     int completed = 0;
     std::vector<long> failedCodes;
+};
+
+// A channel group on the virtual clock, with a real store in a temporary
+// folder, a scripted ingestion and preferences in memory.
+class ChannelGroupFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
+        BeaconUserDefaults::resetSharedInstance();
+        storage = std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>());
+        group = ChannelGroupDefault::create(scheduler, ingestion, storage);
+    }
+    void TearDown() override {
+        BeaconUserDefaults::resetSharedInstance();
+        BeaconUserDefaults::setStandardStore(nullptr);
+    }
+
+    TempDir dir;
+    platform::ManualScheduler scheduler;
+    std::shared_ptr<ScriptedIngestion> ingestion = std::make_shared<ScriptedIngestion>();
+    std::shared_ptr<LogDBStorage> storage;
+    std::shared_ptr<ChannelGroupDefault> group;
 };
 
 } // namespace beacon::test

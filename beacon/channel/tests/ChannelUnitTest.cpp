@@ -18,18 +18,11 @@ namespace {
 using test::RecordingDelegate;
 using test::ScriptedIngestion;
 
-class ChannelUnitTest : public ::testing::Test {
+class ChannelUnitTest : public test::ChannelGroupFixture {
 protected:
     void SetUp() override {
-        BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
-        BeaconUserDefaults::resetSharedInstance();
-        storage = std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>());
-        group = ChannelGroupDefault::create(scheduler, ingestion, storage);
+        ChannelGroupFixture::SetUp();
         group->addDelegate(delegate);
-    }
-    void TearDown() override {
-        BeaconUserDefaults::resetSharedInstance();
-        BeaconUserDefaults::setStandardStore(nullptr);
     }
 
     std::shared_ptr<ChannelUnitDefault> addUnit(ChannelUnitConfiguration configuration) {
@@ -43,11 +36,6 @@ protected:
         scheduler.runUntilIdle();
     }
 
-    test::TempDir dir;
-    platform::ManualScheduler scheduler;
-    std::shared_ptr<ScriptedIngestion> ingestion = std::make_shared<ScriptedIngestion>();
-    std::shared_ptr<LogDBStorage> storage;
-    std::shared_ptr<ChannelGroupDefault> group;
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 

@@ -31,21 +31,14 @@ public:
     }
 };
 
-class CollectorChannelDelegateTest : public ::testing::Test {
+class CollectorChannelDelegateTest : public test::ChannelGroupFixture {
 protected:
     void SetUp() override {
-        BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
-        BeaconUserDefaults::resetSharedInstance();
-        storage = std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>());
-        group = ChannelGroupDefault::create(scheduler, ingestion, storage);
+        ChannelGroupFixture::SetUp();
         group->addDelegate(collector);
         analytics = std::dynamic_pointer_cast<ChannelUnitDefault>(
             group->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics")));
         scheduler.runUntilIdle();
-    }
-    void TearDown() override {
-        BeaconUserDefaults::resetSharedInstance();
-        BeaconUserDefaults::setStandardStore(nullptr);
     }
 
     std::shared_ptr<NamedEventLog> tokenEvent(int index) {
@@ -59,14 +52,9 @@ protected:
         return event;
     }
 
-    test::TempDir dir;
-    platform::ManualScheduler scheduler;
-    std::shared_ptr<ScriptedIngestion> ingestion = std::make_shared<ScriptedIngestion>();
     std::shared_ptr<ScriptedIngestion> collectorIngestion = std::make_shared<ScriptedIngestion>();
     std::shared_ptr<CollectorChannelDelegate> collector =
         std::make_shared<CollectorChannelDelegate>(collectorIngestion, "6E1E4F36-3C29-4B67-8E0B-6D1F5C51E5E4");
-    std::shared_ptr<LogDBStorage> storage;
-    std::shared_ptr<ChannelGroupDefault> group;
     std::shared_ptr<ChannelUnitDefault> analytics;
 };
 

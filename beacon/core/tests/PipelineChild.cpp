@@ -27,18 +27,6 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
-
-std::uint64_t storedLogs() {
-    auto group =
-        std::dynamic_pointer_cast<beacon::ChannelGroupDefault>(beacon::Beacon::sharedInstance()->channelGroup());
-    std::uint64_t count = 0;
-    group->logsDispatchQueue()->sync([&] { count = group->storage()->countLogs(); });
-    return count;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc != 4) return 64;
     const std::string mode = argv[1];
@@ -62,7 +50,7 @@ int main(int argc, char** argv) {
     beacon::test::writeMarker(marker, beacon::Beacon::installId());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (storedLogs() == 0) return 0;
+        if (beacon::test::storedLogs() == 0) return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return 1;

@@ -53,14 +53,6 @@ template <typename Condition> bool waitFor(Condition condition) {
     return false;
 }
 
-std::uint64_t storedLogs() {
-    auto group =
-        std::dynamic_pointer_cast<beacon::ChannelGroupDefault>(beacon::Beacon::sharedInstance()->channelGroup());
-    std::uint64_t count = 0;
-    group->logsDispatchQueue()->sync([&] { count = group->storage()->countLogs(); });
-    return count;
-}
-
 } // namespace
 
 // Exported (the child is linked with its symbols in the dynamic table), so
@@ -102,7 +94,7 @@ int main(int argc, char** argv) {
     }
     beacon::test::writeMarker(marker, beacon::Beacon::installId());
     beacon::Crashes::sharedInstance()->unprocessedCrashReports();
-    const bool empty = waitFor([] { return storedLogs() == 0; });
+    const bool empty = waitFor([] { return beacon::test::storedLogs() == 0; });
     std::fprintf(stderr, "send child: store %s\n", empty ? "empty" : "not empty");
     return empty ? 0 : 1;
 }

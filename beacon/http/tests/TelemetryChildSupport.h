@@ -2,7 +2,10 @@
 
 // The child side of TelemetryChild: a service of its own name and the marker
 // file through which the child reports its progress.
+#include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitConfiguration.h"
+#include "beacon/core/Beacon.h"
+#include "beacon/storage/Storage.h"
 #include "beacon/core/ServiceAbstract.h"
 
 #include <cstdint>
@@ -35,6 +38,14 @@ inline void writeMarker(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".tmp";
     std::ofstream(temporary) << text << "\n";
     std::rename(temporary.c_str(), path.c_str());
+}
+
+// The logs the telemetry's store holds now, counted on the channel's queue.
+inline std::uint64_t storedLogs() {
+    auto group = std::dynamic_pointer_cast<ChannelGroupDefault>(Beacon::sharedInstance()->channelGroup());
+    std::uint64_t count = 0;
+    group->logsDispatchQueue()->sync([&] { count = group->storage()->countLogs(); });
+    return count;
 }
 
 } // namespace beacon::test
