@@ -1,5 +1,7 @@
 #include "app/desktop/SingleInstance.h"
 
+#include "app/desktop/InstanceSocket.h"
+
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,18 +12,10 @@
 
 namespace app::desktop {
 
-namespace {
-// A request line longer than this is not ours: the connection is dropped.
-constexpr qint64 kMaxRequest = 64;
-} // namespace
-
-QString SingleInstance::defaultSocketPath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
-    QString display = qEnvironmentVariable("DISPLAY");
-    for (auto& c : display)
-        if (!c.isLetterOrNumber()) c = QLatin1Char('_');
-    return dir + QStringLiteral("/zelvo-%1-%2.socket").arg(getuid()).arg(display);
+QString SingleInstance::socketPathFor(const std::string& sessionName) {
+    // Qt makes the runtime folder when it is missing.
+    QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return QString::fromStdString(instanceSocketPath(sessionName));
 }
 
 SingleInstance::SingleInstance(QString socketPath) : path_(std::move(socketPath)) {}
@@ -37,19 +31,19 @@ bool SingleInstance::handOverToRunning(int timeout) {
     socket.write(kReopenRequest);
     if (!socket.waitForBytesWritten(timeout)) return false;
     // The answer says the running instance took the request.
-    while (socket.bytesAvailable() < qint64(std::strlen(kReopenAnswer)))
+    while (socket.bytesAvailable() < qint64(std::strlen(kAnswer)))
         if (!socket.waitForReadyRead(timeout)) return false;
-    return socket.readLine(kMaxRequest) == kReopenAnswer;
+    return socket.readLine(kMaxRequest) == kAnswer;
 }
 
-bool SingleInstance::listen(std::function<void()> reopen) {
+bool SingleInstance::listen(std::function<void(Request)> handle) {
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     // Nobody answered handOverToRunning: a socket file left there belongs to
     // an instance that is gone.
     QLocalServer::removeServer(path_);
     if (!server_->listen(path_)) return false;
-    auto callback = std::make_shared<std::function<void()>>(std::move(reopen));
+    auto callback = std::make_shared<std::function<void(Request)>>(std::move(handle));
     QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this, callback] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -58,14 +52,18 @@ bool SingleInstance::listen(std::function<void()> reopen) {
                     if (socket->bytesAvailable() > kMaxRequest) socket->abort();
                     return;
                 }
-                QByteArray line = socket->readLine(kMaxRequest);
-                if (line != kReopenRequest) {
+                const QByteArray line = socket->readLine(kMaxRequest);
+                Request request;
+                if (line == kReopenRequest) request = Request::Reopen;
+                else if (line == kShowRequest) request = Request::Show;
+                else if (line == kShowReverseRequest) request = Request::ShowReverse;
+                else {
                     socket->abort();
                     return;
                 }
-                socket->write(kReopenAnswer);
+                socket->write(kAnswer);
                 socket->flush();
-                (*callback)();
+                (*callback)(request);
             });
         }
     });

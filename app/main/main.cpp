@@ -37,7 +37,7 @@
 #include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
-#include "platform/linux/x11/X11Workspace.h"
+#include "platform/linux/backend/BackendChoice.h"
 #include "platform/http/CurlTransport.h"
 
 #include <QAbstractEventDispatcher>
@@ -62,14 +62,17 @@ int main(int argc, char** argv) {
     // Zelvo lives in the tray: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    desktop::SingleInstance instance;
+    // The command line chose the backend before Qt started.
+    const auto backendKind = *platform::desktop::chosenBackend().kind;
+    desktop::SingleInstance instance(desktop::SingleInstance::socketPathFor(platform::desktop::sessionName(backendKind)));
     if (instance.handOverToRunning()) return 0;
 
-    auto workspace = platform::x11::X11Workspace::connect();
-    if (!workspace) {
-        platform::logWarning("zelvo: cannot open the X display; Zelvo needs an X11 session");
+    auto backend = platform::desktop::openBackend(backendKind);
+    if (!backend) {
+        platform::logWarning("zelvo: the display went away while Zelvo started");
         return 1;
     }
+    platform::Workspace* workspace = &backend->workspace();
 
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
@@ -132,11 +135,11 @@ int main(int argc, char** argv) {
     panels.setHooks({[&debug](double ms) { debug.recordFirstPaint(ms); }, [&debug] { debug.changed(); }});
     delegate.appList().addChangeObserver([&debug] { debug.changed(); });
 
-    // The workspace reads its X connection on the main thread.
-    QSocketNotifier xEvents(workspace->fileDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&xEvents, &QSocketNotifier::activated, [&] { workspace->processEvents(); });
+    // The backend reads its display connection on the main thread.
+    QSocketNotifier displayEvents(backend->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&displayEvents, &QSocketNotifier::activated, [&] { backend->processEvents(); });
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     [&] { workspace->processQueuedEvents(); });
+                     [&] { backend->processQueuedEvents(); });
 
     // The switcher panel never holds the focus itself; it loses it when
     // another application becomes active.
@@ -148,9 +151,16 @@ int main(int argc, char** argv) {
                 if (panel && panel->isVisible()) panel->resignMain();
             }));
 
-    if (!instance.listen([&] {
+    // A second launch, or the hot key handed over by `zelvo --show`.
+    if (!instance.listen([&](desktop::SingleInstance::Request request) {
             auto* panel = delegate.panelWindow().get();
+            const bool up = delegate.switchInProgress();
+            if (request == desktop::SingleInstance::Request::ShowReverse && up) {
+                delegate.appList().selectPrevious();
+                return;
+            }
             delegate.applicationShouldHandleReopen(panel && panel->isVisible());
+            if (request == desktop::SingleInstance::Request::ShowReverse) delegate.appList().selectPrevious();
         }))
         platform::logWarning("zelvo: cannot listen for a second launch; it will start another instance");
 

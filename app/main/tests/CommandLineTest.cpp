@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using zelvo::testing::ProgramEnvironment;
@@ -43,16 +45,37 @@ TEST(ZelvoCommandLine, WrongUsageExits64WithTheUsageOnStderr) {
     }
 }
 
-TEST(ZelvoCommandLine, NoX11DisplayIsOneClearLineAndExit1) {
-    auto unset = runProgram({ZELVO_BINARY}, kNoDisplay);
-    EXPECT_EQ(unset.status, 1);
-    EXPECT_EQ(unset.err, "zelvo: no X11 display; Zelvo needs an X11 session (DISPLAY is not set)\n");
-    EXPECT_EQ(unset.out, "");
-
-    // A display that names no running server (no socket of that number).
-    auto absent = runProgram({ZELVO_BINARY}, {{{"DISPLAY", ":4711"}}, {"WAYLAND_DISPLAY"}});
-    EXPECT_EQ(absent.status, 1);
-    EXPECT_EQ(absent.err, "zelvo: no X11 display; Zelvo needs an X11 session (cannot open display \":4711\")\n");
+TEST(ZelvoCommandLine, NoUsableDisplayIsOneClearLineAndExit1) {
+    const std::string works =
+        "; Zelvo needs an X11 session or a wlroots compositor (sway, Hyprland, labwc, niri, wayfire, river)\n";
+    const char* runtime = "/tmp/zelvo-command-line-runtime";
+    struct Case {
+        std::vector<std::string> arguments;
+        ProgramEnvironment environment;
+        std::string err;
+    } cases[] = {
+        {{ZELVO_BINARY}, kNoDisplay, "zelvo: no display: neither WAYLAND_DISPLAY nor DISPLAY is set" + works},
+        // Names of servers that do not run (no socket of that name).
+        {{ZELVO_BINARY},
+         {{{"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", "no-such-compositor"}, {"XDG_RUNTIME_DIR", runtime}}},
+         "zelvo: no display: cannot connect to the Wayland compositor \"no-such-compositor\" nor open the X11 "
+         "display \":4711\"" + works},
+        // The hand-over of the hot key finds nobody to hand to.
+        {{ZELVO_BINARY, "--show"},
+         {{{"DISPLAY", ":4711"}, {"XDG_RUNTIME_DIR", runtime}}, {"WAYLAND_DISPLAY"}},
+         "zelvo: Zelvo is not running in this session; start it first\n"},
+        {{ZELVO_BINARY, "--show", "--reverse"},
+         {{{"WAYLAND_DISPLAY", "wayland-4711"}, {"XDG_RUNTIME_DIR", runtime}}, {"DISPLAY"}},
+         "zelvo: Zelvo is not running in this session; start it first\n"},
+    };
+    std::filesystem::create_directories(runtime);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        auto run = runProgram(c.arguments, c.environment);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "platform/linux/x11/X11Workspace.h"
 
 #include "platform/Log.h"
-#include "platform/linux/x11/ProcessLauncher.h"
+#include "platform/linux/desktop/ProcessLauncher.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -179,7 +179,7 @@ std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const Windo
     id.pid = first.pid;
     std::optional<DesktopEntry> entry;
     for (const auto& w : group.windows)
-        if ((entry = entries_.forWindow(w))) break;
+        if ((entry = entries_.forCandidates(desktopIdCandidates(w), {w.wmClass, w.wmInstance}))) break;
     if (entry) {
         id.bundleIdentifier = entry->id;
         if (!entry->name.empty()) id.name = entry->name;
@@ -293,17 +293,9 @@ std::optional<std::string> X11Workspace::urlForApplication(const std::string& bu
 }
 
 void X11Workspace::openApplication(const std::string& url, const OpenConfiguration&, OpenCompletion completion) {
-    std::string path = url.starts_with("file://") ? url.substr(7) : url;
-    std::vector<std::string> arguments;
-    if (path.ends_with(".desktop")) {
-        auto entry = readDesktopEntry(path);
-        if (entry) arguments = execArguments(entry->exec);
-    } else if (!path.empty() && access(path.c_str(), X_OK) == 0) {
-        arguments = {path};
-    }
-    std::optional<std::string> error =
-        arguments.empty() ? std::optional<std::string>("no way to start " + url) : launchDetached(arguments);
+    auto error = desktop::launchApplication(url);
     if (!completion) return;
+    const std::string path = url.starts_with("file://") ? url.substr(7) : url;
     RunningApplicationPtr running;
     if (!error)
         for (const auto& app : apps_)
@@ -311,10 +303,6 @@ void X11Workspace::openApplication(const std::string& url, const OpenConfigurati
     completion(running, error);
 }
 
-bool X11Workspace::openURL(const std::string& url) {
-    // A leading dash would be read as an option of xdg-open.
-    if (url.empty() || url.front() == '-') return false;
-    return !launchDetached({"xdg-open", url}).has_value();
-}
+bool X11Workspace::openURL(const std::string& url) { return desktop::openWithDefaultHandler(url); }
 
 } // namespace platform::x11

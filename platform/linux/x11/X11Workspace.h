@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/Workspace.h"
-#include "platform/linux/x11/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopBackend.h"
+#include "platform/linux/desktop/DesktopEntries.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11RunningApplication.h"
 
@@ -10,6 +11,9 @@
 
 namespace platform::x11 {
 
+using desktop::DesktopEntries;
+using desktop::DesktopEntry;
+
 // The workspace of an EWMH desktop. Applications are the client windows of
 // _NET_CLIENT_LIST grouped by application key; the frontmost one owns
 // _NET_ACTIVE_WINDOW. Root-window property changes become the launch,
@@ -17,7 +21,7 @@ namespace platform::x11 {
 // windows never count. Everything runs on the main thread: the embedder calls
 // processEvents() when the connection's descriptor is readable and
 // processQueuedEvents() before the event loop sleeps.
-class X11Workspace : public Workspace {
+class X11Workspace : public Workspace, public desktop::DesktopBackend {
 public:
     // Nothing when the display cannot be opened.
     static std::unique_ptr<X11Workspace> connect(const char* display = nullptr);
@@ -36,11 +40,12 @@ public:
     // Hands the URL to xdg-open.
     bool openURL(const std::string& url) override;
 
-    int fileDescriptor() const;
+    Workspace& workspace() override { return *this; }
+    int fileDescriptor() const override;
     // Reads what the server sent and handles every event.
-    void processEvents();
+    void processEvents() override;
     // Handles the events already read (by replies waited for meanwhile).
-    void processQueuedEvents();
+    void processQueuedEvents() override;
 
 private:
     void handle(xcb_generic_event_t* event);

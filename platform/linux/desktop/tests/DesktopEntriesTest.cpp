@@ -1,11 +1,11 @@
-#include "platform/linux/x11/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopEntries.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <unistd.h>
 
-using namespace platform::x11;
+using namespace platform::desktop;
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,21 +61,14 @@ TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
     EXPECT_FALSE(entries.find("../applications/editor"));
     EXPECT_FALSE(entries.find(""));
 
-    WindowFacts xterm;
-    xterm.wmClass = "XTerm";
-    xterm.wmInstance = "xterm";
-    auto byClass = entries.forWindow(xterm);
+    auto byClass = entries.forCandidates({"XTerm", "xterm"}, {"XTerm", "xterm"});
     ASSERT_TRUE(byClass);
     EXPECT_EQ(byClass->id, "debian-xterm");
     EXPECT_EQ(byClass->name, "XTerm");
 
-    WindowFacts gtk;
-    gtk.gtkApplicationId = "editor";
-    gtk.wmClass = "XTerm";
-    ASSERT_TRUE(entries.forWindow(gtk));
-    EXPECT_EQ(entries.forWindow(gtk)->id, "editor");
-
-    WindowFacts unknown;
-    unknown.wmClass = "Nothing";
-    EXPECT_FALSE(entries.forWindow(unknown));
+    // An id candidate wins over a StartupWMClass match.
+    auto byId = entries.forCandidates({"editor", "XTerm"}, {"XTerm"});
+    ASSERT_TRUE(byId);
+    EXPECT_EQ(byId->id, "editor");
+    EXPECT_FALSE(entries.forCandidates({"Nothing"}, {"Nothing", ""}));
 }

@@ -1,10 +1,10 @@
-#include "platform/linux/x11/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopEntries.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-namespace platform::x11 {
+namespace platform::desktop {
 
 namespace fs = std::filesystem;
 
@@ -133,15 +133,16 @@ void DesktopEntries::indexWMClasses() {
     }
 }
 
-std::optional<DesktopEntry> DesktopEntries::forWindow(const WindowFacts& window) {
-    for (const auto& id : desktopIdCandidates(window))
+std::optional<DesktopEntry> DesktopEntries::forCandidates(const std::vector<std::string>& ids,
+                                                         const std::vector<std::string>& classes) {
+    for (const auto& id : ids)
         if (auto entry = find(id)) return entry;
     if (!wmClassIndexed_) indexWMClasses();
-    for (const auto* cls : {&window.wmClass, &window.wmInstance}) {
-        auto it = byWMClass_.find(*cls);
-        if (!cls->empty() && it != byWMClass_.end()) return it->second;
+    for (const auto& cls : classes) {
+        auto it = byWMClass_.find(cls);
+        if (!cls.empty() && it != byWMClass_.end()) return it->second;
     }
     return std::nullopt;
 }
 
-} // namespace platform::x11
+} // namespace platform::desktop

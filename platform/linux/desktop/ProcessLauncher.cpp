@@ -1,4 +1,8 @@
-#include "platform/linux/x11/ProcessLauncher.h"
+#include "platform/linux/desktop/ProcessLauncher.h"
+
+#include "platform/linux/desktop/DesktopEntries.h"
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +12,7 @@
 
 extern char** environ;
 
-namespace platform::x11 {
+namespace platform::desktop {
 
 std::optional<std::string> launchDetached(const std::vector<std::string>& arguments) {
     if (arguments.empty() || arguments.front().empty()) return "nothing to launch";
@@ -33,4 +37,22 @@ std::optional<std::string> launchDetached(const std::vector<std::string>& argume
     return std::nullopt;
 }
 
-} // namespace platform::x11
+std::optional<std::string> launchApplication(const std::string& url) {
+    std::string path = url.starts_with("file://") ? url.substr(7) : url;
+    std::vector<std::string> arguments;
+    if (path.ends_with(".desktop")) {
+        if (auto entry = readDesktopEntry(path)) arguments = execArguments(entry->exec);
+    } else if (!path.empty() && access(path.c_str(), X_OK) == 0) {
+        arguments = {path};
+    }
+    if (arguments.empty()) return "no way to start " + url;
+    return launchDetached(arguments);
+}
+
+bool openWithDefaultHandler(const std::string& url) {
+    // A leading dash would be read as an option of xdg-open.
+    if (url.empty() || url.front() == '-') return false;
+    return !launchDetached({"xdg-open", url}).has_value();
+}
+
+} // namespace platform::desktop

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "platform/linux/x11/WindowFacts.h"
-
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace platform::x11 {
+namespace platform::desktop {
 
 // The parts of a freedesktop desktop entry the workspace uses.
 struct DesktopEntry {
@@ -29,7 +27,8 @@ std::optional<DesktopEntry> readDesktopEntry(const std::filesystem::path& path);
 // broken.
 std::vector<std::string> execArguments(const std::string& exec);
 
-// Desktop entries of the "applications" folders under the XDG data
+// Desktop entries of the "applications" folders, shared by the X11 and
+// Wayland workspaces: the folders under the XDG data
 // directories, looked up by id or by StartupWMClass, read once and cached.
 class DesktopEntries {
 public:
@@ -37,9 +36,10 @@ public:
     explicit DesktopEntries(std::vector<std::filesystem::path> applicationDirs);
 
     std::optional<DesktopEntry> find(const std::string& id);
-    // The entry for a window: its id candidates first, then an entry whose
-    // StartupWMClass names the window's class or instance.
-    std::optional<DesktopEntry> forWindow(const WindowFacts& window);
+    // The entry of the first id candidate that has one, else an entry whose
+    // StartupWMClass is one of `classes` (empty ones never match).
+    std::optional<DesktopEntry> forCandidates(const std::vector<std::string>& ids,
+                                              const std::vector<std::string>& classes = {});
 
 private:
     void indexWMClasses();
@@ -50,4 +50,4 @@ private:
     bool wmClassIndexed_ = false;
 };
 
-} // namespace platform::x11
+} // namespace platform::desktop

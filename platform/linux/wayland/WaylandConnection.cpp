@@ -1,0 +1,107 @@
+#include "platform/linux/wayland/WaylandConnection.h"
+
+#include "platform/Log.h"
+#include "platform/linux/wayland/protocols/Protocols.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <wayland-client.h>
+
+namespace platform::wayland {
+
+namespace {
+
+template <typename T>
+T* bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface, std::uint32_t offered,
+        std::uint32_t highest) {
+    return static_cast<T*>(wl_registry_bind(registry, name, interface, std::min(offered, highest)));
+}
+
+} // namespace
+
+std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name) {
+    wl_display* display = wl_display_connect(name);
+    if (!display) return nullptr;
+    std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
+    // One round trip announces and binds the globals. What binding them
+    // makes the compositor send (the window list, the seat's capabilities)
+    // is queued and dispatched once the users have added their listeners.
+    if (!connection->roundtrip()) return nullptr;
+    return connection;
+}
+
+WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
+    static const wl_registry_listener listener{&WaylandConnection::global, &WaylandConnection::globalRemove};
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &listener, this);
+}
+
+WaylandConnection::~WaylandConnection() {
+    // Objects go with the connection; the compositor cleans up after it.
+    wl_display_disconnect(display_);
+}
+
+void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                               std::uint32_t version) {
+    auto& g = static_cast<WaylandConnection*>(data)->globals_;
+    const std::string_view id = interface;
+    if (id == wl_compositor_interface.name && !g.compositor)
+        g.compositor = bind<wl_compositor>(registry, name, &wl_compositor_interface, version, 4);
+    else if (id == wl_shm_interface.name && !g.shm)
+        g.shm = bind<wl_shm>(registry, name, &wl_shm_interface, version, 1);
+    else if (id == wl_seat_interface.name && !g.seat) {
+        g.seatVersion = std::min<std::uint32_t>(version, 5);
+        g.seat = bind<wl_seat>(registry, name, &wl_seat_interface, version, 5);
+    } else if (id == wl_output_interface.name && !g.output)
+        g.output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
+    else if (id == zwlr_foreign_toplevel_manager_v1_interface.name && !g.toplevelManager)
+        g.toplevelManager = bind<zwlr_foreign_toplevel_manager_v1>(
+            registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version, 3);
+    else if (id == zwlr_layer_shell_v1_interface.name && !g.layerShell)
+        g.layerShell = bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 4);
+    else if (id == zwp_keyboard_shortcuts_inhibit_manager_v1_interface.name && !g.shortcutsInhibitManager)
+        g.shortcutsInhibitManager = bind<zwp_keyboard_shortcuts_inhibit_manager_v1>(
+            registry, name, &zwp_keyboard_shortcuts_inhibit_manager_v1_interface, version, 1);
+}
+
+void WaylandConnection::globalRemove(void*, wl_registry*, std::uint32_t) {}
+
+int WaylandConnection::fileDescriptor() const { return wl_display_get_fd(display_); }
+
+bool WaylandConnection::check(int result) {
+    if (result >= 0 || broken_) return !broken_ && result >= 0;
+    if (result < 0 && errno == EAGAIN) return true; // the socket is full: flushed at the next turn
+    broken_ = true;
+    const int error = wl_display_get_error(display_);
+    const wl_interface* interface = nullptr;
+    std::uint32_t id = 0;
+    const std::uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
+    if (error == EPROTO)
+        logWarning("Wayland: the compositor closed Zelvo's connection after a protocol error (" +
+                   std::string(interface ? interface->name : "unknown interface") + "#" + std::to_string(id) +
+                   ", code " + std::to_string(code) + "); the switcher stops following windows");
+    else
+        logWarning("Wayland: the connection to the compositor is lost (" + std::string(std::strerror(error)) +
+                   "); the switcher stops following windows");
+    return false;
+}
+
+bool WaylandConnection::readAndDispatch() {
+    if (broken_) return false;
+    // Events already queued are dispatched first; reading is then safe.
+    while (wl_display_prepare_read(display_) != 0)
+        if (!check(wl_display_dispatch_pending(display_))) return false;
+    if (!check(wl_display_read_events(display_))) return false;
+    return check(wl_display_dispatch_pending(display_));
+}
+
+bool WaylandConnection::dispatchPendingAndFlush() {
+    if (broken_) return false;
+    if (!check(wl_display_dispatch_pending(display_))) return false;
+    return check(wl_display_flush(display_));
+}
+
+bool WaylandConnection::roundtrip() { return check(wl_display_roundtrip(display_)); }
+
+} // namespace platform::wayland
