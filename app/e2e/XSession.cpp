@@ -164,7 +164,7 @@ pid_t XSession::spawn(const std::vector<std::string>& arguments, const std::map<
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, (root_ / "output.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = spawnWith(arguments, environmentWith(env), &actions);
+    pid_t pid = spawnWith(commandFor(arguments), environmentWith(env), &actions);
     posix_spawn_file_actions_destroy(&actions);
     if (pid > 0) {
         children_.push_back(pid);
@@ -184,7 +184,7 @@ XSession::Result XSession::run(const std::vector<std::string>& arguments, double
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, (root_ / "output.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    pid_t pid = spawnWith(arguments, environmentWith(environment()), &actions);
+    pid_t pid = spawnWith(commandFor(arguments), environmentWith(environment()), &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (pid < 0) {

@@ -17,7 +17,7 @@ namespace zelvo::e2e {
 class XSession {
 public:
     XSession();
-    ~XSession();
+    virtual ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
@@ -51,7 +51,14 @@ public:
     const std::string& display() const { return display_; }
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& root() const { return root_; }
-    std::map<std::string, std::string> environment() const;
+    virtual std::map<std::string, std::string> environment() const;
+
+protected:
+    // The command line that runs `arguments` in this session (a session of
+    // another user wraps it).
+    virtual std::vector<std::string> commandFor(const std::vector<std::string>& arguments) const { return arguments; }
+    // Where spawned programs' output goes.
+    std::filesystem::path outputLog() const { return root_ / "output.log"; }
 
 private:
     std::filesystem::path root_, home_;

@@ -32,24 +32,27 @@ void ZelvoSession::startZelvo() {
 
 int ZelvoSession::launchAgain() { return x.run({ZELVO_BINARY}, 15).status; }
 
-nlohmann::json ZelvoSession::state() {
-    std::ifstream in(stateFile);
+nlohmann::json readStateFile(const std::filesystem::path& file) {
+    std::ifstream in(file);
     if (!in) return nlohmann::json::object();
     auto parsed = nlohmann::json::parse(in, nullptr, false);
     return parsed.is_discarded() ? nlohmann::json::object() : parsed;
 }
 
+std::vector<std::string> listedNamesIn(const nlohmann::json& state) {
+    std::vector<std::string> names;
+    if (state.contains("apps"))
+        for (const auto& app : state["apps"]) names.push_back(app["name"].get<std::string>());
+    return names;
+}
+
+nlohmann::json ZelvoSession::state() { return readStateFile(stateFile); }
+
 bool ZelvoSession::waitForState(const std::function<bool(const nlohmann::json&)>& predicate, double seconds) {
     return XSession::waitFor([&] { return predicate(state()); }, seconds);
 }
 
-std::vector<std::string> ZelvoSession::listedNames() {
-    std::vector<std::string> names;
-    auto s = state();
-    if (s.contains("apps"))
-        for (const auto& app : s["apps"]) names.push_back(app["name"].get<std::string>());
-    return names;
-}
+std::vector<std::string> ZelvoSession::listedNames() { return listedNamesIn(state()); }
 
 bool ZelvoSession::waitForApps(const std::vector<std::string>& wanted) {
     return XSession::waitFor([&] {

@@ -8,6 +8,11 @@
 
 namespace zelvo::e2e {
 
+// Zelvo's debug state file as JSON; an empty object while there is none.
+nlohmann::json readStateFile(const std::filesystem::path& file);
+// The application names the state lists, in display order.
+std::vector<std::string> listedNamesIn(const nlohmann::json& state);
+
 // An X session with Zelvo running in it (first run already passed), its
 // state read from the debug state file.
 class ZelvoSession : public ::testing::Test {
