@@ -1,6 +1,7 @@
 #include "app/desktop/QtPanelFactory.h"
 
 #include "app/desktop/QtHostingView.h"
+#include "app/desktop/SurfacePanel.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -61,6 +62,8 @@ QtPanelFactory::QtPanelFactory(platform::UserDefaults& defaults, platform::Queue
 PanelWindowPtr QtPanelFactory::makeWindow() { return std::make_shared<PlainWindow>(); }
 
 PanelWindowPtr QtPanelFactory::makeFloatingPanel(const FloatingPanelOptions& options) {
+    if (panelSurface_ && !options.showsWindowControls)
+        return std::make_shared<SurfacePanel>(*panelSurface_, options, panelKeys_, hooks_);
     auto panel = std::make_shared<FloatingPanel>(options, defaults_, mainQueue_);
     panel->setHooks(hooks_);
     panel->setShowsInTaskbar(showsInTaskbar_);

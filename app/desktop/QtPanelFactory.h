@@ -2,6 +2,10 @@
 
 #include "app/core/PanelWindow.h"
 #include "app/desktop/FloatingPanel.h"
+#include "platform/Event.h"
+#include "platform/linux/desktop/PanelSurface.h"
+
+#include <functional>
 
 #include <memory>
 #include <vector>
@@ -18,6 +22,14 @@ public:
     PanelWindowPtr makeWindow() override;
     PanelWindowPtr makeFloatingPanel(const FloatingPanelOptions& options) override;
 
+    // Where the display system gives the switcher panel a surface of its
+    // own, the switcher flavour draws into it (its keys go to `keys`); the
+    // settings flavour stays a toolkit window.
+    void setPanelSurface(platform::desktop::PanelSurface* surface, std::function<void(const platform::Event&)> keys) {
+        panelSurface_ = surface;
+        panelKeys_ = std::move(keys);
+    }
+
     void setShowsInTaskbar(bool value);
     // Hooks given to every panel made from now on.
     void setHooks(FloatingPanel::Hooks hooks) { hooks_ = std::move(hooks); }
@@ -29,6 +41,8 @@ private:
     bool showsInTaskbar_ = true;
     FloatingPanel::Hooks hooks_;
     std::vector<std::weak_ptr<FloatingPanel>> panels_;
+    platform::desktop::PanelSurface* panelSurface_ = nullptr;
+    std::function<void(const platform::Event&)> panelKeys_;
 };
 
 } // namespace app::desktop

@@ -6,12 +6,27 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
+#include <optional>
+#include <sstream>
 
 using namespace zelvo::e2e;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The pixel in the middle of a binary PPM image (what grim writes).
+std::optional<std::array<unsigned char, 3>> centrePixel(const std::string& ppm) {
+    std::istringstream in(ppm);
+    std::string magic;
+    int width = 0, height = 0, maximum = 0;
+    if (!(in >> magic >> width >> height >> maximum) || magic != "P6" || width <= 0 || height <= 0) return {};
+    const std::size_t start = std::size_t(in.tellg()) + 1;
+    const std::size_t at = start + (std::size_t(height / 2) * std::size_t(width) + std::size_t(width / 2)) * 3;
+    if (at + 3 > ppm.size()) return {};
+    return std::array<unsigned char, 3>{(unsigned char)ppm[at], (unsigned char)ppm[at + 1], (unsigned char)ppm[at + 2]};
+}
 
 class WaylandZelvo : public ::testing::Test {
 protected:
@@ -78,16 +93,50 @@ TEST_F(WaylandZelvo, ListsTheToplevelsByAppIdInNameAndMostRecentOrder) {
     })) << state().dump();
 }
 
-TEST_F(WaylandZelvo, ShowReachesTheRunningInstanceAndARowActivatesItsWindow) {
+TEST_F(WaylandZelvo, ShowReachesTheRunningInstanceAsAnOverlayPanel) {
+    // What sway runs for Alt+Tab, and what a user can type: with no
+    // modifier held the panel comes and, the keys let go, switches at once.
     ASSERT_EQ(sway.focusedAppId(), "charlie");
-    // What sway runs for Alt+Tab, and what a user can type.
     EXPECT_EQ(sway.run({zelvoBinary, "--show"}).status, 0);
-    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("panelVisible", false); })) << state().dump();
-
-    // A digit picks a row: the second is bravo, which sway then focuses.
-    sway.run({"wtype", "1"});
     EXPECT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == "bravo"; })) << sway.focusedAppId();
-    EXPECT_TRUE(waitForState([](const auto& s) { return !s.value("panelVisible", true); })) << state().dump();
+
+    // Held open by Alt, the panel is on screen (an overlay, not a window in
+    // sway's tree) and holds the keyboard.
+    sway.spawn({"wtype", "-M", "alt", "-P", "Tab", "-p", "Tab", "-s", "3000", "-m", "alt"});
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("keyboardGrabbed", false); })) << state().dump();
+    EXPECT_EQ(sway.focusedAppId(), "bravo") << "the panel is no toplevel";
+    // The screenshot's centre is the panel's light background, not the
+    // terminals' black.
+    auto centre = centrePixel(sway.run({"grim", "-t", "ppm", "-"}).output);
+    ASSERT_TRUE(centre) << "no screenshot";
+    EXPECT_GT((*centre)[0] + (*centre)[1] + (*centre)[2], 3 * 128) << int((*centre)[0]);
+}
+
+TEST_F(WaylandZelvo, KeysInThePanelSwitchAsOnX11) {
+    // The rows by name: alpha 0, bravo 1, charlie 2; charlie is focused, the
+    // panel opens on row 1.
+    struct Case {
+        const char* name;
+        std::vector<std::string> keys; // one wtype sequence, Alt held from the start
+        const char* focused;
+    } cases[] = {
+        {"a quick Alt+Tab", {"-P", "Tab", "-p", "Tab"}, "bravo"},
+        {"Alt held, two Tabs, released", {"-P", "Tab", "-p", "Tab", "-s", "400", "-P", "Tab", "-p", "Tab"}, "charlie"},
+        {"a digit", {"-P", "Tab", "-p", "Tab", "-s", "400", "0"}, "alpha"},
+        {"Escape hides without switching", {"-P", "Tab", "-p", "Tab", "-s", "400", "-k", "Escape"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sway.swaymsg({"[app_id=charlie]", "focus"});
+        ASSERT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == "charlie"; }));
+        std::vector<std::string> command{"wtype", "-M", "alt"};
+        command.insert(command.end(), c.keys.begin(), c.keys.end());
+        for (const char* rest : {"-s", "300", "-m", "alt"}) command.push_back(rest);
+        ASSERT_EQ(sway.run(command).status, 0);
+        EXPECT_TRUE(waitForState([](const auto& s) { return !s.value("panelVisible", true); })) << state().dump();
+        const std::string expected = c.focused ? c.focused : "charlie";
+        EXPECT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == expected; }, 3)) << sway.focusedAppId();
+    }
 }
 
 TEST_F(WaylandZelvo, ShowWithoutARunningInstanceSaysSoAndExits1) {

@@ -2,6 +2,7 @@
 
 #include "app/core/Preferences.h"
 #include "app/desktop/FloatingPanel.h"
+#include "app/desktop/SurfacePanel.h"
 #include "app/views/ContentView.h"
 
 #include <QApplication>
@@ -45,8 +46,10 @@ void DebugState::writeNow() {
     state["apps"] = apps;
     const auto& hovered = list.hoveredApp();
     state["hovered"] = hovered ? QString::fromStdString(hovered->localizedName().value_or("App")) : QString();
-    auto* panel = dynamic_cast<FloatingPanel*>(delegate_.panelWindow().get());
-    state["panelVisible"] = panel && panel->isVisible();
+    auto* panelWindow = delegate_.panelWindow().get();
+    auto* panel = dynamic_cast<FloatingPanel*>(panelWindow);
+    state["panelVisible"] = panelWindow && panelWindow->isVisible();
+    if (auto* surfacePanel = dynamic_cast<SurfacePanel*>(panelWindow)) state["keyboardGrabbed"] = surfacePanel->holdsKeyboard();
     if (panel) {
         auto frame = panel->frame();
         state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
@@ -59,7 +62,7 @@ void DebugState::writeNow() {
         return QJsonArray{at.x(), at.y(), w->width(), w->height()};
     };
     if (auto* hosting = dynamic_cast<views::SwitcherHostingView*>(delegate_.hostingView().get());
-        hosting && panel && panel->isVisible()) {
+        hosting && panelWindow && panelWindow->isVisible()) {
         QJsonArray rows;
         for (auto* row : hosting->contentView().rows()) rows.append(globalFrame(row));
         state["rowFrames"] = rows;
@@ -73,7 +76,8 @@ void DebugState::writeNow() {
     // Top-level windows other than the panels (the About box, update notices).
     QJsonArray others;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && !dynamic_cast<FloatingPanel*>(w) && !w->windowTitle().isEmpty())
+        if (w->isVisible() && !dynamic_cast<FloatingPanel*>(w) && !w->testAttribute(Qt::WA_DontShowOnScreen) &&
+            !w->windowTitle().isEmpty())
             others.append(w->windowTitle());
     state["otherWindows"] = others;
     QJsonArray paints;

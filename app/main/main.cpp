@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     platform::qt::QtApplicationState applicationState(defaultCenter);
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
+    panels.setPanelSurface(backend->panelSurface(), [&events](const platform::Event& event) { events.dispatch(event); });
     desktop::QtApplicationShell shell(panels);
     views::QtViewFactory viewFactory(defaults, defaultCenter, scheduler.mainQueue());
     desktop::TrayStatusBar statusBar;
@@ -155,6 +156,8 @@ int main(int argc, char** argv) {
     if (!instance.listen([&](desktop::SingleInstance::Request request) {
             auto* panel = delegate.panelWindow().get();
             const bool up = delegate.switchInProgress();
+            if (auto* surface = backend->panelSurface(); surface && request != desktop::SingleInstance::Request::Reopen)
+                surface->reportModifiersAtNextEnter();
             if (request == desktop::SingleInstance::Request::ShowReverse && up) {
                 delegate.appList().selectPrevious();
                 return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "platform/linux/desktop/PanelSurface.h"
 
 namespace platform::desktop {
 
@@ -15,6 +16,10 @@ public:
     virtual int fileDescriptor() const = 0;
     virtual void processEvents() = 0;
     virtual void processQueuedEvents() = 0;
+    // The switcher panel's own surface where the toolkit's windows cannot
+    // be one (one per backend, made on first use); nothing where the panel is
+    // an ordinary toolkit window.
+    virtual PanelSurface* panelSurface() { return nullptr; }
 };
 
 } // namespace platform::desktop

@@ -33,14 +33,16 @@ public:
     std::optional<Event> translate(const QKeyEvent& event) const;
     // The X keymap changed: characters are read from the new one.
     void keymapChanged();
+    // Hands an event that arrived outside Qt (the keys of a panel surface of
+    // the display system's own) to the monitors; nothing when one
+    // swallowed it.
+    std::optional<Event> dispatch(const Event& event);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::optional<Event> translateMouse(const QMouseEvent& event, const QObject* window) const;
-    // The event after the monitors; nothing when one swallowed it.
-    std::optional<Event> dispatch(const Event& event);
 
     struct Monitor {
         unsigned mask;

@@ -20,6 +20,35 @@ T* bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface
 
 } // namespace
 
+// The seat and output are listened to from binding on: what they announce
+// right after comes in the same round trip.
+struct ConnectionEvents {
+    static void capabilities(void* data, wl_seat*, std::uint32_t caps) {
+        auto& c = *static_cast<WaylandConnection*>(data);
+        c.globals_.seatCapabilities = caps;
+        if (c.seatListener_) c.seatListener_(caps);
+    }
+    static void seatName(void*, wl_seat*, const char*) {}
+    static void geometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                         int32_t) {}
+    static void mode(void*, wl_output*, std::uint32_t, int32_t, int32_t, int32_t) {}
+    static void done(void*, wl_output*) {}
+    static void scale(void* data, wl_output*, int32_t factor) {
+        static_cast<WaylandConnection*>(data)->globals_.outputScale = factor > 0 ? factor : 1;
+    }
+};
+
+namespace {
+const wl_seat_listener kSeatListener{&ConnectionEvents::capabilities, &ConnectionEvents::seatName};
+const wl_output_listener kOutputListener{&ConnectionEvents::geometry, &ConnectionEvents::mode,
+                                         &ConnectionEvents::done, &ConnectionEvents::scale};
+} // namespace
+
+void WaylandConnection::setSeatCapabilitiesListener(std::function<void(std::uint32_t)> listener) {
+    seatListener_ = std::move(listener);
+    if (seatListener_) seatListener_(globals_.seatCapabilities);
+}
+
 std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name) {
     wl_display* display = wl_display_connect(name);
     if (!display) return nullptr;
@@ -44,7 +73,8 @@ WaylandConnection::~WaylandConnection() {
 
 void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                                std::uint32_t version) {
-    auto& g = static_cast<WaylandConnection*>(data)->globals_;
+    auto* self = static_cast<WaylandConnection*>(data);
+    auto& g = self->globals_;
     const std::string_view id = interface;
     if (id == wl_compositor_interface.name && !g.compositor)
         g.compositor = bind<wl_compositor>(registry, name, &wl_compositor_interface, version, 4);
@@ -53,8 +83,11 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
     else if (id == wl_seat_interface.name && !g.seat) {
         g.seatVersion = std::min<std::uint32_t>(version, 5);
         g.seat = bind<wl_seat>(registry, name, &wl_seat_interface, version, 5);
-    } else if (id == wl_output_interface.name && !g.output)
+        wl_seat_add_listener(g.seat, &kSeatListener, self);
+    } else if (id == wl_output_interface.name && !g.output) {
         g.output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
+        wl_output_add_listener(g.output, &kOutputListener, self);
+    }
     else if (id == zwlr_foreign_toplevel_manager_v1_interface.name && !g.toplevelManager)
         g.toplevelManager = bind<zwlr_foreign_toplevel_manager_v1>(
             registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version, 3);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,8 @@ struct Globals {
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwp_keyboard_shortcuts_inhibit_manager_v1* shortcutsInhibitManager = nullptr;
     std::uint32_t seatVersion = 0;
+    std::uint32_t seatCapabilities = 0; // WL_SEAT_CAPABILITY_* as last announced
+    int outputScale = 1;                 // of the first output
 };
 
 // Zelvo's own connection to the Wayland compositor (Qt keeps another one for
@@ -48,6 +51,10 @@ public:
     // Both protocols the switcher needs are offered.
     bool offersSwitcherProtocols() const { return globals_.toplevelManager && globals_.layerShell; }
 
+    // Told the seat's capabilities now and whenever they change (the
+    // connection listens to the seat from binding on, so none is missed).
+    void setSeatCapabilitiesListener(std::function<void(std::uint32_t)> listener);
+
     int fileDescriptor() const;
     // Reads what the compositor sent and runs the handlers; false once the
     // connection is gone (the reason is logged once).
@@ -68,7 +75,9 @@ private:
     wl_display* display_;
     wl_registry* registry_ = nullptr;
     Globals globals_;
+    std::function<void(std::uint32_t)> seatListener_;
     bool broken_ = false;
+    friend struct ConnectionEvents;
 };
 
 } // namespace platform::wayland

@@ -3,6 +3,7 @@
 #include "platform/ApplicationId.h"
 #include "platform/Log.h"
 #include "platform/linux/desktop/ProcessLauncher.h"
+#include "platform/linux/wayland/LayerPanelSurface.h"
 #include "platform/linux/wayland/protocols/Protocols.h"
 
 #include <algorithm>
@@ -103,7 +104,14 @@ WaylandWorkspace::WaylandWorkspace(std::unique_ptr<WaylandConnection> connection
     connection_->roundtrip();
 }
 
+desktop::PanelSurface* WaylandWorkspace::panelSurface() {
+    if (!panelSurface_ && connection_->globals().layerShell)
+        panelSurface_ = std::make_unique<LayerPanelSurface>(*connection_);
+    return panelSurface_.get();
+}
+
 WaylandWorkspace::~WaylandWorkspace() {
+    panelSurface_.reset();
     for (auto& [handle, record] : handles_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
     handles_.clear();
     connection_->dispatchPendingAndFlush();

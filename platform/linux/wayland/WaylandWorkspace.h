@@ -36,6 +36,7 @@ public:
     int fileDescriptor() const override { return connection_->fileDescriptor(); }
     void processEvents() override { connection_->readAndDispatch(); }
     void processQueuedEvents() override { connection_->dispatchPendingAndFlush(); }
+    desktop::PanelSurface* panelSurface() override;
 
     WaylandConnection& connection() { return *connection_; }
 
@@ -55,6 +56,7 @@ private:
     NotificationCenter center_;
     ToplevelApplications applications_;
     std::map<zwlr_foreign_toplevel_handle_v1*, std::unique_ptr<Handle>> handles_;
+    std::unique_ptr<desktop::PanelSurface> panelSurface_;
 };
 
 } // namespace platform::wayland

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/core/PanelWindow.h"
+#include "app/desktop/FloatingPanel.h"
+#include "platform/Event.h"
+#include "platform/linux/desktop/PanelSurface.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace app::desktop {
+
+// The switcher panel where the display system gives it a surface of its own
+// instead of a toolkit window (a Wayland overlay layer): the same Qt views,
+// laid out in a widget that is never shown on screen, rendered into the
+// surface's buffers whenever they ask to be repainted. The surface's keys go
+// to the application's key monitors; its pointer events to the views. Main
+// thread only.
+class SurfacePanel : public QObject, public PanelWindow {
+public:
+    using KeySink = std::function<void(const platform::Event&)>;
+
+    SurfacePanel(platform::desktop::PanelSurface& surface, const FloatingPanelOptions& options, KeySink keys,
+                 FloatingPanel::Hooks hooks);
+    ~SurfacePanel() override;
+
+    bool isVisible() const override { return surface_.mapped(); }
+    void orderOut() override;
+    void makeKeyAndOrderFront() override;
+    void orderFront() override;
+    void makeKey() override;
+    void resignKey() override;
+    bool isKeyWindow() const override { return surface_.mapped() && surface_.takesKeyboard(); }
+    void setContentSize(Size size) override;
+    void setContentView(std::shared_ptr<HostingView> view) override;
+    bool isFloatingPanel() const override { return true; }
+    void setCloseOnLostFocus(bool value) override { closeOnLostFocus_ = value; }
+    void setRestoreWindowPosition(bool value) override { restoreWindowPosition_ = value; }
+
+    bool holdsKeyboard() const { return surface_.hasKeyboard(); }
+    QWidget* content() { return &container_; }
+
+    // A surface that never gets the keyboard within this bound ends the
+    // switch instead of staying up.
+    static constexpr int kKeyboardDeadlineMilliseconds = 1000;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void show(bool takeKeyboard);
+    void scheduleRender();
+    void render();
+    void pointer(const platform::desktop::PointerEvent& event);
+    void frameChanged();
+
+    platform::desktop::PanelSurface& surface_;
+    KeySink keys_;
+    FloatingPanel::Hooks hooks_;
+    QWidget container_;
+    std::shared_ptr<HostingView> content_;
+    QWidget* contentWidget_ = nullptr;
+    QPointer<QWidget> hovered_;
+    QPointer<QWidget> pressed_;
+    bool closeOnLostFocus_;
+    bool restoreWindowPosition_;
+    bool renderPending_ = false;
+    bool rendering_ = false;
+    std::optional<std::chrono::steady_clock::time_point> showRequested_;
+};
+
+} // namespace app::desktop

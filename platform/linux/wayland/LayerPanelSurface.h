@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/linux/desktop/PanelSurface.h"
+#include "platform/linux/wayland/KeyTranslator.h"
+#include "platform/linux/wayland/ShmBuffers.h"
+#include "platform/linux/wayland/WaylandConnection.h"
+
+struct wl_surface;
+struct wl_keyboard;
+struct wl_pointer;
+struct zwlr_layer_surface_v1;
+struct zwp_keyboard_shortcuts_inhibitor_v1;
+
+namespace platform::wayland {
+
+// The switcher panel's surface on a wlroots compositor: a layer surface on
+// the overlay layer, drawn from two shared-memory buffers, with the seat's
+// keyboard (exclusive while a switch is in progress, the compositor's
+// shortcuts inhibited so that Tab and the hot key's own key reach Zelvo) and
+// pointer. Everything goes over Zelvo's own connection. Main thread only.
+class LayerPanelSurface : public desktop::PanelSurface {
+public:
+    explicit LayerPanelSurface(WaylandConnection& connection);
+    ~LayerPanelSurface() override;
+
+    void setInput(Input input) override { input_ = std::move(input); }
+    void map(int width, int height, bool takeKeyboard, std::optional<std::pair<int, int>> place) override;
+    void unmap() override;
+    bool mapped() const override { return layer_ != nullptr; }
+    void setTakesKeyboard(bool value) override;
+    bool takesKeyboard() const override { return takesKeyboard_; }
+    bool hasKeyboard() const override { return hasKeyboard_; }
+    void resize(int width, int height) override;
+    void reportModifiersAtNextEnter() override { reportAtEnter_ = true; }
+    std::optional<Pixels> beginFrame() override;
+    void endFrame() override;
+
+    // Listener entry points (called from the protocol's C callbacks).
+    struct Events;
+
+private:
+    void updateInhibitor();
+    void focusKeyboard(bool has);
+    void point(desktop::PointerEvent::Kind kind, int x, int y);
+    void flush() { connection_.dispatchPendingAndFlush(); }
+
+    WaylandConnection& connection_;
+    Input input_;
+    KeyTranslator keys_;
+    ShmBuffers buffers_;
+    wl_surface* surface_ = nullptr;
+    zwlr_layer_surface_v1* layer_ = nullptr;
+    zwp_keyboard_shortcuts_inhibitor_v1* inhibitor_ = nullptr;
+    wl_keyboard* keyboard_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    int width_ = 0, height_ = 0;
+    int scale_ = 1;
+    bool configured_ = false;
+    bool takesKeyboard_ = false;
+    bool hasKeyboard_ = false;
+    bool pointerInside_ = false;
+    bool frameWanted_ = false;
+    bool reportAtEnter_ = false;
+    bool swallowNextModifiers_ = false;
+    double pointerX_ = 0, pointerY_ = 0;
+    ShmBuffers::Buffer* drawing_ = nullptr;
+};
+
+} // namespace platform::wayland
