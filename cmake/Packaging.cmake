@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_NAME zelvo)
 set(CPACK_PACKAGE_VENDOR Zelvo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Zelvo <support@zelvo.app>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyboard application switcher for the X11 desktop")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyboard application switcher for X11 and wlroots Wayland desktops")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -30,5 +30,6 @@ and its name. Tab, the arrow keys, a digit, Return or releasing Alt brings
 the chosen application to the front.
 
 Zelvo lives in the tray, can start at login and needs an X11 session with an
-EWMH window manager.")
+EWMH window manager or a Wayland compositor with the wlr foreign-toplevel and
+layer-shell protocols (sway, Hyprland, labwc, niri, wayfire, river).")
 include(CPack)
