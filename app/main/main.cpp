@@ -11,7 +11,6 @@
 #include "app/desktop/TrayStatusBar.h"
 #include "app/hotkeys/HotkeysBinding.h"
 #include "app/main/ApplicationIcon.h"
-#include "app/main/CommandLine.h"
 #include "app/main/DebugState.h"
 #include "app/settings/SettingsViewFactory.h"
 #include "app/telemetry/BeaconTelemetry.h"
@@ -50,8 +49,9 @@
 
 using namespace app;
 
-int main(int argc, char** argv) {
-    if (auto exitStatus = handleCommandLine(argc, argv)) return *exitStatus;
+// Run by the program `zelvo` once its command line says the switcher starts
+// (the backend is chosen, Qt's platform set).
+extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc, char** argv) {
     desktop::DispatchingApplication qtApp(argc, argv);
     // Exceptions escaping an event handler reach crash reporting.
     desktop::DispatchingApplication::setDispatcher(beacon::ApplicationForwarder::sendEvent);
