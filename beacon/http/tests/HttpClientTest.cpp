@@ -1,20 +1,19 @@
 #include "beacon/http/HttpClient.h"
 
 #include "beacon/http/tests/IngestionServer.h"
+#include "beacon/http/tests/Pump.h"
+#include "beacon/http/tests/TrustingTransport.h"
 #include "beacon/util/ScriptedReachability.h"
 #include "platform/NotificationCenter.h"
 #include "platform/headless/ManualScheduler.h"
-#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 using namespace beacon;
 using beacon::test::IngestionServer;
-using platform::http::CurlTransport;
-using platform::http::CurlTransportOptions;
+using beacon::test::trustingTransport;
 
 namespace {
 
@@ -34,12 +33,7 @@ class HttpClientTest : public ::testing::Test {
 protected:
     std::shared_ptr<HttpClient> makeClient(std::string caFile,
                                            std::chrono::milliseconds totalTimeout = std::chrono::seconds(20)) {
-        auto client = HttpClient::create(scheduler, [caFile, totalTimeout] {
-            CurlTransportOptions options;
-            options.extraCAFile = caFile;
-            options.totalTimeout = totalTimeout;
-            return std::make_shared<CurlTransport>(options);
-        });
+        auto client = HttpClient::create(scheduler, trustingTransport(caFile, totalTimeout));
         client->setDelegate(counter);
         return client;
     }
@@ -47,13 +41,7 @@ protected:
     // Runs the client's queue (in virtual time) until `done` holds; network
     // replies arrive in real time.
     template <typename Pred> bool pumpUntil(Pred done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            scheduler.runUntilIdle();
-            if (done()) return true;
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        return test::pumpUntil(scheduler, done, timeout);
     }
     // Lets real replies arrive for a while, to show that nothing follows.
     void settle() {
@@ -196,14 +184,7 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
 TEST_F(HttpClientTest, AServerOutageIsRiddenOutAndGoingOfflineHoldsCalls) {
     platform::NotificationCenter center;
     auto network = std::make_shared<ScriptedReachability>(center, scheduler);
-    auto watched = HttpClient::create(
-        scheduler,
-        [] {
-            CurlTransportOptions options;
-            options.extraCAFile = IngestionServer::caFile();
-            return std::make_shared<CurlTransport>(options);
-        },
-        network, &center);
+    auto watched = HttpClient::create(scheduler, trustingTransport(), network, &center);
     watched->setDelegate(counter);
     scheduler.runUntilIdle(); // the monitor's first report: reachable
 

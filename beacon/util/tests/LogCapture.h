@@ -34,6 +34,12 @@ public:
         return std::count_if(all.begin(), all.end(),
                              [&](const std::string& line) { return line.find(part) != std::string::npos; });
     }
+    // Every line, each followed by a newline.
+    std::string text() {
+        std::string all;
+        for (const auto& line : lines()) all += line + "\n";
+        return all;
+    }
     void clear() {
         scheduler_.runUntilIdle();
         lines_.clear();
