@@ -76,47 +76,6 @@ protected:
 
 } // namespace
 
-TEST_F(HttpClientTest, SendsBodiesFrom1400BytesGzipped) {
-    std::vector<Outcome> outcomes;
-    const std::string small(1399, 'x'), large(1400, 'y');
-    client->sendAsync(server.origin() + "/small", "POST", {{"Install-ID", "id"}}, small, recordInto(outcomes));
-    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
-    client->sendAsync(server.origin() + "/large", "POST", {}, large, recordInto(outcomes));
-    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 2; }));
-
-    for (const auto& outcome : outcomes) {
-        ASSERT_TRUE(outcome.response);
-        EXPECT_EQ(outcome.response->statusCode, 200);
-        EXPECT_EQ(outcome.data, "{}");
-        EXPECT_FALSE(outcome.error);
-    }
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].path, "/small");
-    EXPECT_EQ(requests[0].header("Content-Type"), "application/json");
-    EXPECT_EQ(requests[0].header("Install-ID"), "id");
-    EXPECT_FALSE(requests[0].header("Content-Encoding"));
-    EXPECT_EQ(requests[0].body, small);
-    EXPECT_EQ(requests[1].header("Content-Encoding"), "gzip");
-    EXPECT_NE(requests[1].body, large);
-    EXPECT_EQ(requests[1].decodedBody, large);
-    EXPECT_EQ(client->pendingCallCount(), 0u);
-}
-
-TEST_F(HttpClientTest, RetriesAfterTheServersHint) {
-    server.script({{{"status", 503}, {"headers", {{"x-bcn-retry-after-ms", "2500"}}}}});
-    std::vector<Outcome> outcomes;
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
-    awaitRetry();
-    EXPECT_NEAR(scheduler.secondsUntilNext(), 2.5, 1e-6);
-    scheduler.advance(platform::Seconds(2.499));
-    EXPECT_EQ(counter->sends, 1);
-    fireRetry();
-    EXPECT_EQ(counter->sends, 2);
-    ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
-    EXPECT_EQ(outcomes[0].response->statusCode, 200);
-}
-
 TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
     server.script({}, {{"status", 500}});
     std::vector<Outcome> outcomes;

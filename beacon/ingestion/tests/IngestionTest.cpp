@@ -77,6 +77,8 @@ TEST_F(IngestionTest, BeaconSendsTheBatchToTheLogEndpoint) {
     for (const auto& outcome : outcomes) {
         ASSERT_TRUE(outcome.response);
         EXPECT_EQ(outcome.response->statusCode, 200);
+        EXPECT_EQ(outcome.data, "{}"); // the server's answer reaches the caller
+        EXPECT_FALSE(outcome.error);
     }
 
     const auto requests = server.requests();
