@@ -75,10 +75,11 @@ TEST(DelegateForwarder, TracesWaitForTheFlushThenRunAtOnce) {
     forwarder.flushTraceBuffer(); // nothing more to flush
     EXPECT_EQ(ran.size(), 3u);
 
-    EXPECT_EQ(capture.messages(), (std::vector<std::string>{
-                         "Start buffering traces.",
-                         "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "
-                         "It won't use swizzling.",
-                         "Stop buffering traces, flushed."}));
+    EXPECT_EQ(
+        capture.messages(),
+        (std::vector<std::string>{"Start buffering traces.",
+                                  "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "
+                                  "It won't use swizzling.",
+                                  "Stop buffering traces, flushed."}));
     EXPECT_TRUE(AppDelegateForwarder().enabled());
 }

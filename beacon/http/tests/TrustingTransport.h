@@ -7,8 +7,9 @@
 namespace beacon::test {
 
 // Curl transports that trust `caFile`, by default the test server's certificate.
-inline HttpClient::TransportFactory trustingTransport(std::string caFile = IngestionServer::caFile(),
-                                                      std::chrono::milliseconds totalTimeout = std::chrono::seconds(120)) {
+inline HttpClient::TransportFactory
+trustingTransport(std::string caFile = IngestionServer::caFile(),
+                  std::chrono::milliseconds totalTimeout = std::chrono::seconds(120)) {
     return [caFile, totalTimeout] {
         platform::http::CurlTransportOptions options;
         options.extraCAFile = caFile;

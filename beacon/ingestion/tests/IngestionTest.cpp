@@ -36,9 +36,7 @@ protected:
             outcomes.push_back({callId, response, data, error});
         };
     }
-    std::shared_ptr<HttpClient> makeClient() {
-        return HttpClient::create(scheduler, test::trustingTransport());
-    }
+    std::shared_ptr<HttpClient> makeClient() { return HttpClient::create(scheduler, test::trustingTransport()); }
     void TearDown() override { TicketCache::sharedInstance().clearCache(); }
     // Sends `container` with the test server answering `body`; the
     // diagnostics logged since `log` was started.
@@ -247,8 +245,7 @@ TEST_F(IngestionTest, CollectorDiagnosticsHideTokensAndTickets) {
     auto container =
         std::make_shared<LogContainer>("cs", std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog(
                                                  "e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
-    const auto text =
-        diagnosticsOfSending(*ingestion, container, "{\"acc\":1,\"token\" : \"tokenA-secret-value\"}");
+    const auto text = diagnosticsOfSending(*ingestion, container, "{\"acc\":1,\"token\" : \"tokenA-secret-value\"}");
     EXPECT_NE(text.find("apikey = " + std::string(11, '*') + "et-value," + std::string(11, '*') + "r-secret"),
               std::string::npos)
         << text;

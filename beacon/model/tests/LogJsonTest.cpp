@@ -134,7 +134,8 @@ TEST(LogJson, ContainerWithDamagedTextIsSentRepairedAndSaysWhy) {
     EXPECT_NE(body->find("bad \xEF\xBF\xBD byte"), std::string::npos);
     const std::string reason = "Couldn't serialize log container to json: ";
     bool logged = false;
-    for (const auto& line : capture.lines()) logged |= line.find("] ERROR: ") != std::string::npos && line.find(" " + reason) != std::string::npos;
+    for (const auto& line : capture.lines())
+        logged |= line.find("] ERROR: ") != std::string::npos && line.find(" " + reason) != std::string::npos;
     EXPECT_TRUE(logged);
 }
 
