@@ -7,6 +7,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/headless/ManualScheduler.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -212,6 +213,7 @@ TEST_F(HttpClientTest, AStalledServerFailsTheCallInsteadOfHoldingItForever) {
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     ASSERT_TRUE(outcomes[0].error);
     EXPECT_EQ(outcomes[0].error->domain, kTransportErrorDomain);
+    EXPECT_EQ(outcomes[0].error->code, CURLE_OPERATION_TIMEDOUT);
     EXPECT_EQ(impatient->pendingCallCount(), 0u);
 }
 
