@@ -1,6 +1,6 @@
 #include "Hotkeys/testing/HotkeysFixture.h"
 
-#include "Hotkeys/core/Menu.h"
+#include "Hotkeys/core/tests/FakeMenu.h"
 
 using namespace Hotkeys;
 
@@ -8,17 +8,6 @@ namespace {
 
 const Shortcut kOptionTab(Key::tab, EventModifiers(platform::ModifierOption));
 const Shortcut kCmdK(Key::k, EventModifiers(platform::ModifierCommand));
-
-struct Item : MenuItem {
-    std::string keyEquivalent() const override { return equivalent; }
-    std::uint64_t keyEquivalentModifierMask() const override { return mask; }
-    void setKeyEquivalent(const std::string& e) override { equivalent = e; }
-    void setKeyEquivalentModifierMask(std::uint64_t m) override { mask = m; }
-    void setAllowsAutomaticKeyEquivalentLocalization(bool a) override { localizes = a; }
-    std::string equivalent = "x";
-    std::uint64_t mask = 1;
-    bool localizes = true;
-};
 
 } // namespace
 
@@ -193,7 +182,7 @@ TEST_F(NamedShortcuts, StreamEndKeepsAShortcutAnotherNameStillUses) {
 TEST_F(NamedShortcuts, MenuItemFollowsTheNameUntilUnbound) {
     Name name("menu", kCmdK);
     Name other("unrelated");
-    auto item = std::make_unique<Item>();
+    auto item = std::make_unique<FakeMenuItem>();
     setMenuShortcut(*item, name);
     EXPECT_EQ(item->equivalent, "k");
     EXPECT_EQ(item->mask, std::uint64_t(platform::ModifierCommand));

@@ -1,39 +1,11 @@
 #include "Hotkeys/testing/HotkeysFixture.h"
 
-#include "Hotkeys/core/Menu.h"
+#include "Hotkeys/core/tests/FakeMenu.h"
 #include "Hotkeys/core/Shortcut.h"
 
 using namespace Hotkeys;
 
 namespace {
-
-struct TestMenu;
-
-struct TestItem : MenuItem {
-    TestItem(std::string equivalent, std::uint64_t mask) : equivalent(std::move(equivalent)), mask(mask) {}
-    std::string keyEquivalent() const override { return equivalent; }
-    std::uint64_t keyEquivalentModifierMask() const override { return mask; }
-    void setKeyEquivalent(const std::string& e) override { equivalent = e; }
-    void setKeyEquivalentModifierMask(std::uint64_t m) override { mask = m; }
-    void setAllowsAutomaticKeyEquivalentLocalization(bool a) override { localizes = a; }
-    const Menu* submenu() const override;
-    std::string equivalent;
-    std::uint64_t mask;
-    bool localizes = true;
-    std::shared_ptr<TestMenu> sub;
-};
-
-struct TestMenu : Menu {
-    std::vector<const MenuItem*> items() const override {
-        std::vector<const MenuItem*> out;
-        for (auto& i : entries) out.push_back(i.get());
-        return out;
-    }
-    TestItem& add(std::string e, std::uint64_t m) { return *entries.emplace_back(std::make_shared<TestItem>(e, m)); }
-    std::vector<std::shared_ptr<TestItem>> entries;
-};
-
-const Menu* TestItem::submenu() const { return sub.get(); }
 
 struct ScriptedSystemHotKeys : SymbolicHotKeys {
     std::optional<platform::Value> list;
@@ -140,11 +112,11 @@ TEST_F(ShortcutModel, JsonIsCompactOrderedAndStrictOnTypes) {
 }
 
 TEST_F(ShortcutModel, ConflictingMenuItemMatchesCaseAsShiftAndSearchesSubmenus) {
-    TestMenu menu;
+    FakeMenu menu;
     menu.add("q", kCmdFlag | platform::ModifierOption);   // extra modifier: no match
     menu.add("a", kCmdFlag | platform::ModifierFunction); // extra function flag: no match
     auto& file = menu.add("", 0);
-    file.sub = std::make_shared<TestMenu>();
+    file.sub = std::make_shared<FakeMenu>();
     auto& quit = file.sub->add("Q", kCmdFlag);
     auto& lower = menu.add("q", kCmdFlag | kShiftFlag);
 
@@ -153,7 +125,7 @@ TEST_F(ShortcutModel, ConflictingMenuItemMatchesCaseAsShiftAndSearchesSubmenus) 
     file.sub->entries.clear();
     EXPECT_EQ(shiftCmdQ.conflictingMenuItem(menu), &lower);
     // Without Shift in the shortcut an upper-case equivalent is not lowered.
-    TestMenu upperOnly;
+    FakeMenu upperOnly;
     upperOnly.add("Q", kCmdFlag);
     EXPECT_EQ(Shortcut(Key::q, EventModifiers(kCmdFlag)).conflictingMenuItem(upperOnly), nullptr);
     EXPECT_EQ(Shortcut(Key::a, EventModifiers(kCmdFlag)).conflictingMenuItem(menu), nullptr);

@@ -1,7 +1,7 @@
 #include "Hotkeys/recorder/Recorder.h"
 #include "Hotkeys/recorder/RecorderField.h"
 
-#include "Hotkeys/core/Menu.h"
+#include "Hotkeys/core/tests/FakeMenu.h"
 #include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/testing/TestApplication.h"
@@ -21,22 +21,6 @@ using namespace Hotkeys;
 namespace {
 
 constexpr std::int64_t kOption = 0x800, kControl = 0x1000, kShift = 0x200, kCommand = 0x100;
-
-struct FakeMenuItem : MenuItem {
-    std::string key, name;
-    std::uint64_t mask;
-    FakeMenuItem(std::string k, std::uint64_t m, std::string t) : key(std::move(k)), name(std::move(t)), mask(m) {}
-    std::string keyEquivalent() const override { return key; }
-    std::uint64_t keyEquivalentModifierMask() const override { return mask; }
-    void setKeyEquivalent(const std::string& k) override { key = k; }
-    void setKeyEquivalentModifierMask(std::uint64_t m) override { mask = m; }
-    std::string title() const override { return name; }
-};
-
-struct FakeMenu : Menu {
-    std::vector<FakeMenuItem*> entries;
-    std::vector<const MenuItem*> items() const override { return {entries.begin(), entries.end()}; }
-};
 
 struct ScriptedSystemHotKeys : SymbolicHotKeys {
     std::vector<std::pair<std::int64_t, std::int64_t>> keys;
@@ -230,8 +214,7 @@ TEST_F(RecorderFieldTest, SystemConflictAsksAndCanBeForced) {
 }
 
 TEST_F(RecorderFieldTest, MenuConflictIsRefused) {
-    FakeMenuItem settings(",", platform::ModifierCommand, "Settings");
-    menu.entries = {&settings};
+    menu.add(",", platform::ModifierCommand, "Settings");
     startRecording();
     EXPECT_FALSE(field->handleRecordedEvent(keyDown(Key::comma.rawValue, platform::ModifierCommand)));
     ASSERT_EQ(alerts.size(), 1u);

@@ -1,6 +1,5 @@
-#include "FeedServer.h"
-
 #include "app/updates/AppcastUpdateChecker.h"
+#include "beacon/http/tests/IngestionServer.h"
 #include "platform/http/CurlTransport.h"
 #include "platform/headless/ManualScheduler.h"
 
@@ -31,10 +30,11 @@ std::string feed(const std::string& version) {
 class AppcastUpdateCheckerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server_.running()) << "python3 -m http.server did not start";
         checker_.setLogger([this](const std::string& line) { logged_.push_back(line); });
-        checker_.setFeedURL(server_.url("/downloads/Zelvo.xml"));
+        checker_.setFeedURL(server_.origin() + "/downloads/Zelvo.xml");
     }
+    // Every request for the feed gets this answer.
+    void serve(const std::string& body, int status = 200) { server_.script({}, {{"status", status}, {"body", body}}); }
 
     // Runs the main queue until the check has come back from the network.
     void settle() {
@@ -46,7 +46,7 @@ protected:
         scheduler_.runUntilIdle();
     }
 
-    FeedServer server_;
+    beacon::test::IngestionServer server_{{.tls = false}};
     platform::ManualScheduler scheduler_;
     platform::http::CurlTransport transport_;
     RecordingPresenter presenter_;
@@ -55,7 +55,7 @@ protected:
 };
 
 TEST_F(AppcastUpdateCheckerTest, NewerReleaseIsAnnouncedInBothKindsOfCheck) {
-    server_.write("/downloads/Zelvo.xml", feed("1.10"));
+    serve(feed("1.10"));
     const std::string expected = "update 1.10 https://zelvo.example/download/ over 1.2";
 
     checker_.checkForUpdates();
@@ -71,11 +71,13 @@ TEST_F(AppcastUpdateCheckerTest, NewerReleaseIsAnnouncedInBothKindsOfCheck) {
     settle();
     EXPECT_EQ(presenter_.calls, (std::vector<std::string>{expected, expected}));
     EXPECT_TRUE(logged_.empty());
+    for (const auto& request : server_.requests())
+        EXPECT_EQ(request.method + " " + request.path, "GET /downloads/Zelvo.xml");
 }
 
 TEST_F(AppcastUpdateCheckerTest, SameOrOlderReleaseIsReportedOnlyWhenAsked) {
     for (const char* version : {"1.2", "1.2.0", "1.1.9"}) {
-        server_.write("/downloads/Zelvo.xml", feed(version));
+        serve(feed(version));
         checker_.checkForUpdatesInBackground();
         settle();
         EXPECT_TRUE(presenter_.calls.empty()) << version;
@@ -99,8 +101,7 @@ TEST_F(AppcastUpdateCheckerTest, BrokenFeedsAreLoggedAndShownOnlyInTheForeground
         {"missing", "", false, "HTTP status 404"},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove_all(server_.root() / "downloads");
-        if (c.present) server_.write("/downloads/Zelvo.xml", c.body);
+        serve(c.body, c.present ? 200 : 404);
         logged_.clear();
         presenter_.calls.clear();
 
@@ -120,7 +121,7 @@ TEST_F(AppcastUpdateCheckerTest, BrokenFeedsAreLoggedAndShownOnlyInTheForeground
 }
 
 TEST_F(AppcastUpdateCheckerTest, UnreachableOrUnusableFeedAddressFails) {
-    checker_.setFeedURL("http://127.0.0.1:" + std::to_string(FeedServer::closedPort()) + "/downloads/Zelvo.xml");
+    server_.stop(); // nothing listens at the feed's address any more
     checker_.checkForUpdates();
     settle();
     ASSERT_EQ(presenter_.calls.size(), 1u);
@@ -135,7 +136,7 @@ TEST_F(AppcastUpdateCheckerTest, UnreachableOrUnusableFeedAddressFails) {
 }
 
 TEST_F(AppcastUpdateCheckerTest, ForegroundRequestDuringAQuietCheckGetsItsAnswer) {
-    server_.write("/downloads/Zelvo.xml", feed("1.0"));
+    serve(feed("1.0"));
     checker_.checkForUpdatesInBackground();
     checker_.checkForUpdates();
     settle();

@@ -14,6 +14,7 @@
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
+#include "beacon/http/tests/TrustingTransport.h"
 #include "beacon/channel/ChannelGroupProtocol.h"
 #include "beacon/ingestion/TicketCache.h"
 #include "beacon/model/CommonSchemaLog.h"
@@ -25,7 +26,6 @@
 #include "beacon/util/Encrypter.h"
 #include "beacon/util/SecretStrings.h"
 #include "beacon/util/tests/LogCapture.h"
-#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,8 +35,6 @@
 using namespace beacon;
 using beacon::test::IngestionServer;
 using nlohmann::json;
-using platform::http::CurlTransport;
-using platform::http::CurlTransportOptions;
 
 namespace {
 
@@ -54,11 +52,7 @@ protected:
         DependencyConfiguration::setScheduler(&scheduler);
         DependencyConfiguration::setStorage(
             std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
-        DependencyConfiguration::setHttpClient(HttpClient::create(scheduler, [] {
-            CurlTransportOptions options;
-            options.extraCAFile = IngestionServer::caFile();
-            return std::make_shared<CurlTransport>(options);
-        }));
+        DependencyConfiguration::setHttpClient(HttpClient::create(scheduler, test::trustingTransport()));
         ApplicationStateUtil::observe(&center);
         reporter.report(ApplicationState::Inactive);
         resetSingletons();

@@ -1,6 +1,7 @@
 #include "beacon/context/AppDelegateForwarder.h"
 #include "beacon/context/LinuxDeviceInfoProvider.h"
 #include "beacon/model/tests/TestSupport.h"
+#include "beacon/util/tests/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -51,21 +52,16 @@ TEST(LinuxDeviceInfo, FactsOfThisMachineMakeAValidDevice) {
 }
 
 TEST(LinuxDeviceInfo, TimeZoneOffsetFollowsTheEnvironment) {
-    const char* previous = std::getenv("TZ");
-    std::string saved = previous ? previous : "";
-    ::setenv("TZ", "Asia/Kolkata", 1);
-    ::tzset();
-    EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), 330);
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), 0);
-    if (previous) ::setenv("TZ", saved.c_str(), 1);
-    else ::unsetenv("TZ");
+    for (auto [zone, minutes] : {std::pair{"Asia/Kolkata", 330}, std::pair{"UTC", 0}}) {
+        ScopedEnv tz("TZ", zone);
+        ::tzset();
+        EXPECT_EQ(LinuxDeviceInfoProvider::localTimeZoneOffsetMinutes(), minutes) << zone;
+    }
     ::tzset();
 }
 
 TEST(DelegateForwarder, TracesWaitForTheFlushThenRunAtOnce) {
-    test::LogCapture capture;
+    LogCapture capture;
     AppDelegateForwarder forwarder(false);
     EXPECT_FALSE(forwarder.enabled());
     std::vector<int> ran;
@@ -79,12 +75,11 @@ TEST(DelegateForwarder, TracesWaitForTheFlushThenRunAtOnce) {
     forwarder.flushTraceBuffer(); // nothing more to flush
     EXPECT_EQ(ran.size(), 3u);
 
-    std::vector<std::string> texts;
-    for (const auto& line : capture.lines()) texts.push_back(line.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{
-                         "Start buffering traces.",
-                         "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "
-                         "It won't use swizzling.",
-                         "Stop buffering traces, flushed."}));
+    EXPECT_EQ(
+        capture.messages(),
+        (std::vector<std::string>{"Start buffering traces.",
+                                  "Delegate forwarder for info.plist key 'BeaconAppDelegateForwarderEnabled' disabled. "
+                                  "It won't use swizzling.",
+                                  "Stop buffering traces, flushed."}));
     EXPECT_TRUE(AppDelegateForwarder().enabled());
 }

@@ -34,7 +34,7 @@ TEST(UserIdValidation, BeaconLimitsTheLengthInCharacters) {
     for (int i = 0; i < 256; ++i) accented += "\xC3\xA9"; // 256 characters in 512 bytes
     EXPECT_EQ(UserIdContext::userIdErrorForBeacon(accented), std::nullopt);
 
-    test::LogCapture capture;
+    LogCapture capture;
     EXPECT_FALSE(UserIdContext::isUserIdValidForBeacon(std::string(257, 'a')));
     EXPECT_TRUE(capture.contains(LogLevel::Error, "userId is limited to 256 characters."));
 }

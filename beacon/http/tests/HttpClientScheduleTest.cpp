@@ -138,7 +138,9 @@ TEST_F(HttpClientScheduleTest, TheServersRetryHintIsBoundedByTheLongestInterval)
         transport->reply(first, status(503, {{"x-bcn-retry-after-ms", c.hint}}));
         run();
         EXPECT_NEAR(scheduler.manual.secondsUntilNext(), c.seconds, 1e-6) << c.hint;
-        scheduler.manual.advance(platform::Seconds(c.seconds));
+        scheduler.manual.advance(platform::Seconds(c.seconds - 0.001));
+        EXPECT_EQ(transport->sent.size(), first + 1) << c.hint << ": resent early";
+        scheduler.manual.advance(platform::Seconds(scheduler.manual.secondsUntilNext()));
         ASSERT_EQ(transport->sent.size(), first + 2) << c.hint;
         transport->reply(first + 1, status(200));
         run();

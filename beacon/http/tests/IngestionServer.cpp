@@ -1,9 +1,9 @@
 #include "beacon/http/tests/IngestionServer.h"
 
 #include "beacon/http/tests/Gunzip.h"
+#include "platform/Value.h"
 
 #include <curl/curl.h>
-#include <openssl/evp.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -70,19 +70,6 @@ std::string readAll(const fs::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-std::string base64Decode(const std::string& text) {
-    if (text.empty()) return {};
-    std::string out(text.size() / 4 * 3 + 3, '\0');
-    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                  reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-    if (n < 0) return {};
-    std::size_t length = static_cast<std::size_t>(n);
-    if (text.size() >= 1 && text[text.size() - 1] == '=') --length;
-    if (text.size() >= 2 && text[text.size() - 2] == '=') --length;
-    out.resize(length);
-    return out;
 }
 
 size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
@@ -196,7 +183,8 @@ std::vector<RecordedRequest> IngestionServer::requests() const {
         r.path = json.value("path", "");
         for (const auto& pair : json["headers"])
             r.headers.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
-        r.body = base64Decode(json.value("body_b64", ""));
+        const auto body = platform::base64Decode(json.value("body_b64", "")).value_or(platform::Value::Data{});
+        r.body.assign(body.begin(), body.end());
         r.decodedBody = r.body;
         if (r.header("Content-Encoding") == "gzip") r.decodedBody = gunzip(r.body).value_or("<invalid gzip>");
         result.push_back(std::move(r));

@@ -5,9 +5,10 @@
 #include "beacon/http/HttpClient.h"
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/Pump.h"
+#include "beacon/http/tests/TrustingTransport.h"
 #include "beacon/testing/SampleLogs.h"
+#include "beacon/util/tests/LogCapture.h"
 #include "platform/headless/ManualScheduler.h"
-#include "platform/http/CurlTransport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -15,8 +16,6 @@
 using namespace beacon;
 using beacon::test::IngestionServer;
 using beacon::test::pumpUntil;
-using platform::http::CurlTransport;
-using platform::http::CurlTransportOptions;
 
 namespace {
 
@@ -37,17 +36,22 @@ protected:
             outcomes.push_back({callId, response, data, error});
         };
     }
-    std::shared_ptr<HttpClient> makeClient() {
-        return HttpClient::create(scheduler, [] {
-            CurlTransportOptions options;
-            options.extraCAFile = IngestionServer::caFile();
-            return std::make_shared<CurlTransport>(options);
-        });
-    }
+    std::shared_ptr<HttpClient> makeClient() { return HttpClient::create(scheduler, test::trustingTransport()); }
     void TearDown() override { TicketCache::sharedInstance().clearCache(); }
+    // Sends `container` with the test server answering `body`; the
+    // diagnostics logged since `log` was started.
+    std::string diagnosticsOfSending(HttpIngestion& ingestion, std::shared_ptr<LogContainer> container,
+                                     const std::string& body) {
+        server.script({{{"status", 200}, {"headers", {{"Content-Type", "application/json"}}}, {"body", body}}});
+        bool done = false;
+        ingestion.sendAsync(std::move(container), [&](auto&&...) { done = true; });
+        EXPECT_TRUE(pumpUntil(scheduler, [&] { return done; }));
+        return log->text();
+    }
 
     platform::ManualScheduler scheduler;
     IngestionServer server;
+    std::optional<LogCapture> log;
 };
 
 } // namespace
@@ -71,6 +75,8 @@ TEST_F(IngestionTest, BeaconSendsTheBatchToTheLogEndpoint) {
     for (const auto& outcome : outcomes) {
         ASSERT_TRUE(outcome.response);
         EXPECT_EQ(outcome.response->statusCode, 200);
+        EXPECT_EQ(outcome.data, "{}"); // the server's answer reaches the caller
+        EXPECT_FALSE(outcome.error);
     }
 
     const auto requests = server.requests();
@@ -216,4 +222,35 @@ TEST(IngestionUrlTest, BaseUrlChangesKeepTheQuery) {
     HttpResponse response;
     response.headers = {{"ETag", "\"v1\""}};
     EXPECT_EQ(HttpIngestion::eTagFromResponse(response), "\"v1\"");
+}
+
+TEST_F(IngestionTest, BeaconDiagnosticsHideTheAppSecret) {
+    log.emplace();
+    auto ingestion = std::make_shared<BeaconIngestion>(makeClient(), server.origin(), "install");
+    ingestion->setAppSecret(kAppSecret);
+    const auto text = diagnosticsOfSending(*ingestion, test::makeContainer("b", 1), "{\"status\":\"Success\"}");
+    EXPECT_NE(text.find("URL: " + server.origin() + "/logs?api-version=1.0.0"), std::string::npos) << text;
+    EXPECT_NE(text.find("App-Secret = " + std::string(28, '*') + "456789ab"), std::string::npos) << text;
+    EXPECT_NE(text.find("Install-ID = install"), std::string::npos) << text;
+    EXPECT_EQ(text.find(kAppSecret), std::string::npos) << text;
+    EXPECT_NE(text.find("HTTP response received with status code: 200, payload:\n{\n  \"status\": \"Success\"\n}"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(IngestionTest, CollectorDiagnosticsHideTokensAndTickets) {
+    TicketCache::sharedInstance().setTicket("d:ticket-secret", "key1");
+    log.emplace();
+    auto ingestion = std::make_shared<CollectorIngestion>(makeClient(), server.origin());
+    auto container =
+        std::make_shared<LogContainer>("cs", std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog(
+                                                 "e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
+    const auto text = diagnosticsOfSending(*ingestion, container, "{\"acc\":1,\"token\" : \"tokenA-secret-value\"}");
+    EXPECT_NE(text.find("apikey = " + std::string(11, '*') + "et-value," + std::string(11, '*') + "r-secret"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Tickets = {\"key1\":\"d:***\"}"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"token\" : \"***\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("tokenA-secret-value"), std::string::npos) << text;
+    EXPECT_EQ(text.find("ticket-secret"), std::string::npos) << text;
 }

@@ -36,7 +36,7 @@ TEST(Validity, LogNeedsTypeTimestampAndAValidDeviceNamingTheFirstMissingField) {
     log->device->appVersion.reset();
     EXPECT_EQ(log->validationError(), "Device: \"appVersion\" is not valid.");
 
-    test::LogCapture capture;
+    LogCapture capture;
     EXPECT_FALSE(log->isValid());
     EXPECT_TRUE(capture.contains(LogLevel::Verbose, "Device: \"appVersion\" is not valid."));
 }

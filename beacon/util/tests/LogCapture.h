@@ -34,6 +34,27 @@ public:
         return std::count_if(all.begin(), all.end(),
                              [&](const std::string& line) { return line.find(part) != std::string::npos; });
     }
+    // Whether a line logged at `level` ends in `message`.
+    bool contains(beacon::LogLevel level, const std::string& message) {
+        const auto levelTag = "] " + std::string(beacon::Logger::levelName(level)) + ": ";
+        for (const auto& line : lines())
+            if (line.find(levelTag) != std::string::npos && line.size() > message.size() &&
+                line.compare(line.size() - message.size() - 1, std::string::npos, " " + message) == 0)
+                return true;
+        return false;
+    }
+    // The messages without the tag, level, function and line before them.
+    std::vector<std::string> messages() {
+        std::vector<std::string> out;
+        for (const auto& line : lines()) out.push_back(line.substr(line.find(' ', line.find(": ") + 2) + 1));
+        return out;
+    }
+    // Every line, each followed by a newline.
+    std::string text() {
+        std::string all;
+        for (const auto& line : lines()) all += line + "\n";
+        return all;
+    }
     void clear() {
         scheduler_.runUntilIdle();
         lines_.clear();
