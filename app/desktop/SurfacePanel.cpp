@@ -46,6 +46,16 @@ SurfacePanel::SurfacePanel(platform::desktop::PanelSurface& surface, const Float
     input.frameNeeded = [this] { render(); };
     input.closed = [this] { frameChanged(); };
     input.keyboardFocus = [this](bool) { frameChanged(); };
+    repeat_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&repeat_, &QTimer::timeout, this, [this] {
+        repeat_.setInterval(repeatInterval_); // after the first, the rate
+        surface_.repeatKey();
+    });
+    input.repeatStarted = [this](int delay, int interval) {
+        repeatInterval_ = std::max(1, interval);
+        repeat_.start(std::max(1, delay));
+    };
+    input.repeatStopped = [this] { repeat_.stop(); };
     surface_.setInput(std::move(input));
 }
 

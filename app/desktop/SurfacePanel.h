@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -72,6 +73,8 @@ private:
     bool restoreWindowPosition_;
     bool renderPending_ = false;
     bool rendering_ = false;
+    QTimer repeat_;
+    int repeatInterval_ = 40;
     std::optional<std::chrono::steady_clock::time_point> showRequested_;
 };
 

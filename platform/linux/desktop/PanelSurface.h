@@ -30,6 +30,10 @@ public:
         std::function<void(bool)> keyboardFocus;          // the keyboard came (true) or went
         std::function<void()> frameNeeded;                // mapped or resized: draw now
         std::function<void()> closed;                     // the compositor took the surface away
+        // A held key repeats: call repeatKey() after `delay` ms, then every
+        // `interval` ms, until repeatStopped.
+        std::function<void(int delay, int interval)> repeatStarted;
+        std::function<void()> repeatStopped;
     };
     // ARGB32 premultiplied pixels (the byte order of QImage's
     // Format_ARGB32_Premultiplied) of `width` x `height` buffer pixels,
@@ -56,6 +60,8 @@ public:
     // as a change: the hot key that showed the panel may be let go already
     // (a quick tap). Otherwise they only set where changes count from.
     virtual void reportModifiersAtNextEnter() = 0;
+    // The held key once more, marked as a repeat.
+    virtual void repeatKey() = 0;
     // A buffer free to draw the next frame into; nothing while both are
     // with the compositor or the surface is not configured yet.
     virtual std::optional<Pixels> beginFrame() = 0;

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/linux/wayland/protocols/Protocols.h"
 
+#include <algorithm>
 #include <linux/input-event-codes.h>
 #include <utility>
 #include <sys/mman.h>
@@ -79,7 +80,14 @@ struct LayerPanelSurface::Events {
     static void key(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
         auto& s = self(data);
         if (!s.hasKeyboard_) return;
-        if (auto event = s.keys_.key(key, state == WL_KEYBOARD_KEY_STATE_PRESSED))
+        const bool pressed = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+        if (pressed && s.keys_.repeats(key) && s.repeatRate_ > 0) {
+            s.repeating_ = key;
+            if (s.input_.repeatStarted) s.input_.repeatStarted(s.repeatDelay_, 1000 / s.repeatRate_);
+        } else if (!pressed && key == s.repeating_) {
+            s.stopRepeat();
+        }
+        if (auto event = s.keys_.key(key, pressed))
             if (s.input_.key) s.input_.key(*event);
     }
     static void modifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
@@ -89,7 +97,11 @@ struct LayerPanelSurface::Events {
         const bool swallow = std::exchange(s.swallowNextModifiers_, false);
         if (event && !swallow && s.hasKeyboard_ && s.input_.key) s.input_.key(*event);
     }
-    static void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+    static void repeatInfo(void* data, wl_keyboard*, int32_t rate, int32_t delay) {
+        auto& s = self(data);
+        s.repeatRate_ = std::max(0, rate); // 0: keys do not repeat
+        s.repeatDelay_ = std::max(0, delay);
+    }
 
     // wl_pointer
     static void pointerEnter(void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
@@ -208,6 +220,7 @@ void LayerPanelSurface::unmap() {
 void LayerPanelSurface::focusKeyboard(bool has) {
     if (has == hasKeyboard_) return;
     hasKeyboard_ = has;
+    if (!has) stopRepeat();
     // At enter the modifiers are reported right after. Following a hot key
     // they count, so that one already let go ends the switch at once; else
     // they only set where changes count from.
@@ -216,6 +229,18 @@ void LayerPanelSurface::focusKeyboard(bool has) {
         swallowNextModifiers_ = !std::exchange(reportAtEnter_, false);
     }
     if (input_.keyboardFocus) input_.keyboardFocus(has);
+}
+
+void LayerPanelSurface::stopRepeat() {
+    if (!repeating_) return;
+    repeating_ = 0;
+    if (input_.repeatStopped) input_.repeatStopped();
+}
+
+void LayerPanelSurface::repeatKey() {
+    if (!repeating_ || !hasKeyboard_) return;
+    if (auto event = keys_.key(repeating_, true, true))
+        if (input_.key) input_.key(*event);
 }
 
 void LayerPanelSurface::point(PointerEvent::Kind kind, wl_fixed_t x, wl_fixed_t y) {

@@ -32,6 +32,7 @@ public:
     bool hasKeyboard() const override { return hasKeyboard_; }
     void resize(int width, int height) override;
     void reportModifiersAtNextEnter() override { reportAtEnter_ = true; }
+    void repeatKey() override;
     std::optional<Pixels> beginFrame() override;
     void endFrame() override;
 
@@ -41,6 +42,7 @@ public:
 private:
     void updateInhibitor();
     void focusKeyboard(bool has);
+    void stopRepeat();
     void point(desktop::PointerEvent::Kind kind, int x, int y);
     void flush() { connection_.dispatchPendingAndFlush(); }
 
@@ -61,6 +63,8 @@ private:
     bool pointerInside_ = false;
     bool frameWanted_ = false;
     bool reportAtEnter_ = false;
+    std::uint32_t repeating_ = 0; // the evdev code of the held key that repeats; 0 none
+    int repeatRate_ = 25, repeatDelay_ = 600;
     bool swallowNextModifiers_ = false;
     double pointerX_ = 0, pointerY_ = 0;
     ShmBuffers::Buffer* drawing_ = nullptr;
