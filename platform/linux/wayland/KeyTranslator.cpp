@@ -161,8 +161,10 @@ std::optional<Event> KeyTranslator::key(std::uint32_t evdevCode, bool pressed, b
     auto position = carbonKeyCodeForEvdev(evdevCode);
     if (auto known = switcherKey(base)) {
         event.keyCode = *known;
+        event.charactersIgnoringModifiers = textOf(base);
     } else if (auto known = switcherKey(current)) {
         event.keyCode = *known;
+        event.charactersIgnoringModifiers = textOf(base);
     } else if (base >= XKB_KEY_0 && base <= XKB_KEY_9) {
         event.keyCode = kDigitCodes[base - XKB_KEY_0];
         event.charactersIgnoringModifiers = std::string(1, static_cast<char>('0' + (base - XKB_KEY_0)));
