@@ -56,6 +56,7 @@ public:
 
 private:
     bool install(xkb_keymap* keymap);
+    std::uint64_t stateFlags() const;
 
     xkb_context* context_ = nullptr;
     xkb_keymap* keymap_ = nullptr;
