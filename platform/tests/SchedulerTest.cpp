@@ -116,3 +116,57 @@ TEST(ThreadScheduler, RunLoopMainQueueRunsOnItsThread) {
     main.run();
     EXPECT_TRUE(onMain);
 }
+
+// An owner of a serial queue whose last reference goes away inside one of
+// that queue's own tasks (a timer or completion of a unit being torn down):
+// the queue is freed on its own thread, the work already posted still runs,
+// and nothing touches freed memory (checked under AddressSanitizer) or
+// deadlocks on the queue's own lock.
+TEST(ThreadScheduler, OwnerReleasedInsideItsOwnQueueTask) {
+    struct Owner {
+        std::shared_ptr<Queue> queue;
+        std::shared_ptr<Timer> timer;
+    };
+    struct Case {
+        const char* name;
+        bool strongCapture; // the task itself holds the last reference
+        bool fromTimer;
+        bool resetInside; // else the reference goes with the task's captures
+    };
+    const Case cases[] = {
+        {"reference dropped inside a posted task", false, false, true},
+        {"posted task's captures hold the last reference", true, false, false},
+        {"timer task drops the last reference", true, true, true},
+    };
+    ThreadScheduler s;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto owner = std::make_shared<Owner>();
+        owner->queue = s.makeSerialQueue("owner");
+        Queue* q = owner->queue.get();
+        std::promise<bool> pendingRan;
+        std::promise<void> release;
+        auto releaseFuture = release.get_future().share();
+        Task drop;
+        if (c.strongCapture) {
+            drop = [keep = owner, releaseFuture, reset = c.resetInside]() mutable {
+                releaseFuture.wait();
+                if (reset) keep.reset();
+            };
+        } else {
+            drop = [&owner, releaseFuture] {
+                releaseFuture.wait();
+                owner.reset();
+            };
+        }
+        if (c.fromTimer) owner->timer = q->schedule(Seconds(0), false, std::move(drop));
+        else q->async(std::move(drop));
+        // Work posted behind the releasing task, as a send completion would be.
+        q->async([&pendingRan, q] { pendingRan.set_value(q != nullptr); });
+        if (c.strongCapture) owner.reset();
+        release.set_value();
+        auto done = pendingRan.get_future();
+        ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        EXPECT_TRUE(done.get());
+    }
+}
