@@ -255,18 +255,44 @@ bool AppDelegate::isHotKey(const Event& event) {
     return (event.modifierFlags & kShortcutModifiers) == (shortcut->eventModifiers & kShortcutModifiers);
 }
 
+// The digit a digit-row or keypad key stands for. The key's unshifted
+// character when it is a digit; otherwise, on the main digit row, the key's
+// place in the row (layouts such as French AZERTY or Czech QWERTZ type
+// letters and symbols there unshifted). "-" and "=" places and keypad keys
+// without a digit stand for none.
+static std::optional<int> digitForKey(std::uint16_t code, const std::string& text) {
+    if (!text.empty() && text[0] >= '0' && text[0] <= '9') return text[0] - '0';
+    switch (code) {
+    case 18: return 1;
+    case 19: return 2;
+    case 20: return 3;
+    case 21: return 4;
+    case 23: return 5;
+    case 22: return 6;
+    case 26: return 7;
+    case 28: return 8;
+    case 25: return 9;
+    case 29: return 0;
+    default: return std::nullopt;
+    }
+}
+
 void AppDelegate::selectDigit(const Event& event) {
-    // Keys of the digit ranges whose character is not a digit ("-", "=",
-    // keypad operators) are swallowed without effect. A first character
-    // outside ASCII starts with a byte that is no digit either.
-    const std::string& text = event.charactersIgnoringModifiers;
-    if (text.empty() || text[0] < '0' || text[0] > '9') return;
-    const int digit = text[0] - '0';
-    appList_.selectApp(digit);
-    after(kActivationDelay, [this, digit] {
+    // Keys of the digit ranges that stand for no digit are swallowed without
+    // effect.
+    const auto digit = digitForKey(event.keyCode, event.charactersIgnoringModifiers);
+    if (!digit) return;
+    appList_.selectApp(*digit);
+    // The application is taken now: a release of the hot key before the
+    // delay is over would otherwise re-sort the list under the digit.
+    RunningApplicationPtr app;
+    auto sorted = appList_.sortedApps();
+    if (static_cast<std::size_t>(*digit) < sorted.size()) app = sorted[*digit];
+    ++pendingDigitActivations_;
+    after(kActivationDelay, [this, app] {
+        --pendingDigitActivations_;
         endSwitch();
-        auto sorted = appList_.sortedApps();
-        if (digit >= 0 && static_cast<std::size_t>(digit) < sorted.size()) appList_.activate(sorted[digit]);
+        if (app) appList_.activate(app);
         reshowIfPinned();
     });
 }
@@ -279,6 +305,8 @@ std::optional<Event> AppDelegate::handleFlagsChanged(const Event& event) {
     const std::uint64_t held = event.modifierFlags & platform::DeviceIndependentModifierMask;
     // Extra modifiers do not matter; only the hot key's must all be held.
     if ((held & required) == required) return event;
+    // A digit's activation is on its way: the release adds nothing.
+    if (pendingDigitActivations_ > 0) return event;
     if (switchInProgress()) {
         endSwitch();
         if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);

@@ -128,6 +128,8 @@ private:
     std::shared_ptr<platform::Timer> updateTimer_;
     StatusMenu statusMenu_;
 
+    // Digits pressed whose delayed activation has not run yet.
+    int pendingDigitActivations_ = 0;
     std::vector<platform::LocalEventSource::MonitorId> monitors_;
     platform::Subscription resizeSubscription_;
     std::optional<platform::UserDefaults::ObservationId> pinObservation_;

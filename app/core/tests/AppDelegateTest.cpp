@@ -231,6 +231,55 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelay) {
     EXPECT_EQ(frontmost(), apps[3]);
 }
 
+TEST_F(AppDelegateTest, DigitRowKeysCountByPlaceWhenTheyTypeNoDigit) {
+    auto apps = addApps(11);
+    launch();
+    // Unshifted characters of French AZERTY, Czech QWERTZ and a remapped row:
+    // a digit wins, anything else counts by the key's place in the row.
+    const struct {
+        std::uint16_t code;
+        const char* text;
+        int app; // -1: none
+    } cases[] = {
+        {18, "&", 1}, {19, "\xc3\xa9", 2}, {22, "-", 6},  {25, "\xc3\xa7", 9}, {29, "\xc3\xa0", 0}, {20, "\xc5\xa1", 3},
+        {26, "7", 7}, {18, "4", 4},        {27, ")", -1}, {24, "=", -1},       {90, "", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        press();
+        auto before = hovered();
+        const std::size_t activated = c.app < 0 ? 0 : apps[c.app]->activations().size();
+        EXPECT_TRUE(swallowed(keyDown(c.code, c.text)));
+        scheduler.advance(platform::Seconds(0.1));
+        if (c.app < 0) {
+            EXPECT_EQ(hovered(), before);
+            EXPECT_TRUE(panel().isVisible());
+            events.dispatch(flags(0)); // ends this switch
+        } else {
+            EXPECT_FALSE(panel().isVisible());
+            EXPECT_EQ(apps[c.app]->activations().size(), activated + 1);
+        }
+    }
+}
+
+TEST_F(AppDelegateTest, ReleaseRightAfterADigitActivatesOnlyTheDigitsApp) {
+    auto apps = addApps(4);
+    launch();
+    press();
+    EXPECT_TRUE(swallowed(keyDown(20, "3")));
+    events.dispatch(flags(0)); // released before the digit's delay is over
+    scheduler.advance(platform::Seconds(1));
+    EXPECT_EQ(frontmost(), apps[3]);
+    EXPECT_EQ(apps[3]->activations().size(), 1u);
+    for (int i : {0, 1, 2}) EXPECT_TRUE(apps[i]->activations().empty()) << i;
+    // Releases after the activation are handled as usual again.
+    press();
+    auto highlighted = hovered();
+    events.dispatch(flags(0));
+    EXPECT_FALSE(panel().isVisible());
+    EXPECT_EQ(frontmost(), highlighted);
+}
+
 TEST_F(AppDelegateTest, DigitWithoutARowHidesAndActivatesNothing) {
     auto apps = addApps(3);
     launch();
