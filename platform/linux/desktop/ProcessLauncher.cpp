@@ -49,6 +49,18 @@ std::optional<std::string> launchApplication(const std::string& url) {
     return launchDetached(arguments);
 }
 
+void openApplication(const std::string& url, const std::vector<RunningApplicationPtr>& running,
+                     const Workspace::OpenCompletion& completion) {
+    auto error = launchApplication(url);
+    if (!completion) return;
+    const std::string path = url.starts_with("file://") ? url.substr(7) : url;
+    RunningApplicationPtr found;
+    if (!error)
+        for (const auto& app : running)
+            if (app->bundleURL() == path) found = app;
+    completion(found, error);
+}
+
 bool openWithDefaultHandler(const std::string& url) {
     // A leading dash would be read as an option of xdg-open.
     if (url.empty() || url.front() == '-') return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Workspace.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,11 @@ std::optional<std::string> launchDetached(const std::vector<std::string>& argume
 // Starts the application `url` names (a desktop entry's Exec line, or an
 // executable path; "file://" accepted). Returns an error text on failure.
 std::optional<std::string> launchApplication(const std::string& url);
+
+// Starts the application `url` names and tells `completion` (when given) the
+// error, or the one of `running` that lives at that path, if any.
+void openApplication(const std::string& url, const std::vector<RunningApplicationPtr>& running,
+                     const Workspace::OpenCompletion& completion);
 
 // Hands the URL to xdg-open; false when it cannot be started.
 bool openWithDefaultHandler(const std::string& url);

@@ -178,14 +178,7 @@ std::optional<std::string> WaylandWorkspace::urlForApplication(const std::string
 }
 
 void WaylandWorkspace::openApplication(const std::string& url, const OpenConfiguration&, OpenCompletion completion) {
-    auto error = desktop::launchApplication(url);
-    if (!completion) return;
-    const std::string path = url.starts_with("file://") ? url.substr(7) : url;
-    RunningApplicationPtr running;
-    if (!error)
-        for (const auto& app : runningApplications())
-            if (app->bundleURL() == path) running = app;
-    completion(running, error);
+    desktop::openApplication(url, runningApplications(), completion);
 }
 
 bool WaylandWorkspace::openURL(const std::string& url) { return desktop::openWithDefaultHandler(url); }

@@ -293,14 +293,7 @@ std::optional<std::string> X11Workspace::urlForApplication(const std::string& bu
 }
 
 void X11Workspace::openApplication(const std::string& url, const OpenConfiguration&, OpenCompletion completion) {
-    auto error = desktop::launchApplication(url);
-    if (!completion) return;
-    const std::string path = url.starts_with("file://") ? url.substr(7) : url;
-    RunningApplicationPtr running;
-    if (!error)
-        for (const auto& app : apps_)
-            if (app->bundleURL() == path) running = app;
-    completion(running, error);
+    desktop::openApplication(url, runningApplications(), completion);
 }
 
 bool X11Workspace::openURL(const std::string& url) { return desktop::openWithDefaultHandler(url); }
