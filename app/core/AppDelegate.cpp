@@ -344,6 +344,8 @@ bool AppDelegate::validateMenuItem(MenuItem& item) {
         // With no hot key stored there is nothing to show after the name.
         auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
         item.title = shortcut ? kShowItemTitlePrefix + shortcut->description : kShowItemTitle;
+        // A hot key another program holds does nothing: the menu says so.
+        if (shortcut && !services_.hotkeys.isAvailable(kShowFloatingPanel)) item.title += " (unavailable)";
     }
     return true;
 }

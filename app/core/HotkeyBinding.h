@@ -23,6 +23,8 @@ struct StoredShortcut {
     std::string description;
     // Its Carbon virtual key code.
     std::uint32_t keyCode = 0;
+    // Its modifiers as Carbon bits.
+    std::uint32_t carbonModifiers = 0;
 };
 
 // Named global hot keys, persisted in user defaults.
@@ -37,6 +39,13 @@ public:
     // The shortcut currently in effect for `name`; nothing when the user
     // cleared it.
     virtual std::optional<StoredShortcut> storedShortcut(const std::string& name) = 0;
+    // Whether the shortcut of `name` is in effect: false while another
+    // program holds the combination.
+    virtual bool isAvailable(const std::string&) { return true; }
+    // Lets go of the combination of `name` (so that the program it was
+    // taken from can have it again), or asks for it again.
+    virtual void release(const std::string&) {}
+    virtual void retry(const std::string&) {}
 };
 
 } // namespace app

@@ -2,7 +2,10 @@
 
 #include "app/core/HotkeyBinding.h"
 
+#include "Hotkeys/core/Name.h"
+
 #include <functional>
+#include <map>
 #include <string>
 
 namespace app {
@@ -19,8 +22,12 @@ public:
     void addKeyDownHandler(const std::string& name, std::optional<HotkeyShortcut> defaultShortcut,
                            std::function<void()> handler) override;
     std::optional<StoredShortcut> storedShortcut(const std::string& name) override;
+    bool isAvailable(const std::string& name) override;
+    void release(const std::string& name) override;
+    void retry(const std::string& name) override;
 
 private:
+    std::map<std::string, Hotkeys::Name> names_;
     Notifier tellUser_;
     bool told_ = false;
 };

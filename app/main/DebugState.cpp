@@ -3,6 +3,7 @@
 #include "app/core/Preferences.h"
 #include "app/desktop/FloatingPanel.h"
 #include "app/desktop/SurfacePanel.h"
+#include "app/settings/HotkeyStatusView.h"
 #include "app/views/ContentView.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -73,6 +75,14 @@ void DebugState::writeNow() {
     state["isPinned"] = delegate_.defaults().boolForKey(kIsPinned);
     auto* settings = dynamic_cast<FloatingPanel*>(delegate_.settingsPanel().get());
     state["settingsVisible"] = settings && settings->isVisible();
+    if (hotkeyFacts_) state["hotkey"] = hotkeyFacts_();
+    // The welcome's hot-key offer, so that tests can accept it.
+    if (settings && settings->isVisible())
+        for (auto* status : settings->findChildren<QWidget*>())
+            if (auto* view = dynamic_cast<HotkeyStatusView*>(status); view && view->actionButton()->isVisible()) {
+                state["hotkeyAction"] = view->actionButton()->text();
+                state["hotkeyActionFrame"] = globalFrame(view->actionButton());
+            }
     // Top-level windows other than the panels (the About box, update notices).
     QJsonArray others;
     for (QWidget* w : QApplication::topLevelWidgets())

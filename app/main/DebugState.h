@@ -3,7 +3,10 @@
 #include "app/core/AppDelegate.h"
 #include "app/main/FirstPaintLog.h"
 
+#include <QJsonObject>
 #include <QString>
+
+#include <functional>
 
 namespace app::desktop {
 
@@ -20,8 +23,12 @@ public:
     // Writes on the next turn of the event loop (changes come in bursts).
     void changed();
     void writeNow();
+    // What the snapshot says of the hot key: whether it is in effect and
+    // which program decides it.
+    void setHotkeyFacts(std::function<QJsonObject()> facts) { hotkeyFacts_ = std::move(facts); }
 
 private:
+    std::function<QJsonObject()> hotkeyFacts_;
     AppDelegate& delegate_;
     QString path_;
     bool pending_ = false;

@@ -10,8 +10,11 @@
 #include "app/desktop/SingleInstance.h"
 #include "app/desktop/TrayStatusBar.h"
 #include "app/hotkeys/HotkeysBinding.h"
+#include "Hotkeys/core/Name.h"
+#include "app/core/Preferences.h"
 #include "app/main/ApplicationIcon.h"
 #include "app/main/DebugState.h"
+#include "app/settings/HotkeyStatusView.h"
 #include "app/settings/SettingsViewFactory.h"
 #include "app/telemetry/BeaconTelemetry.h"
 #include "app/updates/AppcastUpdateChecker.h"
@@ -37,9 +40,11 @@
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/backend/BackendChoice.h"
+#include "platform/linux/shortcuts/LinuxShortcutHost.h"
 #include "platform/http/CurlTransport.h"
 
 #include <QAbstractEventDispatcher>
+#include <QJsonObject>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -120,7 +125,12 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     // The recorder's texts ship beside the program; without them Zelvo stops here.
     Hotkeys::Bundle::module();
     const auto deployment = platform::Deployment::load();
-    SettingsViewFactory allViews(viewFactory, shell, *workspace, deployment, events);
+    // The window manager or compositor, and what Zelvo can do about the hot key there.
+    const auto hostFacts = backend->shortcutHostFacts();
+    auto shortcutHost = platform::shortcuts::makeShortcutHost(hostFacts.name, hostFacts.compositor, defaults,
+                                                              hostFacts.pid, hostFacts.configFile);
+    SettingsViewFactory allViews(viewFactory, shell, *workspace, deployment, events, hotkeys, defaultCenter,
+                                 shortcutHost.get());
     platform::http::CurlTransport updateTransport(platform::http::CurlTransportOptions::fromDeployment());
     QtUpdatePresenter updateDialogs([&workspace](const std::string& url) { return workspace->openURL(url); });
     AppcastUpdateChecker updater(updateTransport, scheduler, ZELVO_VERSION, updateDialogs);
@@ -135,6 +145,22 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     desktop::DebugState debug(delegate);
     panels.setHooks({[&debug](double ms) { debug.recordFirstPaint(ms); }, [&debug] { debug.changed(); }});
     delegate.appList().addChangeObserver([&debug] { debug.changed(); });
+    HotkeyStatusView::setChangeObserver([&debug] { debug.changed(); });
+    debug.setHotkeyFacts([&] {
+        return QJsonObject{{"available", hotkeys.isAvailable(kShowFloatingPanel)},
+                           {"holder", QString::fromStdString(shortcutHost->name())},
+                           {"takenOver", shortcutHost->takenOver().has_value()}};
+    });
+    // A compositor binding lasts for the compositor's session: made again at
+    // each start and moved whenever the shortcut changes.
+    auto renewBinding = [&] {
+        if (auto stored = hotkeys.storedShortcut(kShowFloatingPanel))
+            shortcutHost->renew({stored->keyCode, stored->carbonModifiers, stored->description});
+        debug.changed();
+    };
+    platform::Subscription shortcutChanges(
+        defaultCenter, defaultCenter.addObserver(Hotkeys::ShortcutByNameDidChangeNotification, nullptr,
+                                                 [&](const platform::Notification&) { renewBinding(); }));
 
     // The backend reads its display connection on the main thread.
     QSocketNotifier displayEvents(backend->fileDescriptor(), QSocketNotifier::Read);
@@ -169,10 +195,11 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
 
     QTimer::singleShot(0, [&] {
         delegate.applicationDidFinishLaunching();
-        debug.changed();
+        renewBinding();
     });
     int rc = qtApp.exec();
     defaults.synchronize();
     Hotkeys::RecorderField::setMainMenuProvider(nullptr);
+    HotkeyStatusView::setChangeObserver(nullptr);
     return rc;
 }

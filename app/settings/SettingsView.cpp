@@ -2,6 +2,7 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/Preferences.h"
+#include "app/settings/HotkeyStatusView.h"
 #include "app/settings/StartAtLoginToggle.h"
 #include "app/settings/TelemetryToggle.h"
 #include "app/views/Accessibility.h"
@@ -105,9 +106,8 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     body->addWidget(paragraph(QStringLiteral(
         "Zelvo is designed to simplify and speed up the process of switching between applications on your Linux. "
         "Forget about Alt+Tab+Tab+Tab+Tab!")));
-    auto* hotkeyLine = new QLabel(QStringLiteral("Simply press the Global hotkey: <b><u>Alt+Tab</u></b>"));
-    hotkeyLine->setTextFormat(Qt::RichText);
-    body->addWidget(hotkeyLine, 0, Qt::AlignHCenter);
+    hotkeyStatus_ = new HotkeyStatusView(env_.hotkeys, env_.shortcutHost, env_.center);
+    body->addWidget(hotkeyStatus_, 0, Qt::AlignHCenter);
     body->addWidget(
         paragraph(QStringLiteral(" and then select the number of the desired application. It's that easy and quick!")));
 

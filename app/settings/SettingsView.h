@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/core/HotkeyBinding.h"
 #include "platform/Deployment.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ShortcutHost.h"
 #include "platform/EventMonitors.h"
 #include "platform/Workspace.h"
 
@@ -18,6 +21,7 @@ namespace app {
 
 class AppDelegate;
 class ApplicationShell;
+class HotkeyStatusView;
 class StartAtLoginToggle;
 class TelemetryToggle;
 
@@ -28,6 +32,9 @@ struct SettingsEnvironment {
     platform::Workspace& workspace;     // opens the web pages
     platform::Deployment deployment;    // contactURL, websiteURL
     platform::LocalEventSource& events; // key presses for the shortcut recorder
+    HotkeyBinding& hotkeys;             // whether the hot key is in effect
+    platform::NotificationCenter& center; // where shortcut changes are posted
+    platform::ShortcutHost* shortcutHost = nullptr; // the desktop's side of the hot key
 };
 
 // The settings window's content, which doubles as the first-run welcome: what
@@ -46,6 +53,7 @@ public:
     StartAtLoginToggle* startAtLoginToggle() const { return startAtLogin_; }
     TelemetryToggle* telemetryToggle() const { return telemetry_; }
     Hotkeys::Recorder* recorder() const { return recorder_; }
+    HotkeyStatusView* hotkeyStatus() const { return hotkeyStatus_; }
     QAbstractButton* closeButton() const { return closeButton_; }
     QAbstractButton* button(const QString& title) const;
 
@@ -62,6 +70,7 @@ private:
     StartAtLoginToggle* startAtLogin_ = nullptr;
     TelemetryToggle* telemetry_ = nullptr;
     Hotkeys::Recorder* recorder_ = nullptr;
+    HotkeyStatusView* hotkeyStatus_ = nullptr;
     QAbstractButton* closeButton_ = nullptr;
 };
 

@@ -10,8 +10,10 @@ namespace app {
 class SettingsViewFactory : public ViewFactory {
 public:
     SettingsViewFactory(ViewFactory& base, ApplicationShell& shell, platform::Workspace& workspace,
-                        platform::Deployment deployment, platform::LocalEventSource& events)
-        : base_(base), shell_(shell), workspace_(workspace), deployment_(std::move(deployment)), events_(events) {}
+                        platform::Deployment deployment, platform::LocalEventSource& events, HotkeyBinding& hotkeys,
+                        platform::NotificationCenter& center, platform::ShortcutHost* shortcutHost)
+        : base_(base), shell_(shell), workspace_(workspace), deployment_(std::move(deployment)), events_(events),
+          hotkeys_(hotkeys), center_(center), shortcutHost_(shortcutHost) {}
 
     std::shared_ptr<HostingView> makeSwitcherView(AppDelegate& delegate, AppList& list,
                                                   const SwitcherViewOptions& options) override {
@@ -25,6 +27,9 @@ private:
     platform::Workspace& workspace_;
     platform::Deployment deployment_;
     platform::LocalEventSource& events_;
+    HotkeyBinding& hotkeys_;
+    platform::NotificationCenter& center_;
+    platform::ShortcutHost* shortcutHost_;
 };
 
 } // namespace app

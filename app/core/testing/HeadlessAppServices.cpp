@@ -70,7 +70,8 @@ std::optional<StoredShortcut> HeadlessHotkeys::storedShortcut(const std::string&
     if (auto it = stored.find(name); it != stored.end()) shortcut = it->second;
     else if (auto d = defaults.find(name); d != defaults.end()) shortcut = d->second;
     if (!shortcut) return std::nullopt;
-    return StoredShortcut{eventModifiers(shortcut->carbonModifiers), describe(*shortcut), shortcut->keyCode};
+    return StoredShortcut{eventModifiers(shortcut->carbonModifiers), describe(*shortcut), shortcut->keyCode,
+                          shortcut->carbonModifiers};
 }
 
 bool HeadlessHotkeys::press(const std::string& name) {

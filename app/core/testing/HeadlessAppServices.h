@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <string>
@@ -149,6 +150,7 @@ public:
     void addKeyDownHandler(const std::string& name, std::optional<HotkeyShortcut> defaultShortcut,
                            std::function<void()> handler) override;
     std::optional<StoredShortcut> storedShortcut(const std::string& name) override;
+    bool isAvailable(const std::string& name) override { return !held.count(name); }
 
     // Presses the name's hot key: runs its handlers. False when none.
     bool press(const std::string& name);
@@ -162,6 +164,7 @@ public:
     std::map<std::string, std::optional<HotkeyShortcut>> defaults;
     std::map<std::string, std::optional<HotkeyShortcut>> stored;
     std::map<std::string, std::vector<std::function<void()>>> handlers;
+    std::set<std::string> held; // names whose shortcut another program holds
 };
 
 class HeadlessTelemetry : public TelemetryStarter {

@@ -469,6 +469,8 @@ TEST_F(AppDelegateTest, StatusMenuItemsAndShowItemTitle) {
     EXPECT_EQ(statusBar.enabled, std::vector<bool>(13, true));
     hotkeys.store(kShowFloatingPanel, HotkeyShortcut{48, 0x0100});
     EXPECT_EQ(statusBar.open()[0].title, "Show Zelvo           ⌘⇥");
+    hotkeys.held.insert(kShowFloatingPanel);
+    EXPECT_EQ(statusBar.open()[0].title, "Show Zelvo           ⌘⇥ (unavailable)");
     hotkeys.store(kShowFloatingPanel, std::nullopt);
     EXPECT_EQ(statusBar.open()[0].title, "Show Zelvo");
     EXPECT_EQ(statusBar.open()[2].title, "About");

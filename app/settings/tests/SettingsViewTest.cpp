@@ -1,5 +1,7 @@
 #include "app/settings/SettingsView.h"
+#include "app/settings/HotkeyStatusView.h"
 #include "app/settings/StartAtLoginToggle.h"
+#include "app/hotkeys/HotkeysBinding.h"
 
 #include "app/core/AppDelegate.h"
 #include "app/core/testing/HeadlessAppServices.h"
@@ -18,6 +20,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -66,7 +69,7 @@ protected:
 
     SettingsView& build() {
         view.reset();
-        view = std::make_unique<SettingsView>(SettingsEnvironment{*delegate, shell, workspace, deployment, events});
+        view = std::make_unique<SettingsView>(SettingsEnvironment{*delegate, shell, workspace, deployment, events, binding, center, shortcutHost});
         return *view;
     }
 
@@ -83,6 +86,8 @@ protected:
     HeadlessViewFactory views;
     HeadlessStatusBar statusBar;
     HeadlessHotkeys hotkeys;
+    HotkeysBinding binding; // the real binding, over the fake hot-key service
+    platform::ShortcutHost* shortcutHost = nullptr;
     Hotkeys::FakeHotKeyService hotKeyService;
     Hotkeys::UsKeyboardLayout layout;
     std::unique_ptr<AppDelegate> delegate;
@@ -110,6 +115,97 @@ TEST_F(SettingsViewTest, FreshConfigurationShowsTheDefaults) {
     // Building the view writes nothing.
     EXPECT_TRUE(defaults->storedObject(kSortingCriterion) == std::nullopt);
     EXPECT_TRUE(defaults->storedObject(kShowInDock) == std::nullopt);
+}
+
+// A window manager or compositor as the hot-key sentence sees it; records
+// what the view asked of it.
+struct ScriptedHost : platform::ShortcutHost {
+    std::string program;
+    bool compositor = false, can = true;
+    std::string line;
+    std::optional<platform::ShortcutKeys> taken;
+    std::vector<std::string> calls;
+    std::function<void()> onTakeOver;
+    std::string name() const override { return program; }
+    bool runsZelvoShow() const override { return compositor; }
+    bool canTakeOver(const platform::ShortcutKeys&) const override { return can; }
+    std::string takeOverDescription(const platform::ShortcutKeys& k) const override {
+        return "Changes " + program + "'s " + k.displayName + ".";
+    }
+    std::string takeOver(const platform::ShortcutKeys& k) override {
+        calls.push_back("take " + std::to_string(k.keyCode) + "/" + std::to_string(k.modifiers));
+        taken = k;
+        if (onTakeOver) onTakeOver();
+        return {};
+    }
+    std::string giveBack() override {
+        calls.push_back("give back");
+        taken.reset();
+        return {};
+    }
+    std::optional<platform::ShortcutKeys> takenOver() const override { return taken; }
+    void renew(const platform::ShortcutKeys&) override {}
+    std::string configLine(const platform::ShortcutKeys&) const override { return line; }
+    std::string configFile() const override { return "rc"; }
+    std::string showCommand() const override { return "zelvo --show"; }
+};
+
+// The welcome tells the truth about the hot key, and changes the desktop's
+// settings only when its button is pressed.
+TEST_F(SettingsViewTest, HotkeySentenceSaysWhoHoldsTheHotkeyAndTakesItOverOnlyWhenAsked) {
+    binding.addKeyDownHandler(kShowFloatingPanel, HotkeyShortcut{48, 0x0800}, [] {});
+    struct Case {
+        const char* program;
+        bool compositor, can, held;
+        const char* line;
+        const char* headline;
+        const char* button; // empty: none
+        const char* afterClick;
+    };
+    const std::vector<Case> cases = {
+        {"", false, false, false, "", "Simply press the Global hotkey: <b><u>Alt+Tab</u></b>", "", ""},
+        {"Openbox", false, true, true, "", "<b><u>Alt+Tab</u></b> is used by Openbox, so Zelvo cannot have it.",
+         "Take Alt+Tab Over from Openbox", "Give Alt+Tab Back to Openbox"},
+        {"KWin", false, false, true, "", "<b><u>Alt+Tab</u></b> is used by KWin, so Zelvo cannot have it.", "", ""},
+        {"", false, false, true, "", "<b><u>Alt+Tab</u></b> is used by another program, so Zelvo cannot have it.", "",
+         ""},
+        {"sway", true, true, false, "", "sway decides what <b><u>Alt+Tab</u></b> does.", "Bind Alt+Tab in sway",
+         "Stop Binding Alt+Tab in sway"},
+        {"labwc", true, false, false, "<keybind/>", "Simply press the Global hotkey: <b><u>Alt+Tab</u></b>", "", ""},
+        {"", true, false, false, "", "This desktop lets no program set a global shortcut by itself.", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.headline);
+        ScriptedHost host;
+        host.program = c.program;
+        host.compositor = c.compositor;
+        host.can = c.can;
+        host.line = c.line;
+        // The window manager lets go of the keys once its binding is gone.
+        host.onTakeOver = [this] { hotKeyService.releaseCombination(48, 0x0800); };
+        hotKeyService.releaseCombination(48, 0x0800);
+        if (c.held) hotKeyService.takeCombination(48, 0x0800);
+        binding.retry(kShowFloatingPanel);
+        shortcutHost = c.program[0] || c.compositor ? &host : nullptr;
+        auto* status = build().hotkeyStatus();
+        EXPECT_EQ(status->headline()->text().toStdString(), c.headline);
+        EXPECT_EQ(status->actionButton()->isVisibleTo(status) ? status->actionButton()->text().toStdString() : "",
+                  c.button);
+        EXPECT_TRUE(host.calls.empty()) << "nothing changes before the user asks";
+        if (!c.compositor && !c.can && c.held)
+            EXPECT_TRUE(status->detail()->text().endsWith("Or choose another shortcut below."));
+        if (c.compositor && !c.can)
+            EXPECT_EQ(status->configLine()->text().toStdString(), c.line[0] ? c.line : "zelvo --show");
+        if (!*c.button) continue;
+        status->actionButton()->click();
+        EXPECT_EQ(host.calls, std::vector<std::string>{"take 48/2048"});
+        EXPECT_EQ(status->headline()->text().toStdString(), "Simply press the Global hotkey: <b><u>Alt+Tab</u></b>");
+        EXPECT_TRUE(binding.isAvailable(kShowFloatingPanel));
+        EXPECT_EQ(status->actionButton()->text().toStdString(), c.afterClick);
+        status->actionButton()->click();
+        EXPECT_EQ(host.calls.back(), "give back");
+    }
+    shortcutHost = nullptr;
 }
 
 TEST_F(SettingsViewTest, EachSettingIsStoredAtOnceAndReadBack) {

@@ -7,6 +7,7 @@
 #include "platform/linux/wayland/protocols/Protocols.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <cstring>
 
@@ -182,5 +183,24 @@ void WaylandWorkspace::openApplication(const std::string& url, const OpenConfigu
 }
 
 bool WaylandWorkspace::openURL(const std::string& url) { return desktop::openWithDefaultHandler(url); }
+
+desktop::ShortcutHostFacts WaylandWorkspace::shortcutHostFacts() {
+    desktop::ShortcutHostFacts facts;
+    facts.compositor = true;
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    if (set("SWAYSOCK")) facts.name = "sway";
+    else if (set("HYPRLAND_INSTANCE_SIGNATURE")) facts.name = "Hyprland";
+    else if (set("NIRI_SOCKET")) facts.name = "niri";
+    else if (set("LABWC_PID")) facts.name = "labwc";
+    else if (const char* desktop = std::getenv("XDG_CURRENT_DESKTOP"); desktop && *desktop) {
+        // "river", "wayfire", or the first of a colon-separated list.
+        facts.name = desktop;
+        facts.name = facts.name.substr(0, facts.name.find(':'));
+    }
+    return facts;
+}
 
 } // namespace platform::wayland

@@ -37,6 +37,8 @@ public:
     void processEvents() override { connection_->readAndDispatch(); }
     void processQueuedEvents() override { connection_->dispatchPendingAndFlush(); }
     desktop::PanelSurface* panelSurface() override;
+    // The compositor, as the variables it sets for its clients tell.
+    desktop::ShortcutHostFacts shortcutHostFacts() override;
 
     WaylandConnection& connection() { return *connection_; }
 

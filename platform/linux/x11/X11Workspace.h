@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/linux/x11/WindowManagerFacts.h"
 #include "platform/Workspace.h"
 #include "platform/linux/desktop/DesktopBackend.h"
 #include "platform/linux/desktop/DesktopEntries.h"
@@ -46,6 +47,7 @@ public:
     void processEvents() override;
     // Handles the events already read (by replies waited for meanwhile).
     void processQueuedEvents() override;
+    desktop::ShortcutHostFacts shortcutHostFacts() override { return windowManagerFacts(*connection_); }
 
 private:
     void handle(xcb_generic_event_t* event);
