@@ -1,5 +1,7 @@
 #include "Hotkeys/core/Shortcut.h"
 
+#include "Hotkeys/core/CarbonHotkeys.h"
+#include "Hotkeys/core/HotKeyService.h"
 #include "Hotkeys/core/KeyboardLayout.h"
 #include "Hotkeys/core/Menu.h"
 #include "Hotkeys/core/Services.h"
@@ -104,6 +106,20 @@ const MenuItem* Shortcut::conflictingMenuItem(const Menu& menu) const {
             if (const MenuItem* found = conflictingMenuItem(*sub)) return found;
     }
     return nullptr;
+}
+
+bool isHeldByAnotherProgram(const Shortcut& shortcut) {
+    HotKeyService* service = services().hotKeyService;
+    if (!service) return false;
+    for (const auto& [id, record] : CarbonHotkeys::hotKeyTable())
+        if (record->shortcut == shortcut) return false;
+    std::optional<EventHotKeyRef> ref;
+    const OSStatus status =
+        service->registerEventHotKey(static_cast<std::uint32_t>(shortcut.carbonKeyCode),
+                                     static_cast<std::uint32_t>(shortcut.carbonModifiers),
+                                     EventHotKeyID{CarbonHotkeys::signature, 0}, 0, ref);
+    if (status == noErr) service->unregisterEventHotKey(ref);
+    return status == eventHotKeyExistsErr;
 }
 
 std::vector<Shortcut> enabledSystemShortcuts() {

@@ -61,6 +61,10 @@ private:
 // Shortcuts of the system-wide hot keys that are switched on. X11 has no
 // such registry, so production returns an empty list.
 std::vector<Shortcut> enabledSystemShortcuts();
+// Whether another program holds the combination, found by a trial
+// registration with the hot-key service. The process's own registered
+// shortcuts are not another program's.
+bool isHeldByAnotherProgram(const Shortcut& shortcut);
 
 // The display text of fixed keys (return, arrows, function keys, keypad).
 std::optional<std::string> keyGlyph(std::int64_t carbonKeyCode);

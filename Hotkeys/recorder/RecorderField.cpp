@@ -255,9 +255,12 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
     }
 
     if (!(shortcut->carbonKeyCode == kF12 && shortcut->carbonModifiers == 0)) {
-        for (const auto& system : enabledSystemShortcuts()) {
-            if (system.carbonKeyCode != shortcut->carbonKeyCode || system.carbonModifiers != shortcut->carbonModifiers)
-                continue;
+        // Taken: a system shortcut, or a combination another program grabbed.
+        bool taken = isHeldByAnotherProgram(*shortcut);
+        for (const auto& system : enabledSystemShortcuts())
+            taken = taken || (system.carbonKeyCode == shortcut->carbonKeyCode &&
+                              system.carbonModifiers == shortcut->carbonModifiers);
+        if (taken) {
             resignFocus();
             const auto& bundle = Bundle::module();
             int response = presentAlert({bundle.localized("keyboard_shortcut_used_by_system"),
@@ -265,7 +268,6 @@ std::optional<platform::Event> RecorderField::handleRecordedEvent(const platform
                                          {bundle.localized("ok"), bundle.localized("force_use_shortcut")}});
             takeFocus();
             if (response != kSecondButtonResponse) return std::nullopt;
-            break;
         }
     }
 
