@@ -147,7 +147,8 @@ std::optional<std::string> XSession::start() {
     if (number.find('\n') == std::string::npos) return "Xvfb did not report its display";
     display_ = ":" + number.substr(0, number.find('\n'));
 
-    pid_t wm = spawn({"openbox", "--config-file", std::string(ZELVO_E2E_DIR) + "/openbox-rc.xml"});
+    if (openboxConfig.empty()) openboxConfig = std::string(ZELVO_E2E_DIR) + "/openbox-rc.xml";
+    pid_t wm = spawn({"openbox", "--config-file", openboxConfig.string()});
     if (wm < 0) return "cannot start openbox";
     bool managed = waitFor([&] {
         return run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).output.find("window id") != std::string::npos;

@@ -23,6 +23,9 @@ public:
 
     // Starts the server and the window manager; an error text on failure.
     std::optional<std::string> start();
+    // The openbox configuration start() uses; by default one with no key
+    // bindings, so that nothing but Zelvo grabs keys.
+    std::filesystem::path openboxConfig;
 
     // Starts a program on this display with the session's environment
     // (extra variables on top); returns its pid, or -1.

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 using zelvo::e2e::XSession;
@@ -17,6 +18,7 @@ namespace {
 class SettingsE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
+        configureWindowManager();
         auto error = x.start();
         ASSERT_FALSE(error) << *error;
         stateFile = x.root() / "settings-state.json";
@@ -24,6 +26,7 @@ protected:
     void TearDown() override {
         if (zelvo > 0) x.stop(zelvo);
     }
+    virtual void configureWindowManager() {}
 
     void launch() {
         std::filesystem::remove(stateFile);
@@ -101,6 +104,56 @@ TEST_F(SettingsE2ETest, HotKeyRecordedInTheWelcomeWorksAtOnceAndAfterARestart) {
     launch();
     EXPECT_TRUE(waitForState(settingsVisible, 5)) << "the welcome was not completed, so it opens again";
     EXPECT_TRUE(hotKeyShowsPanel()) << "the recorded hot key works after a restart";
+}
+
+// Openbox as installed, whose own configuration binds Alt+Tab.
+class StockOpenboxE2ETest : public SettingsE2ETest {
+protected:
+    void configureWindowManager() override {
+        x.openboxConfig = x.home() / ".config/openbox/rc.xml";
+        std::filesystem::create_directories(x.openboxConfig.parent_path());
+        std::filesystem::copy_file("/etc/xdg/openbox/rc.xml", x.openboxConfig);
+    }
+    void click(const nlohmann::json& frame) {
+        const int cx = frame[0].get<int>() + frame[2].get<int>() / 2, cy = frame[1].get<int>() + frame[3].get<int>() / 2;
+        x.run({"xdotool", "mousemove", "--sync", std::to_string(cx), std::to_string(cy), "click", "1"});
+    }
+    bool offers(const std::string& action) {
+        return waitForState([&](const nlohmann::json& s) { return s.value("hotkeyAction", "") == action; });
+    }
+    bool hotkeyAvailable(bool available) {
+        return waitForState([&](const nlohmann::json& s) {
+            return s.contains("hotkey") && s["hotkey"].value("available", !available) == available;
+        });
+    }
+};
+
+TEST_F(StockOpenboxE2ETest, WelcomeSaysOpenboxHoldsAltTabAndTakesItOverOnlyOnceAsked) {
+    const std::string stock = [&] {
+        std::ifstream in(x.openboxConfig);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    ASSERT_NE(stock.find("key=\"A-Tab\""), std::string::npos) << "the stock configuration binds Alt+Tab";
+    launch();
+    ASSERT_TRUE(waitForState(settingsVisible)) << state().dump();
+    ASSERT_TRUE(hotkeyAvailable(false)) << state().dump();
+    EXPECT_EQ(state()["hotkey"].value("holder", ""), "Openbox");
+    ASSERT_TRUE(offers("Take Alt+Tab Over from Openbox")) << state().dump();
+
+    click(state()["hotkeyActionFrame"]);
+    ASSERT_TRUE(hotkeyAvailable(true)) << "Zelvo grabs Alt+Tab once openbox let go: " << state().dump();
+    EXPECT_TRUE(offers("Give Alt+Tab Back to Openbox")) << state().dump();
+    x.run({"xdotool", "keydown", "alt"});
+    x.run({"xdotool", "key", "Tab"});
+    EXPECT_TRUE(waitForState(panelVisible, 5)) << "Alt+Tab shows the switcher";
+    x.run({"xdotool", "keyup", "alt"});
+    ASSERT_TRUE(waitForState([](const nlohmann::json& s) { return !panelVisible(s); }, 5));
+
+    ASSERT_TRUE(offers("Give Alt+Tab Back to Openbox")) << state().dump();
+    click(state()["hotkeyActionFrame"]);
+    ASSERT_TRUE(offers("Take Alt+Tab Over from Openbox")) << state().dump();
+    std::ifstream in(x.openboxConfig);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), stock) << "openbox's settings are as they were";
 }
 
 } // namespace
