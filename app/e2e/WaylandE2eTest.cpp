@@ -140,6 +140,25 @@ TEST_F(WaylandZelvo, KeysInThePanelSwitchAsOnX11) {
     }
 }
 
+// Once the user agreed in the welcome, Zelvo binds its hot key in sway at
+// each start: here Super+Tab, which sway's own configuration leaves alone.
+TEST_F(WaylandZelvo, BindingAgreedToInTheWelcomeIsMadeAgainAtEachStart) {
+    sway.stop(zelvo);
+    std::ofstream(sway.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true, "sortingCriterion": 1,
+        "Hotkeys_showFloatingPanel": "{\"carbonKeyCode\":48,\"carbonModifiers\":256}",
+        "ShortcutTakeover": {"program": "sway", "keyCode": 48, "modifiers": 256, "displayName": "Super+Tab",
+                             "restore": true}})";
+    zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
+    ASSERT_TRUE(waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && s.contains("hotkey"); }));
+    EXPECT_EQ(state()["hotkey"].value("holder", ""), "sway");
+    ASSERT_EQ(sway.focusedAppId(), "charlie");
+    // A quick Super+Tab: the panel comes and switches at once.
+    EXPECT_TRUE(XSession::waitFor([&] {
+        sway.run({"wtype", "-M", "logo", "-P", "Tab", "-p", "Tab", "-m", "logo"});
+        return XSession::waitFor([&] { return sway.focusedAppId() == "bravo"; }, 2);
+    })) << sway.focusedAppId();
+}
+
 TEST_F(WaylandZelvo, ShowWithoutARunningInstanceSaysSoAndExits1) {
     sway.stop(zelvo);
     zelvo = -1;

@@ -51,10 +51,11 @@ private:
         return spellModifiers(keys, {"Mod4", "Ctrl", "Mod1", "Shift", "+"}) + keysymName(keys.keyCode);
     }
     std::vector<std::string> bindCommand(const ShortcutKeys& keys) const override {
-        return {"swaymsg", "bindsym", "--no-warn", combination(keys), "exec", ctx_.showCommand};
+        // "--" ends swaymsg's own options: the rest is sway's command.
+        return {"swaymsg", "--", "bindsym", "--no-warn", combination(keys), "exec", ctx_.showCommand};
     }
     std::vector<std::string> unbindCommand(const ShortcutKeys& keys) const override {
-        return {"swaymsg", "unbindsym", combination(keys)};
+        return {"swaymsg", "--", "unbindsym", combination(keys)};
     }
 };
 

@@ -56,8 +56,8 @@ TEST_F(RecipesTest, CompositorsGetTheCombinationInTheirOwnSpelling) {
         std::string line;
     };
     const std::vector<Case> cases = {
-        {"sway", kAltTab, {"swaymsg", "bindsym", "--no-warn", "Mod1+Tab", "exec", "zelvo --show"}, ""},
-        {"sway", kSuperShiftGrave, {"swaymsg", "bindsym", "--no-warn", "Mod4+Shift+grave", "exec", "zelvo --show"}, ""},
+        {"sway", kAltTab, {"swaymsg", "--", "bindsym", "--no-warn", "Mod1+Tab", "exec", "zelvo --show"}, ""},
+        {"sway", kSuperShiftGrave, {"swaymsg", "--", "bindsym", "--no-warn", "Mod4+Shift+grave", "exec", "zelvo --show"}, ""},
         {"Hyprland", kAltTab, {"hyprctl", "keyword", "bind", "ALT,Tab,exec,zelvo --show"}, ""},
         {"Hyprland", kSuperShiftGrave, {"hyprctl", "keyword", "bind", "SUPER SHIFT,grave,exec,zelvo --show"}, ""},
         {"labwc", kAltTab, {}, R"(<keybind key="A-Tab"><action name="Execute" command="zelvo --show"/></keybind>)"},
@@ -94,8 +94,8 @@ TEST_F(RecipesTest, SessionBindingsAreRenewedAndFollowTheShortcut) {
     programs.runs.clear();
     restarted->renew(kSuperShiftGrave);
     ASSERT_EQ(programs.runs.size(), 2u);
-    EXPECT_EQ(programs.runs[0], (std::vector<std::string>{"swaymsg", "unbindsym", "Mod1+Tab"}));
-    EXPECT_EQ(programs.runs[1][3], "Mod4+Shift+grave");
+    EXPECT_EQ(programs.runs[0], (std::vector<std::string>{"swaymsg", "--", "unbindsym", "Mod1+Tab"}));
+    EXPECT_EQ(programs.runs[1][4], "Mod4+Shift+grave");
     EXPECT_EQ(restarted->takenOver(), kSuperShiftGrave);
     EXPECT_FALSE(host("Hyprland", true)->takenOver()) << "a record of another program is not this one's";
 
