@@ -79,7 +79,7 @@ void DebugState::writeNow() {
     // The welcome's hot-key offer, so that tests can accept it.
     if (settings && settings->isVisible())
         for (auto* status : settings->findChildren<QWidget*>())
-            if (auto* view = dynamic_cast<HotkeyStatusView*>(status); view && view->actionButton()->isVisible()) {
+            if (auto* view = dynamic_cast<HotkeyStatusView*>(status); view && view->actionButton()) {
                 state["hotkeyAction"] = view->actionButton()->text();
                 state["hotkeyActionFrame"] = globalFrame(view->actionButton());
             }

@@ -55,9 +55,6 @@ HotkeyStatusView::HotkeyStatusView(HotkeyBinding& hotkeys, platform::ShortcutHos
     configLine_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     configLine_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     column->addWidget(configLine_, 0, Qt::AlignHCenter);
-    action_ = new QPushButton(this);
-    connect(action_, &QPushButton::clicked, this, [this] { act(); });
-    column->addWidget(action_, 0, Qt::AlignHCenter);
     refresh();
 }
 
@@ -111,8 +108,20 @@ void HotkeyStatusView::refresh() {
     detail_->setVisible(!detail.empty());
     configLine_->setText(QString::fromStdString(line));
     configLine_->setVisible(!line.empty());
-    action_->setText(QString::fromStdString(button));
-    action_->setVisible(!button.empty());
+    // The button exists only while there is something to do: a hidden one
+    // would still be listed, nameless, to screen readers.
+    if (button.empty() && action_) {
+        delete action_;
+        action_ = nullptr;
+    } else if (!button.empty()) {
+        if (!action_) {
+            action_ = new QPushButton(this);
+            connect(action_, &QPushButton::clicked, this, [this] { QTimer::singleShot(0, this, [this] { act(); }); });
+            layout()->addWidget(action_);
+            layout()->setAlignment(action_, Qt::AlignHCenter);
+        }
+        action_->setText(QString::fromStdString(button));
+    }
     if (changeObserver()) changeObserver()();
 }
 

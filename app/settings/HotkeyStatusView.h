@@ -32,7 +32,7 @@ public:
     QLabel* headline() const { return headline_; }
     QLabel* detail() const { return detail_; }
     QLabel* configLine() const { return configLine_; }
-    QPushButton* actionButton() const { return action_; }
+    QPushButton* actionButton() const { return action_; } // nothing when there is nothing to do
 
 private:
     void act();

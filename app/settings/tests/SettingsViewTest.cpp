@@ -189,8 +189,7 @@ TEST_F(SettingsViewTest, HotkeySentenceSaysWhoHoldsTheHotkeyAndTakesItOverOnlyWh
         shortcutHost = c.program[0] || c.compositor ? &host : nullptr;
         auto* status = build().hotkeyStatus();
         EXPECT_EQ(status->headline()->text().toStdString(), c.headline);
-        EXPECT_EQ(status->actionButton()->isVisibleTo(status) ? status->actionButton()->text().toStdString() : "",
-                  c.button);
+        EXPECT_EQ(status->actionButton() ? status->actionButton()->text().toStdString() : "", c.button);
         EXPECT_TRUE(host.calls.empty()) << "nothing changes before the user asks";
         if (!c.compositor && !c.can && c.held)
             EXPECT_TRUE(status->detail()->text().endsWith("Or choose another shortcut below."));
@@ -198,11 +197,13 @@ TEST_F(SettingsViewTest, HotkeySentenceSaysWhoHoldsTheHotkeyAndTakesItOverOnlyWh
             EXPECT_EQ(status->configLine()->text().toStdString(), c.line[0] ? c.line : "zelvo --show");
         if (!*c.button) continue;
         status->actionButton()->click();
+        QApplication::processEvents();
         EXPECT_EQ(host.calls, std::vector<std::string>{"take 48/2048"});
         EXPECT_EQ(status->headline()->text().toStdString(), "Simply press the Global hotkey: <b><u>Alt+Tab</u></b>");
         EXPECT_TRUE(binding.isAvailable(kShowFloatingPanel));
         EXPECT_EQ(status->actionButton()->text().toStdString(), c.afterClick);
         status->actionButton()->click();
+        QApplication::processEvents();
         EXPECT_EQ(host.calls.back(), "give back");
     }
     shortcutHost = nullptr;
