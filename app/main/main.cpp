@@ -40,7 +40,7 @@
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/backend/BackendChoice.h"
-#include "platform/linux/shortcuts/LinuxShortcutHost.h"
+#include "platform/linux/portal/DesktopShortcutHost.h"
 #include "platform/http/CurlTransport.h"
 
 #include <QAbstractEventDispatcher>
@@ -126,9 +126,15 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     Hotkeys::Bundle::module();
     const auto deployment = platform::Deployment::load();
     // The window manager or compositor, and what Zelvo can do about the hot key there.
-    const auto hostFacts = backend->shortcutHostFacts();
-    auto shortcutHost = platform::shortcuts::makeShortcutHost(hostFacts.name, hostFacts.compositor, defaults,
-                                                              hostFacts.pid, hostFacts.configFile);
+    // Presses of the hot key that reach Zelvo without a grab of its own.
+    std::function<void(desktop::SingleInstance::Request)> showRequested;
+    auto desktopShortcuts = platform::portal::makeDesktopShortcuts(
+        backend->shortcutHostFacts(), defaults, [&showRequested](bool reverse) {
+            if (showRequested)
+                showRequested(reverse ? desktop::SingleInstance::Request::ShowReverse
+                                      : desktop::SingleInstance::Request::Show);
+        });
+    auto& shortcutHost = desktopShortcuts.host;
     SettingsViewFactory allViews(viewFactory, shell, *workspace, deployment, events, hotkeys, defaultCenter,
                                  shortcutHost.get());
     platform::http::CurlTransport updateTransport(platform::http::CurlTransportOptions::fromDeployment());
@@ -178,19 +184,21 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
                 if (panel && panel->isVisible()) panel->resignMain();
             }));
 
-    // A second launch, or the hot key handed over by `zelvo --show`.
-    if (!instance.listen([&](desktop::SingleInstance::Request request) {
-            auto* panel = delegate.panelWindow().get();
-            const bool up = delegate.switchInProgress();
-            if (auto* surface = backend->panelSurface(); surface && request != desktop::SingleInstance::Request::Reopen)
-                surface->reportModifiersAtNextEnter();
-            if (request == desktop::SingleInstance::Request::ShowReverse && up) {
-                delegate.appList().selectPrevious();
-                return;
-            }
-            delegate.applicationShouldHandleReopen(panel && panel->isVisible());
-            if (request == desktop::SingleInstance::Request::ShowReverse) delegate.appList().selectPrevious();
-        }))
+    // A second launch, the hot key handed over by `zelvo --show`, or pressed
+    // through the desktop portal.
+    showRequested = [&](desktop::SingleInstance::Request request) {
+        auto* panel = delegate.panelWindow().get();
+        const bool up = delegate.switchInProgress();
+        if (auto* surface = backend->panelSurface(); surface && request != desktop::SingleInstance::Request::Reopen)
+            surface->reportModifiersAtNextEnter();
+        if (request == desktop::SingleInstance::Request::ShowReverse && up) {
+            delegate.appList().selectPrevious();
+            return;
+        }
+        delegate.applicationShouldHandleReopen(panel && panel->isVisible());
+        if (request == desktop::SingleInstance::Request::ShowReverse) delegate.appList().selectPrevious();
+    };
+    if (!instance.listen(showRequested))
         platform::logWarning("zelvo: cannot listen for a second launch; it will start another instance");
 
     QTimer::singleShot(0, [&] {
