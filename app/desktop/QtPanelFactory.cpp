@@ -63,7 +63,7 @@ PanelWindowPtr QtPanelFactory::makeWindow() { return std::make_shared<PlainWindo
 
 PanelWindowPtr QtPanelFactory::makeFloatingPanel(const FloatingPanelOptions& options) {
     if (panelSurface_ && !options.showsWindowControls)
-        return std::make_shared<SurfacePanel>(*panelSurface_, options, panelKeys_, hooks_);
+        return std::make_shared<SurfacePanel>(*panelSurface_, options, defaults_, panelKeys_, hooks_);
     auto panel = std::make_shared<FloatingPanel>(options, defaults_, mainQueue_);
     panel->setHooks(hooks_);
     panel->setShowsInTaskbar(showsInTaskbar_);

@@ -1,5 +1,7 @@
 #include "app/desktop/SurfacePanel.h"
 
+#include "app/desktop/MenuRequest.h"
+#include "app/desktop/PanelFrame.h"
 #include "app/desktop/QtHostingView.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QPainterPath>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace app::desktop {
 
@@ -26,11 +29,13 @@ void watchTree(QWidget* root, QObject* filter) {
 } // namespace
 
 SurfacePanel::SurfacePanel(platform::desktop::PanelSurface& surface, const FloatingPanelOptions& options,
-                           KeySink keys, FloatingPanel::Hooks hooks)
-    : surface_(surface), keys_(std::move(keys)), hooks_(std::move(hooks)),
+                           platform::UserDefaults& defaults, KeySink keys, FloatingPanel::Hooks hooks)
+    : surface_(surface), defaults_(defaults), keys_(std::move(keys)), hooks_(std::move(hooks)),
       closeOnLostFocus_(options.closeOnLostFocus), restoreWindowPosition_(options.restoreWindowPosition) {
     // Laid out and painted like a window, never shown as one.
     container_.setAttribute(Qt::WA_DontShowOnScreen);
+    // No frame for the platform to add to its size.
+    container_.setWindowFlags(Qt::FramelessWindowHint);
     container_.setAttribute(Qt::WA_TranslucentBackground);
     container_.setWindowTitle(QStringLiteral("Zelvo"));
     auto* layout = new QVBoxLayout(&container_);
@@ -40,6 +45,11 @@ SurfacePanel::SurfacePanel(platform::desktop::PanelSurface& surface, const Float
 
     platform::desktop::PanelSurface::Input input;
     input.key = [this](const platform::Event& event) {
+        // An open menu has the keyboard to itself, as a popup would.
+        if (menu_) {
+            if (event.type == platform::EventType::KeyDown) menu_->key(event.keyCode);
+            return;
+        }
         if (keys_) keys_(event);
     };
     input.pointer = [this](const platform::desktop::PointerEvent& event) { pointer(event); };
@@ -60,6 +70,7 @@ SurfacePanel::SurfacePanel(platform::desktop::PanelSurface& surface, const Float
 }
 
 SurfacePanel::~SurfacePanel() {
+    menu_.reset();
     surface_.setInput({});
     surface_.unmap();
     if (contentWidget_) contentWidget_->setParent(nullptr);
@@ -80,7 +91,7 @@ void SurfacePanel::setContentView(std::shared_ptr<HostingView> view) {
 void SurfacePanel::setContentSize(Size size) {
     const int width = std::max(1, int(size.width)), height = std::max(1, int(size.height));
     container_.resize(width, height);
-    surface_.resize(width, height);
+    fitSurface();
     scheduleRender();
 }
 
@@ -98,9 +109,41 @@ void SurfacePanel::show(bool takeKeyboard) {
     container_.show();
     if (auto* layout = container_.layout()) layout->activate();
     watchTree(&container_, this);
-    surface_.map(container_.width(), container_.height(), takeKeyboard);
+    const auto place = savedPlace();
+    anchored_ = place.has_value();
+    surface_.map(container_.width(), container_.height(), takeKeyboard, place);
     if (takeKeyboard) makeKey();
     frameChanged();
+}
+
+std::optional<std::pair<int, int>> SurfacePanel::savedPlace() const {
+    if (!restoreWindowPosition_) return std::nullopt;
+    auto data = defaults_.dataForKey(FloatingPanel::kUserDefaultsFrameKey);
+    auto saved = data ? decodePanelFrame(*data) : std::nullopt;
+    if (!saved) return std::nullopt;
+    // The panel keeps the size of its content; only the place is restored.
+    saved->width = container_.width();
+    saved->height = container_.height();
+    std::vector<Rect> outputs;
+    for (const auto& o : surface_.outputs())
+        outputs.push_back(Rect{double(o.x), double(o.y), double(o.width), double(o.height)});
+    auto placed = placeSavedFrame(*saved, outputs);
+    if (!placed) return std::nullopt;
+    return std::pair(int(placed->x), int(placed->y));
+}
+
+std::optional<QRect> SurfacePanel::frame() const {
+    auto frame = surface_.frame();
+    if (!frame) return std::nullopt;
+    return QRect(frame->x + origin_.x(), frame->y + origin_.y(), container_.width(), container_.height());
+}
+
+void SurfacePanel::saveFrame() {
+    if (!restoreWindowPosition_) return;
+    if (auto at = frame())
+        defaults_.set(FloatingPanel::kUserDefaultsFrameKey,
+                      encodePanelFrame(Rect{double(at->x()), double(at->y()), double(at->width()),
+                                            double(at->height())}));
 }
 
 void SurfacePanel::makeKey() {
@@ -118,10 +161,12 @@ void SurfacePanel::resignKey() {
 
 void SurfacePanel::orderOut() {
     if (!surface_.mapped()) return;
+    closeMenu();
     surface_.unmap();
     container_.hide();
     hovered_ = nullptr;
     pressed_ = nullptr;
+    dragGrab_.reset();
     frameChanged();
 }
 
@@ -130,6 +175,12 @@ void SurfacePanel::frameChanged() {
 }
 
 bool SurfacePanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == MenuRequest::type() && watched == &container_) {
+        auto* request = static_cast<MenuRequest*>(event);
+        if (request->menu()) openMenu(*request->menu(), request->anchor());
+        request->accept();
+        return true;
+    }
     switch (event->type()) {
     case QEvent::UpdateRequest:
     case QEvent::UpdateLater:
@@ -140,7 +191,7 @@ bool SurfacePanel::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Paint:
         // A view repainted (not by our own rendering): the surface gets a
         // new frame.
-        if (!rendering_ && watched != &container_) scheduleRender();
+        if (!rendering_ && watched != &container_ && watched != menu_.get()) scheduleRender();
         break;
     default: break;
     }
@@ -171,10 +222,12 @@ void SurfacePanel::render() {
         painter.setRenderHint(QPainter::Antialiasing);
         QColor background = container_.palette().color(QPalette::Window);
         background.setAlpha(242);
+        painter.translate(origin_);
         QPainterPath path;
         path.addRoundedRect(QRectF(container_.rect()), kCornerRadius, kCornerRadius);
         painter.fillPath(path, background);
         container_.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        if (menu_) menu_->render(&painter, menuAt_, QRegion(), QWidget::DrawChildren);
     }
     rendering_ = false;
     surface_.endFrame();
@@ -185,12 +238,21 @@ void SurfacePanel::render() {
     }
 }
 
+QWidget* SurfacePanel::widgetAt(QPointF at) const {
+    if (menu_ && QRect(menuAt_, menu_->size()).contains(at.toPoint())) return menu_.get();
+    QWidget* widget = container_.childAt(at.toPoint());
+    return widget ? widget : const_cast<QWidget*>(&container_);
+}
+
+QPointF SurfacePanel::mapTo(QWidget* widget, QPointF at) const {
+    if (widget == menu_.get()) return at - QPointF(menuAt_);
+    return widget->mapFrom(&container_, at);
+}
+
 void SurfacePanel::pointer(const platform::desktop::PointerEvent& event) {
     using Kind = platform::desktop::PointerEvent::Kind;
-    const QPointF at(event.x, event.y);
-    QWidget* target = container_.childAt(at.toPoint());
-    if (!target) target = &container_;
-    if (event.kind == Kind::Leave) target = nullptr;
+    const QPointF at = QPointF(event.x, event.y) - QPointF(origin_);
+    QWidget* target = event.kind == Kind::Leave ? nullptr : widgetAt(at);
     if (target != hovered_) {
         if (hovered_) {
             QEvent leave(QEvent::Leave);
@@ -198,16 +260,18 @@ void SurfacePanel::pointer(const platform::desktop::PointerEvent& event) {
         }
         hovered_ = target;
         if (target) {
-            const QPointF local = target->mapFrom(&container_, at);
+            const QPointF local = mapTo(target, at);
             QEnterEvent enter(local, local, at);
             QApplication::sendEvent(target, &enter);
         }
     }
+    // True when a view took the event.
     auto send = [&](QWidget* to, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
-        if (!to) return;
-        const QPointF local = to->mapFrom(&container_, at);
+        if (!to) return false;
+        const QPointF local = mapTo(to, at);
         QMouseEvent mouse(type, local, local, at, button, buttons, QApplication::keyboardModifiers());
         QApplication::sendEvent(to, &mouse);
+        return mouse.isAccepted() && to != &container_;
     };
     const Qt::MouseButton button = event.button == 1   ? Qt::LeftButton
                                    : event.button == 3 ? Qt::RightButton
@@ -215,21 +279,88 @@ void SurfacePanel::pointer(const platform::desktop::PointerEvent& event) {
                                                        : Qt::NoButton;
     switch (event.kind) {
     case Kind::Enter:
-    case Kind::Motion: send(pressed_ ? pressed_.data() : target, QEvent::MouseMove, Qt::NoButton, Qt::NoButton); break;
+    case Kind::Motion:
+        if (dragGrab_) {
+            // The pressed point stays under the pointer.
+            if (auto frame = surface_.frame()) {
+                const QPointF by = QPointF(event.x, event.y) - *dragGrab_;
+                if (by.manhattanLength() >= 1) {
+                    surface_.moveTo(frame->x + int(by.x()), frame->y + int(by.y()));
+                    dragged_ = anchored_ = true;
+                }
+            }
+            break;
+        }
+        send(pressed_ ? pressed_.data() : target, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+        break;
     case Kind::Press:
+        // A press beside an open menu only closes it.
+        if (menu_ && target != menu_.get()) {
+            closeMenu();
+            break;
+        }
         pressed_ = target;
-        send(target, QEvent::MouseButtonPress, button, button);
+        // A press that no view takes is on the background: it drags the panel.
+        if (!send(target, QEvent::MouseButtonPress, button, button) && button == Qt::LeftButton && !menu_) {
+            dragGrab_ = QPointF(event.x, event.y);
+            dragged_ = false;
+        }
         // A click into a panel left on screen starts a switch there.
         if (!isKeyWindow()) makeKey();
         break;
     case Kind::Release:
+        if (std::exchange(dragGrab_, std::nullopt) && std::exchange(dragged_, false)) saveFrame();
         send(pressed_ ? pressed_.data() : target, QEvent::MouseButtonRelease, button, Qt::NoButton);
         pressed_ = nullptr;
         break;
     case Kind::Scroll:
+        // Scroll steps as wheel notches (120 eighths of a degree each),
+        // positive down on the surface, positive up for Qt. Qt passes a sent
+        // wheel event to no parent: up the views until one takes it.
+        for (QWidget* to = target; to; to = to == &container_ ? nullptr : to->parentWidget()) {
+            const QPoint delta(0, int(-event.scrollDelta * 120));
+            QWheelEvent wheel(mapTo(to, at), at, QPoint(), delta, Qt::NoButton, QApplication::keyboardModifiers(),
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(to, &wheel);
+            if (wheel.isAccepted()) break;
+        }
+        break;
     case Kind::Leave: break;
     }
     scheduleRender();
+}
+
+void SurfacePanel::openMenu(QMenu& menu, QPoint anchor) {
+    closeMenu();
+    menu_ = std::make_unique<SurfaceMenu>(menu, [this] { closeMenu(); });
+    menu_->installEventFilter(this);
+    menuAt_ = QPoint(std::max(0, anchor.x() - menu_->width()), std::max(0, anchor.y()));
+    fitSurface();
+    scheduleRender();
+}
+
+void SurfacePanel::closeMenu() {
+    if (!menu_) return;
+    // The menu may be closing from inside its own event handler.
+    menu_->removeEventFilter(this);
+    if (hovered_ == menu_.get()) hovered_ = nullptr;
+    if (pressed_ == menu_.get()) pressed_ = nullptr;
+    menu_.release()->deleteLater();
+    fitSurface();
+    scheduleRender();
+}
+
+void SurfacePanel::fitSurface() {
+    const QSize panel = container_.size();
+    QSize extra(0, 0);
+    if (menu_) {
+        const QRect menu(menuAt_, menu_->size());
+        extra = QSize(std::max(0, menu.right() + 1 - panel.width()), std::max(0, menu.bottom() + 1 - panel.height()));
+    }
+    // Placed by its corner, it grows to the right and down only.
+    const int sides = anchored_ ? 1 : 2;
+    origin_ = anchored_ ? QPoint() : QPoint(extra.width(), extra.height());
+    surface_.resize(panel.width() + sides * extra.width(), panel.height() + sides * extra.height());
 }
 
 } // namespace app::desktop

@@ -2,6 +2,7 @@
 
 #include "app/core/PanelWindow.h"
 #include "app/desktop/FloatingPanel.h"
+#include "app/desktop/SurfaceMenu.h"
 #include "platform/Event.h"
 #include "platform/linux/desktop/PanelSurface.h"
 
@@ -27,8 +28,8 @@ class SurfacePanel : public QObject, public PanelWindow {
 public:
     using KeySink = std::function<void(const platform::Event&)>;
 
-    SurfacePanel(platform::desktop::PanelSurface& surface, const FloatingPanelOptions& options, KeySink keys,
-                 FloatingPanel::Hooks hooks);
+    SurfacePanel(platform::desktop::PanelSurface& surface, const FloatingPanelOptions& options,
+                 platform::UserDefaults& defaults, KeySink keys, FloatingPanel::Hooks hooks);
     ~SurfacePanel() override;
 
     bool isVisible() const override { return surface_.mapped(); }
@@ -46,6 +47,13 @@ public:
 
     bool holdsKeyboard() const { return surface_.hasKeyboard(); }
     QWidget* content() { return &container_; }
+    // The toolbar's menu while it is open over the panel.
+    SurfaceMenu* menu() const { return menu_.get(); }
+    // The menu's top-left corner in the panel's coordinates.
+    QPoint menuOrigin() const { return menuAt_; }
+    // Where the panel (not the menu grown around it) lies in the
+    // compositor's layout, once known.
+    std::optional<QRect> frame() const;
 
     // A surface that never gets the keyboard within this bound ends the
     // switch instead of staying up.
@@ -60,8 +68,21 @@ private:
     void render();
     void pointer(const platform::desktop::PointerEvent& event);
     void frameChanged();
+    void openMenu(QMenu& menu, QPoint anchor);
+    void closeMenu();
+    // Sizes the surface to hold the panel and the open menu; a centred
+    // panel grows on every side alike, so that it stays where it is.
+    void fitSurface();
+    // The widget under a point of the panel's coordinates, and the point in
+    // that widget's own.
+    QWidget* widgetAt(QPointF at) const;
+    QPointF mapTo(QWidget* widget, QPointF at) const;
+    // The saved place on the outputs there are now, when it is to be used.
+    std::optional<std::pair<int, int>> savedPlace() const;
+    void saveFrame();
 
     platform::desktop::PanelSurface& surface_;
+    platform::UserDefaults& defaults_;
     KeySink keys_;
     FloatingPanel::Hooks hooks_;
     QWidget container_;
@@ -69,6 +90,12 @@ private:
     QWidget* contentWidget_ = nullptr;
     QPointer<QWidget> hovered_;
     QPointer<QWidget> pressed_;
+    std::unique_ptr<SurfaceMenu> menu_;
+    QPoint menuAt_;  // the menu's top-left corner in the panel's coordinates
+    QPoint origin_;  // the panel's top-left corner in the surface
+    std::optional<QPointF> dragGrab_; // where the background was pressed, while it is dragged
+    bool dragged_ = false;
+    bool anchored_ = false; // placed by its top-left corner, not centred
     bool closeOnLostFocus_;
     bool restoreWindowPosition_;
     bool renderPending_ = false;

@@ -159,6 +159,60 @@ TEST_F(WaylandZelvo, BindingAgreedToInTheWelcomeIsMadeAgainAtEachStart) {
     })) << sway.focusedAppId();
 }
 
+// The pointer on a pinned panel: its toolbar menu opens inside the panel and
+// its items work; dragging the background moves the panel, and the place is
+// where it comes back at the next start.
+TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
+    auto centreOf = [](const nlohmann::json& frame) {
+        return std::pair(frame[0].get<int>() + frame[2].get<int>() / 2, frame[1].get<int>() + frame[3].get<int>() / 2);
+    };
+    auto move = [&](std::pair<int, int> at) {
+        sway.swaymsg({"seat", "seat0", "cursor", "set", std::to_string(at.first), std::to_string(at.second)});
+    };
+    auto button = [&](const char* action) { sway.swaymsg({"seat", "seat0", "cursor", action, "button1"}); };
+    auto click = [&](std::pair<int, int> at) {
+        move(at);
+        button("press");
+        button("release");
+    };
+    auto restart = [&] {
+        sway.stop(zelvo);
+        zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
+        ASSERT_TRUE(waitForState([&](const auto& s) {
+            return s.value("pid", 0) == zelvo && s.value("panelVisible", false) && s.contains("menuFrame") &&
+                   s.contains("panelFrame");
+        })) << state().dump();
+    };
+    const auto preferences = sway.home() / ".config/zelvo/preferences.json";
+    std::ofstream(preferences) << R"({"WelcomePassed": true, "sortingCriterion": 1, "isPinned": true})";
+    restart();
+
+    click(centreOf(state()["menuFrame"]));
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.contains("menuItems"); })) << state().dump();
+    nlohmann::json about;
+    for (const auto& item : state()["menuItems"])
+        if (item["text"] == "About") about = item["frame"];
+    ASSERT_FALSE(about.is_null()) << state().dump();
+    click(centreOf(about));
+    EXPECT_TRUE(waitForState([](const auto& s) {
+        return !s.contains("menuItems") && s["otherWindows"].dump().find("About Zelvo") != std::string::npos;
+    })) << state().dump();
+
+    const auto before = state()["panelFrame"];
+    const auto grab = centreOf(state()["toolbarFrame"]);
+    move(grab);
+    button("press");
+    move({grab.first + 40, grab.second + 30});
+    button("release");
+    ASSERT_TRUE(waitForState([&](const auto& s) {
+        return s["panelFrame"][0] == before[0].get<int>() + 40 && s["panelFrame"][1] == before[1].get<int>() + 30;
+    })) << before.dump() << " then " << state().dump();
+    const auto moved = state()["panelFrame"];
+    restart();
+    EXPECT_EQ(state()["panelFrame"][0], moved[0]) << state().dump();
+    EXPECT_EQ(state()["panelFrame"][1], moved[1]);
+}
+
 TEST_F(WaylandZelvo, ShowWithoutARunningInstanceSaysSoAndExits1) {
     sway.stop(zelvo);
     zelvo = -1;

@@ -51,7 +51,26 @@ void DebugState::writeNow() {
     auto* panelWindow = delegate_.panelWindow().get();
     auto* panel = dynamic_cast<FloatingPanel*>(panelWindow);
     state["panelVisible"] = panelWindow && panelWindow->isVisible();
-    if (auto* surfacePanel = dynamic_cast<SurfacePanel*>(panelWindow)) state["keyboardGrabbed"] = surfacePanel->holdsKeyboard();
+    // A panel drawn into a surface of its own: where the surface lies in the
+    // compositor's layout, and its toolbar menu while that is open. Frames of
+    // the views inside are in the panel's coordinates.
+    QPoint viewOrigin;
+    if (auto* surfacePanel = dynamic_cast<SurfacePanel*>(panelWindow)) {
+        state["keyboardGrabbed"] = surfacePanel->holdsKeyboard();
+        if (auto frame = surfacePanel->frame()) {
+            state["panelFrame"] = QJsonArray{frame->x(), frame->y(), frame->width(), frame->height()};
+            viewOrigin = frame->topLeft();
+        }
+        if (auto* menu = surfacePanel->menu()) {
+            QJsonArray items;
+            const QPoint at = viewOrigin + surfacePanel->menuOrigin();
+            for (const auto& [text, rect] : menu->items())
+                items.append(QJsonObject{{"text", text},
+                                         {"frame", QJsonArray{at.x() + rect.x(), at.y() + rect.y(), rect.width(),
+                                                              rect.height()}}});
+            state["menuItems"] = items;
+        }
+    }
     if (panel) {
         auto frame = panel->frame();
         state["panelFrame"] = QJsonArray{frame.x, frame.y, frame.width, frame.height};
@@ -59,8 +78,8 @@ void DebugState::writeNow() {
         state["panelShaped"] = panel->isShaped();
     }
     // Where things are on screen, for tests that click them.
-    auto globalFrame = [](QWidget* w) {
-        QPoint at = w->mapToGlobal(QPoint(0, 0));
+    auto globalFrame = [&](QWidget* w) {
+        QPoint at = panel ? w->mapToGlobal(QPoint(0, 0)) : viewOrigin + w->mapTo(w->window(), QPoint(0, 0));
         return QJsonArray{at.x(), at.y(), w->width(), w->height()};
     };
     if (auto* hosting = dynamic_cast<views::SwitcherHostingView*>(delegate_.hostingView().get());

@@ -2,9 +2,11 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/Preferences.h"
+#include "app/desktop/MenuRequest.h"
 #include "app/views/Accessibility.h"
 
 #include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -99,9 +101,15 @@ ToolbarView::ToolbarView(AppDelegate& delegate, platform::UserDefaults& defaults
     layout->addStretch(1);
     layout->addWidget(menuButton_);
     connect(pin_, &QAbstractButton::clicked, this, [this] { togglePin(); });
-    connect(menuButton_, &QAbstractButton::clicked, this,
-            [this] { menu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height()))); });
+    connect(menuButton_, &QAbstractButton::clicked, this, [this] { popUpMenu(); });
     buildMenu();
+}
+
+void ToolbarView::popUpMenu() {
+    // A panel that draws itself into a surface shows the menu there.
+    desktop::MenuRequest request(menu_, menuButton_->mapTo(window(), QPoint(menuButton_->width(), menuButton_->height())));
+    QCoreApplication::sendEvent(window(), &request);
+    if (!request.isAccepted()) menu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
 }
 
 void ToolbarView::togglePin() {

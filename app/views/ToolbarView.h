@@ -74,6 +74,7 @@ public:
 private:
     void togglePin();
     void buildMenu();
+    void popUpMenu();
 
     AppDelegate& delegate_;
     platform::UserDefaults& defaults_;

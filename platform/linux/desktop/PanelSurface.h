@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace platform::desktop {
 
@@ -42,14 +43,26 @@ public:
         std::uint32_t* data = nullptr;
         int width = 0, height = 0, stride = 0, scale = 1;
     };
+    // A rectangle of the compositor's layout, in logical pixels.
+    struct Area {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
 
     virtual ~PanelSurface() = default;
     virtual void setInput(Input input) = 0;
     // Shows the surface at this size (surface pixels), centred on the output
-    // the compositor chooses, taking the keyboard when asked. `place`
-    // places it instead: left and top offsets on that output.
+    // the compositor chooses, taking the keyboard when asked. `place` puts
+    // its top-left corner at that point of the layout instead, on the output
+    // that holds the surface's centre (centred as before when none does).
     virtual void map(int width, int height, bool takeKeyboard,
                      std::optional<std::pair<int, int>> place = std::nullopt) = 0;
+    // The outputs of the layout, as far as the compositor told them.
+    virtual std::vector<Area> outputs() const = 0;
+    // Where the mapped surface lies in the layout, once that is known.
+    virtual std::optional<Area> frame() const = 0;
+    // Moves the mapped surface's top-left corner to this point of the
+    // layout, kept on the output it is on.
+    virtual void moveTo(int x, int y) = 0;
     virtual void unmap() = 0;
     virtual bool mapped() const = 0;
     virtual void setTakesKeyboard(bool value) = 0;

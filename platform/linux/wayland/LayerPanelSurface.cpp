@@ -28,6 +28,12 @@ struct LayerPanelSurface::Events {
         s.configured_ = true;
         if (s.input_.frameNeeded) s.input_.frameNeeded();
     }
+    // wl_surface
+    static void enter(void* data, wl_surface*, wl_output* output) { self(data).entered_ = output; }
+    static void leave(void* data, wl_surface*, wl_output* output) {
+        if (self(data).entered_ == output) self(data).entered_ = nullptr;
+    }
+
     static void closed(void* data, zwlr_layer_surface_v1*) {
         auto& s = self(data);
         s.unmap();
@@ -142,11 +148,13 @@ struct LayerPanelSurface::Events {
     static void axisDiscrete(void*, wl_pointer*, std::uint32_t, int32_t) {}
 
     static const zwlr_layer_surface_v1_listener kLayer;
+    static const wl_surface_listener kSurface;
     static const wl_keyboard_listener kKeyboard;
     static const wl_pointer_listener kPointer;
 };
 
 const zwlr_layer_surface_v1_listener LayerPanelSurface::Events::kLayer{&Events::configure, &Events::closed};
+const wl_surface_listener LayerPanelSurface::Events::kSurface{&Events::enter, &Events::leave};
 const wl_keyboard_listener LayerPanelSurface::Events::kKeyboard{&Events::keymap, &Events::enter,     &Events::leave,
                                                                 &Events::key,    &Events::modifiers, &Events::repeatInfo};
 const wl_pointer_listener LayerPanelSurface::Events::kPointer{
@@ -186,15 +194,23 @@ void LayerPanelSurface::map(int width, int height, bool takeKeyboard, std::optio
     takesKeyboard_ = takeKeyboard;
     configured_ = false;
     surface_ = wl_compositor_create_surface(g.compositor);
-    // No output named: the compositor puts it on the focused one.
-    layer_ = zwlr_layer_shell_v1_get_layer_surface(g.layerShell, surface_, nullptr, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY,
-                                                   "zelvo-switcher");
+    wl_surface_add_listener(surface_, &Events::kSurface, this);
+    // A place goes to the output holding the panel's centre; without one
+    // (or off every output) the compositor puts it on the focused output.
+    const Output* on = nullptr;
+    if (place)
+        for (const auto& o : connection_.outputs()) {
+            const int cx = place->first + width_ / 2, cy = place->second + height_ / 2;
+            if (o->width > 0 && cx >= o->x && cx < o->x + o->width && cy >= o->y && cy < o->y + o->height) {
+                on = o.get();
+                break;
+            }
+        }
+    layer_ = zwlr_layer_shell_v1_get_layer_surface(g.layerShell, surface_, on ? on->output : nullptr,
+                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "zelvo-switcher");
     zwlr_layer_surface_v1_add_listener(layer_, &Events::kLayer, this);
     zwlr_layer_surface_v1_set_size(layer_, std::uint32_t(width_), std::uint32_t(height_));
-    if (place) {
-        zwlr_layer_surface_v1_set_anchor(layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
-        zwlr_layer_surface_v1_set_margin(layer_, place->second, 0, 0, place->first);
-    }
+    if (on) placeOn(*on, place->first, place->second);
     zwlr_layer_surface_v1_set_keyboard_interactivity(layer_, takeKeyboard ? 1 : 0);
     updateInhibitor();
     wl_surface_commit(surface_);
@@ -210,6 +226,9 @@ void LayerPanelSurface::unmap() {
     layer_ = nullptr;
     surface_ = nullptr;
     configured_ = false;
+    placedOn_ = nullptr;
+    placedAt_.reset();
+    entered_ = nullptr;
     drawing_ = nullptr;
     focusKeyboard(false);
     pointerInside_ = false;
@@ -284,7 +303,8 @@ void LayerPanelSurface::resize(int width, int height) {
 std::optional<desktop::PanelSurface::Pixels> LayerPanelSurface::beginFrame() {
     if (!layer_ || !configured_) return std::nullopt;
     // Whole pixels of the output's scale: sharp on a scale-2 screen.
-    scale_ = connection_.globals().outputScale;
+    const Output* on = currentOutput();
+    scale_ = on ? on->scale : 1;
     drawing_ = buffers_.acquire(width_ * scale_, height_ * scale_);
     frameWanted_ = !drawing_;
     if (!drawing_) return std::nullopt;
@@ -299,6 +319,50 @@ void LayerPanelSurface::endFrame() {
     wl_surface_damage_buffer(surface_, 0, 0, drawing_->width, drawing_->height);
     buffers_.submitted(*drawing_);
     drawing_ = nullptr;
+    wl_surface_commit(surface_);
+    flush();
+}
+
+} // namespace platform::wayland
+
+namespace platform::wayland {
+
+const Output* LayerPanelSurface::currentOutput() const {
+    if (auto* o = connection_.output(placedOn_ ? placedOn_ : entered_)) return o;
+    return connection_.outputs().empty() ? nullptr : connection_.outputs().front().get();
+}
+
+void LayerPanelSurface::placeOn(const Output& output, int x, int y) {
+    // Kept wholly on the output where it fits.
+    x = std::clamp(x, output.x, std::max(output.x, output.x + output.width - width_));
+    y = std::clamp(y, output.y, std::max(output.y, output.y + output.height - height_));
+    placedOn_ = output.output;
+    placedAt_ = std::pair(x, y);
+    zwlr_layer_surface_v1_set_anchor(layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
+    zwlr_layer_surface_v1_set_margin(layer_, y - output.y, 0, 0, x - output.x);
+}
+
+std::vector<desktop::PanelSurface::Area> LayerPanelSurface::outputs() const {
+    std::vector<Area> areas;
+    for (const auto& o : connection_.outputs())
+        if (o->width > 0 && o->height > 0) areas.push_back({o->x, o->y, o->width, o->height});
+    return areas;
+}
+
+std::optional<desktop::PanelSurface::Area> LayerPanelSurface::frame() const {
+    if (!layer_) return std::nullopt;
+    if (placedAt_) return Area{placedAt_->first, placedAt_->second, width_, height_};
+    // Centred on the output it entered.
+    const Output* on = connection_.output(entered_);
+    if (!on) return std::nullopt;
+    return Area{on->x + (on->width - width_) / 2, on->y + (on->height - height_) / 2, width_, height_};
+}
+
+void LayerPanelSurface::moveTo(int x, int y) {
+    if (!layer_) return;
+    const Output* on = currentOutput();
+    if (!on) return;
+    placeOn(*on, x, y);
     wl_surface_commit(surface_);
     flush();
 }

@@ -35,6 +35,9 @@ public:
     void repeatKey() override;
     std::optional<Pixels> beginFrame() override;
     void endFrame() override;
+    std::vector<Area> outputs() const override;
+    std::optional<Area> frame() const override;
+    void moveTo(int x, int y) override;
 
     // Listener entry points (called from the protocol's C callbacks).
     struct Events;
@@ -45,6 +48,10 @@ private:
     void stopRepeat();
     void point(desktop::PointerEvent::Kind kind, int x, int y);
     void flush() { connection_.dispatchPendingAndFlush(); }
+    // The output the surface is on: the one it was placed on or entered,
+    // else the first.
+    const Output* currentOutput() const;
+    void placeOn(const Output& output, int x, int y);
 
     WaylandConnection& connection_;
     Input input_;
@@ -67,6 +74,9 @@ private:
     int repeatRate_ = 25, repeatDelay_ = 600;
     bool swallowNextModifiers_ = false;
     double pointerX_ = 0, pointerY_ = 0;
+    wl_output* placedOn_ = nullptr;                // anchored top-left with margins on this output
+    std::optional<std::pair<int, int>> placedAt_;  // the top-left corner in the layout, when placed
+    wl_output* entered_ = nullptr;
     ShmBuffers::Buffer* drawing_ = nullptr;
 };
 

@@ -29,20 +29,63 @@ struct ConnectionEvents {
         if (c.seatListener_) c.seatListener_(caps);
     }
     static void seatName(void*, wl_seat*, const char*) {}
-    static void geometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                         int32_t) {}
-    static void mode(void*, wl_output*, std::uint32_t, int32_t, int32_t, int32_t) {}
-    static void done(void*, wl_output*) {}
-    static void scale(void* data, wl_output*, int32_t factor) {
-        static_cast<WaylandConnection*>(data)->globals_.outputScale = factor > 0 ? factor : 1;
+    static void geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+                         const char*, int32_t) {
+        auto& o = *static_cast<Output*>(data);
+        if (o.logicalKnown) return;
+        o.x = x;
+        o.y = y;
     }
+    static void mode(void* data, wl_output*, std::uint32_t flags, int32_t width, int32_t height, int32_t) {
+        auto& o = *static_cast<Output*>(data);
+        if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+        o.modeWidth = width;
+        o.modeHeight = height;
+    }
+    static void done(void* data, wl_output*) {
+        auto& o = *static_cast<Output*>(data);
+        if (o.logicalKnown) return;
+        o.width = o.modeWidth / o.scale;
+        o.height = o.modeHeight / o.scale;
+    }
+    static void scale(void* data, wl_output*, int32_t factor) { static_cast<Output*>(data)->scale = std::max(1, factor); }
+    static void logicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+        auto& o = *static_cast<Output*>(data);
+        o.logicalKnown = true;
+        o.x = x;
+        o.y = y;
+    }
+    static void logicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+        auto& o = *static_cast<Output*>(data);
+        o.logicalKnown = true;
+        o.width = width;
+        o.height = height;
+    }
+    static void xdgDone(void*, zxdg_output_v1*) {}
+    static void xdgName(void*, zxdg_output_v1*, const char*) {}
+    static void xdgDescription(void*, zxdg_output_v1*, const char*) {}
 };
 
 namespace {
 const wl_seat_listener kSeatListener{&ConnectionEvents::capabilities, &ConnectionEvents::seatName};
 const wl_output_listener kOutputListener{&ConnectionEvents::geometry, &ConnectionEvents::mode,
-                                         &ConnectionEvents::done, &ConnectionEvents::scale};
+                                         &ConnectionEvents::done, &ConnectionEvents::scale, nullptr, nullptr};
+const zxdg_output_v1_listener kXdgOutputListener{&ConnectionEvents::logicalPosition, &ConnectionEvents::logicalSize,
+                                                 &ConnectionEvents::xdgDone, &ConnectionEvents::xdgName,
+                                                 &ConnectionEvents::xdgDescription};
 } // namespace
+
+const Output* WaylandConnection::output(wl_output* output) const {
+    for (const auto& o : outputs_)
+        if (o->output == output) return o.get();
+    return nullptr;
+}
+
+void WaylandConnection::describe(Output& output) {
+    if (output.xdgOutput || !globals_.xdgOutputManager) return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(globals_.xdgOutputManager, output.output);
+    zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
+}
 
 void WaylandConnection::setSeatCapabilitiesListener(std::function<void(std::uint32_t)> listener) {
     seatListener_ = std::move(listener);
@@ -84,9 +127,17 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
         g.seatVersion = std::min<std::uint32_t>(version, 5);
         g.seat = bind<wl_seat>(registry, name, &wl_seat_interface, version, 5);
         wl_seat_add_listener(g.seat, &kSeatListener, self);
-    } else if (id == wl_output_interface.name && !g.output) {
-        g.output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
-        wl_output_add_listener(g.output, &kOutputListener, self);
+    } else if (id == wl_output_interface.name) {
+        auto output = std::make_unique<Output>();
+        output->globalName = name;
+        output->output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
+        wl_output_add_listener(output->output, &kOutputListener, output.get());
+        if (!g.output) g.output = output->output;
+        self->describe(*output);
+        self->outputs_.push_back(std::move(output));
+    } else if (id == zxdg_output_manager_v1_interface.name && !g.xdgOutputManager) {
+        g.xdgOutputManager = bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 2);
+        for (auto& output : self->outputs_) self->describe(*output);
     }
     else if (id == zwlr_foreign_toplevel_manager_v1_interface.name && !g.toplevelManager)
         g.toplevelManager = bind<zwlr_foreign_toplevel_manager_v1>(
@@ -98,7 +149,19 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
             registry, name, &zwp_keyboard_shortcuts_inhibit_manager_v1_interface, version, 1);
 }
 
-void WaylandConnection::globalRemove(void*, wl_registry*, std::uint32_t) {}
+void WaylandConnection::globalRemove(void* data, wl_registry*, std::uint32_t name) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    auto& outputs = self->outputs_;
+    for (auto it = outputs.begin(); it != outputs.end(); ++it) {
+        if ((*it)->globalName != name) continue;
+        if ((*it)->xdgOutput) zxdg_output_v1_destroy((*it)->xdgOutput);
+        if (self->globals_.output == (*it)->output) self->globals_.output = nullptr;
+        wl_output_destroy((*it)->output);
+        outputs.erase(it);
+        if (!self->globals_.output && !outputs.empty()) self->globals_.output = outputs.front()->output;
+        return;
+    }
+}
 
 int WaylandConnection::fileDescriptor() const { return wl_display_get_fd(display_); }
 

@@ -7,6 +7,7 @@
 
 #include "keyboard-shortcuts-inhibit-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #define namespace namespace_
