@@ -56,12 +56,11 @@ TEST_F(Registration, ForeignSignatureUnknownIdsAndOtherKindsAreNotHandled) {
     Calls calls;
     CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(nullptr), eventNotHandledErr);
-    auto foreign = hotKeyEvent(kEventHotKeyPressed, fourCharCode("XXXX"), 1);
-    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&foreign), eventNotHandledErr);
-    auto unknown = hotKeyEvent(kEventHotKeyPressed, CarbonHotkeys::signature, 99);
-    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&unknown), eventNotHandledErr);
-    auto otherKind = hotKeyEvent(2, CarbonHotkeys::signature, 1);
-    EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&otherKind), eventNotHandledErr);
+    // A foreign signature, an unknown id, another kind of event.
+    for (auto e :
+         {hotKeyEvent(kEventHotKeyPressed, fourCharCode("XXXX"), 1),
+          hotKeyEvent(kEventHotKeyPressed, CarbonHotkeys::signature, 99), hotKeyEvent(2, CarbonHotkeys::signature, 1)})
+        EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&e), eventNotHandledErr) << e.hotKeyID->id;
     CarbonEvent noParameter;
     noParameter.kind = kEventHotKeyPressed;
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&noParameter), eventParameterNotFoundErr);

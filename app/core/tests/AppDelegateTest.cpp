@@ -194,7 +194,7 @@ TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlig
     EXPECT_EQ(hovered(), apps[1]);
 }
 
-TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelay) {
+TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelayAndDigitRowKeysCountByPlace) {
     auto apps = addApps(11);
     launch();
 
@@ -208,41 +208,17 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelay) {
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(frontmost(), apps[0]);
 
-    press();
-    EXPECT_TRUE(swallowed(keyDown(25, "9")));
-    scheduler.advance(platform::Seconds(0.1));
-    EXPECT_EQ(frontmost(), apps[9]);
-
-    // Keypad digits are digits too (keypad 3 is code 85).
-    press();
-    EXPECT_TRUE(swallowed(keyDown(85, "3")));
-    scheduler.advance(platform::Seconds(0.1));
-    EXPECT_EQ(frontmost(), apps[3]);
-
-    // "-" and "=" and a character-less key in the ranges: swallowed, no effect.
-    press();
-    auto before = hovered();
-    EXPECT_TRUE(swallowed(keyDown(27, "-")));
-    EXPECT_TRUE(swallowed(keyDown(24, "=")));
-    EXPECT_TRUE(swallowed(keyDown(90, "")));
-    scheduler.advance(platform::Seconds(1));
-    EXPECT_TRUE(panel().isVisible());
-    EXPECT_EQ(hovered(), before);
-    EXPECT_EQ(frontmost(), apps[3]);
-}
-
-TEST_F(AppDelegateTest, DigitRowKeysCountByPlaceWhenTheyTypeNoDigit) {
-    auto apps = addApps(11);
-    launch();
     // Unshifted characters of French AZERTY, Czech QWERTZ and a remapped row:
     // a digit wins, anything else counts by the key's place in the row.
+    // Keypad digits are digits too (keypad 3 is code 85).
     const struct {
         std::uint16_t code;
         const char* text;
         int app; // -1: none
     } cases[] = {
-        {18, "&", 1}, {19, "\xc3\xa9", 2}, {22, "-", 6},  {25, "\xc3\xa7", 9}, {29, "\xc3\xa0", 0}, {20, "\xc5\xa1", 3},
-        {26, "7", 7}, {18, "4", 4},        {27, ")", -1}, {24, "=", -1},       {90, "", -1},
+        {18, "&", 1},        {19, "\xc3\xa9", 2}, {22, "-", 6}, {25, "\xc3\xa7", 9}, {29, "\xc3\xa0", 0},
+        {20, "\xc5\xa1", 3}, {26, "7", 7},        {18, "4", 4}, {27, ")", -1},       {24, "=", -1},
+        {90, "", -1},        {25, "9", 9},        {85, "3", 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -257,9 +233,21 @@ TEST_F(AppDelegateTest, DigitRowKeysCountByPlaceWhenTheyTypeNoDigit) {
             events.dispatch(flags(0)); // ends this switch
         } else {
             EXPECT_FALSE(panel().isVisible());
+            EXPECT_EQ(frontmost(), apps[c.app]);
             EXPECT_EQ(apps[c.app]->activations().size(), activated + 1);
         }
     }
+
+    // "-" and "=" and a character-less key in the ranges: swallowed, no effect.
+    press();
+    auto before = hovered();
+    EXPECT_TRUE(swallowed(keyDown(27, "-")));
+    EXPECT_TRUE(swallowed(keyDown(24, "=")));
+    EXPECT_TRUE(swallowed(keyDown(90, "")));
+    scheduler.advance(platform::Seconds(1));
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_EQ(hovered(), before);
+    EXPECT_EQ(frontmost(), apps[3]);
 }
 
 TEST_F(AppDelegateTest, ReleaseRightAfterADigitActivatesOnlyTheDigitsApp) {
@@ -445,14 +433,10 @@ TEST_F(AppDelegateTest, FirstRunShowsTheWelcomeThenTheSwitcherOnce) {
     EXPECT_FALSE(panel().isVisible());
 }
 
-TEST_F(AppDelegateTest, WelcomePassedSkipsTheWelcome) {
+TEST_F(AppDelegateTest, WelcomePassedSkipsTheWelcomeAndStatusMenuItemsAndShowItemTitle) {
     launch(true);
     EXPECT_FALSE(settings().isVisible());
     EXPECT_TRUE(views.settingsViews.empty());
-}
-
-TEST_F(AppDelegateTest, StatusMenuItemsAndShowItemTitle) {
-    launch();
     EXPECT_EQ(statusBar.itemsCreated, 1);
     EXPECT_EQ(statusBar.imageName, "StatusBarIcon");
     EXPECT_TRUE(statusBar.templateImage);
@@ -506,18 +490,16 @@ TEST_F(AppDelegateTest, MenuActions) {
 TEST_F(AppDelegateTest, ShowInDockIsStoredWhenAbsentAndOnlyATrueBoolMeansRegular) {
     launch();
     EXPECT_EQ(defaults.storedObject(kShowInDock), platform::Value(true));
-    EXPECT_EQ(shell.policies, (std::vector<platform::ActivationPolicy>{platform::ActivationPolicy::Regular}));
-}
-
-TEST_F(AppDelegateTest, ShowInDockFalseOrNotABoolIsAccessory) {
-    defaults.set(kShowInDock, false);
-    launch();
-    defaults.set(kShowInDock, "true");
-    delegate.reset();
-    launch();
-    EXPECT_EQ(shell.policies, (std::vector<platform::ActivationPolicy>{platform::ActivationPolicy::Accessory,
+    // false, or anything that is not a bool, is an accessory; what is stored stays.
+    for (const platform::Value& stored : {platform::Value(false), platform::Value("true")}) {
+        defaults.set(kShowInDock, stored);
+        delegate.reset();
+        launch();
+        EXPECT_EQ(defaults.storedObject(kShowInDock), stored);
+    }
+    EXPECT_EQ(shell.policies, (std::vector<platform::ActivationPolicy>{platform::ActivationPolicy::Regular,
+                                                                       platform::ActivationPolicy::Accessory,
                                                                        platform::ActivationPolicy::Accessory}));
-    EXPECT_EQ(defaults.storedObject(kShowInDock), platform::Value("true"));
 }
 
 TEST_F(AppDelegateTest, UpdateChecksAfter40SecondsThenDaily) {

@@ -22,6 +22,13 @@ HeadlessApplication::Facts appFacts(std::string name, std::optional<std::string>
     return f;
 }
 
+// appFacts(name), then changed by `edit`.
+template <typename Edit> HeadlessApplication::Facts appFactsWith(std::string name, Edit edit) {
+    auto f = appFacts(std::move(name));
+    edit(f);
+    return f;
+}
+
 class AppListTest : public ::testing::Test {
 protected:
     AppListTest() {
@@ -49,19 +56,11 @@ protected:
 
 TEST_F(AppListTest, ListsOnlyUserFacingApplicationsOtherThanItself) {
     workspace.addExisting(appFacts("Editor"));
-    auto dock = appFacts("Dock", "com.apple.dock"); // regular, but a system agent
-    workspace.addExisting(dock);
-    auto self = appFacts("Zelvo", "zelvo");
-    workspace.addExisting(self);
-    auto agent = appFacts("Agent");
-    agent.policy = platform::ActivationPolicy::Accessory;
-    workspace.addExisting(agent);
-    auto starting = appFacts("Starting");
-    starting.finishedLaunching = false;
-    workspace.addExisting(starting);
-    auto hidden = appFacts("Hidden");
-    hidden.hidden = true;
-    workspace.addExisting(hidden);
+    workspace.addExisting(appFacts("Dock", "com.apple.dock")); // regular, but a system agent
+    workspace.addExisting(appFacts("Zelvo", "zelvo"));
+    workspace.addExisting(appFactsWith("Agent", [](auto& f) { f.policy = platform::ActivationPolicy::Accessory; }));
+    workspace.addExisting(appFactsWith("Starting", [](auto& f) { f.finishedLaunching = false; }));
+    workspace.addExisting(appFactsWith("Hidden", [](auto& f) { f.hidden = true; }));
 
     makeList();
     EXPECT_EQ(names(), (std::vector<std::string>{"Editor", "Hidden"}));
@@ -108,13 +107,9 @@ TEST_F(AppListTest, SortsByNameIgnoringCaseFirstAndKeepsTiesInStorageOrder) {
     workspace.addExisting(appFacts("Banana"));
     workspace.addExisting(appFacts("Apple"));
     workspace.addExisting(appFacts("apple"));
-    auto nameless = appFacts("x");
-    nameless.localizedName.reset();
-    workspace.addExisting(nameless);
-    auto twin1 = appFacts("Twin", "org.example.twin1");
-    auto twin2 = appFacts("Twin", "org.example.twin2");
-    workspace.addExisting(twin1);
-    workspace.addExisting(twin2);
+    workspace.addExisting(appFactsWith("x", [](auto& f) { f.localizedName.reset(); }));
+    workspace.addExisting(appFacts("Twin", "org.example.twin1"));
+    workspace.addExisting(appFacts("Twin", "org.example.twin2"));
     makeList();
 
     EXPECT_EQ(names(), (std::vector<std::string>{"<none>", "apple", "Apple", "Banana", "cherry", "Twin", "Twin"}));
@@ -143,9 +138,7 @@ TEST_F(AppListTest, SortsByActivationTimeMostRecentFirst) {
     auto b = workspace.addExisting(appFacts("B"));
     auto c = workspace.addExisting(appFacts("C"));
     auto d = workspace.addExisting(appFacts("D"));
-    auto anonymous = appFacts("Anon");
-    anonymous.bundleIdentifier.reset();
-    auto anon = workspace.addExisting(anonymous);
+    auto anon = workspace.addExisting(appFactsWith("Anon", [](auto& f) { f.bundleIdentifier.reset(); }));
     makeList();
     EXPECT_EQ(names(), (std::vector<std::string>{"A", "B", "C", "D", "Anon"}));
 

@@ -51,7 +51,7 @@ protected:
     std::vector<std::string> logged_;
 };
 
-TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryAndDisableRemovesIt) {
+TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryRewritesAStaleOneAndDisableRemovesIt) {
     EXPECT_FALSE(StartAtLogin::enabled());
 
     StartAtLogin::setEnabled(true);
@@ -66,21 +66,17 @@ TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryAndDisableRemovesIt) {
     // No temporary file is left behind by the atomic write.
     EXPECT_EQ(std::distance(fs::directory_iterator(entry().parent_path()), fs::directory_iterator()), 1);
 
+    // Enabling again rewrites a stale entry.
+    writeFile(entry(), text + "Name[de]=Alt\n");
+    ASSERT_TRUE(StartAtLogin::enabled());
+    StartAtLogin::setEnabled(true);
+    EXPECT_TRUE(StartAtLogin::enabled());
+    EXPECT_EQ(readFile(entry()), text);
+
     StartAtLogin::shared().setEnabled(false);
     EXPECT_FALSE(fs::exists(entry()));
     EXPECT_FALSE(StartAtLogin::enabled());
     EXPECT_TRUE(logged_.empty());
-}
-
-TEST_F(StartAtLoginTest, EnablingAgainRewritesAStaleEntry) {
-    StartAtLogin::setEnabled(true);
-    auto text = readFile(entry());
-    writeFile(entry(), text + "Name[de]=Alt\n");
-    ASSERT_TRUE(StartAtLogin::enabled());
-
-    StartAtLogin::setEnabled(true);
-    EXPECT_TRUE(StartAtLogin::enabled());
-    EXPECT_EQ(readFile(entry()), text);
 }
 
 TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {

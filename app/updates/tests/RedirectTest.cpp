@@ -54,6 +54,14 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
         std::size_t requests;
     };
     const std::string start = "https://a.test/downloads/Zelvo.xml";
+    // start -> /1 -> ... -> /n, each a 302, and the feed at /n.
+    auto chain = [&](int n) {
+        std::map<std::string, ScriptedTransport::Answer> script{{start, {302, "/1", ""}}};
+        for (int i = 1; i < n; ++i)
+            script["https://a.test/" + std::to_string(i)] = {302, "/" + std::to_string(i + 1), ""};
+        script["https://a.test/" + std::to_string(n)] = {200, "", kFeed};
+        return script;
+    };
     const Case cases[] = {
         {"absolute, origin-relative and folder-relative redirects",
          {{start, {301, "https://b.test/feeds/x.xml"}},
@@ -62,25 +70,8 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
           {"https://b.test/feeds/z.xml", {200, "", kFeed}}},
          "update 2.0",
          4},
-        {"five redirects are fine",
-         {{start, {302, "/1"}},
-          {"https://a.test/1", {302, "/2"}},
-          {"https://a.test/2", {302, "/3"}},
-          {"https://a.test/3", {302, "/4"}},
-          {"https://a.test/4", {302, "/5"}},
-          {"https://a.test/5", {200, "", kFeed}}},
-         "update 2.0",
-         6},
-        {"a sixth is not",
-         {{start, {302, "/1"}},
-          {"https://a.test/1", {302, "/2"}},
-          {"https://a.test/2", {302, "/3"}},
-          {"https://a.test/3", {302, "/4"}},
-          {"https://a.test/4", {302, "/5"}},
-          {"https://a.test/5", {302, "/6"}},
-          {"https://a.test/6", {200, "", kFeed}}},
-         "failed: The update server redirected more than 5 times.",
-         6},
+        {"five redirects are fine", chain(5), "update 2.0", 6},
+        {"a sixth is not", chain(6), "failed: The update server redirected more than 5 times.", 6},
         {"https to http is refused",
          {{start, {301, "http://a.test/downloads/Zelvo.xml"}}, {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},
          "failed: The update server redirected to an address that is not secure "

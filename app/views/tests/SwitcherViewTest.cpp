@@ -107,17 +107,15 @@ TEST_F(ViewFixture, BadgeColoursFollowTheAppearance) {
     QRect badge = row.badgeRect();
     QPoint disc(badge.left() + 4, badge.center().y()); // inside the circle, clear of the digit
 
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(30, 30, 30));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    row.setPalette(dark);
-    EXPECT_EQ(pixelOf(row, disc).rgb(), QColor(Qt::white).rgb());
-
-    QPalette light;
-    light.setColor(QPalette::Window, QColor(240, 240, 240));
-    light.setColor(QPalette::WindowText, Qt::black);
-    row.setPalette(light);
-    EXPECT_EQ(pixelOf(row, disc).rgb(), QColor(Qt::black).rgb());
+    // Dark and light: the disc takes the text colour.
+    for (auto [window, text] :
+         {std::pair{QColor(30, 30, 30), QColor(Qt::white)}, std::pair{QColor(240, 240, 240), QColor(Qt::black)}}) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, text);
+        row.setPalette(palette);
+        EXPECT_EQ(pixelOf(row, disc).rgb(), text.rgb());
+    }
 }
 
 TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {

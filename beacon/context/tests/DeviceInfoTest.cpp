@@ -2,6 +2,7 @@
 #include "beacon/context/LinuxDeviceInfoProvider.h"
 #include "beacon/model/tests/TestSupport.h"
 #include "beacon/util/tests/ScopedEnv.h"
+#include "beacon/util/tests/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 #include <fstream>
 
 using namespace beacon;
-namespace fs = std::filesystem;
 
 TEST(LinuxDeviceInfo, LocaleIdentifiersFromPosixNames) {
     EXPECT_EQ(LinuxDeviceInfoProvider::localeIdentifier("en_US.UTF-8"), "en_US");
@@ -26,15 +26,11 @@ TEST(LinuxDeviceInfo, LocaleIdentifiersFromPosixNames) {
 }
 
 TEST(LinuxDeviceInfo, FactsOfThisMachineMakeAValidDevice) {
-    char dir[] = "/tmp/zelvo-dmi-XXXXXX";
-    ASSERT_TRUE(::mkdtemp(dir));
-    std::ofstream(fs::path(dir) / "sys_vendor") << "  LENOVO \n";
-    std::ofstream(fs::path(dir) / "product_name") << "\n"; // empty: unknown
-    ::setenv("LC_ALL", "pt_BR.UTF-8", 1);
-
-    Device device = LinuxDeviceInfoProvider(dir).deviceInfo();
-    ::unsetenv("LC_ALL");
-    fs::remove_all(dir);
+    TempDir dir;
+    std::ofstream(dir.path / "sys_vendor") << "  LENOVO \n";
+    std::ofstream(dir.path / "product_name") << "\n"; // empty: unknown
+    ScopedEnv locale("LC_ALL", "pt_BR.UTF-8");
+    Device device = LinuxDeviceInfoProvider(dir.path).deviceInfo();
 
     utsname names{};
     ASSERT_EQ(::uname(&names), 0);

@@ -1,24 +1,12 @@
 #include "beacon/context/SessionContext.h"
-#include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/model/tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace beacon;
 using namespace std::chrono;
 
-namespace {
-
-class SessionContextTest : public ::testing::Test {
-protected:
-    std::shared_ptr<SessionContext> launch() {
-        return std::make_shared<SessionContext>(store, [this] { return now; });
-    }
-    std::shared_ptr<BeaconUserDefaults> store =
-        std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>());
-    Date now = sys_days{2024y / May / 1};
-};
-
-} // namespace
+using SessionContextTest = test::LaunchTest<SessionContext>;
 
 TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
     auto first = launch();

@@ -1,6 +1,5 @@
 #include "beacon/context/UserIdContext.h"
 #include "beacon/model/tests/TestSupport.h"
-#include "beacon/util/BeaconUserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +13,9 @@ struct RecordingDelegate : UserIdContextDelegate {
     void userIdContext(UserIdContext&, const std::optional<std::string>& userId) override { seen.push_back(userId); }
 };
 
-class UserIdContextTest : public ::testing::Test {
-protected:
-    std::shared_ptr<UserIdContext> launch() {
-        return std::make_shared<UserIdContext>(store, [this] { return now; });
-    }
-    std::shared_ptr<BeaconUserDefaults> store =
-        std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>());
-    Date now = sys_days{2024y / May / 1};
-};
-
 } // namespace
+
+using UserIdContextTest = test::LaunchTest<UserIdContext>;
 
 TEST(UserIdValidation, BeaconLimitsTheLengthInCharacters) {
     EXPECT_EQ(UserIdContext::userIdErrorForBeacon(std::nullopt), std::nullopt);

@@ -32,7 +32,8 @@ TEST(CommonSchema, TimeZoneTextsCarryTheSignOfTheWholeOffset) {
     EXPECT_EQ(AbstractLog::timeZoneText(840), "+14:00");
 }
 
-TEST(CommonSchema, TwoTokensGiveTwoLogsDifferingOnlyInKeyAndToken) {
+TEST(CommonSchema, NoTokenNoLogsTwoTokensTwoLogsDifferingOnlyInKeyAndToken) {
+    EXPECT_TRUE(logWithDevice(test::fullDevice())->toCommonSchemaLogs(kLogFlagsNormal).empty());
     auto device = test::fullDevice();
     device.timeZoneOffset = -300;
     device.carrierName = "Swisscom";
@@ -67,10 +68,6 @@ TEST(CommonSchema, TwoTokensGiveTwoLogsDifferingOnlyInKeyAndToken) {
               R"x({"name": "Linux", "ver": "Version 6.1.0-18-amd64 (Build #1 SMP)"}, )x"
               R"x({"id": "I:com.zelvo.Zelvo", "locale": "en", "ver": "1.0.0"}, {"provider": "Swisscom"}, )x"
               R"x({"libVer": "beacon.linux-1.0.0"}, {"tz": "-05:00"}])x");
-}
-
-TEST(CommonSchema, NoTokenNoLogs) {
-    EXPECT_TRUE(logWithDevice(test::fullDevice())->toCommonSchemaLogs(kLogFlagsNormal).empty());
 }
 
 TEST(CommonSchema, ExtensionRulesForSparseDevicesAndUserIds) {

@@ -2,7 +2,9 @@
 
 // Helpers shared by the model and context tests.
 
+#include "beacon/archive/Iso8601.h"
 #include "beacon/testing/SampleDevices.h"
+#include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/tests/LogCapture.h"
 #include "beacon/util/tests/ProcessRunner.h"
 
@@ -10,10 +12,31 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 namespace beacon::test {
+
+// Launches of a context class: each a new instance over one settings store,
+// reading the fixture's clock.
+template <typename Context> class LaunchTest : public ::testing::Test {
+protected:
+    std::shared_ptr<Context> launch() {
+        return std::make_shared<Context>(store, [this] { return now; });
+    }
+    std::shared_ptr<BeaconUserDefaults> store =
+        std::make_shared<BeaconUserDefaults>(std::make_shared<platform::UserDefaults>());
+    Date now = std::chrono::sys_days{std::chrono::May / 1 / 2024};
+};
+
+// A typed property of class P with the given name and value.
+template <typename P, typename V> std::shared_ptr<P> typedProperty(std::string name, V value) {
+    auto property = std::make_shared<P>();
+    property->name = std::move(name);
+    property->value = std::move(value);
+    return property;
+}
 
 // Runs Python's json module over the text and returns what the script
 // prints. The script sees the parsed value as `doc` (objects as lists of

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace beacon;
 
@@ -51,24 +52,23 @@ TEST(Validity, DeviceChecksItsRequiredFieldsInOrder) {
     device.appNamespace.reset();
     device.wrapperSdkName.reset();
     EXPECT_TRUE(device.isValid());
-    std::vector<std::string> reported;
+    // An empty device names the first missing field; each is filled in turn.
     Device empty;
-    for (auto field : {&Device::sdkName, &Device::sdkVersion, &Device::osName, &Device::osVersion, &Device::locale}) {
-        reported.push_back(empty.validationError().value_or(""));
-        empty.*field = "x";
+    const std::pair<const char*, std::function<void(Device&)>> required[] = {
+        {"sdkName", [](Device& d) { d.sdkName = "x"; }},
+        {"sdkVersion", [](Device& d) { d.sdkVersion = "x"; }},
+        {"osName", [](Device& d) { d.osName = "x"; }},
+        {"osVersion", [](Device& d) { d.osVersion = "x"; }},
+        {"locale", [](Device& d) { d.locale = "x"; }},
+        {"timeZoneOffset", [](Device& d) { d.timeZoneOffset = 0; }},
+        {"appVersion", [](Device& d) { d.appVersion = "1"; }},
+        {"appBuild", [](Device& d) { d.appBuild = "1"; }},
+    };
+    for (const auto& [field, fill] : required) {
+        EXPECT_EQ(empty.validationError(), std::string("Device: \"") + field + "\" is not valid.");
+        fill(empty);
     }
-    reported.push_back(empty.validationError().value_or(""));
-    empty.timeZoneOffset = 0;
-    reported.push_back(empty.validationError().value_or(""));
-    empty.appVersion = "1";
-    reported.push_back(empty.validationError().value_or(""));
-    empty.appBuild = "1";
     EXPECT_EQ(empty.validationError(), std::nullopt);
-    std::vector<std::string> expected;
-    for (const char* field :
-         {"sdkName", "sdkVersion", "osName", "osVersion", "locale", "timeZoneOffset", "appVersion", "appBuild"})
-        expected.push_back(std::string("Device: \"") + field + "\" is not valid.");
-    EXPECT_EQ(reported, expected);
 }
 
 TEST(Validity, ContainerNeedsLogsAndEveryLogValid) {

@@ -43,7 +43,7 @@ TEST(BeaconUserDefaults, SharedInstanceUsesTheStandardStoreUntilReset) {
     BeaconUserDefaults::setStandardStore(nullptr);
 }
 
-TEST(BeaconUserDefaults, MigratesFormerKeysOncePerService) {
+TEST(BeaconUserDefaults, MigratesFormerKeysOncePerServiceAndOntoTheSameKeyKeepsTheValue) {
     LogCapture log;
     auto store = std::make_shared<platform::UserDefaults>();
     store->set("OldInstallId", std::string("id-1"));
@@ -76,12 +76,9 @@ TEST(BeaconUserDefaults, MigratesFormerKeysOncePerService) {
     EXPECT_EQ(store->stringForKey("OldInstallId"), "id-2");
     defaults.migrateKeys(table, "Crashes");
     EXPECT_EQ(store->stringForKey("BeaconInstallId"), "id-2");
-}
 
-TEST(BeaconUserDefaults, MigrationOntoTheSameKeyKeepsTheValue) {
-    auto store = std::make_shared<platform::UserDefaults>();
+    // Migration onto the same key keeps the value.
     store->set("BeaconKeep", 5);
-    BeaconUserDefaults defaults(store);
     defaults.migrateKeys({{"BeaconKeep", std::string("BeaconKeep")}}, "S");
     EXPECT_EQ(store->integerForKey("BeaconKeep"), 5);
 }
