@@ -309,7 +309,10 @@ void SurfacePanel::pointer(const platform::desktop::PointerEvent& event) {
         if (!isKeyWindow()) makeKey();
         break;
     case Kind::Release:
-        if (std::exchange(dragGrab_, std::nullopt) && std::exchange(dragged_, false)) saveFrame();
+        if (std::exchange(dragGrab_, std::nullopt) && std::exchange(dragged_, false)) {
+            saveFrame();
+            frameChanged();
+        }
         send(pressed_ ? pressed_.data() : target, QEvent::MouseButtonRelease, button, Qt::NoButton);
         pressed_ = nullptr;
         break;
@@ -337,6 +340,7 @@ void SurfacePanel::openMenu(QMenu& menu, QPoint anchor) {
     menuAt_ = QPoint(std::max(0, anchor.x() - menu_->width()), std::max(0, anchor.y()));
     fitSurface();
     scheduleRender();
+    frameChanged();
 }
 
 void SurfacePanel::closeMenu() {
@@ -348,6 +352,7 @@ void SurfacePanel::closeMenu() {
     menu_.release()->deleteLater();
     fitSurface();
     scheduleRender();
+    frameChanged();
 }
 
 void SurfacePanel::fitSurface() {
