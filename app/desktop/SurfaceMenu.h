@@ -24,9 +24,6 @@ public:
 
     // Carbon key codes of a key press: true when the menu used the key.
     bool key(std::uint16_t keyCode);
-    // The item under a point in the menu's coordinates, -1 for none.
-    int itemAt(QPoint at) const;
-    int highlighted() const { return highlighted_; }
     // The enabled actions' texts and places, in order.
     std::vector<std::pair<QString, QRect>> items() const;
     void close();
@@ -44,6 +41,8 @@ private:
         QPointer<QAction> action; // null for a separator
         QRect rect;
     };
+    // The item under a point in the menu's coordinates, -1 for none.
+    int itemAt(QPoint at) const;
     void layoutItems();
     void moveHighlight(int step);
     void trigger(int index);

@@ -27,6 +27,8 @@ public:
     // The app id of the toplevel sway has focused; empty when none.
     std::string focusedAppId();
     std::string swaymsg(const std::vector<std::string>& arguments);
+    // The compositor's Wayland socket, for clients of the test's own.
+    std::string waylandSocket() const { return (root() / "runtime" / waylandDisplay_).string(); }
 
     std::map<std::string, std::string> environment() const override;
 

@@ -2,6 +2,7 @@
 // installed zelvo started with no X server, its hot key bound in sway to
 // `zelvo --show`.
 #include "SwaySession.h"
+#include "VirtualPointer.h"
 #include "ZelvoSession.h"
 
 #include <gtest/gtest.h>
@@ -166,31 +167,30 @@ TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
     auto centreOf = [](const nlohmann::json& frame) {
         return std::pair(frame[0].get<int>() + frame[2].get<int>() / 2, frame[1].get<int>() + frame[3].get<int>() / 2);
     };
-    auto move = [&](std::pair<int, int> at) {
-        sway.swaymsg({"seat", "seat0", "cursor", "set", std::to_string(at.first), std::to_string(at.second)});
-    };
-    auto button = [&](const char* action) { sway.swaymsg({"seat", "seat0", "cursor", action, "button1"}); };
-    auto click = [&](std::pair<int, int> at) {
-        move(at);
-        button("press");
-        button("release");
-    };
-    auto restart = [&] {
+    // Headless sway has no pointer of its own: the test makes one.
+    auto pointer = VirtualPointer::connect(sway.waylandSocket(), 1280, 720);
+    ASSERT_TRUE(pointer) << "no virtual pointer";
+    auto click = [&](std::pair<int, int> at) { pointer->click(at.first, at.second); };
+    const auto preferences = sway.home() / ".config/zelvo/preferences.json";
+    // A new start, pinned (written once the old instance has saved its own).
+    auto restart = [&](bool pin) {
         sway.stop(zelvo);
+        if (pin) std::ofstream(preferences) << R"({"WelcomePassed": true, "sortingCriterion": 1, "isPinned": true})";
         zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
+        // Up once its first frame is with the compositor: a click before
+        // that goes to the window below.
         ASSERT_TRUE(waitForState([&](const auto& s) {
             return s.value("pid", 0) == zelvo && s.value("panelVisible", false) && s.contains("menuFrame") &&
-                   s.contains("panelFrame");
+                   s.contains("panelFrame") && !s.value("firstPaintMs", nlohmann::json::array()).empty();
         })) << state().dump();
     };
-    const auto preferences = sway.home() / ".config/zelvo/preferences.json";
-    std::ofstream(preferences) << R"({"WelcomePassed": true, "sortingCriterion": 1, "isPinned": true})";
-    restart();
+    restart(true);
 
     click(centreOf(state()["menuFrame"]));
     ASSERT_TRUE(waitForState([](const auto& s) { return s.contains("menuItems"); })) << state().dump();
     nlohmann::json about;
-    for (const auto& item : state()["menuItems"])
+    const auto opened = state();
+    for (const auto& item : opened["menuItems"])
         if (item["text"] == "About") about = item["frame"];
     ASSERT_FALSE(about.is_null()) << state().dump();
     click(centreOf(about));
@@ -198,17 +198,19 @@ TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
         return !s.contains("menuItems") && s["otherWindows"].dump().find("About Zelvo") != std::string::npos;
     })) << state().dump();
 
+    // About hides the panel; a new start shows the pinned one again.
+    restart(false);
     const auto before = state()["panelFrame"];
     const auto grab = centreOf(state()["toolbarFrame"]);
-    move(grab);
-    button("press");
-    move({grab.first + 40, grab.second + 30});
-    button("release");
+    pointer->moveTo(grab.first, grab.second);
+    pointer->press(true);
+    pointer->moveTo(grab.first + 40, grab.second + 30);
+    pointer->press(false);
     ASSERT_TRUE(waitForState([&](const auto& s) {
         return s["panelFrame"][0] == before[0].get<int>() + 40 && s["panelFrame"][1] == before[1].get<int>() + 30;
     })) << before.dump() << " then " << state().dump();
     const auto moved = state()["panelFrame"];
-    restart();
+    restart(false);
     EXPECT_EQ(state()["panelFrame"][0], moved[0]) << state().dump();
     EXPECT_EQ(state()["panelFrame"][1], moved[1]);
 }

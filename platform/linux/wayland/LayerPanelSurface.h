@@ -47,7 +47,9 @@ private:
     void focusKeyboard(bool has);
     void stopRepeat();
     void point(desktop::PointerEvent::Kind kind, int x, int y);
-    void flush() { connection_.dispatchPendingAndFlush(); }
+    // Sends what is queued; never runs handlers, which could re-enter the
+    // caller's own.
+    void flush() { connection_.flush(); }
     // The output the surface is on: the one it was placed on or entered,
     // else the first.
     const Output* currentOutput() const;

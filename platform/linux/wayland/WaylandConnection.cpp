@@ -100,17 +100,26 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name) {
     // makes the compositor send (the window list, the seat's capabilities)
     // is queued and dispatched once the users have added their listeners.
     if (!connection->roundtrip()) return nullptr;
+    // Where the outputs lie is known before the first panel is placed.
+    if (!connection->check(wl_display_roundtrip_queue(display, connection->outputQueue_))) return nullptr;
     return connection;
 }
 
 WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
     static const wl_registry_listener listener{&WaylandConnection::global, &WaylandConnection::globalRemove};
+    outputQueue_ = wl_display_create_queue(display_);
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &listener, this);
 }
 
 WaylandConnection::~WaylandConnection() {
     // Objects go with the connection; the compositor cleans up after it.
+    for (auto& o : outputs_) {
+        if (o->xdgOutput) zxdg_output_v1_destroy(o->xdgOutput);
+        wl_output_destroy(o->output);
+    }
+    if (globals_.xdgOutputManager) zxdg_output_manager_v1_destroy(globals_.xdgOutputManager);
+    wl_event_queue_destroy(outputQueue_);
     wl_display_disconnect(display_);
 }
 
@@ -131,12 +140,15 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
         auto output = std::make_unique<Output>();
         output->globalName = name;
         output->output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(output->output), self->outputQueue_);
         wl_output_add_listener(output->output, &kOutputListener, output.get());
         if (!g.output) g.output = output->output;
         self->describe(*output);
         self->outputs_.push_back(std::move(output));
     } else if (id == zxdg_output_manager_v1_interface.name && !g.xdgOutputManager) {
         g.xdgOutputManager = bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 2);
+        // The outputs' descriptions it makes come on the outputs' queue.
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(g.xdgOutputManager), self->outputQueue_);
         for (auto& output : self->outputs_) self->describe(*output);
     }
     else if (id == zwlr_foreign_toplevel_manager_v1_interface.name && !g.toplevelManager)
@@ -189,14 +201,18 @@ bool WaylandConnection::readAndDispatch() {
     while (wl_display_prepare_read(display_) != 0)
         if (!check(wl_display_dispatch_pending(display_))) return false;
     if (!check(wl_display_read_events(display_))) return false;
-    return check(wl_display_dispatch_pending(display_));
+    return check(wl_display_dispatch_queue_pending(display_, outputQueue_)) &&
+           check(wl_display_dispatch_pending(display_));
 }
 
 bool WaylandConnection::dispatchPendingAndFlush() {
     if (broken_) return false;
+    if (!check(wl_display_dispatch_queue_pending(display_, outputQueue_))) return false;
     if (!check(wl_display_dispatch_pending(display_))) return false;
     return check(wl_display_flush(display_));
 }
+
+bool WaylandConnection::flush() { return !broken_ && check(wl_display_flush(display_)); }
 
 bool WaylandConnection::roundtrip() { return check(wl_display_roundtrip(display_)); }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct wl_display;
+struct wl_event_queue;
 struct wl_registry;
 struct wl_compositor;
 struct wl_shm;
@@ -80,6 +81,8 @@ public:
     bool readAndDispatch();
     // Runs the handlers of events already read and sends what is queued.
     bool dispatchPendingAndFlush();
+    // Only sends what is queued.
+    bool flush();
     // Waits until the compositor has handled every request sent so far.
     bool roundtrip();
     bool broken() const { return broken_; }
@@ -93,6 +96,9 @@ private:
     void describe(Output& output);
 
     wl_display* display_;
+    // The outputs' events, dispatched apart so that they can be read at
+    // connection without running anyone else's handlers early.
+    wl_event_queue* outputQueue_ = nullptr;
     wl_registry* registry_ = nullptr;
     Globals globals_;
     std::vector<std::unique_ptr<Output>> outputs_;

@@ -115,7 +115,7 @@ WaylandWorkspace::~WaylandWorkspace() {
     panelSurface_.reset();
     for (auto& [handle, record] : handles_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
     handles_.clear();
-    connection_->dispatchPendingAndFlush();
+    connection_->flush();
 }
 
 void WaylandWorkspace::added(zwlr_foreign_toplevel_handle_v1* handle) {
@@ -140,7 +140,7 @@ bool WaylandWorkspace::activate(ToplevelId toplevel) {
     auto* handle = reinterpret_cast<zwlr_foreign_toplevel_handle_v1*>(toplevel);
     if (!seat || !handles_.count(handle)) return false;
     zwlr_foreign_toplevel_handle_v1_activate(handle, seat);
-    connection_->dispatchPendingAndFlush();
+    connection_->flush();
     return true;
 }
 
