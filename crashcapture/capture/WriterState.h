@@ -84,6 +84,9 @@ struct WriterState {
 // Fills the state from the reporter, /proc, /sys and uname.
 void gatherWriterState(const CrashReporter& reporter, WriterState& state);
 
+// A fresh random report id (async-signal-safe: getrandom, else the clock).
+void newReportUuid(WriterState& state);
+
 // The Mach CPU type and subtype of this build's processor, and of an ELF
 // machine (0, 0 when unknown).
 void hostProcessor(std::uint64_t& type, std::uint64_t& subtype);

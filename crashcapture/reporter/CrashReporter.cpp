@@ -90,6 +90,8 @@ CrashReporter::CrashReporter(CrashReporterConfig configuration, std::string appl
 
 fs::path CrashReporter::crashReportPath() const { return crashReportDirectory_ / kLiveReportFileName; }
 
+fs::path CrashReporter::nextCrashReportPath() const { return crashReportPath().string() + ".next"; }
+
 fs::path CrashReporter::queuedReportsDirectory() const { return crashReportDirectory_ / kQueuedReportsDirectoryName; }
 
 bool CrashReporter::createCrashReportDirectory(CrashReporterError* error) const {
@@ -124,6 +126,10 @@ bool CrashReporter::movePendingCrashReportAside(CrashReporterError* error) const
     return false;
 }
 
+void CrashReporter::promoteNextReport() const {
+    ::renameat2(AT_FDCWD, nextCrashReportPath().c_str(), AT_FDCWD, crashReportPath().c_str(), RENAME_NOREPLACE);
+}
+
 bool CrashReporter::beginProcessingPendingCrashReport(CrashReporterError* error) const {
     const fs::path marker = crashReportPath().string() + ".processing";
     struct stat info {};
@@ -152,9 +158,12 @@ void CrashReporter::endProcessingPendingCrashReport() const {
 
 bool CrashReporter::purgePendingCrashReport(CrashReporterError* error) const {
     const fs::path path = crashReportPath();
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    if (error) *error = osError("Couldn't delete crash report", path, errno);
-    return false;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (error) *error = osError("Couldn't delete crash report", path, errno);
+        return false;
+    }
+    promoteNextReport();
+    return true;
 }
 
 bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error) {

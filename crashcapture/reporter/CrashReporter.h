@@ -89,6 +89,10 @@ public:
 
     const std::filesystem::path& crashReportDirectory() const { return crashReportDirectory_; }
     std::filesystem::path crashReportPath() const;
+    // A crash never replaces a pending report: while one is pending, the
+    // next crash writes "live_report.zvcrash.next", which becomes the
+    // pending report when the current one is purged.
+    std::filesystem::path nextCrashReportPath() const;
 
     std::filesystem::path queuedReportsDirectory() const;
 
@@ -121,6 +125,8 @@ public:
     void setCustomData(std::vector<std::uint8_t> data);
 
 private:
+    // Makes the next report the pending one when none is pending.
+    void promoteNextReport() const;
     std::optional<std::vector<std::uint8_t>>
     writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception, CrashReporterError* error);
 

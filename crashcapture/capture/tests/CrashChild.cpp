@@ -24,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <thread>
 #include <typeinfo>
 #include <unistd.h>
@@ -48,6 +49,8 @@ void touchMarker(const char* path) {
 }
 char callbackMarker[4096];
 char chainedMarker[4096];
+
+std::atomic<pid_t> spinner{0};
 
 void onCrashWritten(siginfo_t*, ucontext_t*, void* context) { touchMarker(static_cast<const char*>(context)); }
 void earlierHandler(int, siginfo_t*, void*) { touchMarker(chainedMarker); }
@@ -95,6 +98,21 @@ __attribute__((noinline)) int crashRecursion(int depth) {
     padding[0] = static_cast<char>(depth);
     if (depth == -1) return padding[0];
     return crashRecursion(depth + 1) + padding[0];
+}
+// Faults once the writer has asked this thread to stop: it blocks the
+// real-time signals, so the stop request stays pending and it runs on.
+__attribute__((noinline)) void faultWhenAskedToStop() {
+    sigset_t realTime;
+    sigemptyset(&realTime);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&realTime, signal);
+    ::pthread_sigmask(SIG_BLOCK, &realTime, nullptr);
+    spinner.store(static_cast<pid_t>(::gettid()));
+    for (;;) {
+        sigset_t pending;
+        ::sigpending(&pending);
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+            if (sigismember(&pending, signal)) *static_cast<volatile int*>(nullptr) = 2;
+    }
 }
 __attribute__((noinline)) int crashAtDepth(int depth) {
     if (depth <= 1) {
@@ -265,8 +283,20 @@ int main(int argc, char** argv) {
     }
     if (extras && dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
 
-    if (which == "segv" || which == "chained" || which == "mach") crashNullDereference();
-    else if (which == "bus") crashTruncatedMapping();
+    if (which == "segv" || which == "chained" || which == "mach" || which == "again") crashNullDereference();
+    else if (which == "blocked-stop") {
+        std::thread(&faultWhenAskedToStop).detach();
+        while (!spinner.load()) ::sched_yield();
+        crashNullDereference();
+    } else if (which == "fork") {
+        // The grandchild crashes; this process then ends with its signal.
+        const pid_t child = ::fork();
+        if (child == 0) crashNullDereference();
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::signal(WTERMSIG(status), SIG_DFL);
+        ::raise(WTERMSIG(status));
+    } else if (which == "bus") crashTruncatedMapping();
     else if (which == "fpe") crashDivideByZero(0);
     else if (which == "ill") crashIllegalInstruction();
     else if (which == "trap") crashBreakpoint();
