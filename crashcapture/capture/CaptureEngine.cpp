@@ -47,6 +47,8 @@ char nextReportName[NAME_MAX + 1];
 std::atomic<pid_t> writerOwner{0};
 // The thread writing the crash report, 0 before a crash.
 std::atomic<pid_t> crashingThread{0};
+// The signal being reported, for the write bound.
+volatile sig_atomic_t reportedSignal = 0;
 
 bool acquireWriter(long timeoutMilliseconds) {
     const pid_t self = currentThreadId();
@@ -70,6 +72,45 @@ void setDefaultAction(int signal) {
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     ::sigaction(signal, &fallback, nullptr);
+}
+
+// The write took too long: the process ends with the signal it crashed
+// with, by its default action (a core dump where that is the default).
+void onWriteBound(int, siginfo_t*, void*) {
+    const int signal = reportedSignal;
+    setDefaultAction(signal);
+    ::syscall(SYS_tgkill, ::getpid(), currentThreadId(), signal);
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
+}
+
+// Bounds the rest of the crash path on the calling thread: a timer that
+// signals this very thread with SIGALRM after kCrashWriteSeconds.
+void startWriteBound(int signal) {
+    reportedSignal = signal;
+    struct sigaction onBound {};
+    onBound.sa_sigaction = &onWriteBound;
+    onBound.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&onBound.sa_mask);
+    ::sigaction(SIGALRM, &onBound, nullptr);
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    ::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = currentThreadId();
+    int timer = 0;
+    if (::syscall(SYS_timer_create, CLOCK_MONOTONIC, &event, &timer) == 0) {
+        itimerspec bound{};
+        bound.it_value.tv_sec = kCrashWriteSeconds;
+        ::syscall(SYS_timer_settime, timer, 0, &bound, nullptr);
+    } else {
+        ::alarm(kCrashWriteSeconds); // process-wide: may reach another thread
+    }
 }
 
 // "<name>.<pid>.tmp": the report is written under this name and renamed
@@ -106,14 +147,7 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
         }
         for (;;) ::pause();
     }
-
-    // Should the write ever hang (a lock held by a stopped thread), the
-    // alarm still ends the process instead of leaving it frozen, unless the
-    // hang is inside code that blocks every signal.
-    struct sigaction alarmDefault {};
-    alarmDefault.sa_handler = SIG_DFL;
-    ::sigaction(SIGALRM, &alarmDefault, nullptr);
-    ::alarm(kCrashWriteSeconds);
+    startWriteBound(signal);
 
     ReportInput input;
     input.state = &armedState;
@@ -142,7 +176,7 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
         if (!written) ::unlinkat(reportDirectory, temporary, 0);
     }
     if (owned) releaseWriter();
-    ::alarm(0);
+    // The bound holds for the callback too.
     if (written && hasCallbacks && armedCallbacks.handleSignal)
         armedCallbacks.handleSignal(info, context, armedCallbacks.context);
     // Ends the process by the default action once the handler returns.

@@ -52,7 +52,13 @@ char chainedMarker[4096];
 
 std::atomic<pid_t> spinner{0};
 
-void onCrashWritten(siginfo_t*, ucontext_t*, void* context) { touchMarker(static_cast<const char*>(context)); }
+bool callbackHangs = false;
+
+// The callback of the "hung-callback" child never returns.
+void onCrashWritten(siginfo_t*, ucontext_t*, void* context) {
+    touchMarker(static_cast<const char*>(context));
+    while (callbackHangs) ::pause();
+}
 void earlierHandler(int, siginfo_t*, void*) { touchMarker(chainedMarker); }
 
 extern "C" {
@@ -251,6 +257,7 @@ int main(int argc, char** argv) {
     baseDir = argv[2];
     std::snprintf(callbackMarker, sizeof callbackMarker, "%s/callback", argv[2]);
     std::snprintf(chainedMarker, sizeof chainedMarker, "%s/chained", argv[2]);
+    callbackHangs = which == "hung-callback";
 
     if (which == "chained") {
         struct sigaction earlier {};
@@ -283,7 +290,8 @@ int main(int argc, char** argv) {
     }
     if (extras && dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
 
-    if (which == "segv" || which == "chained" || which == "mach" || which == "again") crashNullDereference();
+    if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback")
+        crashNullDereference();
     else if (which == "blocked-stop") {
         std::thread(&faultWhenAskedToStop).detach();
         while (!spinner.load()) ::sched_yield();
