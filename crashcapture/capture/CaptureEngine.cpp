@@ -36,8 +36,11 @@ std::atomic<CustomDataBlock*> armedCustomData{nullptr};
 CrashReporterCallbacks armedCallbacks;
 bool hasCallbacks = false;
 
-// The report folder, opened while arming so that a crash needs no path lookup.
+// The report folder, opened while arming so that a crash needs no path
+// lookup, and two descriptors held in reserve: a process that has run out of
+// descriptors still has these two for the thread list and the report.
 int reportDirectory = -1;
+int reservedDescriptors[2] = {-1, -1};
 // The pending report's file name, and the name a report takes when a
 // pending one is still there (a report is never replaced).
 char reportName[NAME_MAX + 1];
@@ -165,6 +168,10 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
     // A live report being written on another thread finishes first (bounded:
     // that thread may be the one that is stuck).
     const bool owned = acquireWriter(2000);
+    for (int& reserved : reservedDescriptors) {
+        if (reserved >= 0) ::close(reserved);
+        reserved = -1;
+    }
     char temporary[NAME_MAX + 32];
     temporaryName(temporary);
     bool written = false;
@@ -225,6 +232,7 @@ bool arm(const CrashReporter& reporter, CrashReporterError* error) {
                       "Couldn't open the crash report directory"};
         return false;
     }
+    for (int& reserved : reservedDescriptors) reserved = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     copyName(reporter.crashReportPath().filename().string(), reportName);
     copyName(reporter.nextCrashReportPath().filename().string(), nextReportName);
     gatherWriterState(reporter, armedState);

@@ -24,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <typeinfo>
@@ -304,6 +305,11 @@ int main(int argc, char** argv) {
         ::waitpid(child, &status, 0);
         ::signal(WTERMSIG(status), SIG_DFL);
         ::raise(WTERMSIG(status));
+    } else if (which == "no-descriptors") {
+        const rlimit few{64, 64};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        while (::open("/dev/null", O_RDONLY) >= 0) {}
+        crashNullDereference();
     } else if (which == "bus") crashTruncatedMapping();
     else if (which == "fpe") crashDivideByZero(0);
     else if (which == "ill") crashIllegalInstruction();

@@ -98,6 +98,7 @@ const CrashCase kCases[] = {
     {"again", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference", false, 2},
     {"fork", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference", false, 1, true},
     {"hung-callback", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"no-descriptors", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
 // Names the case in test output (ctest lists parameters by their printout).
