@@ -55,9 +55,13 @@ public:
     bool isEnabled() const { return enabled_; }
 
     // Signal handlers run on an alternate stack only on threads that have
-    // one; enabling gives one to the calling thread. Other threads call this
-    // to have a stack overflow on them reported too. False when no stack
-    // could be set up.
+    // one. Enabling gives one to the calling thread, and every thread that
+    // pthread_create starts (std::thread, and the threads of Qt, glib, curl)
+    // gets one before its start routine runs: the crash capture library
+    // defines pthread_create, which the dynamic linker binds ahead of libc's
+    // for the program and every library it loads. Threads made some other
+    // way (a raw clone) call this to have a stack overflow on them reported
+    // too. False when no stack could be set up.
     static bool installAlternateSignalStackForCurrentThread();
 
     // Stores the callbacks called after a crash report was written; must be

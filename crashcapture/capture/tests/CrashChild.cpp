@@ -317,10 +317,7 @@ int main(int argc, char** argv) {
     else if (which == "abort") crashAbort();
     else if (which == "overflow") crashRecursion(0);
     else if (which == "thread-overflow") {
-        std::thread([] {
-            CrashReporter::installAlternateSignalStackForCurrentThread();
-            crashRecursion(0);
-        }).join();
+        std::thread([] { crashRecursion(0); }).join();
     } else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
     else if (which == "loader-lock") crashWhileTheLoaderLockIsHeld();
