@@ -106,6 +106,11 @@ __attribute__((noinline)) int crashRecursion(int depth) {
     if (depth == -1) return padding[0];
     return crashRecursion(depth + 1) + padding[0];
 }
+__attribute__((noinline)) void crashNullCall() {
+    void (*volatile function)() = nullptr;
+    beginCrash();
+    function();
+}
 // Faults once the writer has asked this thread to stop: it blocks the
 // real-time signals, so the stop request stays pending and it runs on.
 __attribute__((noinline)) void faultWhenAskedToStop() {
@@ -293,6 +298,7 @@ int main(int argc, char** argv) {
 
     if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback")
         crashNullDereference();
+    else if (which == "null-call") crashNullCall();
     else if (which == "blocked-stop") {
         std::thread(&faultWhenAskedToStop).detach();
         while (!spinner.load()) ::sched_yield();

@@ -99,6 +99,7 @@ const CrashCase kCases[] = {
     {"fork", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference", false, 1, true},
     {"hung-callback", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"no-descriptors", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"null-call", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullCall"},
 };
 
 // Names the case in test output (ctest lists parameters by their printout).
