@@ -182,10 +182,12 @@ bool onCrashSignal(int signal, siginfo_t* info, ucontext_t* context, void*) {
             ::close(fd) == 0 && status == 0 && (publish(temporary, reportName) || publish(temporary, nextReportName));
         if (!written) ::unlinkat(reportDirectory, temporary, 0);
     }
-    if (owned) releaseWriter();
-    // The bound holds for the callback too.
+    // The other threads stay stopped until the callback is done, so that
+    // what it writes is not changed under it.
     if (written && hasCallbacks && armedCallbacks.handleSignal)
         armedCallbacks.handleSignal(info, context, armedCallbacks.context);
+    ThreadStopper::releaseAll();
+    if (owned) releaseWriter();
     // Ends the process by the default action once the handler returns.
     CrashSignalHandler::resetFatalSignalsToDefault();
     return false;
@@ -292,6 +294,7 @@ int writeLiveReport(int fd, const CrashReporter& reporter, pid_t thread, const p
 
     if (!acquireWriter(5000)) return EBUSY;
     const int status = writeReport(fd, input);
+    ThreadStopper::releaseAll();
     releaseWriter();
     return status;
 }

@@ -53,11 +53,27 @@ char chainedMarker[4096];
 
 std::atomic<pid_t> spinner{0};
 
+char resumedMarker[4096];
 bool callbackHangs = false;
 
-// The callback of the "hung-callback" child never returns.
+// True when the thread runs or waits to run ("R" in its stat line).
+bool threadRunning(pid_t thread) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(thread));
+    char text[512] = {};
+    const int fd = ::open(path, O_RDONLY);
+    if (fd < 0) return false;
+    const ssize_t length = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    const char* end = length > 0 ? std::strrchr(text, ')') : nullptr;
+    return end && end[1] == ' ' && end[2] == 'R';
+}
+
+// The callback notes when a spinning thread was let go before it ran, and
+// in the "hung-callback" child never returns.
 void onCrashWritten(siginfo_t*, ucontext_t*, void* context) {
     touchMarker(static_cast<const char*>(context));
+    if (spinner.load() && threadRunning(spinner.load())) touchMarker(resumedMarker);
     while (callbackHangs) ::pause();
 }
 void earlierHandler(int, siginfo_t*, void*) { touchMarker(chainedMarker); }
@@ -125,6 +141,10 @@ __attribute__((noinline)) void faultWhenAskedToStop() {
         for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
             if (sigismember(&pending, signal)) *static_cast<volatile int*>(nullptr) = 2;
     }
+}
+__attribute__((noinline)) void spin() {
+    spinner.store(static_cast<pid_t>(::gettid()));
+    for (;;) asm volatile("" ::: "memory");
 }
 __attribute__((noinline)) int crashAtDepth(int depth) {
     if (depth <= 1) {
@@ -263,6 +283,7 @@ int main(int argc, char** argv) {
     baseDir = argv[2];
     std::snprintf(callbackMarker, sizeof callbackMarker, "%s/callback", argv[2]);
     std::snprintf(chainedMarker, sizeof chainedMarker, "%s/chained", argv[2]);
+    std::snprintf(resumedMarker, sizeof resumedMarker, "%s/resumed", argv[2]);
     callbackHangs = which == "hung-callback";
 
     if (which == "chained") {
@@ -299,8 +320,8 @@ int main(int argc, char** argv) {
     if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback")
         crashNullDereference();
     else if (which == "null-call") crashNullCall();
-    else if (which == "blocked-stop") {
-        std::thread(&faultWhenAskedToStop).detach();
+    else if (which == "blocked-stop" || which == "spinning") {
+        std::thread(which == "spinning" ? &spin : &faultWhenAskedToStop).detach();
         while (!spinner.load()) ::sched_yield();
         crashNullDereference();
     } else if (which == "fork") {

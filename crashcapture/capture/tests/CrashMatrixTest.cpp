@@ -100,6 +100,7 @@ const CrashCase kCases[] = {
     {"hung-callback", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"no-descriptors", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"null-call", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullCall"},
+    {"spinning", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
 };
 
 // Names the case in test output (ctest lists parameters by their printout).
@@ -165,8 +166,10 @@ void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const
     EXPECT_EQ(libc->imageUUID.size(), 16u);
     EXPECT_TRUE(executable->codeType);
 
-    // The crash callback ran once per crash, after the report was written.
+    // The crash callback ran once per crash, after the report was written,
+    // while the other threads were still stopped.
     EXPECT_EQ(fs::file_size(base / "callback"), static_cast<std::uintmax_t>(expected.runs));
+    EXPECT_FALSE(fs::exists(base / "resumed"));
 
     // protoc, an independent decoder, reads the same report.
     const auto protoc = testing::decodeWithProtoc(run.bytes);
