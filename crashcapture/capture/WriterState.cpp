@@ -146,7 +146,7 @@ void processorForElfMachine(unsigned machine, std::uint64_t& type, std::uint64_t
 }
 
 CustomDataBlock* makeCustomDataBlock(const std::vector<std::uint8_t>& data) {
-    if (data.empty()) return nullptr;
+    if (data.empty() || data.size() > kMaxCustomDataSize) return nullptr;
     void* memory = ::operator new(sizeof(CustomDataBlock) + data.size());
     auto* block = static_cast<CustomDataBlock*>(memory);
     block->size = data.size();

@@ -92,6 +92,11 @@ void newReportUuid(WriterState& state);
 void hostProcessor(std::uint64_t& type, std::uint64_t& subtype);
 void processorForElfMachine(unsigned machine, std::uint64_t& type, std::uint64_t& subtype);
 
+// The most custom data a report carries: with it, a report of many threads
+// still stays below the reader's limit of 8 MiB.
+constexpr std::size_t kMaxCustomDataSize = 4u << 20;
+
+// A block holding the data; null for none, and for more than kMaxCustomDataSize.
 CustomDataBlock* makeCustomDataBlock(const std::vector<std::uint8_t>& data);
 
 } // namespace crashcapture::capture

@@ -113,7 +113,9 @@ public:
 
     // A report that cannot be read or converted is kept for inspection as
     // "live_report.zvcrash.unreadable-<seconds since 1970>" beside it, and is
-    // no longer pending. True also when there was none.
+    // no longer pending; only the newest kKeptUnreadableReports are kept.
+    // True also when there was none.
+    static constexpr std::size_t kKeptUnreadableReports = 3;
     bool movePendingCrashReportAside(CrashReporterError* error = nullptr) const;
     // Guards the conversion of the pending report against a crash in it:
     // call before reading and converting it, and endProcessingPendingCrashReport
@@ -124,8 +126,9 @@ public:
     void endProcessingPendingCrashReport() const;
 
     const std::vector<std::uint8_t>& customData() const { return customData_; }
-    // Bytes written as the report's custom data; empty writes none. Also
-    // takes effect for crashes after enabling.
+    // Bytes written as the report's custom data; empty writes none, and so
+    // does more than 4 MiB (a report must stay readable). Also takes effect
+    // for crashes after enabling.
     void setCustomData(std::vector<std::uint8_t> data);
 
 private:

@@ -306,6 +306,8 @@ int main(int argc, char** argv) {
     // child sets it afterwards, which must reach the crash as well.
     const bool dataAfterEnabling = which == "abort";
     if (extras && !dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
+    // More custom data than a readable report may hold is left out.
+    if (which == "huge-data") reporter.setCustomData(std::vector<std::uint8_t>(9 << 20, 'x'));
     CrashReporterCallbacks callbacks;
     callbacks.context = callbackMarker;
     callbacks.handleSignal = &onCrashWritten;
@@ -317,7 +319,8 @@ int main(int argc, char** argv) {
     }
     if (extras && dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
 
-    if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback")
+    if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback" ||
+        which == "huge-data")
         crashNullDereference();
     else if (which == "null-call") crashNullCall();
     else if (which == "blocked-stop" || which == "spinning") {

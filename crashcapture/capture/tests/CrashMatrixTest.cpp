@@ -101,6 +101,7 @@ const CrashCase kCases[] = {
     {"no-descriptors", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
     {"null-call", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullCall"},
     {"spinning", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference"},
+    {"huge-data", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crashNullDereference", false, 1, false, false},
 };
 
 // Names the case in test output (ctest lists parameters by their printout).
