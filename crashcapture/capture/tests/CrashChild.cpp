@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -157,28 +156,17 @@ __attribute__((noinline)) int crashAtDepth(int depth) {
 
 // Threads that keep running while another one crashes.
 void crashOnSecondThread() {
-    std::mutex mutex;
-    std::condition_variable ready;
-    int started = 0;
-    std::vector<std::thread> threads;
+    static std::atomic<int> started{0};
     for (int i = 0; i < 10; ++i)
-        threads.emplace_back([&] {
-            {
-                std::lock_guard lock(mutex);
-                ++started;
-            }
-            ready.notify_all();
+        std::thread([] {
+            ++started;
             for (unsigned long spin = 0;; ++spin) {
                 asm volatile("" ::: "memory");
                 if (spin % 1000000 == 0) ::usleep(100);
             }
-        });
-    {
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return started == 10; });
-    }
-    std::thread crasher([] { crashNullDereference(); });
-    crasher.join();
+        }).detach();
+    while (started.load() < 10) ::sched_yield();
+    std::thread(&crashNullDereference).join();
 }
 
 // Crashes while another thread holds the dynamic linker's lock, inside
