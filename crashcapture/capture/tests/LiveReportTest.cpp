@@ -64,11 +64,12 @@ protected:
         if (previousTmp_.empty()) ::unsetenv("TMPDIR");
         else ::setenv("TMPDIR", previousTmp_.c_str(), 1);
     }
+    // The folders come first: the reporter is built from base_.
+    TemporaryDirectory base_;
+    TemporaryDirectory tmp_;
     CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
                                                 CrashReporterSymbolicationStrategy::None, false, base_.path()),
                             "org.zelvo.live", "3"};
-    TemporaryDirectory base_;
-    TemporaryDirectory tmp_;
     std::string previousTmp_;
 };
 
