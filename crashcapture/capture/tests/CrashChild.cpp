@@ -323,6 +323,13 @@ int main(int argc, char** argv) {
         ::waitpid(child, &status, 0);
         ::signal(WTERMSIG(status), SIG_DFL);
         ::raise(WTERMSIG(status));
+    } else if (which == "two-faults") {
+        // Two threads fault at once; either one writes the report.
+        std::thread([] {
+            while (!crashBegan.load()) continue;
+            crashNullDereference();
+        }).detach();
+        crashNullDereference();
     } else if (which == "no-descriptors") {
         const rlimit few{64, 64};
         ::setrlimit(RLIMIT_NOFILE, &few);
