@@ -10,7 +10,6 @@
 #include "platform/UncaughtExceptionHandler.h"
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -57,14 +56,11 @@ bool callbackHangs = false;
 
 // True when the thread runs or waits to run ("R" in its stat line).
 bool threadRunning(pid_t thread) {
-    char path[64];
+    char path[64], text[512] = {};
     std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(thread));
-    char text[512] = {};
     const int fd = ::open(path, O_RDONLY);
-    if (fd < 0) return false;
-    const ssize_t length = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    const char* end = length > 0 ? std::strrchr(text, ')') : nullptr;
+    if (fd < 0 || ::read(fd, text, sizeof text - 1) <= 0 || ::close(fd) != 0) return false;
+    const char* end = std::strrchr(text, ')');
     return end && end[1] == ' ' && end[2] == 'R';
 }
 

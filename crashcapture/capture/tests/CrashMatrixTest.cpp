@@ -196,14 +196,10 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
 
     // Only the "segv" child has no marketing version and no custom data.
     const bool extras = std::string(expected.which) != "segv";
-    EXPECT_EQ(report.applicationInfo().applicationMarketingVersion.has_value(), extras);
-    EXPECT_EQ(report.customData().has_value(), extras && expected.customData);
-    if (extras) {
-        EXPECT_EQ(*report.applicationInfo().applicationMarketingVersion, "1.2.3");
-    }
-    if (extras && expected.customData) {
-        EXPECT_EQ(report.customData(), std::optional(std::vector<std::uint8_t>({'c', 'u', 's', 't', 'o', 'm'})));
-    }
+    const std::optional<std::string> marketingVersion = extras ? std::optional<std::string>("1.2.3") : std::nullopt;
+    EXPECT_EQ(report.applicationInfo().applicationMarketingVersion, marketingVersion);
+    const std::vector<std::uint8_t> custom{'c', 'u', 's', 't', 'o', 'm'};
+    EXPECT_EQ(report.customData(), extras && expected.customData ? std::optional(custom) : std::nullopt);
 
     const std::string which = expected.which;
     if (which == "thread") {
