@@ -71,19 +71,23 @@ ThrowRecord* currentRecord(bool create) {
     return record;
 }
 
-// The stack of the caller's caller and up. The first `skip` frames are the
-// hook's own and are left out: this function and recordThrow and __cxa_throw
-// for a throw (kThrowHookFrames), this function and the terminate hook for a
-// capture at termination (kTerminateHookFrames).
-constexpr int kThrowHookFrames = 3;
-constexpr int kTerminateHookFrames = 2;
+// The stack from the first frame that is not the hook's own. Found from
+// this function's return address (backtrace may add frames of its own, as a
+// sanitizer's interposed one does); `hookFrames` of the hook's frames come
+// from there on: recordThrow and __cxa_throw for a throw (kThrowHookFrames),
+// the terminate hook for a capture at termination (kTerminateHookFrames).
+constexpr int kThrowHookFrames = 2;
+constexpr int kTerminateHookFrames = 1;
 
-[[gnu::noinline]] std::uint32_t captureFrames(std::uintptr_t* into, int skip) {
-    constexpr int kCapacity = CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames + kThrowHookFrames;
+[[gnu::noinline]] std::uint32_t captureFrames(std::uintptr_t* into, int hookFrames) {
+    constexpr int kCapacity = CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames + 8;
     void* frames[kCapacity];
     const int count = ::backtrace(frames, kCapacity);
+    int first = 0;
+    while (first < count && frames[first] != __builtin_return_address(0)) ++first;
+    first = first < count ? first + hookFrames : hookFrames + 1;
     std::uint32_t kept = 0;
-    for (int i = skip; i < count && kept < CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames; ++i)
+    for (int i = first; i < count && kept < CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames; ++i)
         into[kept++] = reinterpret_cast<std::uintptr_t>(frames[i]);
     return kept;
 }
