@@ -97,6 +97,8 @@ void BM_SignalToClosedReport(benchmark::State& state) {
         }
         state.SetIterationTime(static_cast<double>(elapsed) / 1e9);
         size = fs::file_size(report);
+        // A crash never replaces a pending report: each child finds none.
+        fs::remove(report);
     }
     state.counters["report_bytes"] = static_cast<double>(size);
     ::munmap(shared, sizeof(Shared));

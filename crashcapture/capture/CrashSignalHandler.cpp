@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
+#include <new>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,7 +12,32 @@ namespace crashcapture::capture {
 
 namespace {
 
+// The calling thread's alternate stack, unmapped when the thread ends.
+struct AlternateStack {
+    void* memory = nullptr;
+    std::size_t length = 0;
+    ~AlternateStack() {
+        if (!memory) return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+        ::munmap(memory, length);
+    }
+};
 thread_local bool threadHasAlternateStack = false;
+thread_local AlternateStack ownAlternateStack;
+
+struct ThreadStart {
+    void* (*routine)(void*);
+    void* argument;
+};
+
+void* startWithAlternateStack(void* start) {
+    const ThreadStart copy = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    CrashSignalHandler::installAlternateStackForCurrentThread();
+    return copy.routine(copy.argument);
+}
 
 void fail(CrashReporterError* error, const char* text) {
     if (error) *error = {CrashReporterError::kDomain, CrashReporterError::OperatingSystem, text};
@@ -44,6 +72,8 @@ bool CrashSignalHandler::installAlternateStackForCurrentThread() {
         ::munmap(memory, length);
         return false;
     }
+    ownAlternateStack.memory = memory;
+    ownAlternateStack.length = length;
     threadHasAlternateStack = true;
     return true;
 }
@@ -138,3 +168,20 @@ void CrashSignalHandler::onSignal(int signal, siginfo_t* info, void* context) {
 }
 
 } // namespace crashcapture::capture
+
+// Every thread started through pthread_create (std::thread, Qt's, glib's and
+// curl's threads alike) gets an alternate signal stack before its routine
+// runs, so that a stack overflow on it reaches the crash handler. The
+// program's definition comes before libc's in the dynamic linker's lookup
+// order, for the program and for every library; libc's is the next one.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*),
+                              void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto next = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+    if (!next) return EAGAIN;
+    auto* start = new (std::nothrow) crashcapture::capture::ThreadStart{routine, argument};
+    if (!start) return next(thread, attributes, routine, argument);
+    const int result = next(thread, attributes, &crashcapture::capture::startWithAlternateStack, start);
+    if (result != 0) delete start;
+    return result;
+}

@@ -259,7 +259,6 @@ int writeReport(int fd, const ReportInput& input) {
         pb::bytesField(out, field::CustomData, input.customData->bytes, input.customData->size);
 
     out.flush();
-    ThreadStopper::releaseAll();
     return out.error();
 }
 

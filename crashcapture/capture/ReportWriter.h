@@ -32,8 +32,9 @@ struct ReportInput {
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 
 // Writes one report to fd: stops the other threads, reads their registers,
-// walks every stack and the image list, streams the message through a
-// 256 KiB buffer, and lets the threads go on. No allocation, no locks, only
+// walks every stack and the image list, and streams the message through a
+// 256 KiB buffer. The threads stay stopped: the caller lets them go on with
+// ThreadStopper::releaseAll() when it is done. No allocation, no locks, only
 // async-signal-safe calls. The caller makes sure only one write runs at a
 // time. Returns 0, or the errno of a failed write.
 int writeReport(int fd, const ReportInput& input);

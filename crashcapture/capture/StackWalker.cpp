@@ -186,6 +186,32 @@ std::uintptr_t programCounter(const ucontext_t& context) {
 #endif
 }
 
+// A call to an address outside every image (through a null or stale
+// function pointer) stops with the pc there, before any frame was set up:
+// the caller's return address is on top of the stack (in the link register
+// on arm64). Moves the context to that caller, as if the call had returned;
+// false when there is none to move to.
+bool stepOutOfBadCall(FaultGuard& guard, ucontext_t& context) {
+    dl_find_object object{};
+    if (_dl_find_object(reinterpret_cast<void*>(programCounter(context)), &object) == 0) return false;
+#if defined(__x86_64__)
+    greg_t* registers = context.uc_mcontext.gregs;
+    std::uintptr_t caller = 0;
+    if (!guard.read(&caller, reinterpret_cast<const void*>(registers[REG_RSP]), sizeof caller) || caller == 0)
+        return false;
+    registers[REG_RIP] = static_cast<greg_t>(caller);
+    registers[REG_RSP] += static_cast<greg_t>(sizeof caller);
+    return true;
+#elif defined(__aarch64__)
+    if (context.uc_mcontext.regs[30] == 0) return false;
+    context.uc_mcontext.pc = context.uc_mcontext.regs[30];
+    return true;
+#else
+    (void)guard;
+    return false;
+#endif
+}
+
 } // namespace
 
 bool prepareStackWalks() {
@@ -216,12 +242,17 @@ std::size_t walkStack(FaultGuard& guard, const ucontext_t& context, bool signalF
     }
     static WalkState state; // the writer runs one walk at a time
     state.context = context;
-    state.frames = frames;
-    state.capacity = capacity;
+    std::size_t first = 0;
+    if (signalFrame && capacity > 1 && stepOutOfBadCall(guard, state.context)) {
+        frames[first++] = programCounter(context);
+        signalFrame = false;
+    }
+    state.frames = frames + first;
+    state.capacity = capacity - first;
     state.count = 0;
     state.signalFrame = signalFrame;
     guard.guarded([] { walk(state); });
-    return state.count;
+    return first + state.count;
 }
 
 } // namespace crashcapture::capture

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <random>
+#include <ctime>
 #include <set>
 #include <sstream>
 #include <string>
@@ -146,7 +146,7 @@ void processorForElfMachine(unsigned machine, std::uint64_t& type, std::uint64_t
 }
 
 CustomDataBlock* makeCustomDataBlock(const std::vector<std::uint8_t>& data) {
-    if (data.empty()) return nullptr;
+    if (data.empty() || data.size() > kMaxCustomDataSize) return nullptr;
     void* memory = ::operator new(sizeof(CustomDataBlock) + data.size());
     auto* block = static_cast<CustomDataBlock*>(memory);
     block->size = data.size();
@@ -154,13 +154,22 @@ CustomDataBlock* makeCustomDataBlock(const std::vector<std::uint8_t>& data) {
     return block;
 }
 
-void gatherWriterState(const CrashReporter& reporter, WriterState& state) {
+void newReportUuid(WriterState& state) {
     if (::getrandom(state.reportUuid, sizeof state.reportUuid, 0) != static_cast<ssize_t>(sizeof state.reportUuid)) {
-        std::random_device device;
-        for (auto& byte : state.reportUuid) byte = static_cast<std::uint8_t>(device());
+        // Without entropy: the clock and the pid still tell processes apart.
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const std::uint64_t mix[2] = {static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
+                                          static_cast<std::uint64_t>(now.tv_nsec),
+                                      static_cast<std::uint64_t>(::getpid())};
+        std::memcpy(state.reportUuid, mix, sizeof state.reportUuid);
     }
     state.reportUuid[6] = static_cast<std::uint8_t>((state.reportUuid[6] & 0x0F) | 0x40); // version 4
     state.reportUuid[8] = static_cast<std::uint8_t>((state.reportUuid[8] & 0x3F) | 0x80); // RFC 4122 variant
+}
+
+void gatherWriterState(const CrashReporter& reporter, WriterState& state) {
+    newReportUuid(state);
     state.symbolicationStrategy = static_cast<unsigned>(reporter.configuration().symbolicationStrategy());
 
     state.applicationIdentifier.assign(reporter.applicationIdentifier());

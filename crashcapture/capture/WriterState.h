@@ -84,11 +84,19 @@ struct WriterState {
 // Fills the state from the reporter, /proc, /sys and uname.
 void gatherWriterState(const CrashReporter& reporter, WriterState& state);
 
+// A fresh random report id (async-signal-safe: getrandom, else the clock).
+void newReportUuid(WriterState& state);
+
 // The Mach CPU type and subtype of this build's processor, and of an ELF
 // machine (0, 0 when unknown).
 void hostProcessor(std::uint64_t& type, std::uint64_t& subtype);
 void processorForElfMachine(unsigned machine, std::uint64_t& type, std::uint64_t& subtype);
 
+// The most custom data a report carries: with it, a report of many threads
+// still stays below the reader's limit of 8 MiB.
+constexpr std::size_t kMaxCustomDataSize = 4u << 20;
+
+// A block holding the data; null for none, and for more than kMaxCustomDataSize.
 CustomDataBlock* makeCustomDataBlock(const std::vector<std::uint8_t>& data);
 
 } // namespace crashcapture::capture

@@ -2,6 +2,7 @@
 
 #include "crashcapture/capture/CaptureEngine.h"
 #include "crashcapture/capture/CrashSignalHandler.h"
+#include "crashcapture/capture/WriterState.h"
 #include "crashcapture/reporter/CrashReporterLog.h"
 #include "crashcapture/report/ReportFile.h"
 #include "platform/Paths.h"
@@ -10,7 +11,10 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -90,6 +94,8 @@ CrashReporter::CrashReporter(CrashReporterConfig configuration, std::string appl
 
 fs::path CrashReporter::crashReportPath() const { return crashReportDirectory_ / kLiveReportFileName; }
 
+fs::path CrashReporter::nextCrashReportPath() const { return crashReportPath().string() + ".next"; }
+
 fs::path CrashReporter::queuedReportsDirectory() const { return crashReportDirectory_ / kQueuedReportsDirectoryName; }
 
 bool CrashReporter::createCrashReportDirectory(CrashReporterError* error) const {
@@ -118,10 +124,27 @@ bool CrashReporter::movePendingCrashReportAside(CrashReporterError* error) const
     const fs::path path = crashReportPath();
     const auto stamp =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::string prefix = path.filename().string() + ".unreadable-";
     const fs::path aside = path.string() + ".unreadable-" + std::to_string(stamp);
-    if (::rename(path.c_str(), aside.c_str()) == 0 || errno == ENOENT) return true;
-    if (error) *error = osError("Couldn't move crash report aside", path, errno);
-    return false;
+    if (::rename(path.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+        if (error) *error = osError("Couldn't move crash report aside", path, errno);
+        return false;
+    }
+    // The newest few stay for inspection.
+    std::vector<std::pair<long long, fs::path>> kept;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(crashReportDirectory_, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        kept.emplace_back(std::atoll(name.c_str() + prefix.size()), entry.path());
+    }
+    std::sort(kept.begin(), kept.end(), std::greater<>());
+    for (std::size_t index = kKeptUnreadableReports; index < kept.size(); ++index) fs::remove(kept[index].second, ec);
+    return true;
+}
+
+void CrashReporter::promoteNextReport() const {
+    ::renameat2(AT_FDCWD, nextCrashReportPath().c_str(), AT_FDCWD, crashReportPath().c_str(), RENAME_NOREPLACE);
 }
 
 bool CrashReporter::beginProcessingPendingCrashReport(CrashReporterError* error) const {
@@ -152,9 +175,12 @@ void CrashReporter::endProcessingPendingCrashReport() const {
 
 bool CrashReporter::purgePendingCrashReport(CrashReporterError* error) const {
     const fs::path path = crashReportPath();
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    if (error) *error = osError("Couldn't delete crash report", path, errno);
-    return false;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (error) *error = osError("Couldn't delete crash report", path, errno);
+        return false;
+    }
+    promoteNextReport();
+    return true;
 }
 
 bool CrashReporter::enableCrashReporterAndReturnError(CrashReporterError* error) {
@@ -197,6 +223,10 @@ bool CrashReporter::setCrashCallbacks(const CrashReporterCallbacks* callbacks) {
 }
 
 void CrashReporter::setCustomData(std::vector<std::uint8_t> data) {
+    if (data.size() > capture::kMaxCustomDataSize)
+        crashReporterLog(CrashReporterLogLevel::Warning, "[CrashReporter] Custom data of " +
+                                                             std::to_string(data.size()) +
+                                                             " bytes is too large; reports will carry none");
     customData_ = std::move(data);
     if (enabled_) capture::setArmedCustomData(customData_);
 }

@@ -55,9 +55,13 @@ public:
     bool isEnabled() const { return enabled_; }
 
     // Signal handlers run on an alternate stack only on threads that have
-    // one; enabling gives one to the calling thread. Other threads call this
-    // to have a stack overflow on them reported too. False when no stack
-    // could be set up.
+    // one. Enabling gives one to the calling thread, and every thread that
+    // pthread_create starts (std::thread, and the threads of Qt, glib, curl)
+    // gets one before its start routine runs: the crash capture library
+    // defines pthread_create, which the dynamic linker binds ahead of libc's
+    // for the program and every library it loads. Threads made some other
+    // way (a raw clone) call this to have a stack overflow on them reported
+    // too. False when no stack could be set up.
     static bool installAlternateSignalStackForCurrentThread();
 
     // Stores the callbacks called after a crash report was written; must be
@@ -89,6 +93,10 @@ public:
 
     const std::filesystem::path& crashReportDirectory() const { return crashReportDirectory_; }
     std::filesystem::path crashReportPath() const;
+    // A crash never replaces a pending report: while one is pending, the
+    // next crash writes "live_report.zvcrash.next", which becomes the
+    // pending report when the current one is purged.
+    std::filesystem::path nextCrashReportPath() const;
 
     std::filesystem::path queuedReportsDirectory() const;
 
@@ -105,7 +113,9 @@ public:
 
     // A report that cannot be read or converted is kept for inspection as
     // "live_report.zvcrash.unreadable-<seconds since 1970>" beside it, and is
-    // no longer pending. True also when there was none.
+    // no longer pending; only the newest kKeptUnreadableReports are kept.
+    // True also when there was none.
+    static constexpr std::size_t kKeptUnreadableReports = 3;
     bool movePendingCrashReportAside(CrashReporterError* error = nullptr) const;
     // Guards the conversion of the pending report against a crash in it:
     // call before reading and converting it, and endProcessingPendingCrashReport
@@ -116,11 +126,14 @@ public:
     void endProcessingPendingCrashReport() const;
 
     const std::vector<std::uint8_t>& customData() const { return customData_; }
-    // Bytes written as the report's custom data; empty writes none. Also
-    // takes effect for crashes after enabling.
+    // Bytes written as the report's custom data; empty writes none, and so
+    // does more than 4 MiB (a report must stay readable). Also takes effect
+    // for crashes after enabling.
     void setCustomData(std::vector<std::uint8_t> data);
 
 private:
+    // Makes the next report the pending one when none is pending.
+    void promoteNextReport() const;
     std::optional<std::vector<std::uint8_t>>
     writeAndReadLiveReport(pid_t thread, const platform::UncaughtException* exception, CrashReporterError* error);
 

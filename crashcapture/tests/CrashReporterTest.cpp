@@ -97,6 +97,9 @@ TEST_F(CrashReporterTest, LoadsAndPurgesThePendingReport) {
     ASSERT_TRUE(data.has_value()) << error.localizedDescription;
     EXPECT_EQ(std::string(data->begin(), data->end()), bytes);
 
+    std::ofstream(r.nextCrashReportPath()) << "next";
+    EXPECT_TRUE(r.purgePendingCrashReport(&error));
+    EXPECT_EQ(r.loadPendingCrashReportData()->size(), 4u); // the next report is pending now
     EXPECT_TRUE(r.purgePendingCrashReport(&error));
     EXPECT_FALSE(r.hasPendingCrashReport());
     EXPECT_TRUE(r.purgePendingCrashReport(&error)); // nothing left to delete
@@ -106,6 +109,8 @@ TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried)
     auto r = reporter();
     ASSERT_TRUE(r.createCrashReportDirectory());
     std::ofstream(r.crashReportPath()) << "report";
+    for (int stamp = 1; stamp <= 3; ++stamp)
+        std::ofstream(r.crashReportPath().string() + ".unreadable-" + std::to_string(stamp));
     EXPECT_TRUE(r.beginProcessingPendingCrashReport());
     r.endProcessingPendingCrashReport();
     EXPECT_TRUE(r.beginProcessingPendingCrashReport());
@@ -117,7 +122,8 @@ TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried)
     std::size_t aside = 0;
     for (const auto& entry : fs::directory_iterator(r.crashReportDirectory()))
         aside += entry.path().filename().string().starts_with("live_report.zvcrash.unreadable-");
-    EXPECT_EQ(aside, 1u);
+    EXPECT_EQ(aside, 3u); // the newest of the earlier ones, and this one
+    EXPECT_FALSE(fs::exists(r.crashReportPath().string() + ".unreadable-1"));
     EXPECT_TRUE(next.beginProcessingPendingCrashReport()); // a new report may come
     next.endProcessingPendingCrashReport();
     EXPECT_TRUE(next.movePendingCrashReportAside()); // nothing pending: nothing to do

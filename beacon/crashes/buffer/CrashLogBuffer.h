@@ -20,9 +20,11 @@ class Encrypter;
 
 // Keeps a serialized copy of every telemetry log between its preparation by a
 // channel and the end of its enqueueing, so that a crash in that window does
-// not lose it. The copies live in one static table of 60 slots; the crash
-// callback writes each slot to its own file in "crasheslogbuffer" with
-// open/write/close only, and the next start re-sends what those files hold.
+// not lose it. The copies live in one static table of 60 slots of fixed
+// storage (a log of up to kMaxLogSize bytes); the crash callback writes each
+// slot to its own file in "crasheslogbuffer" with open/write/close only, and
+// the next start re-sends what those files hold. A slot's bytes are published
+// with an atomic state, so the callback never reads a half-copied log.
 //
 // Files, named by the decimal slot number: "<i>.bcncrasheslogbuffer" (the
 // archived log, empty in normal operation) and "<i>.targettoken" (the log's
@@ -33,7 +35,10 @@ public:
     static constexpr const char* kDirectory = "crasheslogbuffer";
     static constexpr const char* kBufferExtension = "bcncrasheslogbuffer";
     static constexpr const char* kTokenExtension = "targettoken";
+    static constexpr std::size_t kMaxLogSize = 32 * 1024; // larger logs are not buffered
+    static constexpr std::size_t kMaxTokenSize = 1024;
 
+    // A copy of one slot.
     struct Slot {
         std::string bufferPath;
         std::vector<std::uint8_t> log; // empty: the slot is free

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cxxabi.h>
+#include <exception>
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <mutex>
@@ -70,11 +71,34 @@ ThrowRecord* currentRecord(bool create) {
     return record;
 }
 
-std::uint32_t captureFrames(std::uintptr_t* into) {
-    void* frames[CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames];
-    const int count = ::backtrace(frames, CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames);
-    for (int i = 0; i < count; ++i) into[i] = reinterpret_cast<std::uintptr_t>(frames[i]);
-    return count > 0 ? static_cast<std::uint32_t>(count) : 0;
+// The stack from the first frame that is not the hook's own. Found from
+// this function's return address (backtrace may add frames of its own, as a
+// sanitizer's interposed one does); `hookFrames` of the hook's frames come
+// from there on: recordThrow and __cxa_throw for a throw (kThrowHookFrames),
+// the terminate hook for a capture at termination (kTerminateHookFrames).
+constexpr int kThrowHookFrames = 2;
+constexpr int kTerminateHookFrames = 1;
+
+[[gnu::noinline]] std::uint32_t captureFrames(std::uintptr_t* into, int hookFrames) {
+    constexpr int kCapacity = CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames + 8;
+    void* frames[kCapacity];
+    const int count = ::backtrace(frames, kCapacity);
+    int first = 0;
+    while (first < count && frames[first] != __builtin_return_address(0)) ++first;
+    first = first < count ? first + hookFrames : hookFrames + 1;
+    std::uint32_t kept = 0;
+    for (int i = first; i < count && kept < CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames; ++i)
+        into[kept++] = reinterpret_cast<std::uintptr_t>(frames[i]);
+    return kept;
+}
+
+// The thrown object an exception_ptr refers to: with libstdc++ the pointer is
+// its only member, the same pointer __cxa_throw was given.
+void* thrownObjectOf(const std::exception_ptr& exception) {
+    static_assert(sizeof(std::exception_ptr) == sizeof(void*));
+    void* object = nullptr;
+    std::memcpy(&object, static_cast<const void*>(&exception), sizeof object);
+    return object;
 }
 
 void hookTerminateHandler() {
@@ -96,16 +120,15 @@ void hookTerminateHandler() {
     std::uintptr_t captured[CrashesUncaughtCXXExceptionHandlerManager::kMaxFrames];
     const std::uintptr_t* frames = captured;
     std::uint32_t count = 0;
-    if (const ThrowRecord* record = currentRecord(false); record && record->frameCount > 0) {
+    // The thread's last throw is this exception's only when it threw this
+    // very object; after std::rethrow_exception of an older exception, or a
+    // throw that bypassed the record, the stack is taken here instead.
+    const ThrowRecord* record = currentRecord(false);
+    if (record && record->frameCount > 0 && record->thrownObject == thrownObjectOf(exception)) {
         frames = record->frames;
         count = record->frameCount;
     } else {
-        count = captureFrames(captured);
-    }
-    // The first address is the hook's own.
-    if (count > 0) {
-        ++frames;
-        --count;
+        count = captureFrames(captured, kTerminateHookFrames);
     }
 
     std::string message;
@@ -175,19 +198,19 @@ std::size_t CrashesUncaughtCXXExceptionHandlerManager::countCXXExceptionHandler(
 
 std::vector<std::uintptr_t> CrashesUncaughtCXXExceptionHandlerManager::currentThreadThrowFrames() {
     const ThrowRecord* record = currentRecord(false);
-    if (!record || record->frameCount < 2) return {};
-    return std::vector<std::uintptr_t>(record->frames + 1, record->frames + record->frameCount);
+    if (!record) return {};
+    return std::vector<std::uintptr_t>(record->frames, record->frames + record->frameCount);
 }
 
 namespace detail {
 
 // Called by the program's __cxa_throw for every throw.
-void recordThrow(void* thrownObject) {
+[[gnu::noinline]] void recordThrow(void* thrownObject) {
     if (!state().installed.load(std::memory_order_relaxed)) return;
     ThrowRecord* record = currentRecord(true);
     if (!record) return;
     record->thrownObject = thrownObject;
-    record->frameCount = captureFrames(record->frames);
+    record->frameCount = captureFrames(record->frames, kThrowHookFrames);
 }
 
 } // namespace detail

@@ -36,8 +36,8 @@ public:
     // own meanwhile, whose handler then stays in force.
     static void removeCXXExceptionHandler(CrashesUncaughtCXXExceptionHandler handler);
     static std::size_t countCXXExceptionHandler();
-    // The stack recorded at the calling thread's last throw (without the
-    // hook's own frame); empty when nothing was recorded.
+    // The stack recorded at the calling thread's last throw, from the throw
+    // site up (without the hook's own frames); empty when nothing was recorded.
     static std::vector<std::uintptr_t> currentThreadThrowFrames();
 };
 

@@ -17,19 +17,30 @@ extern "C" [[gnu::noinline]] void zelvoTestThrowText() { throw "plain text"; }
 extern "C" [[gnu::noinline]] void zelvoTestThrowString() { throw std::string("a string"); }
 extern "C" [[gnu::noinline]] void zelvoTestThrowInt() { throw 42; }
 extern "C" [[gnu::noinline]] void zelvoTestThrowLogicError() { throw std::logic_error("bad"); }
-
-bool isThrowSite(std::uint64_t address) {
-    Dl_info info{};
-    return ::dladdr(reinterpret_cast<void*>(address), &info) && info.dli_sname &&
-           std::string(info.dli_sname).starts_with("zelvoTestThrow");
+// Rethrows an exception kept from earlier, after another throw on the thread.
+extern "C" [[gnu::noinline]] void zelvoTestThrowStoredLater() {
+    std::exception_ptr stored = std::make_exception_ptr(std::runtime_error("kept"));
+    try {
+        zelvoTestThrowInt();
+    } catch (int) {}
+    std::rethrow_exception(stored);
 }
 
+// The first throw site on the stack, "top" when it is the first frame. A
+// return address is looked up one byte earlier, inside its call: a call to
+// a function that never returns may end its caller.
 void report(const CrashesUncaughtCXXExceptionInfo& info) {
     CrashesCXXExceptionWrapperException exception(info);
-    bool throwSiteSeen = false;
-    for (auto address : exception.callStackReturnAddresses()) throwSiteSeen |= isThrowSite(address);
+    const auto& frames = exception.callStackReturnAddresses();
+    std::string site = "missing";
+    for (std::size_t index = 0; index < frames.size() && site == "missing"; ++index) {
+        Dl_info symbol{};
+        if (::dladdr(reinterpret_cast<void*>(frames[index] - 1), &symbol) && symbol.dli_sname &&
+            std::string(symbol.dli_sname).starts_with("zelvoTestThrow"))
+            site = std::string(symbol.dli_sname) + (index == 0 ? " top" : " below");
+    }
     std::fprintf(stderr, "name=<%s> reason=<%s> throw site %s\n", exception.name().c_str(), exception.reason().c_str(),
-                 throwSiteSeen ? "seen" : "missing");
+                 site.c_str());
 }
 
 // On a worker thread, so that nothing (the test framework included) can
@@ -49,11 +60,15 @@ void crashWith(void (*thrower)()) {
 TEST(CXXExceptionHookDeathTest, UncaughtExceptionsReachTheHandlerWithTheirThrowSite) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(crashWith(zelvoTestThrowRuntimeError),
-                 "name=<std::runtime_error> reason=<disk on fire> throw site seen");
-    EXPECT_DEATH(crashWith(zelvoTestThrowText), "name=<char const\\*> reason=<plain text> throw site seen");
+                 "name=<std::runtime_error> reason=<disk on fire> throw site zelvoTestThrowRuntimeError top");
+    EXPECT_DEATH(crashWith(zelvoTestThrowText),
+                 "name=<char const\\*> reason=<plain text> throw site zelvoTestThrowText top");
     EXPECT_DEATH(crashWith(zelvoTestThrowString),
-                 "name=<std::__cxx11::basic_string.*> reason=<a string> throw site seen");
-    EXPECT_DEATH(crashWith(zelvoTestThrowInt), "name=<int> reason=<> throw site seen");
+                 "name=<std::__cxx11::basic_string.*> reason=<a string> throw site zelvoTestThrowString top");
+    EXPECT_DEATH(crashWith(zelvoTestThrowInt), "name=<int> reason=<> throw site zelvoTestThrowInt top");
+    // The later throw's record is not this exception's: the stack is taken
+    // at termination, where no thrower is left.
+    EXPECT_DEATH(crashWith(zelvoTestThrowStoredLater), "reason=<kept> throw site missing");
 }
 
 TEST(CXXExceptionHookDeathTest, TheReplacedTerminateHandlerRunsAfterTheHandlers) {
@@ -66,7 +81,7 @@ TEST(CXXExceptionHookDeathTest, TheReplacedTerminateHandlerRunsAfterTheHandlers)
             });
             crashWith(zelvoTestThrowLogicError);
         },
-        "name=<std::logic_error> reason=<bad> throw site seen\nprevious handler ran");
+        "name=<std::logic_error> reason=<bad> throw site zelvoTestThrowLogicError top\nprevious handler ran");
 }
 
 void handlerA(const CrashesUncaughtCXXExceptionInfo&) {}

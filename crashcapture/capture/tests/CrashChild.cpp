@@ -10,8 +10,6 @@
 #include "platform/UncaughtExceptionHandler.h"
 
 #include <atomic>
-#include <cerrno>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +22,8 @@
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <typeinfo>
 #include <unistd.h>
@@ -49,7 +49,28 @@ void touchMarker(const char* path) {
 char callbackMarker[4096];
 char chainedMarker[4096];
 
-void onCrashWritten(siginfo_t*, ucontext_t*, void* context) { touchMarker(static_cast<const char*>(context)); }
+std::atomic<pid_t> spinner{0};
+
+char resumedMarker[4096];
+bool callbackHangs = false;
+
+// True when the thread runs or waits to run ("R" in its stat line).
+bool threadRunning(pid_t thread) {
+    char path[64], text[512] = {};
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(thread));
+    const int fd = ::open(path, O_RDONLY);
+    if (fd < 0 || ::read(fd, text, sizeof text - 1) <= 0 || ::close(fd) != 0) return false;
+    const char* end = std::strrchr(text, ')');
+    return end && end[1] == ' ' && end[2] == 'R';
+}
+
+// The callback notes when a spinning thread was let go before it ran, and
+// in the "hung-callback" child never returns.
+void onCrashWritten(siginfo_t*, ucontext_t*, void* context) {
+    touchMarker(static_cast<const char*>(context));
+    if (spinner.load() && threadRunning(spinner.load())) touchMarker(resumedMarker);
+    while (callbackHangs) ::pause();
+}
 void earlierHandler(int, siginfo_t*, void*) { touchMarker(chainedMarker); }
 
 extern "C" {
@@ -96,6 +117,30 @@ __attribute__((noinline)) int crashRecursion(int depth) {
     if (depth == -1) return padding[0];
     return crashRecursion(depth + 1) + padding[0];
 }
+__attribute__((noinline)) void crashNullCall() {
+    void (*volatile function)() = nullptr;
+    beginCrash();
+    function();
+}
+// Faults once the writer has asked this thread to stop: it blocks the
+// real-time signals, so the stop request stays pending and it runs on.
+__attribute__((noinline)) void faultWhenAskedToStop() {
+    sigset_t realTime;
+    sigemptyset(&realTime);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&realTime, signal);
+    ::pthread_sigmask(SIG_BLOCK, &realTime, nullptr);
+    spinner.store(static_cast<pid_t>(::gettid()));
+    for (;;) {
+        sigset_t pending;
+        ::sigpending(&pending);
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+            if (sigismember(&pending, signal)) *static_cast<volatile int*>(nullptr) = 2;
+    }
+}
+__attribute__((noinline)) void spin() {
+    spinner.store(static_cast<pid_t>(::gettid()));
+    for (;;) asm volatile("" ::: "memory");
+}
 __attribute__((noinline)) int crashAtDepth(int depth) {
     if (depth <= 1) {
         crashNullDereference();
@@ -107,28 +152,17 @@ __attribute__((noinline)) int crashAtDepth(int depth) {
 
 // Threads that keep running while another one crashes.
 void crashOnSecondThread() {
-    std::mutex mutex;
-    std::condition_variable ready;
-    int started = 0;
-    std::vector<std::thread> threads;
+    static std::atomic<int> started{0};
     for (int i = 0; i < 10; ++i)
-        threads.emplace_back([&] {
-            {
-                std::lock_guard lock(mutex);
-                ++started;
-            }
-            ready.notify_all();
+        std::thread([] {
+            ++started;
             for (unsigned long spin = 0;; ++spin) {
                 asm volatile("" ::: "memory");
                 if (spin % 1000000 == 0) ::usleep(100);
             }
-        });
-    {
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return started == 10; });
-    }
-    std::thread crasher([] { crashNullDereference(); });
-    crasher.join();
+        }).detach();
+    while (started.load() < 10) ::sched_yield();
+    std::thread(&crashNullDereference).join();
 }
 
 // Crashes while another thread holds the dynamic linker's lock, inside
@@ -233,6 +267,8 @@ int main(int argc, char** argv) {
     baseDir = argv[2];
     std::snprintf(callbackMarker, sizeof callbackMarker, "%s/callback", argv[2]);
     std::snprintf(chainedMarker, sizeof chainedMarker, "%s/chained", argv[2]);
+    std::snprintf(resumedMarker, sizeof resumedMarker, "%s/resumed", argv[2]);
+    callbackHangs = which == "hung-callback";
 
     if (which == "chained") {
         struct sigaction earlier {};
@@ -254,6 +290,8 @@ int main(int argc, char** argv) {
     // child sets it afterwards, which must reach the crash as well.
     const bool dataAfterEnabling = which == "abort";
     if (extras && !dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
+    // More custom data than a readable report may hold is left out.
+    if (which == "huge-data") reporter.setCustomData(std::vector<std::uint8_t>(9 << 20, 'x'));
     CrashReporterCallbacks callbacks;
     callbacks.context = callbackMarker;
     callbacks.handleSignal = &onCrashWritten;
@@ -265,18 +303,42 @@ int main(int argc, char** argv) {
     }
     if (extras && dataAfterEnabling) reporter.setCustomData({'c', 'u', 's', 't', 'o', 'm'});
 
-    if (which == "segv" || which == "chained" || which == "mach") crashNullDereference();
-    else if (which == "bus") crashTruncatedMapping();
+    if (which == "segv" || which == "chained" || which == "mach" || which == "again" || which == "hung-callback" ||
+        which == "huge-data")
+        crashNullDereference();
+    else if (which == "null-call") crashNullCall();
+    else if (which == "blocked-stop" || which == "spinning") {
+        std::thread(which == "spinning" ? &spin : &faultWhenAskedToStop).detach();
+        while (!spinner.load()) ::sched_yield();
+        crashNullDereference();
+    } else if (which == "fork") {
+        // The grandchild crashes; this process then ends with its signal.
+        const pid_t child = ::fork();
+        if (child == 0) crashNullDereference();
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::signal(WTERMSIG(status), SIG_DFL);
+        ::raise(WTERMSIG(status));
+    } else if (which == "two-faults") {
+        // Two threads fault at once; either one writes the report.
+        std::thread([] {
+            while (!crashBegan.load()) continue;
+            crashNullDereference();
+        }).detach();
+        crashNullDereference();
+    } else if (which == "no-descriptors") {
+        const rlimit few{64, 64};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        while (::open("/dev/null", O_RDONLY) >= 0) {}
+        crashNullDereference();
+    } else if (which == "bus") crashTruncatedMapping();
     else if (which == "fpe") crashDivideByZero(0);
     else if (which == "ill") crashIllegalInstruction();
     else if (which == "trap") crashBreakpoint();
     else if (which == "abort") crashAbort();
     else if (which == "overflow") crashRecursion(0);
     else if (which == "thread-overflow") {
-        std::thread([] {
-            CrashReporter::installAlternateSignalStackForCurrentThread();
-            crashRecursion(0);
-        }).join();
+        std::thread([] { crashRecursion(0); }).join();
     } else if (which == "deep") crashAtDepth(513);
     else if (which == "thread") crashOnSecondThread();
     else if (which == "loader-lock") crashWhileTheLoaderLockIsHeld();

@@ -64,11 +64,12 @@ protected:
         if (previousTmp_.empty()) ::unsetenv("TMPDIR");
         else ::setenv("TMPDIR", previousTmp_.c_str(), 1);
     }
+    // The folders come first: the reporter is built from base_.
+    TemporaryDirectory base_;
+    TemporaryDirectory tmp_;
     CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
                                                 CrashReporterSymbolicationStrategy::None, false, base_.path()),
                             "org.zelvo.live", "3"};
-    TemporaryDirectory base_;
-    TemporaryDirectory tmp_;
     std::string previousTmp_;
 };
 
@@ -87,48 +88,41 @@ __attribute__((noinline)) std::optional<std::vector<std::uint8_t>> reportFromHer
     return reporter.generateLiveReportAndReturnError(error);
 }
 
+// The calling thread is the crashed one, or a named thread is and the
+// caller is left out; either way every thread listed has its stack.
 TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
-    ParkedThreads parked(3);
-    reporter_.setCustomData({1, 2, 3});
-    CrashReporterError error;
-    auto bytes = reportFromHere(reporter_, &error);
-    ASSERT_TRUE(bytes) << error.localizedDescription;
-    auto report = CrashReport::initWithData(*bytes, &error);
-    ASSERT_TRUE(report) << error.localizedDescription;
+    struct Case {
+        bool named;
+        std::size_t threads;
+        const char* function; // on the crashed thread's stack
+    };
+    for (const Case& c : {Case{false, 4, "reportFromHere"}, Case{true, 3, "wait"}}) {
+        SCOPED_TRACE(c.function);
+        ParkedThreads parked(3);
+        reporter_.setCustomData({1, 2, 3});
+        CrashReporterError error;
+        auto bytes =
+            c.named ? reporter_.generateLiveReportWithThread(parked.id(1), &error) : reportFromHere(reporter_, &error);
+        ASSERT_TRUE(bytes) << error.localizedDescription;
+        auto report = CrashReport::initWithData(*bytes, &error);
+        ASSERT_TRUE(report) << error.localizedDescription;
 
-    EXPECT_EQ(report->threads().size(), 4u);
-    for (const auto& thread : report->threads()) EXPECT_FALSE(thread.stackFrames.empty()) << thread.threadNumber;
-    const auto* crashed = crashedThread(*report);
-    ASSERT_NE(crashed, nullptr);
-    EXPECT_FALSE(crashed->registers.empty());
-    const auto functions = testing::functionsOf(*report, *crashed);
-    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [](const std::string& name) {
-        return name.find("reportFromHere") != std::string::npos;
-    })) << ::testing::PrintToString(functions);
-    EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
-    EXPECT_FALSE(report->hasExceptionInfo());
-    for (const auto& thread : report->threads())
-        for (const auto& frame : thread.stackFrames) EXPECT_FALSE(frame.symbolInfo) << "symbols without a strategy";
-
-    // The threads were let go: a second report works just the same.
-    EXPECT_TRUE(reporter_.generateLiveReport());
-}
-
-TEST_F(LiveReportTest, NamedThreadIsTheCrashedOneAndTheCallerIsLeftOut) {
-    ParkedThreads parked(2);
-    CrashReporterError error;
-    auto bytes = reporter_.generateLiveReportWithThread(parked.id(1), &error);
-    ASSERT_TRUE(bytes) << error.localizedDescription;
-    auto report = CrashReport::initWithData(*bytes);
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report->threads().size(), 2u);
-    const auto* crashed = crashedThread(*report);
-    ASSERT_NE(crashed, nullptr);
-    EXPECT_FALSE(crashed->registers.empty());
-    const auto functions = testing::functionsOf(*report, *crashed);
-    EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [](const std::string& name) {
-        return name.find("wait") != std::string::npos;
-    })) << ::testing::PrintToString(functions);
+        EXPECT_EQ(report->threads().size(), c.threads);
+        for (const auto& thread : report->threads()) EXPECT_FALSE(thread.stackFrames.empty()) << thread.threadNumber;
+        const auto* crashed = crashedThread(*report);
+        ASSERT_NE(crashed, nullptr);
+        EXPECT_FALSE(crashed->registers.empty());
+        const auto functions = testing::functionsOf(*report, *crashed);
+        EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [&](const std::string& name) {
+            return name.find(c.function) != std::string::npos;
+        })) << ::testing::PrintToString(functions);
+        EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
+        EXPECT_FALSE(report->hasExceptionInfo());
+        for (const auto& thread : report->threads())
+            for (const auto& frame : thread.stackFrames) EXPECT_FALSE(frame.symbolInfo) << "symbols without a strategy";
+        // The threads were let go: a second report works just the same.
+        EXPECT_TRUE(reporter_.generateLiveReport());
+    }
 }
 
 TEST_F(LiveReportTest, LooksUpExportedSymbolsWhenAskedTo) {
