@@ -148,8 +148,12 @@ bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::s
         values.addString(base64);
         values.addNumber(priority);
     }
-    const int result =
-        executeQueryUsingBlock([&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); });
+    auto insert = [&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); };
+    int result = executeQueryUsingBlock(insert);
+    // A damaged file has just been replaced by an empty one: the log goes there.
+    if (result == SQLITE_CORRUPT || result == SQLITE_NOTADB) {
+        result = executeQueryUsingBlock(insert);
+    }
     return result == SQLITE_OK;
 }
 

@@ -57,6 +57,8 @@ public:
 protected:
     void customizeDatabase(sqlite3* db) override;
     void migrateDatabase(sqlite3* db, std::uint64_t fromVersion) override;
+    // The pending batches named rows of the damaged file.
+    void databaseReplaced() override { batches_.clear(); }
 
 private:
     struct LoadedLog {

@@ -264,16 +264,36 @@ TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty) {
         EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ix_logs_priority'"), 1);
         EXPECT_TRUE(storage->saveLog(makeLog("new"), "Analytics", kNormal));
     }
-    {
-        std::ofstream garbage(file(), std::ios::binary | std::ios::trunc);
-        for (int i = 0; i < 4096; ++i) {
-            garbage.put(static_cast<char>((i * 7919) & 0xff));
+}
+
+// A damaged file, found by the check at start or by the first statement that
+// reads the damaged page, is moved aside and the next log goes to a new file.
+TEST_F(LogDBStorageTest, DamagedFileIsMovedAsideAndANewOneTakesTheNextLog) {
+    enum class Damage { PageBeforeStart, PageWhileRunning, WholeFile };
+    for (const Damage damage : {Damage::PageBeforeStart, Damage::PageWhileRunning, Damage::WholeFile}) {
+        SCOPED_TRACE(static_cast<int>(damage));
+        std::filesystem::remove(file());
+        {
+            auto storage = makeStorage();
+            for (int i = 0; i < 60; ++i) ASSERT_TRUE(storage->saveLog(makeLog("old", 300), "Analytics", kNormal));
         }
+        const std::int64_t page = rawInteger("SELECT rootpage FROM sqlite_master WHERE name = 'logs'");
+        std::unique_ptr<LogDBStorage> storage;
+        if (damage == Damage::PageWhileRunning) storage = makeStorage();
+        {
+            std::fstream out(file(), std::ios::binary | std::ios::in | std::ios::out);
+            out.seekp(damage == Damage::WholeFile ? 0 : (page - 1) * 4096);
+            for (int i = 0; i < 4096; ++i) out.put(static_cast<char>((i * 7919) & 0xff));
+        }
+        if (!storage) storage = makeStorage();
+        EXPECT_TRUE(storage->saveLog(makeLog("fresh"), "Analytics", kNormal));
+        EXPECT_EQ(load(*storage, "Analytics", 100).payloads, std::vector<std::string>{"fresh"});
+        std::vector<std::string> aside;
+        for (const auto& entry : std::filesystem::directory_iterator(file().parent_path()))
+            if (entry.path().filename().string().rfind("Logs.sqlite.corrupt-", 0) == 0)
+                aside.push_back(entry.path().filename().string());
+        EXPECT_EQ(aside.size(), 1u);
     }
-    auto storage = makeStorage();
-    EXPECT_EQ(storage->countLogs(), 0u);
-    EXPECT_TRUE(storage->saveLog(makeLog("after garbage"), "Analytics", kNormal));
-    EXPECT_EQ(load(*storage, "Analytics", 5).payloads, std::vector<std::string>{"after garbage"});
 }
 
 TEST_F(LogDBStorageTest, ReopeningKeepsLogsAndForgetsBatches) {
