@@ -20,7 +20,9 @@
 #include "beacon/model/LogWithProperties.h"
 #include "beacon/model/StartServiceLog.h"
 #include "beacon/model/WrapperSdk.h"
+#include "beacon/storage/DirectoryLock.h"
 #include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/util/FileUtility.h"
 #include "beacon/util/SdkInfo.h"
 #include "beacon/util/SecretStrings.h"
 #include "platform/Deployment.h"
@@ -348,6 +350,18 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
         BEACON_LOG_ASSERT("Beacon SDK has already been configured.");
         BEACON_LOG_ASSERT("Beacon SDK configuration ", origin(fromApplication), "failed.");
         return false;
+    }
+    // Reservations of pending rows live in the process, so two processes on
+    // one store would send every log twice: the first one owns it.
+    if (!storeLock_ && !DependencyConfiguration::storage()) {
+        storeLock_ = DirectoryLock::acquire(beaconDirectoryURL());
+        if (!storeLock_) {
+            if (!storeLockRefused_)
+                BEACON_LOG_ASSERT("Another process of this user owns the telemetry store in ",
+                                  beaconDirectoryURL().string(), "; this one runs without telemetry.");
+            storeLockRefused_ = true;
+            return false;
+        }
     }
     if (!appSecret_) {
         appSecret_ = appSecret;
