@@ -23,9 +23,11 @@
 #include "beacon/storage/DirectoryLock.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/FileUtility.h"
+#include "beacon/util/NetlinkReachability.h"
 #include "beacon/util/SdkInfo.h"
 #include "beacon/util/SecretStrings.h"
 #include "platform/Deployment.h"
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -387,7 +389,11 @@ void Beacon::initializeChannelGroup() {
     };
     auto makeHttpClient = [&scheduler]() -> std::shared_ptr<HttpClientProtocol> {
         if (auto injected = DependencyConfiguration::httpClient()) return injected;
-        return HttpClient::create(scheduler);
+        // Each client watches the network: calls are held while it is down
+        // and sent when it comes back. The centre lives as long as the
+        // process, so no client can outlive it.
+        static auto* center = new platform::NotificationCenter;
+        return HttpClient::create(scheduler, 4, std::make_shared<NetlinkReachability>(*center, scheduler), center);
     };
     const std::string id = installIdInstance();
     if (!collectorChannelDelegate_) {

@@ -149,7 +149,12 @@ void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, Transpo
         }
         if (result.error) {
             const Error& error = *result.error;
-            const bool offline = HttpUtil::isNoInternetConnectionError(error);
+            // A dropped or refused connection while the monitor knows the
+            // network is gone is the network's failure, not the server's.
+            const bool networkDown =
+                reachability_ && reachability_->currentReachabilityStatus() == NetworkStatus::NotReachable;
+            const bool offline = HttpUtil::isNoInternetConnectionError(error) ||
+                                 (networkDown && HttpUtil::isRecoverableTransportError(error));
             if (offline || HttpUtil::isSSLConnectionError(error)) {
                 // The call waits, with a fresh count, until the client resumes
                 // or the next check of held calls.

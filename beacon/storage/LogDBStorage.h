@@ -44,6 +44,9 @@ public:
     std::uint64_t countLogs() override;
     std::vector<std::shared_ptr<AbstractLog>> deleteLogsWithGroupId(const std::string& groupId) override;
     void deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) override;
+    void releaseLogsWithBatchId(const std::string& batchId, const std::string& groupId) override {
+        batches_.erase({groupId, batchId});
+    }
     bool loadLogsWithGroupId(const std::string& groupId, std::size_t limit,
                              const std::vector<std::string>& excludedTargetKeys,
                              const LoadCompletionHandler& completionHandler) override;
