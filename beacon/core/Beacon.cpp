@@ -380,6 +380,19 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
     return true;
 }
 
+namespace {
+
+std::shared_ptr<HttpClientProtocol> makeNetworkClient(platform::Scheduler& scheduler) {
+    if (auto injected = DependencyConfiguration::httpClient()) return injected;
+    // Each client watches the network: calls are held while it is down and
+    // sent when it comes back. The centre lives as long as the process, so no
+    // client can outlive it.
+    static auto* center = new platform::NotificationCenter;
+    return HttpClient::create(scheduler, 4, std::make_shared<NetlinkReachability>(*center, scheduler), center);
+}
+
+} // namespace
+
 void Beacon::initializeChannelGroup() {
     std::lock_guard lock(mutex_);
     auto& scheduler = DependencyConfiguration::scheduler();
@@ -387,13 +400,11 @@ void Beacon::initializeChannelGroup() {
         const auto value = BeaconUserDefaults::shared()->objectForKey(kNetworkRequestsAllowedKey);
         return !value || value->truthy();
     };
-    auto makeHttpClient = [&scheduler]() -> std::shared_ptr<HttpClientProtocol> {
-        if (auto injected = DependencyConfiguration::httpClient()) return injected;
-        // Each client watches the network: calls are held while it is down
-        // and sent when it comes back. The centre lives as long as the
-        // process, so no client can outlive it.
-        static auto* center = new platform::NotificationCenter;
-        return HttpClient::create(scheduler, 4, std::make_shared<NetlinkReachability>(*center, scheduler), center);
+    auto makeHttpClient = [this, &scheduler, &networkAllowed]() -> std::shared_ptr<HttpClientProtocol> {
+        auto client = makeNetworkClient(scheduler);
+        client->setNetworkRequestsAllowed(networkAllowed());
+        httpClients_.push_back(client);
+        return client;
     };
     const std::string id = installIdInstance();
     if (!collectorChannelDelegate_) {
@@ -532,6 +543,8 @@ void Beacon::setNetworkRequestsAllowedInstance(bool isAllowed) {
     std::lock_guard lock(mutex_);
     BEACON_LOG_INFO("Beacon SDK network requests are ", isAllowed ? "allowed" : "forbidden", ".");
     BeaconUserDefaults::shared()->setObject(platform::Value(isAllowed), kNetworkRequestsAllowedKey);
+    // Retries and held calls already in the clients stop too.
+    for (const auto& client : httpClients_) client->setNetworkRequestsAllowed(isAllowed);
     if (sdkConfigured_ && channelGroup_) {
         std::shared_ptr<const void> reason = channelGroup_;
         if (isAllowed) channelGroup_->resumeWithIdentifyingObject(reason);

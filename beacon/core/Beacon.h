@@ -19,6 +19,7 @@ class ChannelGroupProtocol;
 class ChannelUnitProtocol;
 class CollectorChannelDelegate;
 class DirectoryLock;
+class HttpClientProtocol;
 class ServiceAbstract;
 class WrapperSdk;
 
@@ -158,6 +159,8 @@ private:
     std::shared_ptr<ChannelUnitProtocol> channelUnit_;
     std::shared_ptr<CollectorChannelDelegate> collectorChannelDelegate_;
     std::shared_ptr<ChannelGroupDefault> channelGroup_;
+    // The clients made for the channel group and the Collector delegate.
+    std::vector<std::shared_ptr<HttpClientProtocol>> httpClients_;
     Services services_;
     std::optional<std::vector<std::string>> startedServiceNames_;
     // Held while this process owns the store of the data folder.

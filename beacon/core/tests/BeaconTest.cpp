@@ -44,10 +44,12 @@ public:
     void pause() override {}
     void resume() override {}
     void setEnabled(bool, bool) override {}
+    void setNetworkRequestsAllowed(bool allowed) override { requestsAllowed = allowed; }
     std::shared_ptr<HttpClientDelegate> delegate() const override { return nullptr; }
     void setDelegate(std::weak_ptr<HttpClientDelegate>) override {}
 
     std::vector<Request> requests;
+    bool requestsAllowed = true;
 };
 
 class TestService : public ServiceAbstract {
@@ -281,6 +283,7 @@ TEST_F(BeaconTest, NetworkSwitchPausesAndResumesWithoutDeleting) {
     Beacon::start(kSecret, {analytics});
     Beacon::setNetworkRequestsAllowed(false);
     EXPECT_FALSE(Beacon::isNetworkRequestsAllowed());
+    EXPECT_FALSE(http->requestsAllowed); // its retries and held calls stop too
     scheduler.advance(std::chrono::seconds(10));
     EXPECT_TRUE(http->requests.empty());
     EXPECT_EQ(DependencyConfiguration::storage()->countLogs(), 1u);
