@@ -75,6 +75,9 @@ private:
                                              const StorageBindableArray& values);
     int insertLog(sqlite3* db, const std::string& query, const StorageBindableArray& values, std::int64_t priority,
                   std::size_t archiveSize);
+    // An evicted row leaves the batch that reserved it, so that reservations
+    // only ever name stored rows and stay as few as the batches in flight.
+    void forgetReservedId(std::int64_t id);
     static int deleteLogsFromDBWithColumnValues(const std::vector<std::int64_t>& ids, sqlite3* db);
     static int createPriorityIndex(sqlite3* db);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fstream>
 #include <limits>
 
@@ -74,6 +75,13 @@ TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap) {
     EXPECT_FALSE(storage->saveLog(makeLog("normal-late", 300), "Analytics", kNormal));
     EXPECT_EQ(rawIds(), before);
     EXPECT_TRUE(logged("Storage is full and no logs with equal or lower priority exist; discarding the log."));
+
+    // Reserved rows that are evicted leave their batch: reservations name stored rows only.
+    ASSERT_TRUE(load(*storage, "Analytics", 3).batchId);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(storage->saveLog(makeLog("critical-last", 300), "Analytics", kCritical));
+    const auto stored = rawIds();
+    for (const auto& [key, reserved] : storage->batches())
+        for (const auto id : reserved) EXPECT_TRUE(std::count(stored.begin(), stored.end(), id)) << id;
 }
 
 TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting) {
