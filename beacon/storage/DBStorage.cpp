@@ -127,6 +127,9 @@ sqlite3* DBStorage::connection(int* result) {
         // Set on every new connection: files made before keep working the same way.
         executeSelectionQuery("PRAGMA journal_mode = WAL;", connection_);
         executeNonSelectionQuery("PRAGMA synchronous = NORMAL;", connection_);
+        // Checkpoints leave the log no larger than this, so that it never
+        // keeps the space of a past burst of writes.
+        executeSelectionQuery("PRAGMA journal_size_limit = " + std::to_string(kJournalSizeLimit) + ";", connection_);
     }
     return connection_;
 }
@@ -241,8 +244,28 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
     result = block(db);
     if (isCorruption(result)) {
         replaceDamagedDatabase();
+    } else {
+        keepFilesWithinCap(db);
     }
     return result;
+}
+
+void DBStorage::keepFilesWithinCap(sqlite3* db) {
+    std::error_code error;
+    const auto walSize = std::filesystem::file_size(dbFileURL_.string() + "-wal", error);
+    if (error || walSize == 0) {
+        return;
+    }
+    const auto fileSize = std::filesystem::file_size(dbFileURL_, error);
+    if (!error && static_cast<std::int64_t>(fileSize + walSize) <= maxSizeInBytes_) {
+        return;
+    }
+    // The log's pages go into the file (which its page cap bounds) and the log
+    // is emptied; this costs a flush, so only when the cap is reached.
+    const int result = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (result != SQLITE_OK) {
+        BEACON_LOG_DEBUG("Could not checkpoint the write-ahead log, result=" + std::to_string(result));
+    }
 }
 
 void DBStorage::moveDamagedFileAside() {

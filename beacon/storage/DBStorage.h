@@ -29,6 +29,7 @@ namespace beacon {
 class DBStorage {
 public:
     static constexpr std::int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
+    static constexpr std::int64_t kJournalSizeLimit = 64 * 1024;
 
     // Opens (creating when needed) the database file at `file` with the given
     // schema and version. A corrupt or foreign file (one that fails
@@ -127,6 +128,9 @@ private:
     // The kept connection, opened when there is none; null on failure.
     sqlite3* connection(int* result);
     void closeConnection();
+    // The file and its write-ahead log together stay within the size cap: past
+    // it, the log is checkpointed into the file and truncated.
+    void keepFilesWithinCap(sqlite3* db);
 
     std::filesystem::path dbFileURL_;
     std::optional<StorageSchema> schema_;
