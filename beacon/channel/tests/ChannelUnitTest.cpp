@@ -41,18 +41,11 @@ protected:
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
-// Answers every request at once: name resolution fails until `until`, then 200.
-struct ResolvingTransport : HttpTransport {
-    ResolvingTransport(platform::Scheduler& clock, platform::WallTime until) : clock(clock), until(until) {}
-    void send(HttpRequest, Completion completion) override {
-        TransportResult result;
-        if (clock.now() < until) result.error = Error{kTransportErrorDomain, CURLE_COULDNT_RESOLVE_HOST, "unresolved"};
-        else result.response = HttpResponse{200, {}};
-        completion(std::move(result));
-    }
+// Answers every request at once.
+struct AnsweringTransport : HttpTransport {
+    std::function<TransportResult()> answer;
+    void send(HttpRequest, Completion completion) override { completion(answer()); }
     void cancelAll() override {}
-    platform::Scheduler& clock;
-    platform::WallTime until;
 };
 
 TEST_F(ChannelUnitTest, FiftiethLogSendsAtOnceAndEachLogRestartsTheSixSecondTimer) {
@@ -101,25 +94,19 @@ TEST_F(ChannelUnitTest, LongIntervalMeasuredFromThePersistedStartTime) {
     EXPECT_FALSE(defaults->objectForKey(key));
 }
 
-TEST_F(ChannelUnitTest, AtMostThreeBatchesInFlightAndASuccessSendsTheNext) {
-    for (int i = 0; i < 8; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
-    auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
-    ASSERT_EQ(ingestion->calls.size(), 3u);
-    EXPECT_TRUE(unit->pendingBatchQueueFull());
-    EXPECT_TRUE(unit->availableBatchFromStorage());
-
-    ingestion->complete(1, 200);
-    scheduler.runUntilIdle();
-    ASSERT_EQ(ingestion->calls.size(), 4u);
-    EXPECT_EQ(storage->countLogs(), 6u);
-    EXPECT_EQ(delegate->succeeded, 2);
-}
-
 TEST_F(ChannelUnitTest, HalfAnHourWithoutNameResolutionDeliversEveryLogOnceInTheSameRun) {
-    auto transport = std::make_shared<ResolvingTransport>(scheduler, scheduler.now() + std::chrono::minutes(30));
+    auto transport = std::make_shared<AnsweringTransport>();
+    transport->answer = [this, until = scheduler.now() + std::chrono::minutes(30)] {
+        TransportResult result; // name resolution fails for half an hour, then 200
+        if (scheduler.now() < until)
+            result.error = Error{kTransportErrorDomain, CURLE_COULDNT_RESOLVE_HOST, "unresolved"};
+        else result.response = HttpResponse{200, {}};
+        return result;
+    };
     auto store = std::make_shared<LogDBStorage>(dir.path() / "Online.sqlite", std::make_shared<Encrypter>());
-    auto online = ChannelGroupDefault::create(scheduler, HttpClient::create(scheduler, [transport] { return transport; }),
-                                              "5e3b1f0a-7c1d-4e8b-9a2f-0d6c4b8e1a37", "https://logs.invalid", store);
+    auto online =
+        ChannelGroupDefault::create(scheduler, HttpClient::create(scheduler, [transport] { return transport; }),
+                                    "5e3b1f0a-7c1d-4e8b-9a2f-0d6c4b8e1a37", "https://logs.invalid", store);
     online->setAppSecret(std::string("0b4a3f2e-52c9-4b8e-9d3a-7f51c2e0d6a1"));
     online->addDelegate(delegate);
     auto unit = online->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
@@ -129,31 +116,32 @@ TEST_F(ChannelUnitTest, HalfAnHourWithoutNameResolutionDeliversEveryLogOnceInThe
     EXPECT_EQ(store->countLogs(), 0u);
 }
 
-// Stored logs waiting behind a pause or a full queue go out without a new log:
-// on resume, and after the back-off that follows a failed batch.
+// Stored logs waiting behind a full queue go out without a new log: on resume
+// after a batch completed while paused, after the back-off of a failed batch,
+// and after each delivered batch.
 TEST_F(ChannelUnitTest, WaitingLogsGoOutOnResumeAndAfterAFailedBatch) {
-    auto paused = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
+    auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
+    ASSERT_EQ(ingestion->calls.size(), 3u); // at most three batches in flight
+    EXPECT_TRUE(unit->pendingBatchQueueFull() && unit->availableBatchFromStorage());
     const auto reason = std::make_shared<int>();
-    paused->pauseWithIdentifyingObject(reason);
-    enqueue(*paused, 50);
-    paused->resumeWithIdentifyingObject(reason);
-    scheduler.runUntilIdle();
-    ASSERT_EQ(ingestion->calls.size(), 1u);
+    unit->pauseWithIdentifyingObject(reason);
     ingestion->complete(0, 200);
-
-    for (int i = 0; i < 8; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Crashes", kLogFlagsNormal));
-    auto full = addUnit(ChannelUnitConfiguration("Crashes", 1, 6, 2, 3));
+    scheduler.runUntilIdle();
+    EXPECT_EQ(ingestion->calls.size(), 3u);
+    unit->resumeWithIdentifyingObject(reason);
+    scheduler.runUntilIdle();
     ASSERT_EQ(ingestion->calls.size(), 4u);
+
     ingestion->complete(2, 503);
     scheduler.advance(platform::Seconds(ChannelUnitDefault::kRetryBackoffInitial - 1));
     EXPECT_EQ(ingestion->calls.size(), 4u);
     scheduler.advance(platform::Seconds(1));
     ASSERT_EQ(ingestion->calls.size(), 5u);
-    for (std::size_t call : {1, 3, 4}) ingestion->complete(call, 200);
-    scheduler.runUntilIdle();
-    ASSERT_EQ(ingestion->calls.size(), 6u); // the two logs never loaded before
-    ingestion->complete(5, 200);
-    scheduler.runUntilIdle();
+    for (std::size_t call : {1, 3, 4, 5}) {
+        ingestion->complete(call, 200);
+        scheduler.runUntilIdle();
+    }
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 

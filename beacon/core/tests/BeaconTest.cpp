@@ -185,7 +185,7 @@ TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
         EXPECT_FALSE(Beacon::isConfigured());
         const auto all = logLines();
         EXPECT_EQ(std::count_if(all.begin(), all.end(),
-                                [](const auto& line) { return line.find("without telemetry") != line.npos; }),
+                                [](auto& line) { return line.find("without telemetry") != line.npos; }),
                   1);
     }
     resetSingletons();
