@@ -255,6 +255,7 @@ void ChannelUnitDefault::handleSendCompletion(const std::shared_ptr<LogContainer
         for (const auto& log : container->logs)
             for (const auto& delegate : delegates()) delegate->channelDidSucceedSendingLog(*this, log);
         storage_->deleteLogsWithBatchId(batchId, configuration_.groupId);
+        failuresInARow_ = 0;
     } else {
         BEACON_LOG_ERROR("Log(s) sent with failure, batch Id:", batchId, ", status code:", statusCode);
         for (const auto& log : container->logs)
@@ -265,12 +266,31 @@ void ChannelUnitDefault::handleSendCompletion(const std::shared_ptr<LogContainer
             setEnabledOnQueue(false, true);
             return;
         }
+        // The logs stay stored and are loaded again in this run, after a
+        // back-off that keeps a failing server from being hammered.
+        storage_->releaseLogsWithBatchId(batchId, configuration_.groupId);
+        availableBatchFromStorage_ = true;
+        ++failuresInARow_;
     }
     pendingBatchIds_.erase(std::find(pendingBatchIds_.begin(), pendingBatchIds_.end(), batchId));
-    if (pendingBatchQueueFull_ && pendingBatchIds_.size() < configuration_.pendingBatchesLimit) {
+    if (pendingBatchQueueFull_ && pendingBatchIds_.size() < configuration_.pendingBatchesLimit)
         pendingBatchQueueFull_ = false;
-        if (succeeded && availableBatchFromStorage_) flushQueue();
-    }
+    if (!succeeded) startRetryTimer();
+    else if (availableBatchFromStorage_ && !pendingBatchQueueFull_) flushQueue();
+}
+
+void ChannelUnitDefault::startRetryTimer() {
+    if (!enabled_ || retryTimer_) return;
+    double delay = kRetryBackoffInitial;
+    for (std::uint32_t i = 1; i < failuresInARow_ && delay < kRetryBackoffMax; ++i) delay *= 2;
+    delay = std::min(delay, kRetryBackoffMax);
+    std::weak_ptr<ChannelUnitDefault> weak = shared_from_this();
+    retryTimer_ = queue_->schedule(platform::Seconds(delay), false, [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->retryTimer_.reset();
+        if (self->enabled_ && !self->paused_) self->flushQueue();
+    });
 }
 
 void ChannelUnitDefault::setEnabled(bool isEnabled, bool deleteDataOnDisabled) {
@@ -285,6 +305,10 @@ void ChannelUnitDefault::setEnabledOnQueue(bool isEnabled, bool deleteDataOnDisa
         std::shared_ptr<const void> self = shared_from_this();
         if (isEnabled) resumeWithIdentifyingObjectSync(self);
         else pauseWithIdentifyingObjectSync(self);
+    }
+    if (!enabled_ && retryTimer_) {
+        retryTimer_->cancel();
+        retryTimer_.reset();
     }
     if (!enabled_ && deleteDataOnDisabled) {
         BEACON_LOG_DEBUG("Delete all logs for group Id ", configuration_.groupId);
@@ -363,7 +387,9 @@ void ChannelUnitDefault::resumeWithIdentifyingObjectSync(const std::shared_ptr<c
     if (pauseLaneEmpty()) {
         BEACON_LOG_DEBUG("Resume channel ", configuration_.groupId, ".");
         paused_ = false;
-        checkPendingLogsOnQueue();
+        // A full batch found while paused is no longer counted in itemsCount_.
+        if (availableBatchFromStorage_ && !pendingBatchQueueFull_) flushQueue();
+        else checkPendingLogsOnQueue();
     }
     for (const auto& delegate : delegates()) delegate->channelDidResumeWithIdentifyingObject(*this, identifyingObject);
 }

@@ -27,11 +27,16 @@ class Storage;
 // the oldest pending log, whose time is kept under "ChannelStartTimer:<group>"
 // so that it survives a restart. At most `pendingBatchesLimit` batches are in
 // flight. A delivered batch is deleted; a recoverable failure keeps its logs
-// stored for the next start; an unrecoverable one disables the unit with
-// deletion, after which new logs are reported failed instead of stored.
+// stored and loads them again after a back-off (kRetryBackoffInitial seconds,
+// doubled at each failure in a row up to kRetryBackoffMax); an unrecoverable
+// one disables the unit with deletion, after which new logs are reported
+// failed instead of stored. Resuming, and a failure, start a flush of the
+// logs still waiting.
 class ChannelUnitDefault : public ChannelUnitProtocol, public std::enable_shared_from_this<ChannelUnitDefault> {
 public:
     static constexpr const char* kStartTimerKeyPrefix = "ChannelStartTimer";
+    static constexpr double kRetryBackoffInitial = 60;
+    static constexpr double kRetryBackoffMax = 1200;
 
     // The unit counts the stored logs on its queue before anything else runs there.
     static std::shared_ptr<ChannelUnitDefault> create(std::shared_ptr<IngestionProtocol> ingestion,
@@ -72,6 +77,7 @@ public:
     bool pendingBatchQueueFull() const { return pendingBatchQueueFull_; }
     const std::vector<std::string>& pendingBatchIds() const { return pendingBatchIds_; }
     bool hasRunningTimer() const;
+    bool hasRetryTimer() const { return retryTimer_ != nullptr; }
 
 private:
     ChannelUnitDefault(std::shared_ptr<IngestionProtocol> ingestion, std::shared_ptr<Storage> storage,
@@ -83,6 +89,8 @@ private:
     std::uint32_t resolveFlushInterval();
     void startTimer(std::uint32_t seconds);
     void resetTimer();
+    // Loads and sends again after the back-off of the failures in a row.
+    void startRetryTimer();
     void flushQueue();
     void sendLogContainer(const std::shared_ptr<LogContainer>& container);
     void handleSendCompletion(const std::shared_ptr<LogContainer>& container, long statusCode,
@@ -111,6 +119,8 @@ private:
     bool discardLogs_ = false;
     std::uint64_t itemsCount_ = 0;
     std::shared_ptr<platform::Timer> timerSource_;
+    std::shared_ptr<platform::Timer> retryTimer_;
+    std::uint32_t failuresInARow_ = 0;
     std::vector<std::string> pendingBatchIds_;
     std::vector<std::weak_ptr<const void>> pausedIdentifyingObjects_;
     std::set<std::string> pausedTargetKeys_;

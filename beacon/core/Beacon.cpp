@@ -20,10 +20,14 @@
 #include "beacon/model/LogWithProperties.h"
 #include "beacon/model/StartServiceLog.h"
 #include "beacon/model/WrapperSdk.h"
+#include "beacon/storage/DirectoryLock.h"
 #include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/util/FileUtility.h"
+#include "beacon/util/NetlinkReachability.h"
 #include "beacon/util/SdkInfo.h"
 #include "beacon/util/SecretStrings.h"
 #include "platform/Deployment.h"
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -349,6 +353,18 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
         BEACON_LOG_ASSERT("Beacon SDK configuration ", origin(fromApplication), "failed.");
         return false;
     }
+    // Reservations of pending rows live in the process, so two processes on
+    // one store would send every log twice: the first one owns it.
+    if (!storeLock_ && !DependencyConfiguration::storage()) {
+        storeLock_ = DirectoryLock::acquire(beaconDirectoryURL());
+        if (!storeLock_) {
+            if (!storeLockRefused_)
+                BEACON_LOG_ASSERT("Another process of this user owns the telemetry store in ",
+                                  beaconDirectoryURL().string(), "; this one runs without telemetry.");
+            storeLockRefused_ = true;
+            return false;
+        }
+    }
     if (!appSecret_) {
         appSecret_ = appSecret;
         SessionContext::sharedInstance()->setSessionId(std::nullopt);
@@ -364,6 +380,19 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
     return true;
 }
 
+namespace {
+
+std::shared_ptr<HttpClientProtocol> makeNetworkClient(platform::Scheduler& scheduler) {
+    if (auto injected = DependencyConfiguration::httpClient()) return injected;
+    // Each client watches the network: calls are held while it is down and
+    // sent when it comes back. The centre lives as long as the process, so no
+    // client can outlive it.
+    static auto* center = new platform::NotificationCenter;
+    return HttpClient::create(scheduler, 4, std::make_shared<NetlinkReachability>(*center, scheduler), center);
+}
+
+} // namespace
+
 void Beacon::initializeChannelGroup() {
     std::lock_guard lock(mutex_);
     auto& scheduler = DependencyConfiguration::scheduler();
@@ -371,9 +400,11 @@ void Beacon::initializeChannelGroup() {
         const auto value = BeaconUserDefaults::shared()->objectForKey(kNetworkRequestsAllowedKey);
         return !value || value->truthy();
     };
-    auto makeHttpClient = [&scheduler]() -> std::shared_ptr<HttpClientProtocol> {
-        if (auto injected = DependencyConfiguration::httpClient()) return injected;
-        return HttpClient::create(scheduler);
+    auto makeHttpClient = [this, &scheduler, &networkAllowed]() -> std::shared_ptr<HttpClientProtocol> {
+        auto client = makeNetworkClient(scheduler);
+        client->setNetworkRequestsAllowed(networkAllowed());
+        httpClients_.push_back(client);
+        return client;
     };
     const std::string id = installIdInstance();
     if (!collectorChannelDelegate_) {
@@ -512,6 +543,8 @@ void Beacon::setNetworkRequestsAllowedInstance(bool isAllowed) {
     std::lock_guard lock(mutex_);
     BEACON_LOG_INFO("Beacon SDK network requests are ", isAllowed ? "allowed" : "forbidden", ".");
     BeaconUserDefaults::shared()->setObject(platform::Value(isAllowed), kNetworkRequestsAllowedKey);
+    // Retries and held calls already in the clients stop too.
+    for (const auto& client : httpClients_) client->setNetworkRequestsAllowed(isAllowed);
     if (sdkConfigured_ && channelGroup_) {
         std::shared_ptr<const void> reason = channelGroup_;
         if (isAllowed) channelGroup_->resumeWithIdentifyingObject(reason);

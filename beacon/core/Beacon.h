@@ -18,6 +18,8 @@ class ChannelGroupDefault;
 class ChannelGroupProtocol;
 class ChannelUnitProtocol;
 class CollectorChannelDelegate;
+class DirectoryLock;
+class HttpClientProtocol;
 class ServiceAbstract;
 class WrapperSdk;
 
@@ -117,7 +119,9 @@ public:
     Services services() const;
 
     // Configures the telemetry; false for a second configuration from the
-    // application.
+    // application, and while another process owns the store of the data
+    // folder (another instance of this user): this one then runs without
+    // telemetry, which it logs once.
     bool configureWithAppSecret(const std::optional<std::string>& appSecret,
                                 const std::optional<std::string>& transmissionTargetToken, bool fromApplication);
     void startServices(const Services& services, const std::optional<std::string>& appSecret,
@@ -155,8 +159,13 @@ private:
     std::shared_ptr<ChannelUnitProtocol> channelUnit_;
     std::shared_ptr<CollectorChannelDelegate> collectorChannelDelegate_;
     std::shared_ptr<ChannelGroupDefault> channelGroup_;
+    // The clients made for the channel group and the Collector delegate.
+    std::vector<std::shared_ptr<HttpClientProtocol>> httpClients_;
     Services services_;
     std::optional<std::vector<std::string>> startedServiceNames_;
+    // Held while this process owns the store of the data folder.
+    std::unique_ptr<DirectoryLock> storeLock_;
+    bool storeLockRefused_ = false;
     std::optional<std::string> appSecret_;
     std::optional<std::string> defaultTransmissionTargetToken_;
     std::optional<std::int64_t> requestedMaxStorageSizeInBytes_;

@@ -118,6 +118,11 @@ void HttpClient::sendCallAsync(const std::shared_ptr<HttpCall>& call) {
     if (!isPendingLocked(call)) pendingCalls_.push_back(call);
     // One exchange per call at a time: a call on the wire is not sent again.
     if (call->inProgress) return;
+    // Kept until requests are allowed again, which sends it.
+    if (!requestsAllowed_) {
+        call->resetRetry();
+        return;
+    }
     if (paused_) {
         armHeldCallsCheckLocked();
         return;
@@ -149,7 +154,12 @@ void HttpClient::requestCompleted(const std::shared_ptr<HttpCall>& call, Transpo
         }
         if (result.error) {
             const Error& error = *result.error;
-            const bool offline = HttpUtil::isNoInternetConnectionError(error);
+            // A dropped or refused connection while the monitor knows the
+            // network is gone is the network's failure, not the server's.
+            const bool networkDown =
+                reachability_ && reachability_->currentReachabilityStatus() == NetworkStatus::NotReachable;
+            const bool offline = HttpUtil::isNoInternetConnectionError(error) ||
+                                 (networkDown && HttpUtil::isRecoverableTransportError(error));
             if (offline || HttpUtil::isSSLConnectionError(error)) {
                 // The call waits, with a fresh count, until the client resumes
                 // or the next check of held calls.
@@ -215,7 +225,7 @@ void HttpClient::retryTimerFired(const std::shared_ptr<HttpCall>& call) {
 }
 
 void HttpClient::armHeldCallsCheckLocked() {
-    if (heldCallsCheck_ || !enabled_) return;
+    if (heldCallsCheck_ || !enabled_ || !requestsAllowed_) return;
     heldCallsCheck_ = queue_->schedule(platform::Seconds(kHeldCallsCheckInterval), true, [weak = weak_from_this()] {
         if (auto self = weak.lock()) self->checkHeldCalls();
     });
@@ -316,6 +326,20 @@ void HttpClient::setEnabledLocked(bool enabled, bool deleteDataOnDisabled, Defer
             deferred.push_back(
                 [handler = std::move(handler)] { handler(std::nullopt, std::nullopt, makeError(kCanceledErrorCode)); });
     }
+}
+
+void HttpClient::setNetworkRequestsAllowed(bool allowed) {
+    std::lock_guard lock(mutex_);
+    if (requestsAllowed_ == allowed) return;
+    requestsAllowed_ = allowed;
+    if (!allowed) {
+        for (auto& call : pendingCalls_) call->resetRetry();
+        cancelHeldCallsCheckLocked();
+        return;
+    }
+    const auto calls = pendingCalls_;
+    for (auto& call : calls)
+        if (!call->inProgress) sendCallAsync(call);
 }
 
 void HttpClient::reachabilityChanged(bool reachable) {

@@ -57,6 +57,7 @@ public:
     void pause() override;
     void resume() override;
     void setEnabled(bool enabled, bool deleteDataOnDisabled) override;
+    void setNetworkRequestsAllowed(bool allowed) override;
     std::shared_ptr<HttpClientDelegate> delegate() const override;
     void setDelegate(std::weak_ptr<HttpClientDelegate> delegate) override;
 
@@ -108,6 +109,7 @@ private:
     std::mt19937_64 random_;
     bool paused_ = false;
     bool enabled_ = true;
+    bool requestsAllowed_ = true;
 };
 
 } // namespace beacon

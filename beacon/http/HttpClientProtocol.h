@@ -36,6 +36,9 @@ public:
     virtual void setEnabled(bool enabled, bool deleteDataOnDisabled) = 0;
     // Disabling this way also cancels every pending call.
     void setEnabled(bool enabled) { setEnabled(enabled, true); }
+    // While forbidden nothing goes out, neither retries nor held calls;
+    // calls are kept and sent once requests are allowed again.
+    virtual void setNetworkRequestsAllowed(bool allowed) {}
 
     virtual std::shared_ptr<HttpClientDelegate> delegate() const = 0;
     virtual void setDelegate(std::weak_ptr<HttpClientDelegate> delegate) = 0;

@@ -16,15 +16,14 @@ bool HttpUtil::isRecoverableError(long statusCode) {
 }
 
 bool HttpUtil::isNoInternetConnectionError(const Error& error) {
-    if (error.domain != kTransportErrorDomain || error.code != CURLE_COULDNT_CONNECT) return false;
-    return error.osErrno == ENETUNREACH || error.osErrno == ENETDOWN;
+    if (error.domain != kTransportErrorDomain) return false;
+    if (error.code == CURLE_COULDNT_RESOLVE_HOST || error.code == CURLE_COULDNT_RESOLVE_PROXY) return true;
+    return error.code == CURLE_COULDNT_CONNECT && (error.osErrno == ENETUNREACH || error.osErrno == ENETDOWN);
 }
 
 bool HttpUtil::isRecoverableTransportError(const Error& error) {
     if (error.domain != kTransportErrorDomain || isNoInternetConnectionError(error)) return false;
     switch (error.code) {
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
     case CURLE_GOT_NOTHING: // the server closed the connection without answering
     case CURLE_SEND_ERROR:

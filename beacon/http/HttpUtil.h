@@ -13,12 +13,13 @@ public:
     static bool isSuccessStatusCode(long statusCode);
     // 0, 408, 429 and every code from 500 up: worth retrying.
     static bool isRecoverableError(long statusCode);
-    // The network is down: no route to the server's network. Only this holds
-    // a call until the network comes back.
+    // The network looks down: no route to the server's network, or no name
+    // resolution (what a lost Wi-Fi usually fails first). Such a call is
+    // held until the network comes back.
     static bool isNoInternetConnectionError(const Error& error);
-    // The server could not be reached or dropped the exchange while the
-    // network is up (refused, name not resolved, empty reply, reset): worth
-    // retrying on the call's schedule, like a recoverable status.
+    // The server could not be reached or dropped the exchange (refused,
+    // empty reply, reset): worth retrying on the call's schedule, like a
+    // recoverable status, while the network is up; held while it is down.
     static bool isRecoverableTransportError(const Error& error);
     // The TLS handshake failed or the peer's certificate was not trusted.
     static bool isSSLConnectionError(const Error& error);

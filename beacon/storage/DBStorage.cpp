@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <ctime>
 #include <mutex>
 #include <system_error>
 
@@ -69,6 +70,33 @@ std::int64_t pragmaInteger(const std::string& pragma, sqlite3* db, int* result) 
 
 bool isCorruption(int result) { return result == SQLITE_CORRUPT || result == SQLITE_NOTADB; }
 
+// SQLITE_OK when "PRAGMA quick_check" finds the file sound, SQLITE_CORRUPT
+// when it reports damage, else the code that kept it from running.
+int quickCheck(sqlite3* db) {
+    int result = SQLITE_OK;
+    const auto rows = DBStorage::executeSelectionQuery("PRAGMA quick_check;", db, &result);
+    if (result != SQLITE_OK) {
+        return result;
+    }
+    const std::string* verdict = rows.empty() || rows.front().empty() ? nullptr : std::get_if<std::string>(&rows[0][0]);
+    if (rows.size() == 1 && verdict && *verdict == "ok") {
+        return SQLITE_OK;
+    }
+    BEACON_LOG_ERROR("Database integrity check failed: " + (verdict ? *verdict : std::string("no answer")));
+    return SQLITE_CORRUPT;
+}
+
+std::string utcTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
+}
+
+constexpr const char* kJournalSuffixes[] = {"-journal", "-wal", "-shm"};
+
 } // namespace
 
 DBStorage::DBStorage(StorageSchema schema, std::uint64_t version, std::filesystem::path file)
@@ -99,6 +127,9 @@ sqlite3* DBStorage::connection(int* result) {
         // Set on every new connection: files made before keep working the same way.
         executeSelectionQuery("PRAGMA journal_mode = WAL;", connection_);
         executeNonSelectionQuery("PRAGMA synchronous = NORMAL;", connection_);
+        // Checkpoints leave the log no larger than this, so that it never
+        // keeps the space of a past burst of writes.
+        executeSelectionQuery("PRAGMA journal_size_limit = " + std::to_string(kJournalSizeLimit) + ";", connection_);
     }
     return connection_;
 }
@@ -113,7 +144,7 @@ void DBStorage::closeConnection() {
 void DBStorage::initializeDatabase() {
     int result = configureDatabase();
     if (isCorruption(result)) {
-        dropDatabase();
+        moveDamagedFileAside();
         result = configureDatabase();
     }
     if (result != SQLITE_OK) {
@@ -146,6 +177,15 @@ int DBStorage::configureDatabase() {
         // A file that is not a database fails right here; its code is kept so that
         // the caller can recreate the file.
         return isCorruption(result) ? result : SQLITE_ERROR;
+    }
+    // Configuration reads only the schema; a damaged page among the rows would
+    // otherwise fail every later load and insert.
+    if (existed) {
+        const int check = quickCheck(db);
+        if (isCorruption(check)) {
+            sqlite3_close(db);
+            return check;
+        }
     }
     const std::uint64_t storedVersion = versionInOpenedDatabase(db, &result);
     if (result == SQLITE_OK && schema_) {
@@ -192,7 +232,7 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
     if (maxPageCount != connectionMaxPageCount_) {
         result = setMaxPageCount(maxPageCount, db);
         if (isCorruption(result)) {
-            closeConnection();
+            replaceDamagedDatabase();
             return result;
         }
         if (result == SQLITE_OK) {
@@ -203,10 +243,69 @@ int DBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block)
     }
     result = block(db);
     if (isCorruption(result)) {
-        // A damaged file is not kept open: the next operation opens it afresh.
-        closeConnection();
+        replaceDamagedDatabase();
+    } else {
+        keepFilesWithinCap(db);
     }
     return result;
+}
+
+void DBStorage::keepFilesWithinCap(sqlite3* db) {
+    std::error_code error;
+    const auto walSize = std::filesystem::file_size(dbFileURL_.string() + "-wal", error);
+    if (error || walSize == 0) {
+        return;
+    }
+    const auto fileSize = std::filesystem::file_size(dbFileURL_, error);
+    if (!error && static_cast<std::int64_t>(fileSize + walSize) <= maxSizeInBytes_) {
+        return;
+    }
+    // The log's pages go into the file (which its page cap bounds) and the log
+    // is emptied; this costs a flush, so only when the cap is reached.
+    const int result = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (result != SQLITE_OK) {
+        BEACON_LOG_DEBUG("Could not checkpoint the write-ahead log, result=" + std::to_string(result));
+    }
+}
+
+void DBStorage::moveDamagedFileAside() {
+    closeConnection();
+    const std::filesystem::path folder = dbFileURL_.parent_path().empty() ? "." : dbFileURL_.parent_path();
+    const std::string prefix = dbFileURL_.filename().string() + kCorruptSuffix;
+    std::error_code error;
+    // One copy is enough to look into; a file damaged again and again must
+    // not fill the disk.
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            std::error_code ignored;
+            std::filesystem::remove(entry.path(), ignored);
+        }
+    }
+    const std::filesystem::path aside = folder / (prefix + utcTimeStamp());
+    std::filesystem::rename(dbFileURL_, aside, error);
+    // The journals belong to the damaged file: they go with it, and applied to
+    // a new file they would damage it.
+    for (const char* suffix : kJournalSuffixes) {
+        std::error_code ignored;
+        std::filesystem::rename(dbFileURL_.string() + suffix, aside.string() + suffix, ignored);
+    }
+    if (error) {
+        BEACON_LOG_ERROR("Failed to move the damaged database aside: " + error.message());
+        dropDatabase();
+        return;
+    }
+    BEACON_LOG_ERROR("The database " + dbFileURL_.string() + " is damaged; it was moved to " + aside.string() +
+                     " and a new one is created.");
+}
+
+void DBStorage::replaceDamagedDatabase() {
+    const std::int64_t maxSize = maxSizeInBytes_;
+    moveDamagedFileAside();
+    if (configureDatabase() != SQLITE_OK) {
+        BEACON_LOG_ERROR("Failed to initialize database.");
+    }
+    maxSizeInBytes_ = maxSize;
+    databaseReplaced();
 }
 
 int DBStorage::executeNonSelectionQuery(const std::string& query) {
@@ -251,7 +350,7 @@ bool DBStorage::dropDatabase() {
     const bool removed = std::filesystem::remove(dbFileURL_, error);
     // A journal left by an interrupted write belongs to the old file; applied to a
     // new file it would damage it, so it goes too.
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    for (const char* suffix : kJournalSuffixes) {
         std::error_code ignored;
         std::filesystem::remove(dbFileURL_.string() + suffix, ignored);
     }

@@ -29,9 +29,11 @@ namespace beacon {
 class DBStorage {
 public:
     static constexpr std::int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
+    static constexpr std::int64_t kJournalSizeLimit = 64 * 1024;
 
     // Opens (creating when needed) the database file at `file` with the given
-    // schema and version. A corrupt or foreign file is deleted and created anew.
+    // schema and version. A corrupt or foreign file (one that fails
+    // "PRAGMA quick_check" included) is moved aside and created anew.
     DBStorage(StorageSchema schema, std::uint64_t version, std::filesystem::path file);
     DBStorage(std::uint64_t version, std::filesystem::path file);
     virtual ~DBStorage();
@@ -46,6 +48,8 @@ public:
 
     // Runs `block` with the open handle, the size cap applied; answers the
     // block's SQLite result code (or the failure that kept it from running).
+    // A block that meets a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) has
+    // the file moved aside and replaced by an empty one before this returns.
     int executeQueryUsingBlock(const std::function<int(sqlite3*)>& block);
 
     int executeNonSelectionQuery(const std::string& query);
@@ -105,12 +109,28 @@ protected:
     virtual void customizeDatabase(sqlite3* db);
     // Called when the file holds an older version than requested.
     virtual void migrateDatabase(sqlite3* db, std::uint64_t fromVersion);
+    // Called after a damaged file was replaced at run time: whatever the
+    // subclass keeps about rows of the old file no longer holds.
+    virtual void databaseReplaced() {}
+
+    // ".corrupt-" and the UTC time: the name a damaged file is moved to,
+    // beside the original; only the latest such copy is kept.
+    static constexpr const char* kCorruptSuffix = ".corrupt-";
 
 private:
     int configureDatabase();
+    // Moves the damaged file and its journals aside as
+    // "<name>.corrupt-<time>", dropping an older copy.
+    void moveDamagedFileAside();
+    // Run-time form: the file is replaced by a configured empty one, keeping
+    // the size cap.
+    void replaceDamagedDatabase();
     // The kept connection, opened when there is none; null on failure.
     sqlite3* connection(int* result);
     void closeConnection();
+    // The file and its write-ahead log together stay within the size cap: past
+    // it, the log is checkpointed into the file and truncated.
+    void keepFilesWithinCap(sqlite3* db);
 
     std::filesystem::path dbFileURL_;
     std::optional<StorageSchema> schema_;

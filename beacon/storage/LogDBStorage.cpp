@@ -148,8 +148,12 @@ bool LogDBStorage::saveLog(const std::shared_ptr<AbstractLog>& log, const std::s
         values.addString(base64);
         values.addNumber(priority);
     }
-    const int result =
-        executeQueryUsingBlock([&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); });
+    auto insert = [&](sqlite3* db) { return insertLog(db, query, values, priority, base64.size()); };
+    int result = executeQueryUsingBlock(insert);
+    // A damaged file has just been replaced by an empty one: the log goes there.
+    if (result == SQLITE_CORRUPT || result == SQLITE_NOTADB) {
+        result = executeQueryUsingBlock(insert);
+    }
     return result == SQLITE_OK;
 }
 
@@ -181,6 +185,7 @@ int LogDBStorage::insertLog(sqlite3* db, const std::string& query, const Storage
                 break;
             }
             ++deleted;
+            forgetReservedId(*id);
             BEACON_LOG_DEBUG("Deleted a log with id ", *id, " to store a new log.");
             result = executeNonSelectionQuery(query, db, values);
             if (result != SQLITE_FULL) {
@@ -225,10 +230,9 @@ bool LogDBStorage::loadLogsWithGroupId(const std::string& groupId, std::size_t l
         }
     }
     if (!pendingIds.empty()) {
-        condition += " AND " + kId + " NOT IN " + buildKeyFormatWithCount(pendingIds.size());
-        for (const auto id : pendingIds) {
-            values.addNumber(id);
-        }
+        // Written as numbers, not bound: however many batches are pending, the
+        // statement stays within SQLite's limit on bound variables.
+        condition += " AND " + kId + " NOT IN (" + joinIds(pendingIds, ",") + ")";
     }
     const std::string order = " ORDER BY " + kPriority + " DESC, " + kId + " ASC";
     condition += order;
@@ -315,6 +319,13 @@ std::vector<LogDBStorage::LoadedLog> LogDBStorage::logsWithCondition(const std::
         return result;
     });
     return logs;
+}
+
+void LogDBStorage::forgetReservedId(std::int64_t id) {
+    for (auto entry = batches_.begin(); entry != batches_.end();) {
+        std::erase(entry->second, id);
+        entry = entry->second.empty() ? batches_.erase(entry) : std::next(entry);
+    }
 }
 
 void LogDBStorage::deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) {

@@ -44,6 +44,9 @@ public:
     std::uint64_t countLogs() override;
     std::vector<std::shared_ptr<AbstractLog>> deleteLogsWithGroupId(const std::string& groupId) override;
     void deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) override;
+    void releaseLogsWithBatchId(const std::string& batchId, const std::string& groupId) override {
+        batches_.erase({groupId, batchId});
+    }
     bool loadLogsWithGroupId(const std::string& groupId, std::size_t limit,
                              const std::vector<std::string>& excludedTargetKeys,
                              const LoadCompletionHandler& completionHandler) override;
@@ -57,6 +60,8 @@ public:
 protected:
     void customizeDatabase(sqlite3* db) override;
     void migrateDatabase(sqlite3* db, std::uint64_t fromVersion) override;
+    // The pending batches named rows of the damaged file.
+    void databaseReplaced() override { batches_.clear(); }
 
 private:
     struct LoadedLog {
@@ -70,6 +75,9 @@ private:
                                              const StorageBindableArray& values);
     int insertLog(sqlite3* db, const std::string& query, const StorageBindableArray& values, std::int64_t priority,
                   std::size_t archiveSize);
+    // An evicted row leaves the batch that reserved it, so that reservations
+    // only ever name stored rows and stay as few as the batches in flight.
+    void forgetReservedId(std::int64_t id);
     static int deleteLogsFromDBWithColumnValues(const std::vector<std::int64_t>& ids, sqlite3* db);
     static int createPriorityIndex(sqlite3* db);
 

@@ -27,6 +27,9 @@ public:
     // Deletes every log of the group and answers the logs that were deleted.
     virtual std::vector<std::shared_ptr<AbstractLog>> deleteLogsWithGroupId(const std::string& groupId) = 0;
     virtual void deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) = 0;
+    // Makes the logs of a batch that was not delivered eligible for a later load
+    // again; a store that keeps no batches has nothing to release.
+    virtual void releaseLogsWithBatchId(const std::string& batchId, const std::string& groupId) {}
     // Loads up to `limit` logs of the group that are in no pending batch and whose target
     // key is not excluded, as a new batch; answers whether more logs are waiting.
     virtual bool loadLogsWithGroupId(const std::string& groupId, std::size_t limit,

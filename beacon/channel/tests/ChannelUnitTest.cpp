@@ -1,6 +1,7 @@
 #include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitDefault.h"
 #include "beacon/channel/tests/ChannelTestSupport.h"
+#include "beacon/http/HttpClient.h"
 #include "beacon/storage/LogDBStorage.h"
 #include "beacon/storage/tests/TempDir.h"
 #include "beacon/testing/SampleLogs.h"
@@ -8,6 +9,7 @@
 #include "beacon/util/Encrypter.h"
 #include "platform/headless/ManualScheduler.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,6 +39,13 @@ protected:
     }
 
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+};
+
+// Answers every request at once.
+struct AnsweringTransport : HttpTransport {
+    std::function<TransportResult()> answer;
+    void send(HttpRequest, Completion completion) override { completion(answer()); }
+    void cancelAll() override {}
 };
 
 TEST_F(ChannelUnitTest, FiftiethLogSendsAtOnceAndEachLogRestartsTheSixSecondTimer) {
@@ -85,18 +94,55 @@ TEST_F(ChannelUnitTest, LongIntervalMeasuredFromThePersistedStartTime) {
     EXPECT_FALSE(defaults->objectForKey(key));
 }
 
-TEST_F(ChannelUnitTest, AtMostThreeBatchesInFlightAndASuccessSendsTheNext) {
-    for (int i = 0; i < 8; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
-    auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
-    ASSERT_EQ(ingestion->calls.size(), 3u);
-    EXPECT_TRUE(unit->pendingBatchQueueFull());
-    EXPECT_TRUE(unit->availableBatchFromStorage());
+TEST_F(ChannelUnitTest, HalfAnHourWithoutNameResolutionDeliversEveryLogOnceInTheSameRun) {
+    auto transport = std::make_shared<AnsweringTransport>();
+    transport->answer = [this, until = scheduler.now() + std::chrono::minutes(30)] {
+        TransportResult result; // name resolution fails for half an hour, then 200
+        if (scheduler.now() < until)
+            result.error = Error{kTransportErrorDomain, CURLE_COULDNT_RESOLVE_HOST, "unresolved"};
+        else result.response = HttpResponse{200, {}};
+        return result;
+    };
+    auto store = std::make_shared<LogDBStorage>(dir.path() / "Online.sqlite", std::make_shared<Encrypter>());
+    auto online =
+        ChannelGroupDefault::create(scheduler, HttpClient::create(scheduler, [transport] { return transport; }),
+                                    "5e3b1f0a-7c1d-4e8b-9a2f-0d6c4b8e1a37", "https://logs.invalid", store);
+    online->setAppSecret(std::string("0b4a3f2e-52c9-4b8e-9d3a-7f51c2e0d6a1"));
+    online->addDelegate(delegate);
+    auto unit = online->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
+    enqueue(*unit, 120);
+    scheduler.advance(std::chrono::hours(1));
+    EXPECT_EQ(delegate->succeeded, 120);
+    EXPECT_EQ(store->countLogs(), 0u);
+}
 
-    ingestion->complete(1, 200);
+// Stored logs waiting behind a full queue go out without a new log: on resume
+// after a batch completed while paused, after the back-off of a failed batch,
+// and after each delivered batch.
+TEST_F(ChannelUnitTest, WaitingLogsGoOutOnResumeAndAfterAFailedBatch) {
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(storage->saveLog(test::makeLog(i), "Analytics", kLogFlagsNormal));
+    auto unit = addUnit(ChannelUnitConfiguration("Analytics", 1, 6, 2, 3));
+    ASSERT_EQ(ingestion->calls.size(), 3u); // at most three batches in flight
+    EXPECT_TRUE(unit->pendingBatchQueueFull() && unit->availableBatchFromStorage());
+    const auto reason = std::make_shared<int>();
+    unit->pauseWithIdentifyingObject(reason);
+    ingestion->complete(0, 200);
+    scheduler.runUntilIdle();
+    EXPECT_EQ(ingestion->calls.size(), 3u);
+    unit->resumeWithIdentifyingObject(reason);
     scheduler.runUntilIdle();
     ASSERT_EQ(ingestion->calls.size(), 4u);
-    EXPECT_EQ(storage->countLogs(), 6u);
-    EXPECT_EQ(delegate->succeeded, 2);
+
+    ingestion->complete(2, 503);
+    scheduler.advance(platform::Seconds(ChannelUnitDefault::kRetryBackoffInitial - 1));
+    EXPECT_EQ(ingestion->calls.size(), 4u);
+    scheduler.advance(platform::Seconds(1));
+    ASSERT_EQ(ingestion->calls.size(), 5u);
+    for (std::size_t call : {1, 3, 4, 5}) {
+        ingestion->complete(call, 200);
+        scheduler.runUntilIdle();
+    }
+    EXPECT_EQ(storage->countLogs(), 0u);
 }
 
 TEST_F(ChannelUnitTest, RecoverableStatusKeepsLogsAndFatalStatusDisablesWithDeletion) {

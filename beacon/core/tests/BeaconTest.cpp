@@ -7,10 +7,12 @@
 #include "beacon/context/SessionContext.h"
 #include "beacon/context/UserIdContext.h"
 #include "beacon/http/HttpClientProtocol.h"
+#include "beacon/storage/DirectoryLock.h"
 #include "beacon/storage/LogDBStorage.h"
 #include "beacon/storage/tests/TempDir.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
+#include "beacon/util/FileUtility.h"
 #include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -42,10 +44,12 @@ public:
     void pause() override {}
     void resume() override {}
     void setEnabled(bool, bool) override {}
+    void setNetworkRequestsAllowed(bool allowed) override { requestsAllowed = allowed; }
     std::shared_ptr<HttpClientDelegate> delegate() const override { return nullptr; }
     void setDelegate(std::weak_ptr<HttpClientDelegate>) override {}
 
     std::vector<Request> requests;
+    bool requestsAllowed = true;
 };
 
 class TestService : public ServiceAbstract {
@@ -168,6 +172,30 @@ TEST_F(BeaconTest, SecondConfigurationFromTheApplicationIsRefused) {
     EXPECT_EQ(Beacon::sharedInstance()->channelGroup()->appSecret(), kSecret);
 }
 
+// The store of a data folder belongs to one process: while another holds it,
+// this one stays without telemetry and says so once; the owner holds it.
+TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
+    setBeaconDirectoryURL(dir.path() / "data");
+    DependencyConfiguration::setStorage(nullptr);
+    {
+        const auto other = DirectoryLock::acquire(beaconDirectoryURL());
+        ASSERT_TRUE(other);
+        Beacon::start(kSecret, {analytics});
+        Beacon::start(kSecret, {analytics});
+        EXPECT_FALSE(Beacon::isConfigured());
+        const auto all = logLines();
+        EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                                [](auto& line) { return line.find("without telemetry") != line.npos; }),
+                  1);
+    }
+    resetSingletons();
+    Beacon::start(kSecret, {analytics});
+    EXPECT_TRUE(Beacon::isConfigured());
+    EXPECT_FALSE(DirectoryLock::acquire(beaconDirectoryURL()));
+    resetSingletons();
+    setBeaconDirectoryURL({});
+}
+
 TEST_F(BeaconTest, DisableVariableListsServicesWithBlanksOrAll) {
     setenv(Beacon::kDisableVariable, " Crashes ,\tAnalytics ", 1);
     EXPECT_TRUE(Beacon::shouldDisable("Crashes"));
@@ -255,6 +283,7 @@ TEST_F(BeaconTest, NetworkSwitchPausesAndResumesWithoutDeleting) {
     Beacon::start(kSecret, {analytics});
     Beacon::setNetworkRequestsAllowed(false);
     EXPECT_FALSE(Beacon::isNetworkRequestsAllowed());
+    EXPECT_FALSE(http->requestsAllowed); // its retries and held calls stop too
     scheduler.advance(std::chrono::seconds(10));
     EXPECT_TRUE(http->requests.empty());
     EXPECT_EQ(DependencyConfiguration::storage()->countLogs(), 1u);

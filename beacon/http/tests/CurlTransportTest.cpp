@@ -81,7 +81,7 @@ TEST(CurlTransportTest, ClassifiesNetworkFailures) {
 
     auto unresolved = exchange(transport, {"https://no-such-host.invalid/logs", "POST", {}, "{}"});
     ASSERT_TRUE(unresolved.error);
-    EXPECT_TRUE(HttpUtil::isRecoverableTransportError(*unresolved.error)) << unresolved.error->description;
+    EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*unresolved.error)) << unresolved.error->description;
 }
 
 TEST(CurlTransportTest, CancelAllEndsExchangesInFlightAndRefusesLaterOnes) {

@@ -16,29 +16,29 @@ HttpCall makeCall(const std::string& body, bool compression = true, beacon::Http
 
 } // namespace
 
-TEST(HttpCallTest, CompressesBodiesFrom1400Bytes) {
-    const std::string below(1399, 'a');
-    auto plain = makeCall(below);
-    EXPECT_EQ(plain.data, below);
-    EXPECT_EQ(plain.headers.count("Content-Encoding"), 0u);
-    EXPECT_EQ(plain.headers.at("Content-Type"), "application/json");
-
-    const std::string atLimit(1400, 'a');
-    auto compressed = makeCall(atLimit);
-    EXPECT_EQ(compressed.headers.at("Content-Encoding"), "gzip");
-    EXPECT_LT(compressed.data.size(), atLimit.size());
-    EXPECT_EQ(beacon::test::gunzip(compressed.data), atLimit);
-
-    auto disabled = makeCall(atLimit, false);
-    EXPECT_EQ(disabled.data, atLimit);
-    EXPECT_EQ(disabled.headers.count("Content-Encoding"), 0u);
-}
-
-TEST(HttpCallTest, KeepsGivenContentTypeAndAddsNoneWithoutBody) {
-    auto typed = makeCall("{}", true, {{"Content-Type", "text/plain"}});
-    EXPECT_EQ(typed.headers.at("Content-Type"), "text/plain");
-    auto empty = makeCall("");
-    EXPECT_EQ(empty.headers.count("Content-Type"), 0u);
+// Bodies from 1400 bytes go out gzip-compressed unless compression is off; a
+// body gets a JSON content type unless one is given, no body gets none.
+TEST(HttpCallTest, CompressionAndContentTypeFollowTheBody) {
+    const struct {
+        std::string body;
+        bool compression;
+        beacon::HttpHeaders headers;
+        bool gzip;
+        const char* contentType;
+    } cases[] = {
+        {std::string(1399, 'a'), true, {}, false, "application/json"},
+        {std::string(1400, 'a'), true, {}, true, "application/json"},
+        {std::string(1400, 'a'), false, {}, false, "application/json"},
+        {"{}", true, {{"Content-Type", "text/plain"}}, false, "text/plain"},
+        {"", true, {}, false, ""},
+    };
+    for (const auto& c : cases) {
+        auto call = makeCall(c.body, c.compression, c.headers);
+        EXPECT_EQ(call.headers.count("Content-Encoding"), c.gzip ? 1u : 0u) << c.body.size();
+        EXPECT_EQ(c.gzip ? beacon::test::gunzip(call.data) : call.data, c.body) << c.body.size();
+        const auto type = call.headers.find("Content-Type");
+        EXPECT_EQ(type == call.headers.end() ? "" : type->second, c.contentType) << c.body.size();
+    }
 }
 
 TEST(HttpCallTest, RetryDelayLiesInTheSecondHalfOfEachInterval) {
@@ -64,11 +64,10 @@ TEST(HttpCallTest, RetryDelayLiesInTheSecondHalfOfEachInterval) {
 
 TEST(HttpCallTest, MaxRetriesIsTheNumberOfIntervals) {
     auto call = makeCall("{}");
-    EXPECT_FALSE(call.hasReachedMaxRetries());
-    call.retryCount = 2;
-    EXPECT_FALSE(call.hasReachedMaxRetries());
-    call.retryCount = 3;
-    EXPECT_TRUE(call.hasReachedMaxRetries());
+    for (const auto& [count, reached] : {std::pair{0, false}, {2, false}, {3, true}}) {
+        call.retryCount = count;
+        EXPECT_EQ(call.hasReachedMaxRetries(), reached) << count;
+    }
     call.resetRetry();
     EXPECT_EQ(call.retryCount, 0);
 }

@@ -194,3 +194,26 @@ TEST_F(HttpClientScheduleTest, AnOutageLongerThanTheScheduleEndsInAPauseThatIsCh
     run();
     EXPECT_EQ(outcomes.size(), 2u);
 }
+
+// While requests are forbidden nothing goes out: not a retry on the schedule,
+// not the check of held calls, not a paused client's check; allowed again, the
+// kept call goes out at once.
+TEST_F(HttpClientScheduleTest, NothingGoesOutWhileRequestsAreForbidden) {
+    const TransportResult failures[] = {status(503), failure(CURLE_COULDNT_RESOLVE_HOST, 0)};
+    for (std::size_t n = 0; n < 3; ++n) {
+        const std::size_t first = transport->sent.size();
+        if (n == 2) client->pause();
+        send();
+        if (n < 2) transport->reply(first, failures[n]);
+        run();
+        client->setNetworkRequestsAllowed(false);
+        if (n == 2) client->resume();
+        scheduler.manual.advance(platform::Seconds(3 * HttpClient::kHeldCallsCheckInterval));
+        EXPECT_EQ(transport->sent.size(), n == 2 ? first : first + 1) << n;
+        client->setNetworkRequestsAllowed(true);
+        ASSERT_EQ(transport->sent.size(), n == 2 ? first + 1 : first + 2) << n;
+        transport->reply(transport->sent.size() - 1, status(200));
+        run();
+        EXPECT_EQ(outcomes.size(), n + 1) << n;
+    }
+}

@@ -36,9 +36,11 @@ protected:
     void migrateDatabase(sqlite3*, std::uint64_t fromVersion) override { migratedFrom = fromVersion; }
 };
 
+// URI characters in the folder's name stay part of the path: "mode=ro" there
+// would otherwise make the file read-only.
 TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum) {
     test::TempDir dir;
-    const auto file = dir.path() / "nested" / "Items.sqlite";
+    const auto file = dir.path() / "a?mode=ro#x%20y" / "Items.sqlite";
     DBStorage storage(kSchema, 3, file);
 
     EXPECT_TRUE(std::filesystem::exists(file));
@@ -107,26 +109,6 @@ TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions) {
     EXPECT_EQ(rawPragma(file, "user_version"), 5);
 }
 
-TEST(DBStorage, GarbageFileAndStaleJournalAreReplaced) {
-    test::TempDir dir;
-    const auto file = dir.path() / "Items.sqlite";
-    {
-        std::ofstream out(file, std::ios::binary);
-        for (int i = 0; i < 2000; ++i) {
-            out << "this is not a database " << i << '\n';
-        }
-    }
-    {
-        std::ofstream journal(file.string() + "-journal", std::ios::binary);
-        journal << "left over";
-    }
-    HookedStorage storage(5, file);
-    EXPECT_EQ(storage.customized, 1);
-    EXPECT_EQ(rawPragma(file, "user_version"), 5);
-    EXPECT_FALSE(std::filesystem::exists(file.string() + "-journal"));
-    EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 0u);
-}
-
 // Commits go to a write-ahead log through the kept connection; another
 // connection sees each one at once, and dropping the file takes its log too.
 TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog) {
@@ -145,19 +127,6 @@ TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog) {
 
     EXPECT_TRUE(storage.dropDatabase());
     EXPECT_FALSE(std::filesystem::exists(file.string() + "-wal"));
-}
-
-TEST(DBStorage, UriSpecialCharactersInThePathStayPartOfTheFileName) {
-    test::TempDir dir;
-    const auto folder = dir.path() / "a?mode=ro#x%20y";
-    DBStorage storage(kSchema, 1, folder / "Items.sqlite");
-    StorageBindableArray values;
-    values.addString("x");
-    values.addNumber(1);
-    EXPECT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values),
-              SQLITE_OK);
-    EXPECT_TRUE(std::filesystem::exists(folder / "Items.sqlite"));
-    EXPECT_EQ(storage.countEntriesForTable("items", std::nullopt), 1u);
 }
 
 TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse) {
@@ -184,7 +153,10 @@ TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse) {
         result = storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values);
     }
     EXPECT_EQ(result, SQLITE_FULL);
-    EXPECT_LE(static_cast<std::int64_t>(std::filesystem::file_size(storage.dbFileURL())), 6 * page);
+    // The write-ahead log counts too.
+    std::error_code noLog;
+    const auto log = std::filesystem::file_size(storage.dbFileURL().string() + "-wal", noLog);
+    EXPECT_LE(static_cast<std::int64_t>(std::filesystem::file_size(storage.dbFileURL()) + (noLog ? 0 : log)), 6 * page);
 }
 
 } // namespace

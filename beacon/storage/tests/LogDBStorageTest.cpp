@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fstream>
 #include <limits>
 
@@ -74,6 +75,13 @@ TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap) {
     EXPECT_FALSE(storage->saveLog(makeLog("normal-late", 300), "Analytics", kNormal));
     EXPECT_EQ(rawIds(), before);
     EXPECT_TRUE(logged("Storage is full and no logs with equal or lower priority exist; discarding the log."));
+
+    // Reserved rows that are evicted leave their batch: reservations name stored rows only.
+    ASSERT_TRUE(load(*storage, "Analytics", 3).batchId);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(storage->saveLog(makeLog("critical-last", 300), "Analytics", kCritical));
+    const auto stored = rawIds();
+    for (const auto& [key, reserved] : storage->batches())
+        for (const auto id : reserved) EXPECT_TRUE(std::count(stored.begin(), stored.end(), id)) << id;
 }
 
 TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting) {
@@ -124,24 +132,22 @@ TEST_F(LogDBStorageTest, ConsecutiveLoadsGiveDisjointBatchesInPriorityOrder) {
     EXPECT_EQ(storage->countLogs(), 7u);
 }
 
-TEST_F(LogDBStorageTest, LimitFiftyAnswersWhetherMoreLogsWait) {
-    for (const int stored : {50, 51}) {
-        SCOPED_TRACE(stored);
+TEST_F(LogDBStorageTest, ALoadAnswersWhetherMoreLogsWait) {
+    constexpr std::size_t kAll = std::numeric_limits<std::size_t>::max(); // reads everything
+    const struct {
+        int stored;
+        std::size_t limit, loaded;
+        bool more;
+    } cases[] = {{50, 50, 50, false}, {51, 50, 50, true}, {1, kAll, 1, false}};
+    for (const auto& c : cases) {
         test::TempDir dir;
         auto storage = makeStorage(dir.path() / "Logs.sqlite");
-        for (int i = 0; i < stored; ++i) {
+        for (int i = 0; i < c.stored; ++i)
             ASSERT_TRUE(storage->saveLog(makeLog(std::to_string(i)), "Analytics", kNormal));
-        }
-        const auto batch = load(*storage, "Analytics", 50);
-        EXPECT_EQ(batch.payloads.size(), 50u);
-        EXPECT_EQ(batch.more, stored == 51);
+        const auto batch = load(*storage, "Analytics", c.limit);
+        EXPECT_EQ(batch.payloads.size(), c.loaded) << c.stored;
+        EXPECT_EQ(batch.more, c.more) << c.stored;
     }
-    // An unbounded limit reads everything.
-    auto storage = makeStorage();
-    ASSERT_TRUE(storage->saveLog(makeLog("x"), "Analytics", kNormal));
-    const auto all = load(*storage, "Analytics", std::numeric_limits<std::size_t>::max());
-    EXPECT_EQ(all.payloads.size(), 1u);
-    EXPECT_FALSE(all.more);
 }
 
 TEST_F(LogDBStorageTest, DamagedRowIsDeletedOnTheLoadThatMeetsIt) {
@@ -264,16 +270,39 @@ TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty) {
         EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ix_logs_priority'"), 1);
         EXPECT_TRUE(storage->saveLog(makeLog("new"), "Analytics", kNormal));
     }
-    {
-        std::ofstream garbage(file(), std::ios::binary | std::ios::trunc);
-        for (int i = 0; i < 4096; ++i) {
-            garbage.put(static_cast<char>((i * 7919) & 0xff));
+}
+
+// A damaged file, found by the check at start or by the first statement that
+// reads the damaged page, is moved aside and the next log goes to a new file.
+TEST_F(LogDBStorageTest, DamagedFileIsMovedAsideAndANewOneTakesTheNextLog) {
+    enum class Damage { PageBeforeStart, PageWhileRunning, WholeFile };
+    for (const Damage damage : {Damage::PageBeforeStart, Damage::PageWhileRunning, Damage::WholeFile}) {
+        SCOPED_TRACE(static_cast<int>(damage));
+        std::filesystem::remove(file());
+        {
+            auto storage = makeStorage();
+            for (int i = 0; i < 60; ++i) ASSERT_TRUE(storage->saveLog(makeLog("old", 300), "Analytics", kNormal));
         }
+        const std::int64_t page = rawInteger("SELECT rootpage FROM sqlite_master WHERE name = 'logs'");
+        std::unique_ptr<LogDBStorage> storage;
+        if (damage == Damage::PageWhileRunning) storage = makeStorage();
+        {
+            std::fstream out(file(), std::ios::binary | std::ios::in | std::ios::out);
+            out.seekp(damage == Damage::WholeFile ? 0 : (page - 1) * 4096);
+            for (int i = 0; i < 4096; ++i) out.put(static_cast<char>((i * 7919) & 0xff));
+        }
+        std::ofstream(file().string() + "-journal") << "left over"; // would damage a new file
+        if (!storage) storage = makeStorage();
+        EXPECT_TRUE(storage->saveLog(makeLog("fresh"), "Analytics", kNormal));
+        EXPECT_FALSE(std::filesystem::exists(file().string() + "-journal"));
+        EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ix_logs_priority'"), 1);
+        EXPECT_EQ(load(*storage, "Analytics", 100).payloads, std::vector<std::string>{"fresh"});
+        EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(file().parent_path()), {},
+                                [](const auto& entry) {
+                                    return entry.path().filename().string().rfind("Logs.sqlite.corrupt-", 0) == 0;
+                                }),
+                  1);
     }
-    auto storage = makeStorage();
-    EXPECT_EQ(storage->countLogs(), 0u);
-    EXPECT_TRUE(storage->saveLog(makeLog("after garbage"), "Analytics", kNormal));
-    EXPECT_EQ(load(*storage, "Analytics", 5).payloads, std::vector<std::string>{"after garbage"});
 }
 
 TEST_F(LogDBStorageTest, ReopeningKeepsLogsAndForgetsBatches) {
