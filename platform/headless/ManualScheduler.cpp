@@ -21,10 +21,10 @@ public:
     const std::string& label() const override { return label_; }
 
     void async(Task task) override {
-        if (auto o = owner()) o->enqueue(this, o->clock_, std::move(task), nullptr);
+        if (auto o = owner()) o->enqueue(this, 0, std::move(task), nullptr);
     }
     void after(Seconds delay, Task task) override {
-        if (auto o = owner()) o->enqueue(this, o->clock_ + std::max(0.0, delay.count()), std::move(task), nullptr);
+        if (auto o = owner()) o->enqueue(this, std::max(0.0, delay.count()), std::move(task), nullptr);
     }
     void sync(Task task) override {
         if (auto o = owner()) o->runOnQueue(this, task);
@@ -35,7 +35,7 @@ public:
         state->interval = std::max(0.0, interval.count());
         state->repeats = repeats;
         state->task = std::move(task);
-        if (auto o = owner()) o->enqueue(this, o->clock_ + state->interval, nullptr, state);
+        if (auto o = owner()) o->enqueue(this, state->interval, nullptr, state);
         return state;
     }
     bool isCurrent() const override {
@@ -97,9 +97,11 @@ double ManualScheduler::elapsed() const {
     return clock_;
 }
 
-void ManualScheduler::enqueue(ManualQueue* queue, double due, Task task, std::shared_ptr<TimerState> timer) {
+void ManualScheduler::enqueue(ManualQueue* queue, double delay, Task task, std::shared_ptr<TimerState> timer) {
+    // The clock is read under the lock it is advanced under: queues are
+    // used from any thread.
     std::lock_guard lock(mutex_);
-    items_.emplace(std::make_pair(due, seq_++), Item{queue, std::move(task), std::move(timer)});
+    items_.emplace(std::make_pair(clock_ + delay, seq_++), Item{queue, std::move(task), std::move(timer)});
 }
 
 void ManualScheduler::runOnQueue(ManualQueue* queue, const Task& task) {
@@ -135,7 +137,7 @@ std::size_t ManualScheduler::runDue(double limit) {
             if (item.timer->cancelled) continue;
             if (item.timer->repeats) {
                 // Re-arm before running so that the task may cancel its own timer.
-                enqueue(item.queue, clock_ + std::max(item.timer->interval, 1e-6), nullptr, item.timer);
+                enqueue(item.queue, std::max(item.timer->interval, 1e-6), nullptr, item.timer);
             } else {
                 item.timer->cancelled = true;
             }

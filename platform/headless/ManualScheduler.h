@@ -49,7 +49,8 @@ private:
         Task task;
         std::shared_ptr<TimerState> timer;
     };
-    void enqueue(ManualQueue* queue, double due, Task task, std::shared_ptr<TimerState> timer);
+    // Runs `delay` virtual seconds from now.
+    void enqueue(ManualQueue* queue, double delay, Task task, std::shared_ptr<TimerState> timer);
     std::size_t runDue(double limit);
     void runOnQueue(ManualQueue* queue, const Task& task);
 
