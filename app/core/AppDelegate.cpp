@@ -1,5 +1,7 @@
 #include "app/core/AppDelegate.h"
 
+#include "app/core/KeyCodes.h"
+
 #include <algorithm>
 
 namespace app {
@@ -21,15 +23,6 @@ constexpr double kUpdateCheckPeriod = 86400.0;
 
 // Option+Tab: Carbon key code 48 with optionKey.
 constexpr HotkeyShortcut kDefaultShowFloatingPanelShortcut{48, 0x0800};
-
-// Carbon virtual key codes the panel answers.
-enum KeyCode : std::uint16_t {
-    kKeyReturn = 36,
-    kKeyTab = 48,
-    kKeyEscape = 53,
-    kKeyDownArrow = 125,
-    kKeyUpArrow = 126,
-};
 
 bool isDigitRowOrKeypad(std::uint16_t code) { return (code >= 18 && code <= 29) || (code >= 82 && code <= 92); }
 

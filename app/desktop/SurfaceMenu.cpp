@@ -1,5 +1,7 @@
 #include "app/desktop/SurfaceMenu.h"
 
+#include "app/core/KeyCodes.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMouseEvent>
@@ -10,15 +12,6 @@
 namespace app::desktop {
 
 namespace {
-
-enum Key : std::uint16_t {
-    kReturn = 36,
-    kSpace = 49,
-    kEscape = 53,
-    kKeypadEnter = 76,
-    kDown = 125,
-    kUp = 126,
-};
 
 constexpr int kPadding = 4;
 constexpr int kItemHeight = 24;
@@ -72,14 +65,14 @@ int SurfaceMenu::itemAt(QPoint at) const {
 
 bool SurfaceMenu::key(std::uint16_t keyCode) {
     switch (keyCode) {
-    case kDown: moveHighlight(1); return true;
-    case kUp: moveHighlight(-1); return true;
-    case kReturn:
-    case kKeypadEnter:
-    case kSpace:
+    case kKeyDownArrow: moveHighlight(1); return true;
+    case kKeyUpArrow: moveHighlight(-1); return true;
+    case kKeyReturn:
+    case kKeyKeypadEnter:
+    case kKeySpace:
         if (highlighted_ >= 0) trigger(highlighted_);
         return true;
-    case kEscape: close(); return true;
+    case kKeyEscape: close(); return true;
     default: return false;
     }
 }
