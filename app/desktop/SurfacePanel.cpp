@@ -231,6 +231,10 @@ void SurfacePanel::render() {
     }
     rendering_ = false;
     surface_.endFrame();
+    if (menu_ && !menuDrawn_) {
+        menuDrawn_ = true;
+        frameChanged();
+    }
     if (showRequested_) {
         auto elapsed = std::chrono::steady_clock::now() - *showRequested_;
         showRequested_.reset();
@@ -337,6 +341,7 @@ void SurfacePanel::openMenu(QMenu& menu, QPoint anchor) {
     closeMenu();
     menu_ = std::make_unique<SurfaceMenu>(menu, [this] { closeMenu(); });
     menu_->installEventFilter(this);
+    menuDrawn_ = false;
     menuAt_ = QPoint(std::max(0, anchor.x() - menu_->width()), std::max(0, anchor.y()));
     fitSurface();
     scheduleRender();

@@ -49,6 +49,8 @@ public:
     QWidget* content() { return &container_; }
     // The toolbar's menu while it is open over the panel.
     SurfaceMenu* menu() const { return menu_.get(); }
+    // The menu has been drawn into a frame sent to the compositor.
+    bool menuOnScreen() const { return menu_ && menuDrawn_; }
     // The menu's top-left corner in the panel's coordinates.
     QPoint menuOrigin() const { return menuAt_; }
     // Where the panel (not the menu grown around it) lies in the
@@ -95,6 +97,7 @@ private:
     QPoint origin_;  // the panel's top-left corner in the surface
     std::optional<QPointF> dragGrab_; // where the background was pressed, while it is dragged
     bool dragged_ = false;
+    bool menuDrawn_ = false;
     bool anchored_ = false; // placed by its top-left corner, not centred
     bool closeOnLostFocus_;
     bool restoreWindowPosition_;

@@ -61,7 +61,7 @@ void DebugState::writeNow() {
             state["panelFrame"] = QJsonArray{frame->x(), frame->y(), frame->width(), frame->height()};
             viewOrigin = frame->topLeft();
         }
-        if (auto* menu = surfacePanel->menu()) {
+        if (auto* menu = surfacePanel->menu(); menu && surfacePanel->menuOnScreen()) {
             QJsonArray items;
             const QPoint at = viewOrigin + surfacePanel->menuOrigin();
             for (const auto& [text, rect] : menu->items())
