@@ -58,12 +58,11 @@ int main(int argc, char** argv) {
     if (wayland) {
         // An installed copy the session's unprivileged user can run, bound
         // to Alt+Tab in sway as a user would.
-        char folder[] = "/tmp/zelvo-measure-prefix-XXXXXX";
-        prefix = mkdtemp(folder);
-        XSession installer;
-        installer.run({CMAKE_COMMAND, "--install", ZELVO_BUILD_DIR, "--prefix", prefix.string()}, 60);
-        std::filesystem::permissions(prefix, std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
-                                                 std::filesystem::perms::others_exec);
+        prefix = SwaySession::installForSession(CMAKE_COMMAND, ZELVO_BUILD_DIR);
+        if (prefix.empty()) {
+            std::fprintf(stderr, "cmake --install failed\n");
+            return 1;
+        }
         zelvoBinary = (prefix / "bin/zelvo").string();
         auto sway = std::make_unique<SwaySession>();
         if (auto error = sway->start("bindsym Mod1+Tab exec " + zelvoBinary + " --show")) {

@@ -41,6 +41,20 @@ void SwaySession::handOverFiles() {
     if (user && users) chownTree(root(), user->pw_uid, users->gr_gid);
 }
 
+fs::path SwaySession::installForSession(const std::string& cmake, const std::string& buildDir) {
+    char folder[] = "/tmp/zelvo-wayland-prefix-XXXXXX";
+    if (!mkdtemp(folder)) return {};
+    const fs::path prefix(folder);
+    XSession installer;
+    if (installer.run({cmake, "--install", buildDir, "--prefix", prefix.string()}, 60).status != 0) {
+        fs::remove_all(prefix);
+        return {};
+    }
+    fs::permissions(prefix, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    return prefix;
+}
+
 std::vector<std::string> SwaySession::commandFor(const std::vector<std::string>& arguments) const {
     std::vector<std::string> wrapped{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
     wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());

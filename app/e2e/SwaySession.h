@@ -15,6 +15,11 @@ class SwaySession : public XSession {
 public:
     SwaySession();
 
+    // Installs the build tree into a new folder the session's unprivileged
+    // user can read (the build tree may sit where it cannot); empty when the
+    // installation fails.
+    static std::filesystem::path installForSession(const std::string& cmake, const std::string& buildDir);
+
     // Starts sway with `config` (lines of a sway configuration) and waits
     // for its socket; an error text on failure.
     std::optional<std::string> start(const std::string& config = "");

@@ -31,16 +31,10 @@ std::optional<std::array<unsigned char, 3>> centrePixel(const std::string& ppm) 
 
 class WaylandZelvo : public ::testing::Test {
 protected:
-    // One installation for every case, in a folder the session's user can
-    // read (the build tree may sit where it cannot).
+    // One installation for every case.
     static void SetUpTestSuite() {
-        char folder[] = "/tmp/zelvo-wayland-prefix-XXXXXX";
-        prefix_ = fs::path(mkdtemp(folder));
-        XSession installer;
-        ASSERT_EQ(installer.run({CMAKE_COMMAND, "--install", ZELVO_BUILD_DIR, "--prefix", prefix_.string()}, 60).status,
-                  0);
-        fs::permissions(prefix_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);
+        prefix_ = SwaySession::installForSession(CMAKE_COMMAND, ZELVO_BUILD_DIR);
+        ASSERT_FALSE(prefix_.empty()) << "cmake --install failed";
     }
     static void TearDownTestSuite() { fs::remove_all(prefix_); }
 

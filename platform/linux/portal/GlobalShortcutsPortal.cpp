@@ -164,20 +164,18 @@ void GlobalShortcutsPortal::sendBind() {
     QVariantList arguments{QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(wire), QString(),
                            QVariantMap()};
     request(QStringLiteral("BindShortcuts"), arguments, [this](const QVariantMap& results) {
-        bound_.clear();
+        // What the portal chose, for the log.
         QList<WireShortcut> shortcuts;
         if (auto value = results.value(QStringLiteral("shortcuts")); value.canConvert<QDBusArgument>())
             value.value<QDBusArgument>() >> shortcuts;
-        for (const auto& s : shortcuts)
-            bound_.emplace_back(s.id.toStdString(),
-                                s.options.value(QStringLiteral("trigger_description")).toString().toStdString());
-        for (const auto& [id, trigger] : bound_)
-            logInfo("zelvo: the desktop portal bound " + id + (trigger.empty() ? "" : " to " + trigger));
+        for (const auto& s : shortcuts) {
+            const auto trigger = s.options.value(QStringLiteral("trigger_description")).toString().toStdString();
+            logInfo("zelvo: the desktop portal bound " + s.id.toStdString() + (trigger.empty() ? "" : " to " + trigger));
+        }
     });
 }
 
 void GlobalShortcutsPortal::unbind() {
-    bound_.clear();
     if (session_.isEmpty()) return;
     bus_.call(QDBusMessage::createMethodCall(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
                                              QStringLiteral("Close")),

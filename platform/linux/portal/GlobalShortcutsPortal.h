@@ -36,8 +36,6 @@ public:
     void bind(std::vector<PortalShortcut> shortcuts);
     // Ends the session: the portal drops its shortcuts.
     void unbind();
-    // The ids the portal said it bound, with the combination it chose.
-    const std::vector<std::pair<std::string, std::string>>& bound() const { return bound_; }
 
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results, const QDBusMessage& message);
@@ -56,7 +54,6 @@ private:
     QString session_;
     bool creating_ = false;
     std::vector<PortalShortcut> wanted_;
-    std::vector<std::pair<std::string, std::string>> bound_;
     std::function<void(const std::string&)> activated_;
     std::vector<std::pair<QString, std::function<void(const QVariantMap&)>>> pending_;
     int tokens_ = 0;

@@ -142,7 +142,6 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
         output->output = bind<wl_output>(registry, name, &wl_output_interface, version, 2);
         wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(output->output), self->outputQueue_);
         wl_output_add_listener(output->output, &kOutputListener, output.get());
-        if (!g.output) g.output = output->output;
         self->describe(*output);
         self->outputs_.push_back(std::move(output));
     } else if (id == zxdg_output_manager_v1_interface.name && !g.xdgOutputManager) {
@@ -167,10 +166,8 @@ void WaylandConnection::globalRemove(void* data, wl_registry*, std::uint32_t nam
     for (auto it = outputs.begin(); it != outputs.end(); ++it) {
         if ((*it)->globalName != name) continue;
         if ((*it)->xdgOutput) zxdg_output_v1_destroy((*it)->xdgOutput);
-        if (self->globals_.output == (*it)->output) self->globals_.output = nullptr;
         wl_output_destroy((*it)->output);
         outputs.erase(it);
-        if (!self->globals_.output && !outputs.empty()) self->globals_.output = outputs.front()->output;
         return;
     }
 }

@@ -39,7 +39,6 @@ struct Globals {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr; // the first seat announced
-    wl_output* output = nullptr; // the first output announced (see outputs())
     zwlr_foreign_toplevel_manager_v1* toplevelManager = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwp_keyboard_shortcuts_inhibit_manager_v1* shortcutsInhibitManager = nullptr;
