@@ -29,6 +29,18 @@ struct Icon {
     bool empty() const { return width <= 0 || height <= 0 || argb.empty(); }
 };
 
+// One window of an application, as the switcher lists it.
+struct WindowInfo {
+    std::uint64_t id = 0; // names the window for the calls below, for its whole life
+    std::string title;
+    bool minimized = false;
+    // On the desktop the user looks at (or on every desktop).
+    bool onCurrentDesktop = true;
+    // The number the desktop has for the user (1 for the first), when the
+    // window is on one desktop only and the platform has desktops.
+    std::optional<int> desktopNumber;
+};
+
 // One running application. The workspace hands out one object per
 // application for its whole life, so two are the same application exactly
 // when they are the same object.
@@ -54,6 +66,17 @@ public:
     virtual bool isHidden() const = 0;
     virtual bool activate(unsigned options) = 0;
     virtual bool unhide() = 0;
+
+    // The application's windows the user can switch to, most recently used
+    // first (the one activate() brings to the front leads).
+    virtual std::vector<WindowInfo> windowList() const = 0;
+    // Brings one window of windowList() to the front (restoring it when
+    // minimised); false when it is gone.
+    virtual bool activateWindow(std::uint64_t window) = 0;
+    // Asks one window to close, as its close button does; the application
+    // may ask the user first or refuse. Never ends a process.
+    virtual bool closeWindow(std::uint64_t window) = 0;
+    virtual bool minimizeWindow(std::uint64_t window) = 0;
 };
 
 using RunningApplicationPtr = std::shared_ptr<RunningApplication>;

@@ -3,6 +3,7 @@
 #include "app/core/KeyCodes.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace app {
 
@@ -153,6 +154,7 @@ void AppDelegate::presentPanel(const PanelWindowPtr& panel, bool takeKeyboard) {
         }
         // A pinned panel left on screen: a switch starts here.
         panel->makeKey();
+        appList_.beginShowing();
         appList_.resetSelection();
         return;
     }
@@ -163,6 +165,7 @@ void AppDelegate::presentPanel(const PanelWindowPtr& panel, bool takeKeyboard) {
         if (takeKeyboard) panel->makeKeyAndOrderFront();
         else panel->orderFront();
     }
+    appList_.beginShowing();
     appList_.resetSelection();
     async([this] { resizePanelToFit(); });
 }
@@ -226,18 +229,79 @@ std::optional<Event> AppDelegate::handleKeyDown(const Event& event) {
         selectDigit(event);
         return std::nullopt;
     }
+    if (handleApplicationAction(event)) return std::nullopt;
     switch (code) {
     case kKeyReturn:
+        // With nothing matching the filter there is nothing to switch to.
+        if (!appList_.hoveredApp()) return std::nullopt;
         endSwitch();
-        if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
+        appList_.activateHighlighted();
         reshowIfPinned();
         return std::nullopt;
     case kKeyTab:
     case kKeyDownArrow: appList_.selectNext(); return std::nullopt;
     case kKeyUpArrow: appList_.selectPrevious(); return std::nullopt;
-    case kKeyEscape: panelWindow_->orderOut(); return std::nullopt;
-    default: return event;
+    case kKeyRightArrow: appList_.setExpanded(true); return std::nullopt;
+    case kKeyLeftArrow: appList_.setExpanded(false); return std::nullopt;
+    case kKeyAboveTab: appList_.chooseNextWindow(!(event.modifierFlags & platform::ModifierShift)); return std::nullopt;
+    case kKeyBackspace:
+        if (!appList_.filter().empty()) appList_.setFilter(withoutLastCharacter(appList_.filter()));
+        return std::nullopt;
+    case kKeyEscape:
+        // A filter goes first; the panel only when there is none.
+        if (!appList_.filter().empty()) appList_.setFilter("");
+        else panelWindow_->orderOut();
+        return std::nullopt;
+    default: break;
     }
+    if (auto letter = filterLetter(event)) {
+        appList_.setFilter(appList_.filter() + *letter);
+        return std::nullopt;
+    }
+    return event;
+}
+
+namespace {
+
+// The key's letter in the user's layout, lower case, when it has one.
+std::optional<std::string> letterOf(const Event& event) {
+    const std::string& text = event.charactersIgnoringModifiers;
+    if (text.empty()) return std::nullopt;
+    const auto first = static_cast<unsigned char>(text[0]);
+    if (first < 0x80) {
+        if (!std::isalpha(first)) return std::nullopt;
+        return std::string(1, char(std::tolower(first)));
+    }
+    // Letters beyond ASCII ("é", "ж"): one UTF-8 sequence, taken as typed.
+    return first >= 0xC0 ? std::optional<std::string>(text) : std::nullopt;
+}
+
+} // namespace
+
+std::uint64_t AppDelegate::hotKeyModifiers() {
+    auto shortcut = services_.hotkeys.storedShortcut(kShowFloatingPanel);
+    return shortcut ? shortcut->eventModifiers : 0;
+}
+
+bool AppDelegate::handleApplicationAction(const Event& event) {
+    if (!(event.modifierFlags & platform::ModifierControl)) return false;
+    auto letter = letterOf(event);
+    if (!letter || letter->size() != 1) return false;
+    switch ((*letter)[0]) {
+    case 'w': appList_.closeHighlightedWindow(); return true;
+    case 'q': appList_.quitHighlighted(); return true;
+    case 'm': appList_.minimizeHighlightedWindow(); return true;
+    default: return false;
+    }
+}
+
+std::optional<std::string> AppDelegate::filterLetter(const Event& event) {
+    // Shift and the hot key's own modifiers may be held; any other
+    // modifier makes the key a shortcut of somebody else's.
+    constexpr std::uint64_t kCommandModifiers =
+        platform::ModifierControl | platform::ModifierOption | platform::ModifierCommand;
+    if (event.modifierFlags & kCommandModifiers & ~hotKeyModifiers()) return std::nullopt;
+    return letterOf(event);
 }
 
 bool AppDelegate::isHotKey(const Event& event) {
@@ -279,7 +343,7 @@ void AppDelegate::selectDigit(const Event& event) {
     // The application is taken now: a release of the hot key before the
     // delay is over would otherwise re-sort the list under the digit.
     RunningApplicationPtr app;
-    auto sorted = appList_.sortedApps();
+    auto sorted = appList_.shownApps();
     if (static_cast<std::size_t>(*digit) < sorted.size()) app = sorted[*digit];
     ++pendingDigitActivations_;
     after(kActivationDelay, [this, app] {
@@ -302,7 +366,7 @@ std::optional<Event> AppDelegate::handleFlagsChanged(const Event& event) {
     if (pendingDigitActivations_ > 0) return event;
     if (switchInProgress()) {
         endSwitch();
-        if (auto hovered = appList_.hoveredApp()) appList_.activate(hovered);
+        appList_.activateHighlighted();
     }
     return event;
 }

@@ -111,6 +111,12 @@ private:
     void endSwitch();
     void reshowIfPinned();
     void selectDigit(const platform::Event& event);
+    // Ctrl+W, Ctrl+Q, Ctrl+M on the highlighted application; true when the
+    // key was one of them.
+    bool handleApplicationAction(const platform::Event& event);
+    // The letter a key adds to the filter, if it adds one.
+    std::optional<std::string> filterLetter(const platform::Event& event);
+    std::uint64_t hotKeyModifiers();
     // The key event is the stored "showFloatingPanel" hot key.
     bool isHotKey(const platform::Event& event);
     void applyPinned(bool pinned);

@@ -148,7 +148,135 @@ std::vector<RunningApplicationPtr> AppList::sortedApps() const {
     return sorted;
 }
 
+ApplicationsShown AppList::applicationsShown() const {
+    auto stored = env_.defaults.object(kShowApplicationsFrom);
+    return stored && stored->integerValue() == 1 ? ApplicationsShown::currentDesktop : ApplicationsShown::allDesktops;
+}
+
+bool AppList::onCurrentDesktop(const RunningApplicationPtr& app) const {
+    auto [it, inserted] = onDesktop_.emplace(app.get(), true);
+    if (inserted) {
+        // An application whose windows the platform does not tell stays.
+        auto windows = app->windowList();
+        it->second = windows.empty() || std::any_of(windows.begin(), windows.end(),
+                                                    [](const platform::WindowInfo& w) { return w.onCurrentDesktop; });
+    }
+    return it->second;
+}
+
+std::vector<RunningApplicationPtr> AppList::shownApps() const {
+    auto sorted = sortedApps();
+    const bool desktopOnly = applicationsShown() == ApplicationsShown::currentDesktop;
+    if (!desktopOnly && filter_.empty()) return sorted;
+    std::vector<std::pair<NameMatch::Kind, RunningApplicationPtr>> kept;
+    for (auto& app : sorted) {
+        if (desktopOnly && !onCurrentDesktop(app)) continue;
+        if (auto match = matchOf(app)) kept.emplace_back(match->kind, std::move(app));
+    }
+    // Better matches first; within a kind the list's own order.
+    std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<RunningApplicationPtr> shown;
+    shown.reserve(kept.size());
+    for (auto& [kind, app] : kept) shown.push_back(std::move(app));
+    return shown;
+}
+
+std::optional<NameMatch> AppList::matchOf(const RunningApplicationPtr& app) const {
+    if (!app) return std::nullopt;
+    return matchName(app->localizedName().value_or("App"), filter_);
+}
+
+void AppList::setFilter(std::string filter) {
+    filter_ = std::move(filter);
+    chosenWindow_.reset();
+    expandedApp_.reset();
+    auto shown = shownApps();
+    hoveredApp_ = shown.empty() ? nullptr : shown.front();
+    announceChange();
+    postNeedsResize();
+}
+
+void AppList::beginShowing() {
+    filter_.clear();
+    chosenWindow_.reset();
+    expandedApp_.reset();
+    onDesktop_.clear();
+}
+
+std::vector<platform::WindowInfo> AppList::windowsOf(const RunningApplicationPtr& app) const {
+    if (!app) return {};
+    auto windows = app->windowList();
+    if (applicationsShown() == ApplicationsShown::currentDesktop)
+        windows.erase(std::remove_if(windows.begin(), windows.end(),
+                                     [](const platform::WindowInfo& w) { return !w.onCurrentDesktop; }),
+                      windows.end());
+    return windows;
+}
+
+void AppList::chooseNextWindow(bool forward) {
+    auto windows = windowsOf(hoveredApp_);
+    if (windows.empty()) return;
+    const std::size_t n = windows.size();
+    std::size_t at = 0; // nothing chosen yet: the front window
+    for (std::size_t i = 0; i < n; ++i)
+        if (chosenWindow_ && windows[i].id == *chosenWindow_) at = i;
+    chosenWindow_ = windows[forward ? (at + 1) % n : (at + n - 1) % n].id;
+    announceChange();
+}
+
+void AppList::setExpanded(bool expanded) {
+    auto app = expanded ? hoveredApp_ : nullptr;
+    if (app == expandedApp_) return;
+    expandedApp_ = std::move(app);
+    announceChange();
+    postNeedsResize();
+}
+
+std::optional<platform::WindowInfo> AppList::targetWindow() const {
+    auto windows = windowsOf(hoveredApp_);
+    for (const auto& w : windows)
+        if (chosenWindow_ && w.id == *chosenWindow_) return w;
+    if (windows.empty()) return std::nullopt;
+    return windows.front();
+}
+
+void AppList::closeHighlightedWindow() {
+    auto app = hoveredApp_;
+    auto window = targetWindow();
+    if (!window) return;
+    chosenWindow_.reset();
+    app->closeWindow(window->id);
+    announceChange();
+}
+
+void AppList::quitHighlighted() {
+    auto app = hoveredApp_; // the list may drop it while its windows go
+    if (!app) return;
+    chosenWindow_.reset();
+    for (const auto& w : app->windowList()) app->closeWindow(w.id);
+    announceChange();
+}
+
+void AppList::minimizeHighlightedWindow() {
+    if (auto window = targetWindow()) hoveredApp_->minimizeWindow(window->id);
+    announceChange();
+}
+
+void AppList::activateHighlighted() { activateRow(hoveredApp_); }
+
+void AppList::activateRow(const RunningApplicationPtr& app) {
+    if (app && app == hoveredApp_ && chosenWindow_) activateWindow(app, *chosenWindow_);
+    else activate(app);
+}
+
+void AppList::activateWindow(const RunningApplicationPtr& app, std::uint64_t window) {
+    if (!app) return;
+    // A window gone meanwhile: the application as a whole.
+    if (!app->activateWindow(window)) activate(app);
+}
+
 void AppList::setHoveredApp(RunningApplicationPtr app) {
+    if (app != hoveredApp_) chosenWindow_.reset();
     hoveredApp_ = std::move(app);
     announceChange();
 }
@@ -187,8 +315,22 @@ void AppList::removeApp(const RunningApplicationPtr& app) {
     auto sorted = sortedApps();
     auto it = std::find(sorted.begin(), sorted.end(), app);
     if (it == sorted.end()) return;
+    // A highlighted row that goes hands the highlight to the row taking its
+    // place (or the last one), so that the panel stays usable.
+    std::optional<std::size_t> highlightAt;
+    if (hoveredApp_ == app) {
+        auto shown = shownApps();
+        highlightAt = std::find(shown.begin(), shown.end(), app) - shown.begin();
+    }
     sorted.erase(it);
     runningApps_ = std::move(sorted);
+    onDesktop_.erase(app.get());
+    if (expandedApp_ == app) expandedApp_.reset();
+    if (highlightAt) {
+        auto shown = shownApps();
+        chosenWindow_.reset();
+        hoveredApp_ = shown.empty() ? nullptr : shown[std::min(*highlightAt, shown.size() - 1)];
+    }
     announceChange();
     postNeedsResize();
 }
@@ -198,6 +340,7 @@ void AppList::recordActivation(const RunningApplicationPtr& app) {
 }
 
 void AppList::refreshApps() {
+    onDesktop_.clear();
     std::vector<RunningApplicationPtr> kept;
     for (auto& app : sortedApps())
         if (app->activationPolicy() == ActivationPolicy::Regular && !isSelf(*app) && isListable(*app))
@@ -207,7 +350,7 @@ void AppList::refreshApps() {
 }
 
 void AppList::selectNext() {
-    auto sorted = sortedApps();
+    auto sorted = shownApps();
     const std::size_t n = sorted.size();
     if (n == 0) return;
     auto it = hoveredApp_ ? std::find(sorted.begin(), sorted.end(), hoveredApp_) : sorted.end();
@@ -219,7 +362,7 @@ void AppList::selectNext() {
 }
 
 void AppList::selectPrevious() {
-    auto sorted = sortedApps();
+    auto sorted = shownApps();
     const std::size_t n = sorted.size();
     if (n == 0) return;
     auto it = hoveredApp_ ? std::find(sorted.begin(), sorted.end(), hoveredApp_) : sorted.end();
@@ -231,13 +374,13 @@ void AppList::selectPrevious() {
 }
 
 void AppList::resetSelection() {
-    auto sorted = sortedApps();
+    auto sorted = shownApps();
     if (sorted.size() > 1) setHoveredApp(sorted[1]);
     else if (sorted.size() == 1) setHoveredApp(sorted[0]);
 }
 
 void AppList::selectApp(std::int64_t index) {
-    auto sorted = sortedApps();
+    auto sorted = shownApps();
     if (index >= 0 && static_cast<std::size_t>(index) < sorted.size())
         setHoveredApp(sorted[static_cast<std::size_t>(index)]);
 }

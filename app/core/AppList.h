@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/NameFilter.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Scheduler.h"
 #include "platform/UserDefaults.h"
@@ -19,6 +20,8 @@ namespace app {
 using platform::RunningApplicationPtr;
 
 enum class SortingCriterion : std::int64_t { byActivationTime = 0, byName = 1 };
+// Which applications the switcher lists ("showApplicationsFrom").
+enum class ApplicationsShown : std::int64_t { allDesktops = 0, currentDesktop = 1 };
 
 // The switcher's model: the user-facing running applications, their display
 // order, the highlighted one, and bringing one to the front. It follows the
@@ -49,6 +52,45 @@ public:
     // The listed applications in display order, computed on every call.
     std::vector<RunningApplicationPtr> sortedApps() const;
 
+    // The rows the panel shows, in its order: sortedApps() narrowed to the
+    // desktop setting and to the names matching the filter, those matching
+    // as a prefix or at word starts first.
+    std::vector<RunningApplicationPtr> shownApps() const;
+    // The typed filter (UTF-8), empty at every showing of the panel.
+    const std::string& filter() const { return filter_; }
+    // Narrows the rows and highlights the best match (nothing when none).
+    void setFilter(std::string filter);
+    // How `app`'s name matches the filter, if it does.
+    std::optional<NameMatch> matchOf(const RunningApplicationPtr& app) const;
+    // A new showing of the panel: no filter, no chosen window, none expanded.
+    void beginShowing();
+
+    // The windows of `app` the switcher offers (the desktop setting applied),
+    // most recently used first.
+    std::vector<platform::WindowInfo> windowsOf(const RunningApplicationPtr& app) const;
+    // The window of the highlighted application chosen with the key above
+    // Tab; activation then brings only that window.
+    std::optional<std::uint64_t> chosenWindow() const { return chosenWindow_; }
+    // The highlighted application's next window in most-recent order (the
+    // first step goes to the one behind its front window), or the previous one.
+    void chooseNextWindow(bool forward);
+    // The application whose windows are listed under its row, if any.
+    const RunningApplicationPtr& expandedApp() const { return expandedApp_; }
+    void setExpanded(bool expanded);
+
+    // On the highlighted application: asks the chosen (else the front)
+    // window to close; asks every window to close; minimises the chosen
+    // (else the front) window. Nothing is ever killed.
+    void closeHighlightedWindow();
+    void quitHighlighted();
+    void minimizeHighlightedWindow();
+    // Activates the highlighted application, or only its chosen window.
+    void activateHighlighted();
+    // A click on `app`'s row: its chosen window when it is the highlighted
+    // one and has one, else the application.
+    void activateRow(const RunningApplicationPtr& app);
+    void activateWindow(const RunningApplicationPtr& app, std::uint64_t window);
+
     // The highlighted row; may name an application no longer listed.
     const RunningApplicationPtr& hoveredApp() const { return hoveredApp_; }
     // Sets the highlight and announces a change.
@@ -66,6 +108,7 @@ public:
     void activate(const RunningApplicationPtr& app);
 
     SortingCriterion sortingCriterion() const;
+    ApplicationsShown applicationsShown() const;
 
     // Views subscribe here; observers run after every announced change.
     ObserverId addChangeObserver(ChangeObserver observer);
@@ -87,9 +130,17 @@ private:
     bool isSelf(const platform::RunningApplication& app) const;
     void announceChange();
     void postNeedsResize();
+    bool onCurrentDesktop(const RunningApplicationPtr& app) const;
+    std::optional<platform::WindowInfo> targetWindow() const;
 
     Environment env_;
     RunningApplicationPtr hoveredApp_;
+    std::string filter_;
+    std::optional<std::uint64_t> chosenWindow_;
+    RunningApplicationPtr expandedApp_;
+    // Whether each application has a window on the current desktop, asked
+    // once per showing (the answer costs the window system a round trip).
+    mutable std::map<const platform::RunningApplication*, bool> onDesktop_;
     std::vector<RunningApplicationPtr> runningApps_;
     std::map<std::string, platform::WallTime> appActivationTimes_;
     std::vector<platform::Subscription> subscriptions_;

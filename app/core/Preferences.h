@@ -9,6 +9,9 @@ inline constexpr const char* kDoNotHideWhenHotkeyIsReleased = "DoNotHideWhenHotk
 inline constexpr const char* kSortingCriterion = "sortingCriterion";     // integer: 0 activation time, else name
 inline constexpr const char* kWelcomePassed = "WelcomePassed";           // bool
 inline constexpr const char* kFloatingPanelFrame = "FloatingPanelFrame"; // data: the saved panel frame
+// integer: which applications the switcher lists, 0 those of every desktop
+// (the default), 1 those with a window on the current desktop
+inline constexpr const char* kShowApplicationsFrom = "showApplicationsFrom";
 inline constexpr const char* kCrashOnExceptions = "NSApplicationCrashOnExceptions"; // bool, registered
 
 // Read by the settings view and by the release handling alike: registered at

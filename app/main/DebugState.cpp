@@ -38,7 +38,9 @@ void DebugState::writeNow() {
     QJsonObject state;
     QJsonArray apps;
     auto& list = delegate_.appList();
-    for (const auto& app : list.sortedApps()) {
+    // The rows as the panel shows them: the filter and the desktop setting
+    // applied.
+    for (const auto& app : list.shownApps()) {
         QJsonObject a;
         a["name"] = QString::fromStdString(app->localizedName().value_or("App"));
         a["pid"] = int(app->processIdentifier());
@@ -46,6 +48,11 @@ void DebugState::writeNow() {
         apps.append(a);
     }
     state["apps"] = apps;
+    state["filter"] = QString::fromStdString(list.filter());
+    if (auto chosen = list.chosenWindow()) {
+        for (const auto& w : list.windowsOf(list.hoveredApp()))
+            if (w.id == *chosen) state["chosenWindow"] = QString::fromStdString(w.title);
+    }
     const auto& hovered = list.hoveredApp();
     state["hovered"] = hovered ? QString::fromStdString(hovered->localizedName().value_or("App")) : QString();
     auto* panelWindow = delegate_.panelWindow().get();
@@ -65,9 +72,9 @@ void DebugState::writeNow() {
             QJsonArray items;
             const QPoint at = viewOrigin + surfacePanel->menuOrigin();
             for (const auto& [text, rect] : menu->items())
-                items.append(QJsonObject{{"text", text},
-                                         {"frame", QJsonArray{at.x() + rect.x(), at.y() + rect.y(), rect.width(),
-                                                              rect.height()}}});
+                items.append(QJsonObject{
+                    {"text", text},
+                    {"frame", QJsonArray{at.x() + rect.x(), at.y() + rect.y(), rect.width(), rect.height()}}});
             state["menuItems"] = items;
         }
     }

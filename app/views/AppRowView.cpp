@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 namespace app::views {
 
@@ -17,8 +18,11 @@ AppRowView::AppRowView(platform::RunningApplicationPtr app, Callbacks callbacks,
 }
 
 void AppRowView::setContent(RowContent content, QPixmap icon) {
-    bool resized = content.name != content_.name || content.badge != content_.badge;
+    bool resized = content.name != content_.name || content.badge != content_.badge ||
+                   content.detail != content_.detail || content.windows.size() != content_.windows.size();
+    if (content == content_ && icon.cacheKey() == icon_.cacheKey()) return;
     content_ = std::move(content);
+    if (icon.cacheKey() != icon_.cacheKey()) deviceIcon_ = QPixmap();
     icon_ = std::move(icon);
     if (resized) {
         updateGeometry();
@@ -50,27 +54,75 @@ QFont AppRowView::badgeFont() const {
 
 bool AppRowView::isDark() const { return palette().color(QPalette::Window).lightness() < 128; }
 
+namespace {
+
+// The row's text: the name, then the chosen window's title.
+QString rowText(const RowContent& content) {
+    QString text = QString::fromStdString(content.name);
+    if (!content.detail.empty()) text += QStringLiteral(" \u2014 ") + QString::fromStdString(content.detail);
+    return text;
+}
+
+// UTF-16 index of each code point of `text`.
+std::vector<int> codePointStarts(const QString& text) {
+    std::vector<int> starts;
+    for (int i = 0; i < text.size(); ++i) {
+        starts.push_back(i);
+        if (text[i].isHighSurrogate() && i + 1 < text.size()) ++i;
+    }
+    return starts;
+}
+
+} // namespace
+
+int AppRowView::baseHeight() const {
+    int nameHeight = QFontMetrics(nameFont()).height() + 2 * kNamePadding;
+    return 2 * kPadding + std::max({kBadgeSize, kIconHeight, nameHeight});
+}
+
 QSize AppRowView::sizeHint() const {
     QFontMetrics metrics(nameFont());
-    int nameWidth = metrics.horizontalAdvance(QString::fromStdString(content_.name)) + 2 * kNamePadding;
-    int nameHeight = metrics.height() + 2 * kNamePadding;
+    int nameWidth = metrics.horizontalAdvance(rowText(content_)) + 2 * kNamePadding;
     int badge = content_.badge == RowContent::Badge::None ? 0 : kBadgeSize + kSpacing;
     if (content_.badgeTrailingPadding) badge += kBadgeTrailing;
     int width = 2 * kOuterPadding + 2 * kPadding + badge + kIconWidth + kSpacing + nameWidth;
-    int height = 2 * kPadding + std::max({kBadgeSize, kIconHeight, nameHeight});
+    for (const auto& line : content_.windows)
+        width = std::max(width, kOuterPadding + kWindowIndent +
+                                    metrics.horizontalAdvance(QString::fromStdString(line.text)) + 2 * kNamePadding +
+                                    kPadding + kOuterPadding);
+    int height = baseHeight() + int(content_.windows.size()) * kWindowLineHeight;
+    if (!content_.windows.empty()) height += kPadding;
     return QSize(width, height);
+}
+
+QSize AppRowView::minimumSizeHint() const {
+    const int width = 2 * kOuterPadding + 2 * kPadding + kBadgeSize + kSpacing + kBadgeTrailing + kIconWidth +
+                      kSpacing + 2 * kNamePadding;
+    return QSize(width, sizeHint().height());
 }
 
 QRect AppRowView::highlightRect() const { return rect().adjusted(kOuterPadding, 0, -kOuterPadding, 0); }
 
+QRect AppRowView::baseRect() const {
+    QRect r = highlightRect();
+    r.setHeight(baseHeight());
+    return r;
+}
+
+QRect AppRowView::windowLineRect(int index) const {
+    QRect r = highlightRect();
+    return QRect(r.left() + kWindowIndent, baseHeight() + index * kWindowLineHeight,
+                 r.width() - kWindowIndent - kPadding, kWindowLineHeight);
+}
+
 QRect AppRowView::badgeRect() const {
     if (content_.badge == RowContent::Badge::None) return {};
-    QRect inner = highlightRect().adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    QRect inner = baseRect().adjusted(kPadding, kPadding, -kPadding, -kPadding);
     return QRect(inner.left(), inner.center().y() - kBadgeSize / 2 + 1, kBadgeSize, kBadgeSize);
 }
 
 QRect AppRowView::iconRect() const {
-    QRect inner = highlightRect().adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    QRect inner = baseRect().adjusted(kPadding, kPadding, -kPadding, -kPadding);
     int x = inner.left();
     if (content_.badge != RowContent::Badge::None) {
         x += kBadgeSize + kSpacing;
@@ -103,21 +155,83 @@ void AppRowView::paintEvent(QPaintEvent*) {
         p.setFont(badgeFont());
         p.drawText(badgeRect(), Qt::AlignCenter, QString::fromStdString(content_.badgeText));
     }
-    // The icon keeps its aspect ratio inside its 24 by 22 slot.
+    // The icon keeps its aspect ratio inside its 24 by 22 slot, drawn
+    // pixel for pixel at the screen's scale.
     QRect slot = iconRect();
-    QPixmap icon = icon_.isNull() ? placeholderIcon(content_.name, slot.width(), slot.height()) : icon_;
-    QSize fitted = icon.size().scaled(slot.size(), Qt::KeepAspectRatio);
-    QRect target(slot.x() + (slot.width() - fitted.width()) / 2, slot.y() + (slot.height() - fitted.height()) / 2,
-                 fitted.width(), fitted.height());
-    p.drawPixmap(target, icon);
+    const qreal ratio = devicePixelRatioF();
+    if (deviceIcon_.isNull() || !qFuzzyCompare(deviceIcon_.devicePixelRatio(), ratio)) {
+        QPixmap source = icon_.isNull() ? placeholderIcon(content_.name, slot.width(), slot.height()) : icon_;
+        deviceIcon_ = iconAtDeviceSize(source, slot.size(), ratio);
+    }
+    QSize fitted = (QSizeF(deviceIcon_.size()) / ratio).toSize();
+    p.drawPixmap(
+        QPoint(slot.x() + (slot.width() - fitted.width()) / 2, slot.y() + (slot.height() - fitted.height()) / 2),
+        deviceIcon_);
 
-    p.setPen(palette().color(QPalette::WindowText));
+    const QColor textColour = palette().color(QPalette::WindowText);
+    p.setPen(textColour);
     p.setFont(nameFont());
-    QRect name(slot.right() + 1 + kSpacing + kNamePadding, highlightRect().top(), 0, highlightRect().height());
-    name.setRight(highlightRect().right() - kPadding - kNamePadding);
-    p.drawText(
-        name, Qt::AlignVCenter | Qt::AlignLeft,
-        QFontMetrics(nameFont()).elidedText(QString::fromStdString(content_.name), Qt::ElideRight, name.width()));
+    QRect base = baseRect();
+    QRect name(slot.right() + 1 + kSpacing + kNamePadding, base.top(), 0, base.height());
+    name.setRight(base.right() - kPadding - kNamePadding);
+    const QFontMetrics metrics(nameFont());
+    const QString full = rowText(content_);
+    const QString shown = metrics.elidedText(full, Qt::ElideRight, name.width());
+    // The filter's letters in bold and the accent colour; the window's title
+    // dimmed. Characters cut off by the elision mark nothing.
+    const int visible = shown == full ? int(full.size()) : int(shown.size()) - 1;
+    QList<QTextLayout::FormatRange> formats;
+    const auto starts = codePointStarts(QString::fromStdString(content_.name));
+    for (std::size_t position : content_.marked) {
+        if (position >= starts.size() || starts[position] >= visible) continue;
+        QTextLayout::FormatRange range;
+        range.start = starts[position];
+        range.length = position + 1 < starts.size() ? starts[position + 1] - starts[position] : 1;
+        range.format.setFontWeight(QFont::Bold);
+        range.format.setForeground(QColor(0, 122, 255));
+        formats.append(range);
+    }
+    const int nameLength = int(QString::fromStdString(content_.name).size());
+    if (!content_.detail.empty() && nameLength < int(shown.size())) {
+        QTextLayout::FormatRange range;
+        range.start = nameLength;
+        range.length = int(shown.size()) - nameLength;
+        QColor dim = textColour;
+        dim.setAlphaF(0.65);
+        range.format.setForeground(dim);
+        formats.append(range);
+    }
+    QTextLayout layout(shown, nameFont());
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(name.width() + 1);
+    layout.endLayout();
+    layout.draw(&p, QPointF(name.left(), name.top() + (name.height() - line.height()) / 2));
+
+    // The application's windows, indented, the chosen one marked.
+    for (int i = 0; i < int(content_.windows.size()); ++i) {
+        QRect lineRect = windowLineRect(i);
+        if (i == content_.chosenWindow) {
+            QColor blue(0, 122, 255);
+            blue.setAlphaF(0.25);
+            QPainterPath path;
+            path.addRoundedRect(QRectF(lineRect.adjusted(-kNamePadding, 1, 0, -1)), 6, 6);
+            p.fillPath(path, blue);
+        }
+        p.setPen(textColour);
+        p.drawText(lineRect, Qt::AlignVCenter | Qt::AlignLeft,
+                   metrics.elidedText(QString::fromStdString(content_.windows[std::size_t(i)].text), Qt::ElideRight,
+                                      lineRect.width()));
+    }
+}
+
+QPixmap iconAtDeviceSize(const QPixmap& source, QSize slot, qreal ratio) {
+    if (source.isNull()) return {};
+    const QSize device = (QSizeF(source.size()).scaled(QSizeF(slot) * ratio, Qt::KeepAspectRatio)).toSize();
+    QPixmap scaled = source.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
 }
 
 // A row takes the highlight when the pointer moves over it, not when it
@@ -153,8 +267,19 @@ void AppRowView::mousePressEvent(QMouseEvent* event) {
 }
 
 void AppRowView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && callbacks_.clicked)
-        callbacks_.clicked(app_);
+    const QPoint at = event->position().toPoint();
+    if (!rect().contains(at)) return;
+    if (event->button() == Qt::RightButton) {
+        if (callbacks_.contextMenu) callbacks_.contextMenu(app_, event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() != Qt::LeftButton) return;
+    for (int i = 0; i < int(content_.windows.size()); ++i)
+        if (windowLineRect(i).adjusted(-kWindowIndent, 0, 0, 0).contains(at)) {
+            if (callbacks_.windowClicked) callbacks_.windowClicked(app_, content_.windows[std::size_t(i)].id);
+            return;
+        }
+    if (callbacks_.clicked) callbacks_.clicked(app_);
 }
 
 QPixmap placeholderIcon(const std::string& name, int width, int height) {

@@ -1,12 +1,16 @@
 #include "app/views/ContentView.h"
 
 #include "app/core/Preferences.h"
+#include "app/core/AppDelegate.h"
+#include "app/desktop/MenuRequest.h"
 #include "app/views/Accessibility.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -37,6 +41,11 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
     stack->setSpacing(0);
     toolbar_ = new ToolbarView(env_.delegate, env_.defaults, this);
     stack->addWidget(toolbar_);
+    filterLabel_ = new QLabel(this);
+    filterLabel_->setContentsMargins(kInnerPadding * 2, 0, kInnerPadding * 2, 4);
+    filterLabel_->setTextFormat(Qt::PlainText);
+    filterLabel_->hide();
+    stack->addWidget(filterLabel_);
 
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -57,6 +66,7 @@ ContentView::ContentView(Environment env, SwitcherViewOptions options, QWidget* 
     stack->addWidget(scroll_, 1);
 
     makeSwitcherAccessible(this, inner_);
+    buildRowMenu();
 
     observer_ = env_.list.addChangeObserver([this] { listChanged(); });
     layoutIfNeeded();
@@ -68,13 +78,13 @@ ContentView::~ContentView() {
 }
 
 void ContentView::listChanged() {
-    auto apps = env_.list.sortedApps();
+    auto apps = env_.list.shownApps();
     if (apps != shown_) rebuildRows(apps);
     else refreshRows();
 }
 
 void ContentView::layoutIfNeeded() {
-    if (dirty_ || env_.list.sortedApps() != shown_) rebuildRows(env_.list.sortedApps());
+    if (dirty_ || env_.list.shownApps() != shown_) rebuildRows(env_.list.shownApps());
     if (layout()) layout()->activate();
     dirty_ = false;
 }
@@ -98,9 +108,13 @@ void ContentView::rebuildRows(const std::vector<platform::RunningApplicationPtr>
             callbacks.clicked = [this](const platform::RunningApplicationPtr& a) {
                 // The list may have changed under the pointer: activate only
                 // what is still listed.
-                auto sorted = env_.list.sortedApps();
-                if (auto index = indexOf(sorted, a); index && *index < sorted.size())
-                    env_.list.activate(sorted[*index]);
+                auto shown = env_.list.shownApps();
+                if (auto index = indexOf(shown, a); index && *index < shown.size())
+                    env_.list.activateRow(shown[*index]);
+            };
+            callbacks.contextMenu = [this](const platform::RunningApplicationPtr& a, QPoint at) { showRowMenu(a, at); };
+            callbacks.windowClicked = [this](const platform::RunningApplicationPtr& a, std::uint64_t window) {
+                env_.list.activateWindow(a, window);
             };
             row = new AppRowView(app, std::move(callbacks), inner_);
         }
@@ -114,17 +128,105 @@ void ContentView::rebuildRows(const std::vector<platform::RunningApplicationPtr>
         row->deleteLater();
     }
     shown_ = apps;
-    refreshRows();
+    refreshRows(false);
     inner_->adjustSize();
     reportSizes();
+    scrollToHighlight();
 }
 
-void ContentView::refreshRows() {
+void ContentView::refreshRows(bool reportResize) {
     const auto& hovered = env_.list.hoveredApp();
+    bool resized = false;
     for (auto* row : rows_) {
-        row->setContent(rowContent(shown_, row->app()), iconFor(row->app()));
+        const QSize before = row->sizeHint();
+        row->setContent(contentOf(row->app()), iconFor(row->app()));
         row->setHighlighted(hovered && hovered == row->app());
+        resized = resized || row->sizeHint() != before;
     }
+    refreshFilterLabel();
+    if (resized && reportResize) {
+        inner_->adjustSize();
+        reportSizes();
+    }
+    scrollToHighlight();
+}
+
+RowContent ContentView::contentOf(const platform::RunningApplicationPtr& app) const {
+    auto& list = env_.list;
+    RowContent content = rowContent(shown_, app);
+    if (!list.filter().empty())
+        if (auto match = list.matchOf(app)) content.marked = match->positions;
+    const bool expanded = app == list.expandedApp();
+    const auto chosen = app == list.hoveredApp() ? list.chosenWindow() : std::nullopt;
+    if (!expanded && !chosen) return content;
+    auto windows = list.windowsOf(app);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const bool isChosen = chosen && windows[i].id == *chosen;
+        if (isChosen) content.detail = windowText(windows[i]);
+        if (!expanded) continue;
+        content.windows.push_back({windows[i].id, windowText(windows[i])});
+        if (isChosen) content.chosenWindow = int(i);
+    }
+    return content;
+}
+
+void ContentView::refreshFilterLabel() {
+    const auto& filter = env_.list.filter();
+    if (filter.empty()) {
+        filterLabel_->hide();
+        return;
+    }
+    const QString typed = QString::fromStdString(filter);
+    filterLabel_->setText(shown_.empty() ? QStringLiteral("No application matches \u201C%1\u201D").arg(typed)
+                                         : QStringLiteral("Filter: %1").arg(typed));
+    filterLabel_->show();
+}
+
+void ContentView::scrollToHighlight() {
+    const auto& hovered = env_.list.hoveredApp();
+    for (auto* row : rows_)
+        if (row->app() == hovered) {
+            // The rows' geometry must be current for the scroll position.
+            if (inner_->layout()) inner_->layout()->activate();
+            scroll_->ensureWidgetVisible(row, 0, 0);
+        }
+}
+
+void ContentView::buildRowMenu() {
+    rowMenu_ = new QMenu(this);
+    auto add = [this](const char* title, void (AppList::*action)()) {
+        connect(rowMenu_->addAction(QString::fromUtf8(title)), &QAction::triggered, this, [this, action] {
+            auto app = menuApp_;
+            if (!app) return;
+            // The pointer may have moved the highlight while the menu was open.
+            if (env_.list.hoveredApp() != app) env_.list.setHoveredApp(app);
+            (env_.list.*action)();
+        });
+    };
+    add("Close Window\tCtrl+W", &AppList::closeHighlightedWindow);
+    add("Quit\tCtrl+Q", &AppList::quitHighlighted);
+    add("Minimize\tCtrl+M", &AppList::minimizeHighlightedWindow);
+    // The menu took the keyboard from the panel while it was open: a panel
+    // that was key takes it back.
+    connect(rowMenu_, &QMenu::aboutToHide, this, [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (const auto& panel = env_.delegate.panelWindow(); panel && panel->isKeyWindow()) panel->makeKey();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ContentView::showRowMenu(const platform::RunningApplicationPtr& app, QPoint globalPosition) {
+    menuApp_ = app;
+    env_.list.setHoveredApp(app);
+    // A panel that draws itself into a surface shows the menu there; the
+    // anchor is the menu's top-right corner.
+    const QPoint local = window()->mapFromGlobal(globalPosition);
+    desktop::MenuRequest request(rowMenu_, local + QPoint(rowMenu_->sizeHint().width(), 0));
+    QCoreApplication::sendEvent(window(), &request);
+    if (!request.isAccepted()) rowMenu_->popup(globalPosition);
 }
 
 QPixmap ContentView::iconFor(const platform::RunningApplicationPtr& app) {
@@ -171,10 +273,18 @@ QSize ContentView::fittingSize() const {
     QSize rows = inner_->sizeHint();
     int width = std::max(bar.width(), rows.width());
     int height = bar.height() + rows.height() + kScrollBottom + kStackBottom;
+    if (!filterLabel_->isHidden()) {
+        width = std::max(width, filterLabel_->sizeHint().width());
+        height += filterLabel_->sizeHint().height();
+    }
     // The panel opens on the screen of the pointer; the list fits that one.
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) height = std::min(height, int(screen->availableGeometry().height() * kMaximumScreenShare));
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        height = std::min(height, int(available.height() * kMaximumScreenShare));
+        width = std::min(width, int(available.width() * kMaximumScreenShare));
+    }
     return QSize(width, height);
 }
 

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+class QLabel;
+class QMenu;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -36,24 +38,40 @@ public:
     ~ContentView() override;
 
     // The size the content wants: toolbar and every row, at most 80 % of the
-    // screen's height (the rows scroll beyond that).
+    // screen's height (the rows scroll beyond that, keeping the highlighted
+    // one in view) and of its width (long names are cut short).
     QSize fittingSize() const;
     // Brings the rows up to date with the list now.
     void layoutIfNeeded();
 
     const std::vector<AppRowView*>& rows() const { return rows_; }
     ToolbarView* toolbar() const { return toolbar_; }
+    // The line that shows the filter, or that nothing matches it.
+    QLabel* filterLabel() const { return filterLabel_; }
+    QScrollArea* scrollArea() const { return scroll_; }
+    // The row's menu of actions (Close Window, Quit, Minimize).
+    QMenu* rowMenu() const { return rowMenu_; }
+    void showRowMenu(const platform::RunningApplicationPtr& app, QPoint globalPosition);
 
 private:
     void listChanged();
     void rebuildRows(const std::vector<platform::RunningApplicationPtr>& apps);
-    void refreshRows();
+    // Brings every row's content and highlight up to date; with
+    // reportResize, rows that changed size are laid out and reported.
+    void refreshRows(bool reportResize = true);
+    RowContent contentOf(const platform::RunningApplicationPtr& app) const;
+    void refreshFilterLabel();
+    void scrollToHighlight();
+    void buildRowMenu();
     QPixmap iconFor(const platform::RunningApplicationPtr& app);
     void reportSizes();
 
     Environment env_;
     SwitcherViewOptions options_;
     ToolbarView* toolbar_;
+    QLabel* filterLabel_;
+    QMenu* rowMenu_ = nullptr;
+    platform::RunningApplicationPtr menuApp_; // the row the menu was opened on
     QScrollArea* scroll_;
     QWidget* inner_;
     QVBoxLayout* rowsLayout_;

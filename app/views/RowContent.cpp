@@ -26,6 +26,14 @@ RowContent rowContent(const std::vector<platform::RunningApplicationPtr>& list,
     return row;
 }
 
+std::string windowText(const platform::WindowInfo& window) {
+    std::string text = window.title.empty() ? "Untitled" : window.title;
+    if (!window.onCurrentDesktop && window.desktopNumber)
+        text += " (Desktop " + std::to_string(*window.desktopNumber) + ")";
+    if (window.minimized) text += " (minimised)";
+    return text;
+}
+
 BadgeColors badgeColors(bool dark) { return dark ? BadgeColors{0xFFFFFF, 0x000000} : BadgeColors{0x000000, 0xFFFFFF}; }
 
 } // namespace app::views

@@ -16,7 +16,23 @@ struct RowContent {
     std::string badgeText;             // "0" to "9" for the first ten rows, else empty
     bool badgeTrailingPadding = false; // 4 px after a visible badge only
     std::string name;                  // the localized name, "App" when there is none
+    std::vector<std::size_t> marked;   // code points of the name the filter matched
+    std::string detail;                // the chosen window: its title, and its desktop when another
+    // The application's windows listed under the row (when expanded), and
+    // which of them is the chosen one (-1: none).
+    struct WindowLine {
+        std::uint64_t id = 0;
+        std::string text;
+        bool operator==(const WindowLine&) const = default;
+    };
+    std::vector<WindowLine> windows;
+    int chosenWindow = -1;
+    bool operator==(const RowContent&) const = default;
 };
+
+// What a row says of one window: its title ("Untitled" without one), with
+// its desktop when that is not the current one.
+std::string windowText(const platform::WindowInfo& window);
 
 RowContent rowContent(const std::vector<platform::RunningApplicationPtr>& list,
                       const platform::RunningApplicationPtr& app);

@@ -107,7 +107,8 @@ ToolbarView::ToolbarView(AppDelegate& delegate, platform::UserDefaults& defaults
 
 void ToolbarView::popUpMenu() {
     // A panel that draws itself into a surface shows the menu there.
-    desktop::MenuRequest request(menu_, menuButton_->mapTo(window(), QPoint(menuButton_->width(), menuButton_->height())));
+    desktop::MenuRequest request(menu_,
+                                 menuButton_->mapTo(window(), QPoint(menuButton_->width(), menuButton_->height())));
     QCoreApplication::sendEvent(window(), &request);
     if (!request.isAccepted()) menu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
 }

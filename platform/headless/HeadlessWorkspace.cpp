@@ -19,6 +19,42 @@ bool HeadlessApplication::unhide() {
     return true;
 }
 
+bool HeadlessApplication::activateWindow(std::uint64_t window) {
+    auto& windows = facts_.windows;
+    auto it = std::find_if(windows.begin(), windows.end(), [&](const WindowInfo& w) { return w.id == window; });
+    if (it == windows.end()) return false;
+    windowRequests_.push_back("activate " + std::to_string(window));
+    it->minimized = false;
+    std::rotate(windows.begin(), it, it + 1);
+    activate(0);
+    return true;
+}
+
+bool HeadlessApplication::closeWindow(std::uint64_t window) {
+    auto& windows = facts_.windows;
+    auto it = std::find_if(windows.begin(), windows.end(), [&](const WindowInfo& w) { return w.id == window; });
+    if (it == windows.end()) return false;
+    windowRequests_.push_back("close " + std::to_string(window));
+    windows.erase(it);
+    if (windows.empty() && workspace_) {
+        HeadlessApplicationPtr self;
+        for (const auto& app : workspace_->apps_)
+            if (app.get() == this) self = app;
+        if (self) workspace_->terminate(self);
+    }
+    return true;
+}
+
+bool HeadlessApplication::minimizeWindow(std::uint64_t window) {
+    for (auto& w : facts_.windows)
+        if (w.id == window) {
+            windowRequests_.push_back("minimize " + std::to_string(window));
+            w.minimized = true;
+            return true;
+        }
+    return false;
+}
+
 HeadlessWorkspace::~HeadlessWorkspace() {
     for (auto& app : apps_) app->workspace_ = nullptr;
 }

@@ -28,6 +28,7 @@ public:
         std::uint64_t iconVersion = 0; // bump when changing the icons
         std::optional<std::string> iconName;
         Icon fallbackIcon;
+        std::vector<WindowInfo> windows; // most recent first
     };
 
     explicit HeadlessApplication(Facts facts) : facts_(std::move(facts)) {}
@@ -45,16 +46,26 @@ public:
     bool isHidden() const override { return facts_.hidden; }
     bool activate(unsigned options) override;
     bool unhide() override;
+    std::vector<WindowInfo> windowList() const override { return facts_.windows; }
+    // The window goes to the front of the list and the application is
+    // activated.
+    bool activateWindow(std::uint64_t window) override;
+    // The window leaves the list; with the last one the application ends.
+    bool closeWindow(std::uint64_t window) override;
+    bool minimizeWindow(std::uint64_t window) override;
 
     Facts& facts() { return facts_; }
     const std::vector<unsigned>& activations() const { return activations_; }
     int unhideCount() const { return unhides_; }
+    // "activate 7", "close 7", "minimize 7" in the order asked.
+    const std::vector<std::string>& windowRequests() const { return windowRequests_; }
 
 private:
     friend class HeadlessWorkspace;
     Facts facts_;
     std::vector<unsigned> activations_;
     int unhides_ = 0;
+    std::vector<std::string> windowRequests_;
     HeadlessWorkspace* workspace_ = nullptr;
 };
 

@@ -151,7 +151,7 @@ TEST_F(AppDelegateTest, HotKeyWhileVisibleMovesTheHighlightAndWraps) {
     EXPECT_EQ(hovered(), apps[2]);
     EXPECT_TRUE(swallowed(keyDown(125))); // Down
     EXPECT_EQ(hovered(), apps[0]);
-    EXPECT_FALSE(swallowed(keyDown(0, "a"))); // any other key passes on
+    EXPECT_FALSE(swallowed(keyDown(122))); // F1: keys the panel does not use pass on
 }
 
 TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlight) {
@@ -585,3 +585,95 @@ TEST_F(AppDelegateTest, PendingWorkAfterTheDelegateIsGoneDoesNothing) {
 }
 
 } // namespace
+
+namespace {
+Event withFlags(Event e, std::uint64_t modifiers) {
+    e.modifierFlags = modifiers;
+    return e;
+}
+constexpr std::uint64_t kControl = platform::ModifierControl;
+} // namespace
+
+TEST_F(AppDelegateTest, TypedLettersNarrowTheRowsBestMatchesFirstAndEscapeClearsThemFirst) {
+    for (const char* name : {"Big Chart", "Charlie", "Mocha", "Zed"}) {
+        HeadlessApplication::Facts f;
+        f.localizedName = name;
+        f.bundleIdentifier = std::string("org.example.") + name;
+        workspace.addExisting(f);
+    }
+    launch();
+    auto& list = delegate->appList();
+    auto shown = [&] {
+        std::string names;
+        for (const auto& app : list.shownApps()) names += *app->localizedName() + ",";
+        return names;
+    };
+    press();
+    for (const char* letter : {"c", "H", "a"}) EXPECT_TRUE(swallowed(keyDown(0, letter)));
+    EXPECT_EQ(shown(), "Charlie,Big Chart,Mocha,");
+    EXPECT_EQ(*hovered()->localizedName(), "Charlie");
+    EXPECT_TRUE(swallowed(keyDown(51))); // Backspace
+    EXPECT_EQ(list.filter(), "ch");
+    EXPECT_FALSE(swallowed(withFlags(keyDown(7, "x"), kControl))); // a shortcut, not a letter
+    EXPECT_TRUE(swallowed(withFlags(keyDown(0, "z"), 0)));         // without the hot key's modifier too
+    EXPECT_EQ(shown(), "");
+    EXPECT_EQ(hovered(), nullptr);
+    EXPECT_TRUE(swallowed(keyDown(36))); // Return: nothing to switch to, the panel stays
+    EXPECT_TRUE(panel().isVisible());
+
+    EXPECT_TRUE(swallowed(keyDown(53))); // Escape clears the filter
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_EQ(shown(), "Big Chart,Charlie,Mocha,Zed,");
+    EXPECT_TRUE(swallowed(keyDown(0, "m")));
+    EXPECT_TRUE(swallowed(keyDown(29, "0"))); // digits number the rows shown
+    scheduler.advance(platform::Seconds(1));
+    EXPECT_EQ(*frontmost()->localizedName(), "Mocha");
+
+    press(); // a new showing starts unfiltered
+    EXPECT_EQ(list.filter(), "");
+    EXPECT_TRUE(swallowed(keyDown(53)));
+    EXPECT_FALSE(panel().isVisible());
+}
+
+TEST_F(AppDelegateTest, WindowKeysReachOneWindowAndCtrlKeysActOnTheHighlightedApplication) {
+    auto apps = addApps(3);
+    apps[1]->facts().windows = {{11, "front"}, {12, "middle"}, {13, "back"}};
+    launch();
+    auto& list = delegate->appList();
+    press();
+    ASSERT_EQ(hovered(), apps[1]);
+    const Event aboveTab = keyDown(50, "`");
+    for (auto [event, chosen] :
+         {std::pair{aboveTab, 12}, {aboveTab, 13}, {withFlags(aboveTab, kOption | kShift), 12}}) {
+        EXPECT_TRUE(swallowed(event));
+        EXPECT_EQ(list.chosenWindow(), std::optional<std::uint64_t>(chosen));
+    }
+    EXPECT_TRUE(swallowed(keyDown(124))); // Right lists the windows
+    EXPECT_EQ(list.expandedApp(), apps[1]);
+    EXPECT_TRUE(swallowed(keyDown(123)));
+    EXPECT_EQ(list.expandedApp(), nullptr);
+    events.dispatch(flags(0));
+    EXPECT_EQ(apps[1]->windowRequests(), (std::vector<std::string>{"activate 12"}));
+
+    press();
+    ASSERT_EQ(hovered(), apps[1]);
+    EXPECT_TRUE(swallowed(withFlags(keyDown(46, "m"), kOption | kControl))); // the front window, now 12
+    EXPECT_TRUE(swallowed(aboveTab));
+    EXPECT_TRUE(swallowed(withFlags(keyDown(13, "w"), kOption | kControl))); // the chosen one
+    EXPECT_TRUE(swallowed(withFlags(keyDown(12, "q"), kOption | kControl)));
+    EXPECT_EQ(apps[1]->windowRequests(),
+              (std::vector<std::string>{"activate 12", "minimize 12", "close 11", "close 12", "close 13"}));
+    // Its last window gone, the row goes; the panel stays with the next row.
+    EXPECT_EQ(list.shownApps(), (std::vector<RunningApplicationPtr>{apps[0], apps[2]}));
+    EXPECT_EQ(hovered(), apps[2]);
+    EXPECT_TRUE(panel().isVisible());
+
+    // This desktop only: rows and windows elsewhere are left out.
+    apps[0]->facts().windows = {{21, "here"}, {22, "there", false, false, 2}};
+    apps[2]->facts().windows = {{31, "away", false, false, 3}};
+    defaults.set(kShowApplicationsFrom, 1);
+    press();
+    EXPECT_EQ(list.shownApps(), (std::vector<RunningApplicationPtr>{apps[0]}));
+    ASSERT_EQ(list.windowsOf(apps[0]).size(), 1u);
+    EXPECT_EQ(list.windowsOf(apps[0])[0].id, 21u);
+}

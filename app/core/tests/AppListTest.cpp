@@ -198,9 +198,10 @@ TEST_F(AppListTest, SelectionWrapsAndCopesWithVanishedHighlight) {
     list->selectApp(-1);
     EXPECT_EQ(list->hoveredApp(), c);
 
-    // The highlighted application goes away: the next step starts afresh.
+    // The highlighted application goes away: the row taking its place (or
+    // the last one) takes the highlight, so Return never reopens the gone one.
     workspace.terminate(c);
-    EXPECT_EQ(list->hoveredApp(), c);
+    EXPECT_EQ(list->hoveredApp(), b);
     list->selectNext();
     EXPECT_EQ(list->hoveredApp(), a);
 
@@ -208,10 +209,10 @@ TEST_F(AppListTest, SelectionWrapsAndCopesWithVanishedHighlight) {
     list->resetSelection(); // one left: that one
     EXPECT_EQ(list->hoveredApp(), a);
     workspace.terminate(a);
-    list->resetSelection(); // none left: unchanged
+    list->resetSelection(); // none left: nothing to highlight
     list->selectNext();
     list->selectPrevious();
-    EXPECT_EQ(list->hoveredApp(), a);
+    EXPECT_EQ(list->hoveredApp(), nullptr);
 }
 
 TEST_F(AppListTest, RefreshDropsApplicationsThatStoppedBeingListable) {
@@ -275,3 +276,34 @@ TEST_F(AppListTest, ActivateUnhidesActivatesAndFallsBackToOpening) {
 }
 
 } // namespace
+
+TEST(NameFilterTest, LettersInOrderMatchPrefixesFirstThenWordStartsThenAnywhere) {
+    using Kind = NameMatch::Kind;
+    struct Case {
+        const char* name;
+        const char* filter;
+        std::optional<Kind> kind; // nothing: no match
+        std::vector<std::size_t> positions;
+    } cases[] = {
+        {"Charlie", "cha", Kind::Prefix, {0, 1, 2}},
+        {"charlie", "CHA", Kind::Prefix, {0, 1, 2}},
+        {"Big Chart", "cha", Kind::WordStart, {4, 5, 6}},
+        {"Google Chrome", "gc", Kind::WordStart, {0, 7}},
+        {"LibreOffice", "off", Kind::WordStart, {5, 6, 7}},
+        {"Mocha", "cha", Kind::Letters, {2, 3, 4}},
+        {"Firefox", "ffx", Kind::Letters, {0, 4, 6}},
+        {"Ärger", "rg", Kind::Letters, {1, 2}}, // code points, not bytes
+        {"Firefox", "xf", std::nullopt, {}},
+        {"Beta", "betas", std::nullopt, {}},
+        {"Anything", "", Kind::Prefix, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " / " + c.filter);
+        auto match = matchName(c.name, c.filter);
+        ASSERT_EQ(match.has_value(), c.kind.has_value());
+        if (!match) continue;
+        EXPECT_EQ(match->kind, *c.kind);
+        EXPECT_EQ(match->positions, c.positions);
+    }
+    EXPECT_EQ(withoutLastCharacter("aé"), "a");
+}

@@ -32,8 +32,36 @@ std::vector<ToplevelId> WaylandRunningApplication::toplevels() const {
     return ids;
 }
 
-ToplevelApplications::ToplevelApplications(NotificationCenter& center, const void* sender,
-                                           ToplevelRequests& requests, Resolver resolve, std::string ownAppId)
+std::vector<WindowInfo> WaylandRunningApplication::windowList() const {
+    std::vector<WindowInfo> windows;
+    for (const auto* t : owner_.toplevelsOf(*this)) {
+        WindowInfo info;
+        info.id = t->id;
+        info.title = t->facts.title;
+        info.minimized = t->facts.minimized;
+        windows.push_back(std::move(info));
+    }
+    return windows;
+}
+
+bool WaylandRunningApplication::activateWindow(std::uint64_t window) {
+    return owner_.activate(*this, ToplevelId(window));
+}
+
+bool WaylandRunningApplication::closeWindow(std::uint64_t window) {
+    if (!owner_.factsOf(*this, ToplevelId(window))) return false;
+    owner_.requests_.close(ToplevelId(window));
+    return true;
+}
+
+bool WaylandRunningApplication::minimizeWindow(std::uint64_t window) {
+    if (!owner_.factsOf(*this, ToplevelId(window))) return false;
+    owner_.requests_.setMinimized(ToplevelId(window));
+    return true;
+}
+
+ToplevelApplications::ToplevelApplications(NotificationCenter& center, const void* sender, ToplevelRequests& requests,
+                                           Resolver resolve, std::string ownAppId)
     : center_(center), sender_(sender), requests_(requests), resolve_(std::move(resolve)),
       ownAppId_(std::move(ownAppId)) {}
 
@@ -48,12 +76,23 @@ ToplevelApplications::toplevelsOf(const WaylandRunningApplication& app) const {
     return result;
 }
 
+const ToplevelFacts* ToplevelApplications::factsOf(const WaylandRunningApplication& app, ToplevelId id) const {
+    for (const auto& t : toplevels_)
+        if (t.id == id && t.app.get() == &app) return &t.facts;
+    return nullptr;
+}
+
 bool ToplevelApplications::activate(WaylandRunningApplication& app) {
     auto toplevels = toplevelsOf(app);
     if (toplevels.empty()) return false;
-    const Toplevel& front = *toplevels.front();
-    if (front.facts.minimized) requests_.unsetMinimized(front.id);
-    if (!requests_.activate(front.id)) return false;
+    return activate(app, toplevels.front()->id);
+}
+
+bool ToplevelApplications::activate(WaylandRunningApplication& app, ToplevelId id) {
+    const ToplevelFacts* facts = factsOf(app, id);
+    if (!facts) return false;
+    if (facts->minimized) requests_.unsetMinimized(id);
+    if (!requests_.activate(id)) return false;
     // The compositor answers with a state change a moment later; until then
     // the requested application counts as frontmost, so that a caller that
     // checks at once does not take the request for a failure.

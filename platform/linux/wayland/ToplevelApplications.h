@@ -31,6 +31,9 @@ public:
     // False when there is no seat to activate with.
     virtual bool activate(ToplevelId toplevel) = 0;
     virtual void unsetMinimized(ToplevelId toplevel) = 0;
+    virtual void setMinimized(ToplevelId toplevel) = 0;
+    // Asks the toplevel to close, as its close button does.
+    virtual void close(ToplevelId toplevel) = 0;
 };
 
 // How an application shows: from its desktop entry when there is one.
@@ -67,6 +70,11 @@ public:
     // ActivateAllWindows changes nothing.
     bool activate(unsigned options) override;
     bool unhide() override { return activate(0); }
+    // The toplevels with their titles, most recently active first.
+    std::vector<WindowInfo> windowList() const override;
+    bool activateWindow(std::uint64_t window) override;
+    bool closeWindow(std::uint64_t window) override;
+    bool minimizeWindow(std::uint64_t window) override;
 
     const std::string& key() const { return key_; }
     // The toplevels, most recently active first.
@@ -89,8 +97,8 @@ public:
 
     // Toplevels of `ownAppId` (Zelvo's own windows) are never listed.
     // Notifications are posted on `center` with `sender` as their object.
-    ToplevelApplications(NotificationCenter& center, const void* sender, ToplevelRequests& requests,
-                         Resolver resolve, std::string ownAppId);
+    ToplevelApplications(NotificationCenter& center, const void* sender, ToplevelRequests& requests, Resolver resolve,
+                         std::string ownAppId);
 
     void update(ToplevelId toplevel, const ToplevelFacts& facts);
     void closed(ToplevelId toplevel);
@@ -112,6 +120,10 @@ private:
     };
 
     bool activate(WaylandRunningApplication& app);
+    // Activates one toplevel of `app`, restoring it first when minimised.
+    bool activate(WaylandRunningApplication& app, ToplevelId toplevel);
+    // The toplevel when it belongs to `app`.
+    const ToplevelFacts* factsOf(const WaylandRunningApplication& app, ToplevelId toplevel) const;
     std::vector<const Toplevel*> toplevelsOf(const WaylandRunningApplication& app) const;
     std::shared_ptr<WaylandRunningApplication> applicationFor(const Toplevel& toplevel);
     void detach(Toplevel& toplevel, std::vector<RunningApplicationPtr>& terminated);

@@ -59,8 +59,8 @@ struct HandleEvents {
 namespace {
 
 const zwlr_foreign_toplevel_handle_v1_listener kHandleListener{
-    &HandleEvents::title,  &HandleEvents::appId, &HandleEvents::outputEnter, &HandleEvents::outputLeave,
-    &HandleEvents::state,  &HandleEvents::done,  &HandleEvents::closed,      &HandleEvents::parent,
+    &HandleEvents::title, &HandleEvents::appId, &HandleEvents::outputEnter, &HandleEvents::outputLeave,
+    &HandleEvents::state, &HandleEvents::done,  &HandleEvents::closed,      &HandleEvents::parent,
 };
 
 struct ManagerEvents {
@@ -96,9 +96,10 @@ std::unique_ptr<WaylandWorkspace> WaylandWorkspace::connect(const char* display)
 
 WaylandWorkspace::WaylandWorkspace(std::unique_ptr<WaylandConnection> connection, desktop::DesktopEntries entries)
     : connection_(std::move(connection)), entries_(std::move(entries)),
-      applications_(center_, this, *this,
-                    [this](const std::string& appId, const std::string& title) { return resolve(appId, title); },
-                    kApplicationId) {
+      applications_(
+          center_, this, *this,
+          [this](const std::string& appId, const std::string& title) { return resolve(appId, title); },
+          kApplicationId) {
     zwlr_foreign_toplevel_manager_v1_add_listener(connection_->globals().toplevelManager, &kManagerListener, this);
     // What runs already is the starting state: it arrives before the
     // notifications anybody listens for.
@@ -147,6 +148,20 @@ bool WaylandWorkspace::activate(ToplevelId toplevel) {
 void WaylandWorkspace::unsetMinimized(ToplevelId toplevel) {
     auto* handle = reinterpret_cast<zwlr_foreign_toplevel_handle_v1*>(toplevel);
     if (handles_.count(handle)) zwlr_foreign_toplevel_handle_v1_unset_minimized(handle);
+}
+
+void WaylandWorkspace::setMinimized(ToplevelId toplevel) {
+    auto* handle = reinterpret_cast<zwlr_foreign_toplevel_handle_v1*>(toplevel);
+    if (!handles_.count(handle)) return;
+    zwlr_foreign_toplevel_handle_v1_set_minimized(handle);
+    connection_->flush();
+}
+
+void WaylandWorkspace::close(ToplevelId toplevel) {
+    auto* handle = reinterpret_cast<zwlr_foreign_toplevel_handle_v1*>(toplevel);
+    if (!handles_.count(handle)) return;
+    zwlr_foreign_toplevel_handle_v1_close(handle);
+    connection_->flush();
 }
 
 ApplicationIdentity WaylandWorkspace::resolve(const std::string& appId, const std::string& title) {

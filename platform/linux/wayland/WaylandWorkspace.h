@@ -48,6 +48,8 @@ private:
     struct Handle;
     bool activate(ToplevelId toplevel) override;
     void unsetMinimized(ToplevelId toplevel) override;
+    void setMinimized(ToplevelId toplevel) override;
+    void close(ToplevelId toplevel) override;
     ApplicationIdentity resolve(const std::string& appId, const std::string& title);
     void added(zwlr_foreign_toplevel_handle_v1* handle);
     void done(Handle& handle);

@@ -46,6 +46,16 @@ public:
     bool activate(unsigned options) override;
     // De-iconifies the window activate() brings to the front, no other.
     bool unhide() override;
+    // The ordinary windows (else every usable one): the one activate()
+    // brings leads, the others follow from the top of the stacking order
+    // down; titles and desktops are read fresh.
+    std::vector<WindowInfo> windowList() const override;
+    bool activateWindow(std::uint64_t window) override;
+    // _NET_CLOSE_WINDOW through the window manager; without one that
+    // supports it, WM_DELETE_WINDOW to a window that takes it.
+    bool closeWindow(std::uint64_t window) override;
+    // WM_CHANGE_STATE to IconicState.
+    bool minimizeWindow(std::uint64_t window) override;
 
     const std::string& key() const { return identity_.key; }
     const std::vector<WindowFacts>& windows() const { return windows_; }
@@ -68,6 +78,11 @@ private:
     // (bottom to top); 0 when none is usable.
     std::uint32_t frontWindow(const std::vector<std::uint32_t>& order) const;
     const WindowFacts* factsOf(std::uint32_t window) const;
+    // The atoms only the window operations use, interned on first use.
+    struct WindowAtoms {
+        xcb_atom_t closeWindow, protocols, deleteWindow, changeState, wmDesktop, currentDesktop, supported;
+    };
+    const WindowAtoms& windowAtoms() const;
 
     std::shared_ptr<X11Connection> connection_;
     Identity identity_;
@@ -78,6 +93,7 @@ private:
     mutable bool fallbackLoaded_ = false;
     std::uint64_t iconVersion_ = 0;
     std::function<void(X11RunningApplication&)> activationListener_;
+    mutable std::optional<WindowAtoms> windowAtoms_;
 };
 
 // The icon of _NET_WM_ICON data (width, height, ARGB pixels, repeated) whose

@@ -13,6 +13,8 @@ struct RecordedRequests : ToplevelRequests {
         return true;
     }
     void unsetMinimized(ToplevelId t) override { sent.push_back("unminimize " + std::to_string(t)); }
+    void setMinimized(ToplevelId t) override { sent.push_back("minimize " + std::to_string(t)); }
+    void close(ToplevelId t) override { sent.push_back("close " + std::to_string(t)); }
     std::vector<std::string> sent;
 };
 
