@@ -15,6 +15,7 @@ using platform::RunningApplication;
 namespace {
 
 constexpr double kRefreshInterval = 3.0;
+constexpr double kWindowActionFocusGrace = 2.0;
 
 bool sameIdentifier(const std::optional<std::string>& a, const std::optional<std::string>& b) { return a == b; }
 
@@ -240,10 +241,15 @@ std::optional<platform::WindowInfo> AppList::targetWindow() const {
     return windows.front();
 }
 
+bool AppList::actedOnWindowsRecently() const {
+    return lastWindowAction_ && env_.scheduler.now() - *lastWindowAction_ < platform::Seconds(kWindowActionFocusGrace);
+}
+
 void AppList::closeHighlightedWindow() {
     auto app = hoveredApp_;
     auto window = targetWindow();
     if (!window) return;
+    lastWindowAction_ = env_.scheduler.now();
     chosenWindow_.reset();
     app->closeWindow(window->id);
     announceChange();
@@ -253,12 +259,16 @@ void AppList::quitHighlighted() {
     auto app = hoveredApp_; // the list may drop it while its windows go
     if (!app) return;
     chosenWindow_.reset();
+    lastWindowAction_ = env_.scheduler.now();
     for (const auto& w : app->windowList()) app->closeWindow(w.id);
     announceChange();
 }
 
 void AppList::minimizeHighlightedWindow() {
-    if (auto window = targetWindow()) hoveredApp_->minimizeWindow(window->id);
+    auto window = targetWindow();
+    if (!window) return;
+    lastWindowAction_ = env_.scheduler.now();
+    hoveredApp_->minimizeWindow(window->id);
     announceChange();
 }
 

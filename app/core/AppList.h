@@ -84,6 +84,10 @@ public:
     void closeHighlightedWindow();
     void quitHighlighted();
     void minimizeHighlightedWindow();
+    // True for a moment after one of the three above: the window system
+    // moves the focus when the front window goes, and the panel the user is
+    // working in must not take that for the user leaving it.
+    bool actedOnWindowsRecently() const;
     // Activates the highlighted application, or only its chosen window.
     void activateHighlighted();
     // A click on `app`'s row: its chosen window when it is the highlighted
@@ -137,6 +141,7 @@ private:
     RunningApplicationPtr hoveredApp_;
     std::string filter_;
     std::optional<std::uint64_t> chosenWindow_;
+    std::optional<platform::WallTime> lastWindowAction_;
     RunningApplicationPtr expandedApp_;
     // Whether each application has a window on the current desktop, asked
     // once per showing (the answer costs the window system a round trip).

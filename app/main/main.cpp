@@ -69,7 +69,8 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
 
     // The command line chose the backend before Qt started.
     const auto backendKind = *platform::desktop::chosenBackend().kind;
-    desktop::SingleInstance instance(desktop::SingleInstance::socketPathFor(platform::desktop::sessionName(backendKind)));
+    desktop::SingleInstance instance(
+        desktop::SingleInstance::socketPathFor(platform::desktop::sessionName(backendKind)));
     if (instance.handOverToRunning()) return 0;
 
     auto backend = platform::desktop::openBackend(backendKind);
@@ -91,7 +92,8 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     platform::qt::QtApplicationState applicationState(defaultCenter);
     platform::qt::QtEventSource events;
     desktop::QtPanelFactory panels(defaults, scheduler.mainQueue());
-    panels.setPanelSurface(backend->panelSurface(), [&events](const platform::Event& event) { events.dispatch(event); });
+    panels.setPanelSurface(backend->panelSurface(),
+                           [&events](const platform::Event& event) { events.dispatch(event); });
     desktop::QtApplicationShell shell(panels);
     views::QtViewFactory viewFactory(defaults, defaultCenter, scheduler.mainQueue());
     desktop::TrayStatusBar statusBar;
@@ -128,8 +130,8 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     // The window manager or compositor, and what Zelvo can do about the hot key there.
     // Presses of the hot key that reach Zelvo without a grab of its own.
     std::function<void(desktop::SingleInstance::Request)> showRequested;
-    auto desktopShortcuts = platform::portal::makeDesktopShortcuts(
-        backend->shortcutHostFacts(), defaults, [&showRequested](bool reverse) {
+    auto desktopShortcuts =
+        platform::portal::makeDesktopShortcuts(backend->shortcutHostFacts(), defaults, [&showRequested](bool reverse) {
             if (showRequested)
                 showRequested(reverse ? desktop::SingleInstance::Request::ShowReverse
                                       : desktop::SingleInstance::Request::Show);
@@ -181,7 +183,9 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
         workspace->notificationCenter().addObserver(
             platform::kWorkspaceDidActivateApplication, nullptr, [&](const platform::Notification&) {
                 auto* panel = dynamic_cast<desktop::FloatingPanel*>(delegate.panelWindow().get());
-                if (panel && panel->isVisible()) panel->resignMain();
+                // Closing or minimising the front window from the panel moves
+                // the focus too: the panel stays for the user's next key.
+                if (panel && panel->isVisible() && !delegate.appList().actedOnWindowsRecently()) panel->resignMain();
             }));
 
     // A second launch, the hot key handed over by `zelvo --show`, or pressed
