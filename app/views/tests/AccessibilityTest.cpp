@@ -70,6 +70,13 @@ TEST_F(ViewFixture, ListItemsAreNamedWithTheirDigitInTheListsOrderAndTheHighligh
     EXPECT_EQ(selectedItems(), std::vector<std::string>{"3 Appc"});
     delegate.appList().selectNext();
     EXPECT_EQ(selectedItems(), std::vector<std::string>{"4 Appd"});
+    // A filter: the items and their digits are the rows shown.
+    delegate.appList().setFilter("pk");
+    content.layoutIfNeeded();
+    EXPECT_EQ(itemNames(list), std::vector<std::string>{"0 Appk"});
+    EXPECT_EQ(selectedItems(), std::vector<std::string>{"0 Appk"});
+    delegate.appList().setFilter("");
+    content.layoutIfNeeded();
 
     // The item's press action switches like a click.
     auto* action = list->child(2)->actionInterface();

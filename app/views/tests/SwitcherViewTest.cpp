@@ -2,7 +2,12 @@
 
 #include <QEnterEvent>
 #include <QIcon>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QScrollArea>
+#include <QScreen>
 #include <QMouseEvent>
 
 #include <filesystem>
@@ -260,4 +265,64 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         EXPECT_EQ(iconColour(), step.expected) << step.what;
     }
     std::filesystem::remove_all(themeRoot);
+}
+
+TEST_F(ViewFixture, LongListsScrollToTheHighlightAndLongNamesAreCutToFitTheScreen) {
+    for (int i = 0; i < 60; ++i) launch("A" + std::to_string(100 + i), 700 + i);
+    auto longest = launch(std::string(300, 'W'), 800);
+    auto& content = view();
+    content.layoutIfNeeded();
+    const QSize fitting = content.fittingSize();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(fitting.width(), screen.width());
+    EXPECT_LE(fitting.height(), screen.height());
+    content.resize(fitting);
+    content.show();
+    content.layout()->activate();
+    QWidget* viewport = content.scrollArea()->viewport();
+    for (int index : {55, 3, 60}) {
+        delegate.appList().selectApp(index);
+        AppRowView* row = content.rows()[std::size_t(index)];
+        EXPECT_TRUE(viewport->rect().contains(QRect(row->mapTo(viewport, QPoint(0, 0)), row->size()))) << index;
+    }
+    EXPECT_EQ(content.rows()[60]->app(), longest);
+    EXPECT_LE(content.rows()[60]->width(), fitting.width()); // the name is elided, not the panel widened
+    content.hide();
+}
+
+TEST_F(ViewFixture, FilteredRowsMarkTheMatchedLettersAndSayWhenNothingMatches) {
+    launch(std::string("Alpha"), 901);
+    launch(std::string("Beta"), 902);
+    auto& content = view();
+    auto& list = delegate.appList();
+    list.setFilter("lp");
+    content.layoutIfNeeded();
+    ASSERT_EQ(content.rows().size(), 1u);
+    EXPECT_EQ(content.rows()[0]->content().marked, (std::vector<std::size_t>{1, 2}));
+    EXPECT_FALSE(content.filterLabel()->isHidden());
+    list.setFilter("zz");
+    content.layoutIfNeeded();
+    EXPECT_TRUE(content.rows().empty());
+    EXPECT_TRUE(content.filterLabel()->text().startsWith("No application matches"));
+}
+
+TEST(AppRowIcon, IsScaledToTheDevicePixelsOfItsSlot) {
+    platform::qt::testApplication();
+    struct Case {
+        QSize source;
+        qreal ratio;
+        QSize device;
+    } cases[] = {
+        {{64, 64}, 1, {22, 22}},
+        {{64, 64}, 2, {44, 44}},
+        {{32, 16}, 2, {48, 24}},
+        {{16, 16}, 1.5, {33, 33}},
+    };
+    for (const auto& c : cases) {
+        QPixmap source(c.source);
+        source.fill(Qt::red);
+        QPixmap icon = iconAtDeviceSize(source, QSize(AppRowView::kIconWidth, AppRowView::kIconHeight), c.ratio);
+        EXPECT_EQ(icon.size(), c.device) << c.ratio;
+        EXPECT_EQ(icon.devicePixelRatio(), c.ratio);
+    }
 }
