@@ -136,6 +136,31 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     views::makeAccessibleGroup(sortBox, QStringLiteral("Sort Applications by"));
     body->addWidget(sortBox);
 
+    // Which desktops' applications the switcher lists.
+    auto* desktopRow = new QHBoxLayout();
+    desktopRow->setContentsMargins(0, 0, 0, 0);
+    auto* desktopTitle = new QLabel(QStringLiteral("Show applications from:"));
+    desktopTitle->setFont(boldTitle3(desktopTitle->font()));
+    desktopRow->addStretch();
+    desktopRow->addWidget(desktopTitle);
+    desktopPicker_ = new QButtonGroup(this);
+    desktopPicker_->setExclusive(true);
+    auto* allDesktops = segment(QStringLiteral("All desktops"), 100);
+    auto* thisDesktop = segment(QStringLiteral("This desktop only"), 100);
+    desktopPicker_->addButton(allDesktops, 0);
+    desktopPicker_->addButton(thisDesktop, 1);
+    desktopRow->addWidget(allDesktops);
+    desktopRow->addWidget(thisDesktop);
+    desktopRow->addStretch();
+    const auto shown = defaults.object(kShowApplicationsFrom);
+    desktopPicker_->button(shown && shown->integerValue() == 1 ? 1 : 0)->setChecked(true);
+    connect(desktopPicker_, &QButtonGroup::idClicked, this,
+            [this](int id) { env_.delegate.defaults().set(kShowApplicationsFrom, static_cast<std::int64_t>(id)); });
+    auto* desktopBox = new QWidget();
+    desktopBox->setLayout(desktopRow);
+    views::makeAccessibleGroup(desktopBox, QStringLiteral("Show applications from"));
+    body->addWidget(desktopBox);
+
     // Release behaviour.
     doNotHide_ = new QCheckBox(QStringLiteral("Do not hide when hotkey is released"));
     doNotHide_->setFont(boldTitle3(doNotHide_->font()));

@@ -27,13 +27,13 @@ class TelemetryToggle;
 
 // What the settings view needs besides the delegate.
 struct SettingsEnvironment {
-    AppDelegate& delegate;              // defaults(), closeSettings()
-    ApplicationShell& shell;            // the taskbar entry ("Show in Dock")
-    platform::Workspace& workspace;     // opens the web pages
-    platform::Deployment deployment;    // contactURL, websiteURL
-    platform::LocalEventSource& events; // key presses for the shortcut recorder
-    HotkeyBinding& hotkeys;             // whether the hot key is in effect
-    platform::NotificationCenter& center; // where shortcut changes are posted
+    AppDelegate& delegate;                          // defaults(), closeSettings()
+    ApplicationShell& shell;                        // the taskbar entry ("Show in Dock")
+    platform::Workspace& workspace;                 // opens the web pages
+    platform::Deployment deployment;                // contactURL, websiteURL
+    platform::LocalEventSource& events;             // key presses for the shortcut recorder
+    HotkeyBinding& hotkeys;                         // whether the hot key is in effect
+    platform::NotificationCenter& center;           // where shortcut changes are posted
     platform::ShortcutHost* shortcutHost = nullptr; // the desktop's side of the hot key
 };
 
@@ -48,6 +48,8 @@ public:
 
     // Controls, for tests.
     QButtonGroup* sortPicker() const { return sortPicker_; }
+    // "Show applications from": 0 all desktops, 1 this desktop only.
+    QButtonGroup* desktopPicker() const { return desktopPicker_; }
     QCheckBox* doNotHideToggle() const { return doNotHide_; }
     QCheckBox* showInDockToggle() const { return showInDock_; }
     StartAtLoginToggle* startAtLoginToggle() const { return startAtLogin_; }
@@ -64,6 +66,7 @@ private:
     void openPage(const std::string& url);
 
     SettingsEnvironment env_;
+    QButtonGroup* desktopPicker_ = nullptr;
     QButtonGroup* sortPicker_ = nullptr;
     QCheckBox* doNotHide_ = nullptr;
     QCheckBox* showInDock_ = nullptr;

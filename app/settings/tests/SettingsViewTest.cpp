@@ -69,7 +69,8 @@ protected:
 
     SettingsView& build() {
         view.reset();
-        view = std::make_unique<SettingsView>(SettingsEnvironment{*delegate, shell, workspace, deployment, events, binding, center, shortcutHost});
+        view = std::make_unique<SettingsView>(
+            SettingsEnvironment{*delegate, shell, workspace, deployment, events, binding, center, shortcutHost});
         return *view;
     }
 
@@ -214,6 +215,9 @@ TEST_F(SettingsViewTest, EachSettingIsStoredAtOnceAndReadBack) {
     v.sortPicker()->button(0)->click();
     EXPECT_EQ(defaults->integerForKey(kSortingCriterion), 0);
     EXPECT_EQ(delegate->appList().sortingCriterion(), SortingCriterion::byActivationTime);
+    EXPECT_EQ(v.desktopPicker()->checkedId(), 0); // all desktops unless chosen
+    v.desktopPicker()->button(1)->click();
+    EXPECT_EQ(delegate->appList().applicationsShown(), ApplicationsShown::currentDesktop);
 
     v.doNotHideToggle()->click();
     EXPECT_EQ(defaults->storedObject(kDoNotHideWhenHotkeyIsReleased), platform::Value(true));
@@ -233,6 +237,7 @@ TEST_F(SettingsViewTest, EachSettingIsStoredAtOnceAndReadBack) {
 
     auto& again = build();
     EXPECT_EQ(again.sortPicker()->checkedId(), 0);
+    EXPECT_EQ(again.desktopPicker()->checkedId(), 1);
     EXPECT_TRUE(again.doNotHideToggle()->isChecked());
     EXPECT_FALSE(again.showInDockToggle()->isChecked());
 
