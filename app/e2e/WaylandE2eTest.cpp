@@ -77,10 +77,12 @@ TEST_F(WaylandZelvo, ListsTheToplevelsByAppIdInNameAndMostRecentOrder) {
     // through sway, the list follows.
     sway.swaymsg({"[app_id=bravo]", "focus"});
     sway.swaymsg({"[app_id=alpha]", "focus"});
-    std::ofstream(sway.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true, "sortingCriterion": 0})";
+    std::ofstream(sway.home() / ".config/zelvo/preferences.json")
+        << R"({"WelcomePassed": true, "sortingCriterion": 0})";
     sway.stop(zelvo);
     zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
-    ASSERT_TRUE(waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && listedNamesIn(s).size() == 3; }));
+    ASSERT_TRUE(
+        waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && listedNamesIn(s).size() == 3; }));
     sway.swaymsg({"[app_id=charlie]", "focus"});
     sway.swaymsg({"[app_id=bravo]", "focus"});
     EXPECT_TRUE(waitForState([](const auto& s) {
@@ -100,7 +102,8 @@ TEST_F(WaylandZelvo, ShowReachesTheRunningInstanceAsAnOverlayPanel) {
     // sway's tree) and holds the keyboard.
     sway.spawn({"wtype", "-M", "alt", "-P", "Tab", "-p", "Tab", "-s", "3000", "-m", "alt"});
     ASSERT_TRUE(waitForState([](const auto& s) { return s.value("keyboardGrabbed", false); })) << state().dump();
-    EXPECT_EQ(sway.swaymsg({"-t", "get_tree"}).find("com.zelvo.Zelvo"), std::string::npos) << "the panel is no toplevel";
+    EXPECT_EQ(sway.swaymsg({"-t", "get_tree"}).find("com.zelvo.Zelvo"), std::string::npos)
+        << "the panel is no toplevel";
     // The screenshot's centre is the panel's light background, not the
     // terminals' black.
     auto centre = centrePixel(sway.run({"grim", "-t", "ppm", "-"}).output);
@@ -133,6 +136,40 @@ TEST_F(WaylandZelvo, KeysInThePanelSwitchAsOnX11) {
         const std::string expected = c.focused ? c.focused : "charlie";
         EXPECT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == expected; }, 3)) << sway.focusedAppId();
     }
+}
+
+// Typing narrows the rows and Ctrl+W closes the highlighted toplevel, as on
+// X11, through the foreign-toplevel handles.
+TEST_F(WaylandZelvo, TypingFiltersTheRowsAndCtrlWClosesTheHighlightedToplevel) {
+    // wtype numbers the keys of its keymap in the order it first uses them,
+    // from evdev code 0: sixteen unused function keys first put the letters
+    // on letter keys (evdev 17 on) rather than Escape and the digit row.
+    auto typing = [](std::vector<std::string> keys) {
+        std::vector<std::string> command{"wtype"};
+        for (int f = 13; f <= 28; ++f) command.insert(command.end(), {"-k", "F" + std::to_string(f)});
+        command.insert(command.end(), {"-M", "alt", "-P", "Tab", "-p", "Tab", "-s", "400"});
+        command.insert(command.end(), keys.begin(), keys.end());
+        command.insert(command.end(), {"-m", "alt"});
+        return command;
+    };
+    auto shows = [](const char* filter, std::vector<std::string> names) {
+        return [=](const nlohmann::json& s) {
+            return s.value("panelVisible", false) && s.value("filter", std::string()) == filter &&
+                   listedNamesIn(s) == names;
+        };
+    };
+    sway.swaymsg({"[app_id=alpha]", "focus"});
+    ASSERT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == "alpha"; }));
+    sway.spawn(typing({"ch", "-s", "3000"}));
+    EXPECT_TRUE(waitForState(shows("ch", {"charlie"}))) << state().dump();
+    EXPECT_TRUE(XSession::waitFor([&] { return sway.focusedAppId() == "charlie"; })) << sway.focusedAppId();
+
+    sway.spawn(typing({"br", "-s", "300", "-M", "ctrl", "w", "-m", "ctrl", "-s", "3000"}));
+    // Its only toplevel gone, the row goes; the panel stays up meanwhile.
+    EXPECT_TRUE(waitForState(shows("br", {}))) << state().dump();
+    EXPECT_TRUE(XSession::waitFor([&] {
+        return sway.swaymsg({"-t", "get_tree"}).find("\"bravo\"") == std::string::npos;
+    }));
 }
 
 // Once the user agreed in the welcome, Zelvo binds its hot key in sway at
@@ -202,7 +239,8 @@ TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
     pointer->press(false);
     ASSERT_TRUE(waitForState([&](const auto& s) {
         return s["panelFrame"][0] == before[0].get<int>() + 40 && s["panelFrame"][1] == before[1].get<int>() + 30;
-    })) << before.dump() << " then " << state().dump();
+    })) << before.dump()
+        << " then " << state().dump();
     const auto moved = state()["panelFrame"];
     restart(false);
     EXPECT_EQ(state()["panelFrame"][0], moved[0]) << state().dump();
