@@ -21,8 +21,9 @@ void AppRowView::setContent(RowContent content, QPixmap icon) {
     bool resized = content.name != content_.name || content.badge != content_.badge ||
                    content.detail != content_.detail || content.windows.size() != content_.windows.size();
     if (content == content_ && icon.cacheKey() == icon_.cacheKey()) return;
+    // The placeholder shows the name's first letter.
+    if (icon.cacheKey() != icon_.cacheKey() || content.name != content_.name) deviceIcon_ = QPixmap();
     content_ = std::move(content);
-    if (icon.cacheKey() != icon_.cacheKey()) deviceIcon_ = QPixmap();
     icon_ = std::move(icon);
     if (resized) {
         updateGeometry();

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QScrollArea>
 #include <QScreen>
 #include <QMouseEvent>
@@ -325,4 +326,24 @@ TEST(AppRowIcon, IsScaledToTheDevicePixelsOfItsSlot) {
         EXPECT_EQ(icon.size(), c.device) << c.ratio;
         EXPECT_EQ(icon.devicePixelRatio(), c.ratio);
     }
+}
+
+TEST_F(ViewFixture, ARightClickOffersCloseQuitAndMinimizeForItsRow) {
+    launch(std::string("Alpha"), 911);
+    auto beta = launch(std::string("Beta"), 912);
+    beta->facts().windows = {{5, "one"}, {6, "two"}};
+    auto& content = view();
+    content.layoutIfNeeded();
+    AppRowView& row = *content.rows()[1];
+    QPointF at(row.width() / 2.0, row.height() / 2.0);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, row.mapToGlobal(at), Qt::RightButton, Qt::NoButton, {});
+    QApplication::sendEvent(&row, &release);
+    EXPECT_EQ(delegate.appList().hoveredApp(), beta);
+    auto actions = content.rowMenu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    delegate.appList().setHoveredApp(nullptr); // the pointer moved on while the menu was open
+    actions[2]->trigger();
+    actions[0]->trigger();
+    EXPECT_EQ(beta->windowRequests(), (std::vector<std::string>{"minimize 5", "close 5"}));
+    content.rowMenu()->hide();
 }
