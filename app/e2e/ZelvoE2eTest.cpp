@@ -113,7 +113,8 @@ TEST_F(ZelvoSession, APinnedPanelMovedAndShownAgainIsWhereItWasLeft) {
 
     key("Escape"); // at once: the 5 s save is not waited for
     ASSERT_TRUE(waitForState([](const auto& s) { return !visible(s); }));
-    EXPECT_NE(preferences().find("FloatingPanelFrame"), std::string::npos);
+    // Written in the background, soon after.
+    EXPECT_TRUE(XSession::waitFor([&] { return preferences().find("FloatingPanelFrame") != std::string::npos; }));
 
     ASSERT_EQ(launchAgain(), 0);
     ASSERT_TRUE(waitForState([](const auto& s) { return visible(s); }));

@@ -81,7 +81,9 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
 
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
-    platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    // Changes are written on a queue of their own: the UI thread never waits for the disk.
+    platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json",
+                                    scheduler.makeSerialQueue("com.zelvo.preferences"));
     // The telemetry keeps its settings in the same store and works on the scheduler's queues.
     BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
     TelemetrySwitch::setShared(&telemetry);
