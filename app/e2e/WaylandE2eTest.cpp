@@ -77,8 +77,9 @@ TEST_F(WaylandZelvo, ListsTheToplevelsByAppIdInNameAndMostRecentOrder) {
     // through sway, the list follows.
     sway.swaymsg({"[app_id=bravo]", "focus"});
     sway.swaymsg({"[app_id=alpha]", "focus"});
-    std::ofstream(sway.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true, "sortingCriterion": 0})";
+    // Stopped first: a quitting zelvo writes its own preferences.
     sway.stop(zelvo);
+    std::ofstream(sway.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true, "sortingCriterion": 0})";
     zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
     ASSERT_TRUE(waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && listedNamesIn(s).size() == 3; }));
     sway.swaymsg({"[app_id=charlie]", "focus"});
