@@ -127,9 +127,7 @@ TEST(CrashReportReader, AcceptsAtMost255MachExceptionCodes) {
     EXPECT_EQ(report.machExceptionInfo()->type, 1u);
     ASSERT_EQ(report.machExceptionInfo()->codes.size(), 255u);
     EXPECT_EQ(report.machExceptionInfo()->codes.back(), 255u);
-
-    builder.setMachException(0x1, 256);
-    EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
+    // 256 codes: ChecksSectionsInOrder.
 }
 
 TEST(CrashReportReader, RejectsUnknownArchitecturesOnlyWithoutMachineInfo) {
@@ -362,14 +360,12 @@ TEST(CrashReportReader, FindsTheFirstImageHoldingAnAddress) {
         const auto* image = report.imageForAddress(address);
         return image ? image->imageName : "none";
     };
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1050), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1ffff), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x20000), "none");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase - 1), "none");
+    constexpr auto exe = ReportBuilder::kExecutableBase;
+    for (const auto address : {exe, exe + 0x1050, exe + 0x1ffff})
+        EXPECT_EQ(name(address), "/home/alice/.local/bin/zelvo") << address;
+    for (const auto address : {exe + 0x20000, exe - 1, std::uint64_t{0x1000}, std::uint64_t{0}})
+        EXPECT_EQ(name(address), "none") << address;
     EXPECT_EQ(name(0xffffffffffffffff), "/top-of-memory.so");
-    EXPECT_EQ(name(0x1000), "none");
-    EXPECT_EQ(name(0), "none");
 
     // An earlier image in report order wins even when it starts lower than
     // a later one that also holds the address.
