@@ -105,7 +105,7 @@ void measureHotkey(XSession& x, pid_t zelvo, const std::filesystem::path& stateF
     waitForMapState(c, panel, XCB_UNMAP_NOTIFY);
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the switch settles
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // the switch settles
         fakeKey(c, XCB_KEY_PRESS, kAlt);
         const auto start = std::chrono::steady_clock::now();
         fakeKey(c, XCB_KEY_PRESS, kTab);
