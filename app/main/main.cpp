@@ -36,6 +36,7 @@
 #include "app/desktop/MissedModifierReleases.h"
 #include "app/desktop/TrayMessage.h"
 #include "app/main/LatencyProbe.h"
+#include "app/main/QuitSignals.h"
 #include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
@@ -148,6 +149,8 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     services.updater = &updater;
     services.telemetry = &telemetry;
     AppDelegate delegate(services);
+    // The session logging out (SIGTERM) or Ctrl+C quits as the menu's Quit does.
+    desktop::QuitSignals quitSignals([&delegate] { delegate.quit(); });
     updateDialogs.holdWhile([&delegate] { return delegate.switchInProgress(); });
 
     desktop::DebugState debug(delegate);
