@@ -19,11 +19,20 @@ namespace fs = std::filesystem;
 
 UserDefaults::UserDefaults() = default;
 
-UserDefaults::UserDefaults(fs::path file) : file_(std::move(file)) { load(); }
+UserDefaults::UserDefaults(fs::path file, std::shared_ptr<Queue> writeQueue)
+    : file_(std::move(file)), writeQueue_(std::move(writeQueue)) {
+    load();
+}
 
 UserDefaults::~UserDefaults() {
-    std::lock_guard lock(mutex_);
-    if (dirty_) writeLocked();
+    // Queued writes refer to this store: those that have not begun do
+    // nothing once it is going, one already writing is waited for.
+    {
+        std::lock_guard lock(mutex_);
+        alive_.reset();
+    }
+    if (writeQueue_) writeQueue_->sync([] {});
+    writePending();
 }
 
 void UserDefaults::load() {
@@ -50,15 +59,51 @@ void UserDefaults::load() {
                " and starting with empty preferences");
 }
 
-bool UserDefaults::writeLocked() {
-    if (file_.empty()) {
-        dirty_ = false;
-        return true;
+void UserDefaults::changedLocked() {
+    dirty_ = true;
+    if (!writeQueue_) {
+        writePending();
+        return;
     }
-    nlohmann::json root = nlohmann::json::object();
-    for (const auto& [k, v] : stored_) root[k] = v.toJson();
-    const std::string text = root.dump(2) + "\n";
+    if (writeQueued_) return;
+    writeQueued_ = true;
+    writeQueue_->async([this, alive = std::weak_ptr<char>(alive_)] {
+        const auto guard = alive.lock();
+        if (!guard) return;
+        {
+            std::lock_guard lock(mutex_);
+            writeQueued_ = false;
+        }
+        writePending();
+    });
+}
 
+bool UserDefaults::writePending() {
+    // With a write queue a write holds writeMutex_, so that changes go on
+    // meanwhile; without one it holds the store's lock throughout, as the
+    // change that asks for it already does.
+    std::unique_lock<std::mutex> writing(writeMutex_, std::defer_lock);
+    std::unique_lock<std::recursive_mutex> whole(mutex_, std::defer_lock);
+    if (writeQueue_) writing.lock();
+    else whole.lock();
+    std::string text;
+    {
+        std::lock_guard lock(mutex_);
+        if (!dirty_) return true;
+        dirty_ = false;
+        if (file_.empty()) return true;
+        nlohmann::json root = nlohmann::json::object();
+        for (const auto& [k, v] : stored_) root[k] = v.toJson();
+        text = root.dump(2) + "\n";
+    }
+    if (writeFile(text)) return true;
+    // Tried again at the next change or synchronize.
+    std::lock_guard lock(mutex_);
+    dirty_ = true;
+    return false;
+}
+
+bool UserDefaults::writeFile(const std::string& text) {
     std::error_code ec;
     fs::create_directories(file_.parent_path(), ec);
     fs::path tmp = file_;
@@ -86,7 +131,6 @@ bool UserDefaults::writeLocked() {
         ::unlink(tmp.c_str());
         return false;
     }
-    dirty_ = false;
     return true;
 }
 
@@ -143,8 +187,7 @@ void UserDefaults::set(const std::string& key, Value value) {
         std::lock_guard lock(mutex_);
         old = effectiveLocked(key);
         stored_[key] = std::move(value);
-        dirty_ = true;
-        writeLocked();
+        changedLocked();
     }
     notify(key, old);
 }
@@ -157,8 +200,7 @@ void UserDefaults::remove(const std::string& key) {
         if (it == stored_.end()) return;
         old = effectiveLocked(key);
         stored_.erase(it);
-        dirty_ = true;
-        writeLocked();
+        changedLocked();
     }
     notify(key, old);
 }
@@ -175,10 +217,7 @@ std::vector<std::string> UserDefaults::storedKeys() const {
     return keys;
 }
 
-bool UserDefaults::synchronize() {
-    std::lock_guard lock(mutex_);
-    return dirty_ ? writeLocked() : true;
-}
+bool UserDefaults::synchronize() { return writePending(); }
 
 UserDefaults::ObservationId UserDefaults::observe(const std::string& key, ObservationOptions options,
                                                   Observer observer) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/Scheduler.h"
 #include "platform/Value.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,16 +28,22 @@ struct ObservationOptions {
 };
 
 // The application's preference store. Values of the persistent domain are
-// written as one JSON file, replaced atomically on every change; values of the
-// registration domain answer reads for absent keys and are never written. A
-// store made without a file keeps everything in memory.
+// written as one JSON file, replaced atomically after every change; values of
+// the registration domain answer reads for absent keys and are never written.
+// A store made without a file keeps everything in memory.
+//
+// Given a write queue, a change only marks the store and queues one write
+// there: changes made before that write runs are written together, and the
+// thread that changes a value (the UI thread) never waits for the disk.
+// Without one, every change is written at once.
 class UserDefaults {
 public:
     using Observer = std::function<void(const KeyValueChange&)>;
     using ObservationId = std::uint64_t;
 
     UserDefaults(); // in memory
-    explicit UserDefaults(std::filesystem::path file);
+    explicit UserDefaults(std::filesystem::path file, std::shared_ptr<Queue> writeQueue = nullptr);
+    // Writes what is still pending; not to be destroyed on the write queue.
     ~UserDefaults();
 
     // The stored value, else the registered one.
@@ -54,7 +62,8 @@ public:
     void registerDefaults(const std::map<std::string, Value>& defaults);
     std::vector<std::string> storedKeys() const;
 
-    // Writes pending changes; true when the file is current.
+    // Writes pending changes now, on the calling thread; true when the file
+    // is current.
     bool synchronize();
 
     ObservationId observe(const std::string& key, ObservationOptions options, Observer observer);
@@ -64,7 +73,12 @@ public:
 
 private:
     void load();
-    bool writeLocked();
+    // A change was made: write it, or queue the write.
+    void changedLocked();
+    // Writes the latest values when something is pending; writes one after
+    // the other, each with the values of the moment it began.
+    bool writePending();
+    bool writeFile(const std::string& text);
     void notify(const std::string& key, const std::optional<Value>& oldValue);
     std::optional<Value> effectiveLocked(const std::string& key) const;
 
@@ -76,7 +90,13 @@ private:
     };
 
     mutable std::recursive_mutex mutex_;
+    // Held for a whole write, taken before mutex_.
+    std::mutex writeMutex_;
     std::filesystem::path file_;
+    std::shared_ptr<Queue> writeQueue_;
+    bool writeQueued_ = false;
+    // Queued writes run only while this lives.
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
     std::map<std::string, Value> stored_;
     std::map<std::string, Value> registered_;
     std::vector<Observation> observations_;

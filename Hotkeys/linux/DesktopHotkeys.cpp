@@ -7,6 +7,7 @@
 #include "Hotkeys/linux/X11HotKeyService.h"
 #include "Hotkeys/linux/XkbKeyboardLayout.h"
 #include "platform/linux/qt/QtEventSource.h"
+#include "platform/linux/x11/UserTime.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -23,10 +24,23 @@ public:
     explicit NativeFilter(X11HotKeyService& service) : service_(service) {}
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (eventType != "xcb_generic_event_t") return false;
-        return service_.handleEvent(static_cast<const xcb_generic_event_t*>(message));
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        noteInputTime(event);
+        return service_.handleEvent(event);
     }
 
 private:
+    // The user's newest key or pointer press or release: the time the
+    // workspace's requests to the window manager carry.
+    static void noteInputTime(const xcb_generic_event_t* event) {
+        switch (event->response_type & 0x7F) {
+        case XCB_KEY_PRESS:
+        case XCB_KEY_RELEASE:
+        case XCB_BUTTON_PRESS:
+        case XCB_BUTTON_RELEASE:
+            platform::x11::noteUserTime(reinterpret_cast<const xcb_key_press_event_t*>(event)->time);
+        }
+    }
     X11HotKeyService& service_;
 };
 

@@ -43,6 +43,10 @@ AppDelegate::~AppDelegate() {
     for (auto id : monitors_) services_.eventSource.removeMonitor(id);
     if (updateTimer_) updateTimer_->cancel();
     if (pinObservation_) services_.defaults.removeObservation(*pinObservation_);
+    // The panels' views observe the list and the delegate: they go first.
+    panelWindow_.reset();
+    settingsPanel_.reset();
+    hostingView_.reset();
 }
 
 void AppDelegate::after(double seconds, std::function<void()> task) {

@@ -1,5 +1,7 @@
 #include "app/core/AppList.h"
 
+#include "platform/ApplicationId.h"
+
 #include "app/core/Preferences.h"
 
 #include <algorithm>
@@ -81,6 +83,28 @@ const std::set<std::string>& AppList::excludedBundleIdentifiers() {
         "com.apple.SoftwareUpdateNotificationManager",
         "com.apple.TextInputMenuAgent",
         "com.apple.TextInputSwitcher",
+        // The Linux desktop's own parts, by desktop-entry id and by the
+        // WM_CLASS class that stands for one without an entry: Zelvo
+        // itself, the panels and docks.
+        platform::kApplicationId,
+        "xfce4-panel",
+        "Xfce4-panel",
+        "mate-panel",
+        "Mate-panel",
+        "lxpanel",
+        "Lxpanel",
+        "plank",
+        "Plank",
+        "docky",
+        "Docky",
+        "cairo-dock",
+        "Cairo-dock",
+        "tint2",
+        "Tint2",
+        "polybar",
+        "Polybar",
+        "waybar",
+        "Waybar",
     };
     return excluded;
 }

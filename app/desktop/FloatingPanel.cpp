@@ -246,6 +246,7 @@ void FloatingPanel::showEvent(QShowEvent* event) {
 
 void FloatingPanel::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    flushPendingSave(); // also when Qt closes the windows on quitting
     wantsKeyboard_ = false;
     releaseKeyboardGrab();
     dragOffset_.reset();

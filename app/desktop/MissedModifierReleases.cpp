@@ -12,6 +12,8 @@ namespace app::desktop {
 
 namespace {
 
+constexpr auto kGrabWait = std::chrono::seconds(3);
+
 int qtKeyFor(std::uint16_t bit) {
     switch (bit) {
     case XCB_MOD_MASK_SHIFT: return Qt::Key_Shift;
@@ -36,11 +38,36 @@ MissedModifierReleases::MissedModifierReleases(xcb_connection_t* connection, xcb
     : connection_(connection), root_(root) {
     QObject::connect(&check_, &QTimer::timeout, [this] { check(); });
     check_.setSingleShot(true);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+MissedModifierReleases::~MissedModifierReleases() {
+    if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
 }
 
 void MissedModifierReleases::pressed(std::uint16_t modifiers) {
     atPress_ = modifiers;
-    check_.start(0); // after what the press set going (the panel's grab)
+    awaitingGrab_ = true;
+    pressedAt_ = std::chrono::steady_clock::now();
+}
+
+bool MissedModifierReleases::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (!awaitingGrab_ || eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_FOCUS_IN) return false;
+    const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(event);
+    if (focus->mode != XCB_NOTIFY_MODE_GRAB || focus->detail == XCB_NOTIFY_DETAIL_POINTER || focus->event == root_)
+        return false;
+    // The panel gives up retrying its grab well before this: a later grab
+    // (a menu's) has nothing to do with the press.
+    if (std::chrono::steady_clock::now() - pressedAt_ > kGrabWait) {
+        awaitingGrab_ = false;
+        return false;
+    }
+    // One of our windows took the keyboard; look once Qt has seen it too.
+    awaitingGrab_ = false;
+    check_.start(0);
+    return false;
 }
 
 void MissedModifierReleases::check() {

@@ -1,9 +1,11 @@
 // The real program's analytics traffic: one start-session log per launch,
-// sent to the local HTTPS ingestion server the deployment points it at.
+// sent to the local HTTPS ingestion server the deployment points it at, also
+// after its log store was damaged and when a second instance shares the home.
 #include "ZelvoSession.h"
 
 #include "beacon/http/tests/IngestionServer.h"
 
+#include <fstream>
 #include <set>
 
 namespace zelvo::e2e {
@@ -19,6 +21,13 @@ protected:
                                         {"ZELVO_COLLECTOR_URL", server.origin()},
                                         {"ZELVO_EXTRA_CA_FILE", IngestionServer::caFile()}});
     }
+    // Each log received, as its JSON text, with the times it arrived.
+    std::map<std::string, int> arrivals() {
+        std::map<std::string, int> counts;
+        for (const auto& log : logs()) ++counts[log.dump()];
+        return counts;
+    }
+    std::filesystem::path logStore() { return x.home() / ".local/share/zelvo/beacon/Logs.sqlite"; }
     // Every log of the Beacon endpoint received so far.
     std::vector<json> logs() {
         std::vector<json> all;
@@ -76,6 +85,63 @@ TEST_F(AnalyticsE2eTest, EachLaunchSendsOneStartSessionLogWithAFreshSessionId) {
     }
     EXPECT_EQ(installIds.size(), 1u);
     EXPECT_FALSE(installIds.contains(""));
+}
+
+// One damaged page inside the log store: the next start moves the file
+// aside, starts a fresh one and delivers its logs.
+TEST_F(AnalyticsE2eTest, ADamagedLogStoreIsSetAsideAndTheNextStartStillSends) {
+    zelvo = launch();
+    ASSERT_TRUE(XSession::waitFor([&] { return !ofType("startService").empty(); }, 45)) << "nothing arrived";
+    x.stop(zelvo);
+    // The store's pages all in the main file, then one in its middle overwritten.
+    ASSERT_EQ(x.run({"sqlite3", logStore().string(), "PRAGMA wal_checkpoint(TRUNCATE);"}).status, 0);
+    const auto pages = std::filesystem::file_size(logStore()) / 4096;
+    ASSERT_GE(pages, 3u);
+    {
+        std::fstream file(logStore(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(pages / 2 * 4096));
+        file << std::string(4096, '\x5a');
+    }
+
+    zelvo = launch();
+    ASSERT_TRUE(XSession::waitFor([&] { return ofType("startService").size() >= 2; }, 45))
+        << "the start after the damage sent nothing";
+    bool setAside = false;
+    for (const auto& entry : std::filesystem::directory_iterator(logStore().parent_path()))
+        setAside |= entry.path().filename().string().starts_with("Logs.sqlite.corrupt-");
+    EXPECT_TRUE(setAside);
+}
+
+// Two instances of one user on two displays share the home: one owns the log
+// store and sends, the other runs without telemetry. The logs wait while the
+// server is down, so both would find them stored.
+TEST_F(AnalyticsE2eTest, TwoInstancesOfOneUserDeliverEachLogOnce) {
+    XSession other;
+    const auto error = other.start();
+    ASSERT_FALSE(error) << *error;
+    server.stop();
+    zelvo = launch();
+    const auto secondState = other.root() / "state.json";
+    const pid_t second = other.spawn({ZELVO_BINARY}, [&] {
+        auto environment = x.environment();
+        environment.erase("DISPLAY");
+        environment.erase("XDG_RUNTIME_DIR");
+        environment["ZELVO_DEBUG_STATE_FILE"] = secondState.string();
+        environment["ZELVO_LOG_URL"] = environment["ZELVO_COLLECTOR_URL"] = server.origin();
+        environment["ZELVO_EXTRA_CA_FILE"] = IngestionServer::caFile();
+        return environment;
+    }());
+    ASSERT_TRUE(XSession::waitFor([&] { return readStateFile(secondState).contains("apps"); }, 20));
+    server.restart();
+    ASSERT_TRUE(
+        XSession::waitFor([&] { return !ofType("startService").empty() && !ofType("startSession").empty(); }, 60))
+        << "the stored logs were not sent";
+    EXPECT_TRUE(other.isRunning(second));
+    other.stop(second);
+    x.stop(zelvo);
+    zelvo = -1;
+    EXPECT_EQ(ofType("startService").size(), 1u) << "the second instance ran the telemetry";
+    for (const auto& [log, times] : arrivals()) EXPECT_EQ(times, 1) << log;
 }
 
 } // namespace zelvo::e2e

@@ -10,6 +10,9 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 using namespace zelvo::e2e;
 
@@ -124,6 +127,23 @@ TEST_F(HotkeySwitch, ReleasingAltActivatesTheHighlightedClientAndHidesThePanel) 
     EXPECT_TRUE(hidden()) << state().dump();
 }
 
+TEST_F(HotkeySwitch, AClientOnlyOnAnotherDesktopComesForwardWithItsDesktop) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    const auto moved = std::to_string(windows[listed[1]]);
+    xdotool({"set_num_desktops", "2"});
+    xdotool({"set_desktop_for_window", moved, "1"});
+    ASSERT_TRUE(XSession::waitFor([&] { return x.run({"xdotool", "get_desktop_for_window", moved}).output == "1\n"; }));
+
+    xdotool({"keydown", "alt", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"keyup", "alt"});
+    EXPECT_TRUE(inFront(listed[1]));
+    EXPECT_EQ(x.run({"xdotool", "get_desktop"}).output, "1\n");
+}
+
 TEST_F(HotkeySwitch, WithoutACompositorThePanelIsCutToItsRoundedOutline) {
     startClients();
     startZelvo();
@@ -198,6 +218,68 @@ TEST_F(HotkeySwitch, AltLetGoBeforeThePanelTookTheKeyboardStillSwitches) {
 
     EXPECT_TRUE(inFront(listed[1]));
     EXPECT_TRUE(hidden()) << state().dump();
+}
+
+TEST_F(HotkeySwitch, AltLetGoWhileAnotherClientHoldsTheKeyboardStillSwitches) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // Another client takes the keyboard right after the press: the panel's
+    // grab fails and is retried, and Alt goes up meanwhile.
+    xcb_connection_t* other = xcb_connect(x.display().c_str(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    ASSERT_EQ(kill(zelvo, SIGSTOP), 0);
+    xdotool({"keydown", "alt", "key", "Tab"});
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
+        xcb_grab_keyboard_reply(
+            other, xcb_grab_keyboard(other, 1, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr),
+        &std::free);
+    ASSERT_EQ(kill(zelvo, SIGCONT), 0);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    EXPECT_TRUE(waitForState([](const auto& s) {
+        return s.value("panelVisible", false) && !s.value("keyboardGrabbed", true);
+    })) << state().dump();
+    xdotool({"keyup", "alt"});
+    xcb_ungrab_keyboard(other, XCB_CURRENT_TIME);
+    xcb_flush(other);
+
+    EXPECT_TRUE(inFront(listed[1]));
+    EXPECT_TRUE(hidden()) << state().dump();
+    xcb_disconnect(other);
+}
+
+TEST_F(HotkeySwitch, TheSwitchEndsWithTheLastAltLetGoAndAltGrIsNoAlt) {
+    startClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto listed = listedNames();
+    // Both Alt keys held: letting go of one keeps the switch going.
+    xdotool({"keydown", "Alt_L", "keydown", "Alt_R", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    xdotool({"keyup", "Alt_L", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "Alt_R"});
+    ASSERT_TRUE(inFront(listed[2]));
+    ASSERT_TRUE(hidden()) << state().dump();
+
+    // On a German layout the right Alt key is AltGr, no Alt: tapping it
+    // during a switch changes nothing.
+    ASSERT_EQ(x.run({"setxkbmap", "de"}).status, 0);
+    xdotool({"keydown", "Alt_L", "key", "Tab"});
+    ASSERT_TRUE(highlighted(listed[1])) << state().dump();
+    // The right Alt key itself (X keycode 108), tapped through XTEST and
+    // handled by the server before Tab.
+    xcb_connection_t* keyboard = xcb_connect(x.display().c_str(), nullptr);
+    for (std::uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE})
+        xcb_test_fake_input(keyboard, type, 108, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    std::free(xcb_get_input_focus_reply(keyboard, xcb_get_input_focus(keyboard), nullptr));
+    xcb_disconnect(keyboard);
+    xdotool({"key", "Tab"});
+    EXPECT_TRUE(highlighted(listed[2])) << state().dump();
+    xdotool({"keyup", "Alt_L"});
+    EXPECT_TRUE(inFront(listed[2]));
 }
 
 TEST_F(HotkeySwitch, KeptUpOnReleaseReturnActivatesTheHighlightedClient) {

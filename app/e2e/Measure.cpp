@@ -1,7 +1,10 @@
 // Measures the desktop program on a private X server, or with --wayland on a
 // headless sway, and prints the figures: show request -> first frame of the
 // switcher panel (median and 99th percentile over 100 showings), resident
-// memory after start, and CPU use while idle with ten clients.
+// memory after start, and CPU use while idle with ten clients. On X11 also:
+// hot-key press (XTEST) -> panel mapped over 300 switches, resident memory
+// after them, and CPU use while one client changes its title 100 times a
+// second.
 // Usage: zelvo_desktop_measure [--wayland] [idle seconds, default 60]
 
 #include "SwaySession.h"
@@ -15,6 +18,8 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 using namespace zelvo::e2e;
 
@@ -45,6 +50,123 @@ double cpuSeconds(pid_t pid) {
         if (i == 15) stime = std::stoul(f);
     }
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+double milliseconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Waits for a map or unmap notification of `window`; false after five seconds.
+bool waitForMapState(xcb_connection_t* c, xcb_window_t window, std::uint8_t type) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(c), &std::free);
+        if (!e) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            continue;
+        }
+        if ((e->response_type & 0x7f) == type && reinterpret_cast<xcb_map_notify_event_t*>(e.get())->window == window)
+            return true;
+    }
+    return false;
+}
+
+void fakeKey(xcb_connection_t* c, std::uint8_t type, std::uint8_t keycode) {
+    xcb_test_fake_input(c, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c);
+}
+
+constexpr std::uint8_t kAlt = 64, kTab = 23; // evdev codes + 8
+
+// Alt+Tab pressed through XTEST until the switcher panel is mapped, then
+// Alt let go (the switch happens, the panel is unmapped); prints the
+// median and 99th percentile of press -> mapped.
+void measureHotkey(XSession& x, pid_t zelvo, const std::filesystem::path& stateFile, int rounds) {
+    xcb_connection_t* c = xcb_connect(x.display().c_str(), nullptr);
+    // The panel's window: the one Zelvo shows on the first press.
+    fakeKey(c, XCB_KEY_PRESS, kAlt);
+    fakeKey(c, XCB_KEY_PRESS, kTab);
+    fakeKey(c, XCB_KEY_RELEASE, kTab);
+    XSession::waitFor([&] { return readState(stateFile).value("panelVisible", false); });
+    auto found = x.run({"xdotool", "search", "--onlyvisible", "--class", "Zelvo"}).output;
+    fakeKey(c, XCB_KEY_RELEASE, kAlt);
+    std::vector<xcb_window_t> panels;
+    std::istringstream lines(found);
+    for (std::string line; std::getline(lines, line);) panels.push_back(std::uint32_t(std::stoul(line)));
+    if (panels.size() != 1) {
+        std::fprintf(stderr, "hot key: %zu visible Zelvo windows, not one\n", panels.size());
+        xcb_disconnect(c);
+        return;
+    }
+    const xcb_window_t panel = panels.front();
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, panel, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    waitForMapState(c, panel, XCB_UNMAP_NOTIFY);
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // the switch settles
+        fakeKey(c, XCB_KEY_PRESS, kAlt);
+        const auto start = std::chrono::steady_clock::now();
+        fakeKey(c, XCB_KEY_PRESS, kTab);
+        const bool mapped = waitForMapState(c, panel, XCB_MAP_NOTIFY);
+        const auto end = std::chrono::steady_clock::now();
+        fakeKey(c, XCB_KEY_RELEASE, kTab);
+        fakeKey(c, XCB_KEY_RELEASE, kAlt);
+        if (!mapped) {
+            std::fprintf(stderr, "hot key: the panel did not show in round %d\n", i);
+            break;
+        }
+        times.push_back(milliseconds(end - start));
+        waitForMapState(c, panel, XCB_UNMAP_NOTIFY);
+    }
+    xcb_disconnect(c);
+    std::sort(times.begin(), times.end());
+    if (!times.empty())
+        std::printf("X11 hot key (XTEST) -> panel mapped: median %.2f ms, p99 %.2f ms, max %.2f ms (%zu switches)\n",
+                    times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 99 / 100)], times.back(),
+                    times.size());
+    std::printf("resident memory after the switches: %.1f MB\n", residentKiB(zelvo) / 1024.0);
+}
+
+// Zelvo's CPU use while a client of its own changes its title 100 times a
+// second for `seconds`.
+void measureRetitling(XSession& x, pid_t zelvo, double seconds) {
+    xcb_connection_t* c = xcb_connect(x.display().c_str(), nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t w = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const std::string wmClass("retitler\0Retitler\0", 18);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
+                        wmClass.data());
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    XSession::waitFor([&] {
+        auto list = x.clientList();
+        return std::find(list.begin(), list.end(), w) != list.end();
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 12, "_NET_WM_NAME"), nullptr);
+    const xcb_atom_t netName = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 11, "UTF8_STRING"), nullptr);
+    const xcb_atom_t utf8 = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    const double before = cpuSeconds(zelvo);
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds); ++n) {
+        const std::string title = "Title " + std::to_string(n);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, netName, utf8, 8, title.size(), title.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, title.size(),
+                            title.data());
+        xcb_flush(c);
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * (n + 1)));
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("CPU while one client changes its title 100 times a second for %.0f s: %.2f %%\n", elapsed,
+                (cpuSeconds(zelvo) - before) / elapsed * 100.0);
+    xcb_disconnect(c);
 }
 
 } // namespace
@@ -124,6 +246,10 @@ int main(int argc, char** argv) {
                     paints.size());
     std::printf("resident memory after start: %.1f MB\n", rss / 1024.0);
     std::printf("CPU while idle for %.0f s with ten clients: %.3f %%\n", elapsed, cpu);
+    if (!wayland) {
+        measureHotkey(x, zelvo, stateFile, 300);
+        measureRetitling(x, zelvo, 10);
+    }
     if (!prefix.empty()) std::filesystem::remove_all(prefix);
     return 0;
 }

@@ -77,12 +77,11 @@ TEST_F(WaylandZelvo, ListsTheToplevelsByAppIdInNameAndMostRecentOrder) {
     // through sway, the list follows.
     sway.swaymsg({"[app_id=bravo]", "focus"});
     sway.swaymsg({"[app_id=alpha]", "focus"});
-    std::ofstream(sway.home() / ".config/zelvo/preferences.json")
-        << R"({"WelcomePassed": true, "sortingCriterion": 0})";
+    // Stopped first: a quitting zelvo writes its own preferences.
     sway.stop(zelvo);
+    std::ofstream(sway.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true, "sortingCriterion": 0})";
     zelvo = sway.spawn({zelvoBinary}, {{"ZELVO_DEBUG_STATE_FILE", stateFile.string()}});
-    ASSERT_TRUE(
-        waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && listedNamesIn(s).size() == 3; }));
+    ASSERT_TRUE(waitForState([&](const auto& s) { return s.value("pid", 0) == zelvo && listedNamesIn(s).size() == 3; }));
     sway.swaymsg({"[app_id=charlie]", "focus"});
     sway.swaymsg({"[app_id=bravo]", "focus"});
     EXPECT_TRUE(waitForState([](const auto& s) {
@@ -102,8 +101,7 @@ TEST_F(WaylandZelvo, ShowReachesTheRunningInstanceAsAnOverlayPanel) {
     // sway's tree) and holds the keyboard.
     sway.spawn({"wtype", "-M", "alt", "-P", "Tab", "-p", "Tab", "-s", "3000", "-m", "alt"});
     ASSERT_TRUE(waitForState([](const auto& s) { return s.value("keyboardGrabbed", false); })) << state().dump();
-    EXPECT_EQ(sway.swaymsg({"-t", "get_tree"}).find("com.zelvo.Zelvo"), std::string::npos)
-        << "the panel is no toplevel";
+    EXPECT_EQ(sway.swaymsg({"-t", "get_tree"}).find("com.zelvo.Zelvo"), std::string::npos) << "the panel is no toplevel";
     // The screenshot's centre is the panel's light background, not the
     // terminals' black.
     auto centre = centrePixel(sway.run({"grim", "-t", "ppm", "-"}).output);
@@ -239,8 +237,7 @@ TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
     pointer->press(false);
     ASSERT_TRUE(waitForState([&](const auto& s) {
         return s["panelFrame"][0] == before[0].get<int>() + 40 && s["panelFrame"][1] == before[1].get<int>() + 30;
-    })) << before.dump()
-        << " then " << state().dump();
+    })) << before.dump() << " then " << state().dump();
     const auto moved = state()["panelFrame"];
     restart(false);
     EXPECT_EQ(state()["panelFrame"][0], moved[0]) << state().dump();

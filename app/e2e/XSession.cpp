@@ -237,8 +237,8 @@ bool XSession::isRunning(pid_t pid) {
     return false;
 }
 
-void XSession::stop(pid_t pid) {
-    if (pid <= 0) return;
+int XSession::stop(pid_t pid) {
+    if (pid <= 0) return -1;
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == 0) {
         kill(pid, SIGTERM);
@@ -254,6 +254,7 @@ void XSession::stop(pid_t pid) {
     }
     std::erase(children_, pid);
     forget(pid);
+    return status;
 }
 
 namespace {

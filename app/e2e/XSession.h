@@ -38,8 +38,9 @@ public:
     Result run(const std::vector<std::string>& arguments, double timeoutSeconds = 10);
     // Waits (polling) until `done` or the time is up; true when done.
     static bool waitFor(const std::function<bool()>& done, double seconds = 10);
-    // Ends one process started here (SIGTERM, then SIGKILL) and reaps it.
-    void stop(pid_t pid);
+    // Ends one process started here (SIGTERM, then SIGKILL after 3 s) and
+    // reaps it; its raw wait status.
+    int stop(pid_t pid);
     bool isRunning(pid_t pid);
 
     // Convenience over xprop/xdotool.

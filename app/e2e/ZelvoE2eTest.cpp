@@ -1,5 +1,8 @@
 #include "ZelvoSession.h"
 
+#include <csignal>
+#include <sys/wait.h>
+
 using namespace zelvo::e2e;
 
 namespace {
@@ -99,24 +102,41 @@ TEST_F(ZelvoSession, APinnedPanelMovedAndShownAgainIsWhereItWasLeft) {
     clickAt(px, py);
     ASSERT_TRUE(waitForState([](const auto& s) { return s.value("isPinned", false); }));
 
-    auto before = state()["panelFrame"];
-    auto toolbar = state()["toolbarFrame"];
-    int gx = toolbar[0].get<int>() + toolbar[2].get<int>() / 2, gy = toolbar[1].get<int>() + toolbar[3].get<int>() / 2;
-    x.run({"xdotool", "mousemove", std::to_string(gx), std::to_string(gy), "mousedown", "1"});
-    x.run({"xdotool", "mousemove", std::to_string(gx + 60), std::to_string(gy + 40)});
-    x.run({"xdotool", "mousemove", std::to_string(gx + 150), std::to_string(gy + 100), "mouseup", "1"});
-    ASSERT_TRUE(waitForState([&](const auto& s) {
-        return s["panelFrame"][0].template get<int>() == before[0].get<int>() + 150 &&
-               s["panelFrame"][1].template get<int>() == before[1].get<int>() + 100;
-    })) << state().dump();
-    auto moved = state()["panelFrame"];
+    // Drags the panel by its toolbar; its frame once it is there.
+    auto drag = [&](int dx, int dy) {
+        auto before = state()["panelFrame"];
+        auto [gx, gy] = centreOf(state()["toolbarFrame"]);
+        x.run({"xdotool", "mousemove", std::to_string(gx), std::to_string(gy), "mousedown", "1"});
+        x.run({"xdotool", "mousemove", std::to_string(gx + dx / 2), std::to_string(gy + dy / 2)});
+        x.run({"xdotool", "mousemove", std::to_string(gx + dx), std::to_string(gy + dy), "mouseup", "1"});
+        EXPECT_TRUE(waitForState([&](const auto& s) {
+            return s["panelFrame"][0].template get<int>() == before[0].get<int>() + dx &&
+                   s["panelFrame"][1].template get<int>() == before[1].get<int>() + dy;
+        })) << state().dump();
+        return state()["panelFrame"];
+    };
+    auto moved = drag(150, 100);
 
     key("Escape"); // at once: the 5 s save is not waited for
     ASSERT_TRUE(waitForState([](const auto& s) { return !visible(s); }));
-    EXPECT_NE(preferences().find("FloatingPanelFrame"), std::string::npos);
+    // Written in the background, soon after.
+    EXPECT_TRUE(XSession::waitFor([&] { return preferences().find("FloatingPanelFrame") != std::string::npos; }));
 
     ASSERT_EQ(launchAgain(), 0);
     ASSERT_TRUE(waitForState([](const auto& s) { return visible(s); }));
+    EXPECT_EQ(state()["panelFrame"][0], moved[0]);
+    EXPECT_EQ(state()["panelFrame"][1], moved[1]);
+
+    // Moved again and ended at once by the session logging out: the place
+    // is kept as when quitting from the menu.
+    moved = drag(-60, 40);
+    ASSERT_EQ(kill(zelvo, SIGTERM), 0);
+    int status = -1;
+    ASSERT_EQ(waitpid(zelvo, &status, 0), zelvo);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    std::filesystem::remove(stateFile);
+    startZelvo();
+    ASSERT_TRUE(waitForState([](const auto& s) { return visible(s); })) << state().dump();
     EXPECT_EQ(state()["panelFrame"][0], moved[0]);
     EXPECT_EQ(state()["panelFrame"][1], moved[1]);
 }

@@ -12,8 +12,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QFile>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace app::desktop {
 
@@ -121,10 +123,18 @@ void DebugState::writeNow() {
     state["firstPaintMs"] = paints;
     state["pid"] = int(QCoreApplication::applicationPid());
 
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) return;
-    file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
-    file.commit();
+    // Written beside and renamed over the file, so readers never see half
+    // of it; not synced to disk: a state lost with the machine is of no use,
+    // and a sync on the main thread stalls the switcher for tens of
+    // milliseconds on a busy disk.
+    const QString temporary = path_ + QStringLiteral(".new");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    const QByteArray text = QJsonDocument(state).toJson(QJsonDocument::Compact);
+    const bool written = file.write(text) == text.size();
+    file.close();
+    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path_).constData()) != 0)
+        QFile::remove(temporary);
 }
 
 } // namespace app::desktop

@@ -36,6 +36,7 @@
 #include "app/desktop/MissedModifierReleases.h"
 #include "app/desktop/TrayMessage.h"
 #include "app/main/LatencyProbe.h"
+#include "app/main/QuitSignals.h"
 #include "platform/linux/qt/QtApplicationState.h"
 #include "platform/linux/qt/QtEventSource.h"
 #include "platform/linux/qt/QtMainQueue.h"
@@ -82,7 +83,9 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
 
     platform::ThreadScheduler scheduler(
         [](platform::TimerService& timers) { return std::make_unique<platform::qt::QtMainQueue>(timers); });
-    platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json");
+    // Changes are written on a queue of their own: the UI thread never waits for the disk.
+    platform::UserDefaults defaults(platform::zelvoConfigDir() / "preferences.json",
+                                    scheduler.makeSerialQueue("com.zelvo.preferences"));
     // The telemetry keeps its settings in the same store and works on the scheduler's queues.
     BeaconTelemetry telemetry(scheduler, std::shared_ptr<platform::UserDefaults>(&defaults, [](auto*) {}));
     TelemetrySwitch::setShared(&telemetry);
@@ -148,6 +151,8 @@ extern "C" __attribute__((visibility("default"))) int zelvoDesktopMain(int argc,
     services.updater = &updater;
     services.telemetry = &telemetry;
     AppDelegate delegate(services);
+    // The session logging out (SIGTERM) or Ctrl+C quits as the menu's Quit does.
+    desktop::QuitSignals quitSignals([&delegate] { delegate.quit(); });
     updateDialogs.holdWhile([&delegate] { return delegate.switchInProgress(); });
 
     desktop::DebugState debug(delegate);

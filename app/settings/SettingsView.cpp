@@ -104,7 +104,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget* parent)
     intro->setFont(headline);
     body->addWidget(intro);
     body->addWidget(paragraph(QStringLiteral(
-        "Zelvo is designed to simplify and speed up the process of switching between applications on your Linux. "
+        "Zelvo is designed to simplify and speed up the process of switching between applications on your computer. "
         "Forget about Alt+Tab+Tab+Tab+Tab!")));
     hotkeyStatus_ = new HotkeyStatusView(env_.hotkeys, env_.shortcutHost, env_.center);
     body->addWidget(hotkeyStatus_, 0, Qt::AlignHCenter);

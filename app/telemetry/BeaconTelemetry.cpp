@@ -18,6 +18,7 @@ BeaconTelemetry::BeaconTelemetry(platform::Scheduler& scheduler, std::shared_ptr
 
 BeaconTelemetry::~BeaconTelemetry() {
     queue_->sync([] {});
+    beacon::Beacon::finishSendsInFlight(kQuitWaitForSends);
     if (TelemetrySwitch::shared() == this) TelemetrySwitch::setShared(nullptr);
     beacon::Analytics::resetSharedInstance();
     beacon::Beacon::resetSharedInstance();

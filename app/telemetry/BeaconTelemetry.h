@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -20,12 +21,16 @@ namespace app {
 class BeaconTelemetry : public TelemetryStarter, public TelemetrySwitch {
 public:
     static constexpr const char* kQueueLabel = "com.zelvo.telemetry.start";
+    // How long the quit waits for batches on the wire to be answered.
+    static constexpr std::chrono::milliseconds kQuitWaitForSends{2000};
 
     // The telemetry uses `scheduler` for its queues and keeps its settings
     // in the program's preference store.
     BeaconTelemetry(platform::Scheduler& scheduler, std::shared_ptr<platform::UserDefaults> defaults);
-    // Waits for the start, then lets go of the telemetry while the scheduler
-    // and the store it uses still exist.
+    // Waits for the start and, briefly, for the answers to batches on the
+    // wire (so a batch the server took is not sent again at the next start),
+    // then lets go of the telemetry while the scheduler and the store it uses
+    // still exist.
     ~BeaconTelemetry() override;
 
     void start(const std::string& appSecret, CrashReportDelegate& crashDelegate) override;

@@ -22,6 +22,7 @@
 #include "beacon/model/WrapperSdk.h"
 #include "beacon/storage/DirectoryLock.h"
 #include "beacon/util/BeaconUserDefaults.h"
+#include "beacon/util/DispatcherUtil.h"
 #include "beacon/util/FileUtility.h"
 #include "beacon/util/NetlinkReachability.h"
 #include "beacon/util/SdkInfo.h"
@@ -31,7 +32,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -84,6 +87,33 @@ void Beacon::resetSharedInstance() {
         dropped = std::move(sharedSlot());
     }
     setDataResidencyRegion(std::nullopt);
+}
+
+bool Beacon::finishSendsInFlight(std::chrono::milliseconds bound) {
+    std::shared_ptr<Beacon> beacon;
+    {
+        std::lock_guard lock(sharedMutex());
+        beacon = sharedSlot();
+    }
+    if (!beacon) return true;
+    std::vector<std::shared_ptr<HttpClientProtocol>> clients;
+    std::shared_ptr<ChannelGroupDefault> group;
+    {
+        std::lock_guard lock(beacon->mutex_);
+        clients = beacon->httpClients_;
+        group = beacon->channelGroup_;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    bool finished = true;
+    for (const auto& client : clients) finished = client->finishCallsInProgress(deadline) && finished;
+    // The channels handle the answers on the group's queue: a batch the
+    // server took is deleted from the store there.
+    if (group) {
+        const platform::Seconds left = deadline - std::chrono::steady_clock::now();
+        finished = left.count() > 0 &&
+                   DispatcherUtil::dispatchSyncWithTimeout(left, *group->logsDispatchQueue(), [] {}) && finished;
+    }
+    return finished;
 }
 
 Beacon::Beacon() {
@@ -356,11 +386,16 @@ bool Beacon::configureWithAppSecret(const std::optional<std::string>& appSecret,
     // Reservations of pending rows live in the process, so two processes on
     // one store would send every log twice: the first one owns it.
     if (!storeLock_ && !DependencyConfiguration::storage()) {
-        storeLock_ = DirectoryLock::acquire(beaconDirectoryURL());
+        int error = 0;
+        storeLock_ = DirectoryLock::acquire(beaconDirectoryURL(), &error);
         if (!storeLock_) {
-            if (!storeLockRefused_)
+            if (storeLockRefused_) return false;
+            if (error == EWOULDBLOCK)
                 BEACON_LOG_ASSERT("Another process of this user owns the telemetry store in ",
                                   beaconDirectoryURL().string(), "; this one runs without telemetry.");
+            else
+                BEACON_LOG_ASSERT("Cannot open the telemetry store in ", beaconDirectoryURL().string(), ": ",
+                                  std::strerror(error), "; this one runs without telemetry.");
             storeLockRefused_ = true;
             return false;
         }

@@ -3,6 +3,7 @@
 #include "beacon/logger/Logger.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,6 +53,10 @@ public:
     static std::shared_ptr<Beacon> sharedInstance();
     // Drops the singleton (tests); the next use makes a new one.
     static void resetSharedInstance();
+    // At quit: waits, at most `bound`, until no batch is on the wire and the
+    // answers that came are handled, so that a batch the server took is not
+    // sent again at the next start. True when nothing was left waiting.
+    static bool finishSendsInFlight(std::chrono::milliseconds bound);
 
     // Class-level operations (each forwards to the singleton).
 

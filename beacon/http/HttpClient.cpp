@@ -2,6 +2,7 @@
 
 #include "beacon/http/HttpUtil.h"
 #include "beacon/logger/Logger.h"
+#include "beacon/util/DispatcherUtil.h"
 #include "beacon/util/Reachability.h"
 #include "platform/http/CurlTransport.h"
 
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 
 namespace beacon {
 
@@ -375,6 +377,18 @@ bool HttpClient::isEnabled() const {
 std::size_t HttpClient::pendingCallCount() const {
     std::lock_guard lock(mutex_);
     return pendingCalls_.size();
+}
+
+bool HttpClient::finishCallsInProgress(std::chrono::steady_clock::time_point deadline) {
+    // A transport completion sets its call's flag on this client's queue, so
+    // polling is enough; the quit waits at most until the deadline anyway.
+    while (inProgressCallCount() > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // The last completion may still be running its handlers on the queue.
+    const platform::Seconds left = deadline - std::chrono::steady_clock::now();
+    return left.count() > 0 && DispatcherUtil::dispatchSyncWithTimeout(left, *queue_, [] {});
 }
 
 std::size_t HttpClient::inProgressCallCount() const {

@@ -58,6 +58,7 @@ public:
     void resume() override;
     void setEnabled(bool enabled, bool deleteDataOnDisabled) override;
     void setNetworkRequestsAllowed(bool allowed) override;
+    bool finishCallsInProgress(std::chrono::steady_clock::time_point deadline) override;
     std::shared_ptr<HttpClientDelegate> delegate() const override;
     void setDelegate(std::weak_ptr<HttpClientDelegate> delegate) override;
 

@@ -4,6 +4,7 @@
 #include "beacon/http/HttpClientDelegate.h"
 #include "beacon/http/HttpTypes.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,10 @@ public:
     // While forbidden nothing goes out, neither retries nor held calls;
     // calls are kept and sent once requests are allowed again.
     virtual void setNetworkRequestsAllowed(bool allowed) {}
+    // Waits until no request is on the wire and the completions of those that
+    // ended have run, or until `deadline`; true when nothing was left waiting.
+    // Called at quit, so that an answer already on its way is not lost.
+    virtual bool finishCallsInProgress(std::chrono::steady_clock::time_point deadline) { return true; }
 
     virtual std::shared_ptr<HttpClientDelegate> delegate() const = 0;
     virtual void setDelegate(std::weak_ptr<HttpClientDelegate> delegate) = 0;

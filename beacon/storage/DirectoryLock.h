@@ -11,8 +11,10 @@ namespace beacon {
 // kernel drops it when the process ends, however it ends.
 class DirectoryLock {
 public:
-    // The lock, or nullptr when another holder has it or the folder cannot be opened.
-    static std::unique_ptr<DirectoryLock> acquire(const std::filesystem::path& folder);
+    // The lock, or nullptr when another holder has it or the folder cannot be
+    // opened; `error` then gets EWOULDBLOCK for the first, the open's errno
+    // for the second.
+    static std::unique_ptr<DirectoryLock> acquire(const std::filesystem::path& folder, int* error = nullptr);
     ~DirectoryLock();
 
     DirectoryLock(const DirectoryLock&) = delete;

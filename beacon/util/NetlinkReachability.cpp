@@ -76,7 +76,10 @@ std::optional<NetworkStatus> NetlinkReachability::queryStatus() {
 }
 
 NetworkStatus NetlinkReachability::currentReachabilityStatus() const {
-    return queryStatus().value_or(NetworkStatus::NotReachable);
+    // Where the kernel cannot be asked (a sandbox without netlink), the
+    // requests themselves tell whether the network is there: calls failing
+    // there are retried, not held until a change that never comes.
+    return queryStatus().value_or(NetworkStatus::Reachable);
 }
 
 bool NetlinkReachability::startNotifier() {

@@ -25,7 +25,7 @@ public:
 
     bool startNotifier() override;
     void stopNotifier() override;
-    // Asks the kernel now; not reachable when it cannot be asked.
+    // Asks the kernel now; reachable when it cannot be asked.
     NetworkStatus currentReachabilityStatus() const override;
     // Linux connections are never made on demand.
     bool connectionRequired() const override { return false; }

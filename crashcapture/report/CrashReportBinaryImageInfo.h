@@ -23,6 +23,8 @@ struct CrashReportBinaryImageInfo {
     bool contains(std::uint64_t address) const {
         return address >= imageBaseAddress && address - imageBaseAddress < imageSize;
     }
+
+    bool operator==(const CrashReportBinaryImageInfo&) const = default;
 };
 
 } // namespace crashcapture

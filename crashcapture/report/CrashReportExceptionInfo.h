@@ -12,6 +12,8 @@ struct CrashReportExceptionInfo {
     std::string exceptionName;
     std::string exceptionReason;
     std::vector<CrashReportStackFrameInfo> stackFrames; // may be empty
+
+    bool operator==(const CrashReportExceptionInfo&) const = default;
 };
 
 } // namespace crashcapture

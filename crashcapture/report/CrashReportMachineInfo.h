@@ -13,6 +13,8 @@ struct CrashReportMachineInfo {
     CrashReportProcessorInfo processorInfo;
     std::uint32_t processorCount = 0;
     std::uint32_t logicalProcessorCount = 0;
+
+    bool operator==(const CrashReportMachineInfo&) const = default;
 };
 
 } // namespace crashcapture

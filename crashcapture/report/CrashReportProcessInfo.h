@@ -15,6 +15,8 @@ struct CrashReportProcessInfo {
     std::optional<std::string> parentProcessName;
     std::uint32_t parentProcessID = 0;
     bool native = true;
+
+    bool operator==(const CrashReportProcessInfo&) const = default;
 };
 
 } // namespace crashcapture

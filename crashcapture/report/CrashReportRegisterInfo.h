@@ -8,6 +8,8 @@ namespace crashcapture {
 struct CrashReportRegisterInfo {
     std::string registerName;
     std::uint64_t registerValue = 0;
+
+    bool operator==(const CrashReportRegisterInfo&) const = default;
 };
 
 } // namespace crashcapture

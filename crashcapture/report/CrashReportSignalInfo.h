@@ -11,6 +11,8 @@ struct CrashReportSignalInfo {
     std::string name;
     std::string code;
     std::uint64_t address = 0;
+
+    bool operator==(const CrashReportSignalInfo&) const = default;
 };
 
 } // namespace crashcapture

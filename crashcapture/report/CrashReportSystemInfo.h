@@ -40,6 +40,8 @@ struct CrashReportSystemInfo {
     // The machine's processor, or one derived from `architecture` when the
     // report has no machine information.
     CrashReportProcessorInfo processorInfo;
+
+    bool operator==(const CrashReportSystemInfo&) const = default;
 };
 
 } // namespace crashcapture

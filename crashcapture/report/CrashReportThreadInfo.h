@@ -14,6 +14,8 @@ struct CrashReportThreadInfo {
     bool crashed = false;
     // Only the crashed thread carries its registers.
     std::vector<CrashReportRegisterInfo> registers;
+
+    bool operator==(const CrashReportThreadInfo&) const = default;
 };
 
 } // namespace crashcapture

@@ -127,9 +127,7 @@ TEST(CrashReportReader, AcceptsAtMost255MachExceptionCodes) {
     EXPECT_EQ(report.machExceptionInfo()->type, 1u);
     ASSERT_EQ(report.machExceptionInfo()->codes.size(), 255u);
     EXPECT_EQ(report.machExceptionInfo()->codes.back(), 255u);
-
-    builder.setMachException(0x1, 256);
-    EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
+    // 256 codes: ChecksSectionsInOrder.
 }
 
 TEST(CrashReportReader, RejectsUnknownArchitecturesOnlyWithoutMachineInfo) {
@@ -151,80 +149,41 @@ TEST(CrashReportReader, ReadsEverySection) {
     builder.setCustomData(std::string("\0custom", 7));
     auto report = readReport(builder.file());
 
-    ASSERT_TRUE(report.uuidRef().has_value());
-    EXPECT_EQ(*report.uuidRef(), ReportBuilder::kReportUUID);
-
-    const auto& system = report.systemInfo();
-    EXPECT_EQ(system.operatingSystem, CrashReportOperatingSystem::Unknown);
-    EXPECT_EQ(system.operatingSystemVersion, "6.1.0-18-amd64");
-    EXPECT_EQ(system.operatingSystemBuild, "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1");
-    EXPECT_EQ(system.architecture, CrashReportArchitecture::X86_64);
-    ASSERT_TRUE(system.timestamp.has_value());
-    EXPECT_EQ(system.timestamp->time_since_epoch().count(), 1700000000);
-
-    ASSERT_TRUE(report.hasMachineInfo());
-    EXPECT_EQ(report.machineInfo()->modelName, "ThinkPad X1 Carbon");
-    EXPECT_EQ(report.machineInfo()->processorCount, 4u);
-    EXPECT_EQ(report.machineInfo()->logicalProcessorCount, 8u);
+    using std::chrono::sys_seconds, std::chrono::seconds;
+    constexpr auto exe = ReportBuilder::kExecutableBase, libc = ReportBuilder::kLibcBase;
     const CrashReportProcessorInfo x86_64{CrashReportProcessorTypeEncoding::Mach, 0x1000007, 3};
-    EXPECT_EQ(report.machineInfo()->processorInfo, x86_64);
-    EXPECT_EQ(system.processorInfo, x86_64);
-
-    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zelvo");
-    EXPECT_EQ(report.applicationInfo().applicationVersion, "42");
-    EXPECT_EQ(report.applicationInfo().applicationMarketingVersion, "1.0.0");
-
-    ASSERT_TRUE(report.hasProcessInfo());
-    const auto& process = *report.processInfo();
-    EXPECT_EQ(process.processName, "zelvo");
-    EXPECT_EQ(process.processID, 4242u);
-    EXPECT_EQ(process.processPath, "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(process.parentProcessName, "systemd");
-    EXPECT_EQ(process.parentProcessID, 1u);
-    EXPECT_TRUE(process.native);
-    ASSERT_TRUE(process.processStartTime.has_value());
-    EXPECT_EQ(process.processStartTime->time_since_epoch().count(), 1699999000);
-
-    EXPECT_EQ(report.signalInfo().name, "SIGSEGV");
-    EXPECT_EQ(report.signalInfo().code, "SEGV_MAPERR");
-    EXPECT_EQ(report.signalInfo().address, 0x10u);
+    EXPECT_EQ(report.uuidRef(), ReportBuilder::kReportUUID);
+    EXPECT_EQ(report.systemInfo(),
+              (CrashReportSystemInfo{CrashReportOperatingSystem::Unknown, "6.1.0-18-amd64",
+                                     "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1", CrashReportArchitecture::X86_64,
+                                     sys_seconds(seconds(1700000000)), x86_64}));
+    EXPECT_EQ(report.machineInfo(), (CrashReportMachineInfo{"ThinkPad X1 Carbon", x86_64, 4, 8}));
+    EXPECT_EQ(report.applicationInfo(), (CrashReportApplicationInfo{"com.zelvo.Zelvo", "42", "1.0.0"}));
+    EXPECT_EQ(report.processInfo(), (CrashReportProcessInfo{"zelvo", 4242, "/home/alice/.local/bin/zelvo",
+                                                            sys_seconds(seconds(1699999000)), "systemd", 1, true}));
+    EXPECT_EQ(report.signalInfo(), (CrashReportSignalInfo{"SIGSEGV", "SEGV_MAPERR", 0x10}));
     EXPECT_EQ(report.machExceptionInfo()->codes, (std::vector<std::uint64_t>{1, 2}));
 
-    ASSERT_EQ(report.threads().size(), 2u);
-    const auto& crashed = report.threads()[0];
-    EXPECT_EQ(crashed.threadNumber, 0u);
-    EXPECT_TRUE(crashed.crashed);
-    ASSERT_EQ(crashed.stackFrames.size(), 2u);
-    EXPECT_EQ(crashed.stackFrames[0].instructionPointer, ReportBuilder::kExecutableBase + 0x1234);
-    EXPECT_FALSE(crashed.stackFrames[0].symbolInfo.has_value());
-    ASSERT_TRUE(crashed.stackFrames[1].symbolInfo.has_value());
-    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->symbolName, "__libc_start_call_main");
-    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->startAddress, ReportBuilder::kLibcBase + 0x29d10);
-    EXPECT_EQ(crashed.stackFrames[1].symbolInfo->endAddress, 0u);
-    ASSERT_EQ(crashed.registers.size(), 3u);
-    EXPECT_EQ(crashed.registers[1].registerName, "rsp");
-    EXPECT_EQ(crashed.registers[1].registerValue, 0x7fffffffe000u);
-    EXPECT_FALSE(report.threads()[1].crashed);
-    EXPECT_TRUE(report.threads()[1].registers.empty());
+    const std::vector<CrashReportThreadInfo> threads = {
+        {0,
+         {{exe + 0x1234, std::nullopt},
+          {libc + 0x29d90, CrashReportSymbolInfo{"__libc_start_call_main", libc + 0x29d10}}},
+         true,
+         {{"rip", exe + 0x1234}, {"rsp", 0x7fffffffe000}, {"rsi", 0}}},
+        {1, {{libc + 0x91117, CrashReportSymbolInfo{"__futex_abstimed_wait_common", libc + 0x91080}}}, false, {}},
+    };
+    EXPECT_EQ(report.threads(), threads);
 
     ASSERT_EQ(report.images().size(), 3u);
-    const auto& exe = report.images()[0];
-    EXPECT_EQ(exe.imageName, "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(exe.imageBaseAddress, ReportBuilder::kExecutableBase);
-    EXPECT_EQ(exe.imageSize, 0x20000u);
-    EXPECT_TRUE(exe.hasImageUUID);
-    EXPECT_EQ(exe.imageUUID.size(), 16u);
-    EXPECT_EQ(exe.codeType, x86_64);
+    const std::vector<std::uint8_t> uuid = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
+                                            0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10};
+    EXPECT_EQ(report.images()[0],
+              (CrashReportBinaryImageInfo{x86_64, exe, 0x20000, "/home/alice/.local/bin/zelvo", true, uuid}));
     EXPECT_FALSE(report.images()[1].hasImageUUID);
 
-    ASSERT_TRUE(report.hasExceptionInfo());
-    EXPECT_EQ(report.exceptionInfo()->exceptionName, "std::runtime_error");
-    EXPECT_EQ(report.exceptionInfo()->exceptionReason, "boom");
-    ASSERT_EQ(report.exceptionInfo()->stackFrames.size(), 1u);
-    EXPECT_EQ(report.exceptionInfo()->stackFrames[0].instructionPointer, ReportBuilder::kExecutableBase + 0x99);
-
-    ASSERT_TRUE(report.customData().has_value());
-    EXPECT_EQ(*report.customData(), (std::vector<std::uint8_t>{0, 'c', 'u', 's', 't', 'o', 'm'}));
+    EXPECT_EQ(report.exceptionInfo(),
+              (CrashReportExceptionInfo{"std::runtime_error", "boom", {{exe + 0x99, std::nullopt}}}));
+    EXPECT_EQ(report.customData(), (std::vector<std::uint8_t>{0, 'c', 'u', 's', 't', 'o', 'm'}));
 }
 
 TEST(CrashReportReader, LeavesAbsentOptionalPartsEmpty) {
@@ -362,14 +321,12 @@ TEST(CrashReportReader, FindsTheFirstImageHoldingAnAddress) {
         const auto* image = report.imageForAddress(address);
         return image ? image->imageName : "none";
     };
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1050), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x1ffff), "/home/alice/.local/bin/zelvo");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase + 0x20000), "none");
-    EXPECT_EQ(name(ReportBuilder::kExecutableBase - 1), "none");
+    constexpr auto exe = ReportBuilder::kExecutableBase;
+    for (const auto address : {exe, exe + 0x1050, exe + 0x1ffff})
+        EXPECT_EQ(name(address), "/home/alice/.local/bin/zelvo") << address;
+    for (const auto address : {exe + 0x20000, exe - 1, std::uint64_t{0x1000}, std::uint64_t{0}})
+        EXPECT_EQ(name(address), "none") << address;
     EXPECT_EQ(name(0xffffffffffffffff), "/top-of-memory.so");
-    EXPECT_EQ(name(0x1000), "none");
-    EXPECT_EQ(name(0), "none");
 
     // An earlier image in report order wins even when it starts lower than
     // a later one that also holds the address.

@@ -132,6 +132,8 @@ ThreadScheduler::ThreadScheduler(MainQueueFactory mainFactory, unsigned globalTh
 }
 
 ThreadScheduler::~ThreadScheduler() {
+    // A timer falling due now would post into a queue going away.
+    timers_->stop();
     global_.reset();
     main_.reset();
     timers_.reset();

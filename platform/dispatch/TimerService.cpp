@@ -18,13 +18,15 @@ struct TimerService::State : Timer {
 
 TimerService::TimerService() : thread_([this] { run(); }) {}
 
-TimerService::~TimerService() {
+TimerService::~TimerService() { stop(); }
+
+void TimerService::stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
 std::shared_ptr<Timer> TimerService::schedule(Seconds interval, bool repeats, Task task, Post post) {

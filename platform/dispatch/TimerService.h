@@ -24,6 +24,9 @@ public:
 
     // `post` delivers the task to its queue when due.
     std::shared_ptr<Timer> schedule(Seconds interval, bool repeats, Task task, Post post);
+    // Ends the thread: nothing is posted any more, whatever falls due later.
+    // The queues can then go before the service does. Idempotent.
+    void stop();
 
 private:
     struct State;

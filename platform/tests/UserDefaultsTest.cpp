@@ -1,4 +1,5 @@
 #include "platform/UserDefaults.h"
+#include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -110,4 +111,28 @@ TEST(UserDefaults, UnwritableLocationKeepsValuesInMemory) {
     d.set("isPinned", true);
     EXPECT_TRUE(d.boolForKey("isPinned"));
     EXPECT_FALSE(d.synchronize());
+}
+
+TEST(UserDefaults, WithAWriteQueueChangesAreWrittenThereTogether) {
+    TempDir dir;
+    const auto file = dir.path / "preferences.json";
+    auto stored = [&] {
+        std::ifstream in(file);
+        return nlohmann::json::parse(in, nullptr, false);
+    };
+    ManualScheduler scheduler;
+    {
+        UserDefaults d(file, scheduler.makeSerialQueue("preferences"));
+        d.set("isPinned", true);
+        d.set("sortingCriterion", 2);
+        d.remove("isPinned");
+        EXPECT_FALSE(fs::exists(file)); // the caller did not wait for the disk
+        EXPECT_EQ(scheduler.runUntilIdle(), 1u);
+        EXPECT_EQ(stored(), nlohmann::json({{"sortingCriterion", 2}}));
+        d.set("sortingCriterion", 3);
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(stored(), nlohmann::json({{"sortingCriterion", 3}}));
+        d.set("isPinned", false);
+    } // the queued write runs before the store goes
+    EXPECT_EQ(stored(), nlohmann::json({{"isPinned", false}, {"sortingCriterion", 3}}));
 }

@@ -32,6 +32,15 @@ TEST_F(SessionContextTest, OneEntryPerLaunchPersistedWithItsLatestSession) {
     EXPECT_EQ(second->sessionIdAt(s2Time), std::nullopt); // strictly earlier entries only
     EXPECT_EQ(second->sessionIdAt(s2Time + 1ms), "s2");
     EXPECT_EQ(second->sessionIdAt(now + 1ms), "t1");
+
+    // Launch after launch, the history keeps the five newest.
+    for (int i = 0; i < 6; ++i) {
+        now += 1h;
+        launch()->setSessionId("u" + std::to_string(i));
+    }
+    history = launch()->sessionHistory();
+    ASSERT_EQ(history.size(), 5u);
+    EXPECT_EQ(history[0]->sessionId, "u2");
 }
 
 TEST_F(SessionContextTest, ClearingKeepsTheCurrentSessionWhenAsked) {

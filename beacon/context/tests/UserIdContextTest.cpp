@@ -87,4 +87,6 @@ TEST_F(UserIdContextTest, HistoryKeepsOneEntryPerLaunchAcrossLaunches) {
     ASSERT_EQ(second->userIdHistory().size(), 1u);
     EXPECT_EQ(second->userIdHistory()[0]->userId, "bob");
     EXPECT_EQ(launch()->userIdHistory().size(), 2u); // the cleared history was persisted
+    for (int i = 0; i < 6; ++i) launch();
+    EXPECT_EQ(launch()->userIdHistory().size(), 5u); // the five newest launches
 }

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 
 namespace beacon {
@@ -175,6 +176,10 @@ TEST_F(BeaconTest, SecondConfigurationFromTheApplicationIsRefused) {
 // The store of a data folder belongs to one process: while another holds it,
 // this one stays without telemetry and says so once; the owner holds it.
 TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
+    const auto linesWith = [this](const std::string& text) {
+        const auto all = logLines();
+        return std::count_if(all.begin(), all.end(), [&](auto& line) { return line.find(text) != line.npos; });
+    };
     setBeaconDirectoryURL(dir.path() / "data");
     DependencyConfiguration::setStorage(nullptr);
     {
@@ -183,15 +188,20 @@ TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
         Beacon::start(kSecret, {analytics});
         Beacon::start(kSecret, {analytics});
         EXPECT_FALSE(Beacon::isConfigured());
-        const auto all = logLines();
-        EXPECT_EQ(std::count_if(all.begin(), all.end(),
-                                [](auto& line) { return line.find("without telemetry") != line.npos; }),
-                  1);
+        EXPECT_EQ(linesWith("Another process of this user owns the telemetry store"), 1);
     }
     resetSingletons();
     Beacon::start(kSecret, {analytics});
     EXPECT_TRUE(Beacon::isConfigured());
     EXPECT_FALSE(DirectoryLock::acquire(beaconDirectoryURL()));
+    resetSingletons();
+    // A folder that cannot be opened is no other process's.
+    std::ofstream(dir.path() / "file") << "not a folder";
+    setBeaconDirectoryURL(dir.path() / "file");
+    Beacon::start(kSecret, {analytics});
+    EXPECT_FALSE(Beacon::isConfigured());
+    EXPECT_EQ(linesWith("Cannot open the telemetry store"), 1);
+    EXPECT_EQ(linesWith("Another process"), 1);
     resetSingletons();
     setBeaconDirectoryURL({});
 }

@@ -7,6 +7,11 @@
 //                                             service's interval is an hour)
 //   beacon_pipeline_child send 0 MARKER       write MARKER, then exit 0 once the
 //                                             store is empty (1 after 60 s)
+//   beacon_pipeline_child quit COUNT MARKER   enqueue COUNT logs flushed within a
+//                                             second, write MARKER, and at SIGTERM
+//                                             quit as the program does: exit 0 once
+//                                             the batches on the wire are answered
+//                                             (2 when the wait ran out)
 //
 // MARKER receives the install id. Where it sends and stores comes from the
 // environment (ZELVO_LOG_URL, ZELVO_EXTRA_CA_FILE, XDG_DATA_HOME, XDG_CONFIG_HOME);
@@ -21,6 +26,7 @@
 #include "platform/Scheduler.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -33,10 +39,17 @@ int main(int argc, char** argv) {
     const int count = std::atoi(argv[2]);
     const std::string marker = argv[3];
 
+    // Every thread the telemetry starts inherits the blocked SIGTERM, which
+    // only the main thread then takes.
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    if (mode == "quit") pthread_sigmask(SIG_BLOCK, &terminate, nullptr);
     if (std::getenv("ZELVO_PIPELINE_VERBOSE")) beacon::Beacon::setLogLevel(beacon::LogLevel::Verbose);
-    auto service = std::make_shared<beacon::test::NamedTestService>("Pipeline", mode == "hold" ? 3600 : 6);
+    const std::uint32_t interval = mode == "hold" ? 3600 : mode == "quit" ? 1 : 6;
+    auto service = std::make_shared<beacon::test::NamedTestService>("Pipeline", interval);
     beacon::Beacon::start("5f0c1c0e-8d8e-4a9b-9b7a-2a4c6d8e0f11", {service});
-    if (mode == "hold") {
+    if (mode == "hold" || mode == "quit") {
         for (int i = 0; i < count; ++i) {
             auto log = std::make_shared<beacon::LogWithProperties>();
             log->type = "event";
@@ -45,7 +58,13 @@ int main(int argc, char** argv) {
         }
         service->channelUnit()->logsDispatchQueue()->sync([] {});
         beacon::test::writeMarker(marker, beacon::Beacon::installId());
-        while (true) ::pause();
+        if (mode == "hold")
+            while (true) ::pause();
+        int signal = 0;
+        sigwait(&terminate, &signal);
+        const bool answered = beacon::Beacon::finishSendsInFlight(std::chrono::milliseconds(2000));
+        beacon::Beacon::resetSharedInstance();
+        return answered ? 0 : 2;
     }
     beacon::test::writeMarker(marker, beacon::Beacon::installId());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

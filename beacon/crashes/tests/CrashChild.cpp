@@ -14,23 +14,17 @@
 //
 // Where it sends and stores comes from the environment (ZELVO_LOG_URL,
 // ZELVO_EXTRA_CA_FILE, XDG_DATA_HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME).
-#include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitProtocol.h"
-#include "beacon/core/Beacon.h"
-#include "beacon/core/ServiceAbstract.h"
 #include "beacon/http/tests/TelemetryChildSupport.h"
 #include "beacon/crashes/service/Crashes.h"
 #include "beacon/model/LogWithProperties.h"
-#include "beacon/storage/Storage.h"
 #include "beacon/util/FileUtility.h"
-#include "platform/Scheduler.h"
 
 #include <chrono>
 #include <cstdio>
 #include <dlfcn.h>
 #include <link.h>
 #include <stdexcept>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -86,9 +80,8 @@ int main(int argc, char** argv) {
         void* entry = nullptr;
         if (!::dladdr1(reinterpret_cast<void*>(&zelvoCrashChildThrowSite), &info, &entry, RTLD_DL_SYMENT) || !entry)
             return 3;
-        std::ofstream(marker + ".tmp") << reinterpret_cast<std::uintptr_t>(&zelvoCrashChildThrowSite) << " "
-                                       << static_cast<const ElfW(Sym)*>(entry)->st_size << "\n";
-        std::rename((marker + ".tmp").c_str(), marker.c_str());
+        beacon::test::writeMarker(marker, std::to_string(reinterpret_cast<std::uintptr_t>(&zelvoCrashChildThrowSite)) +
+                                              " " + std::to_string(static_cast<const ElfW(Sym)*>(entry)->st_size));
         std::thread(zelvoCrashChildThrowSite).join();
         return 2;
     }

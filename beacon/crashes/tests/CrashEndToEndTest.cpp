@@ -1,29 +1,31 @@
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/TelemetryChild.h"
+#include "beacon/util/tests/TempDir.h"
 #include "crashcapture/report/CrashReport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
-#include <random>
 #include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace beacon {
 namespace {
 
 namespace fs = std::filesystem;
 
-// One run of the crash child with its own folders.
-test::TelemetryChild crashChild(const fs::path& home, const std::string& origin, const std::string& mode,
-                                const fs::path& marker) {
-    return test::TelemetryChild(home, origin, {ZELVO_CRASH_CHILD, mode}, marker);
+// One run of the crash child with its own folders, to its end: the raw wait
+// status, after the marker named after the mode (read with `marker`).
+int runCrashChild(const fs::path& home, const std::string& origin, const std::string& mode,
+                  const std::function<void(const fs::path&)>& marker = {}) {
+    const test::TelemetryChild child(home, origin, {ZELVO_CRASH_CHILD, mode}, home / (mode + ".marker"));
+    EXPECT_FALSE(child.waitForMarker().empty()) << mode;
+    if (marker) marker(home / (mode + ".marker"));
+    return child.wait();
 }
 
 // Logs received so far, by type and (for events) name.
@@ -45,23 +47,17 @@ Received received(const test::IngestionServer& server) {
 }
 
 TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
-    std::random_device random;
-    const fs::path home = fs::temp_directory_path() / ("zelvo-crash-e2e-" + std::to_string(random()));
-    fs::create_directories(home);
+    TempDir home;
     test::IngestionServer server;
     ASSERT_TRUE(server.running());
 
-    auto crashing = crashChild(home, server.origin(), "crash", home / "crash.marker");
-    ASSERT_FALSE(crashing.waitForMarker().empty());
-    const int status = crashing.wait();
+    const int status = runCrashChild(home.path, server.origin(), "crash");
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     EXPECT_TRUE(received(server).errors.empty());
 
-    auto sending = crashChild(home, server.origin(), "send", home / "send.marker");
-    ASSERT_FALSE(sending.waitForMarker().empty());
-    const int sent = sending.wait();
-    ASSERT_TRUE(WIFEXITED(sent) && WEXITSTATUS(sent) == 0) << "status " << sent;
+    const int sent = runCrashChild(home.path, server.origin(), "send");
+    ASSERT_TRUE(test::TelemetryChild::exitedWith(sent, 0)) << "status " << sent;
 
     const auto first = received(server);
     ASSERT_EQ(first.errors.size(), 1u);
@@ -75,33 +71,27 @@ TEST(CrashEndToEndTest, TheNextStartSendsTheCrashAndTheLogsInFlightOnce) {
               (std::map<std::string, int>{
                   {"inflight-0", 1}, {"inflight-1", 1}, {"inflight-2", 1}, {"stored-0", 1}, {"stored-1", 1}}));
 
-    auto again = crashChild(home, server.origin(), "send", home / "again.marker");
-    ASSERT_FALSE(again.waitForMarker().empty());
-    const int againStatus = again.wait();
-    ASSERT_TRUE(WIFEXITED(againStatus) && WEXITSTATUS(againStatus) == 0);
+    fs::remove(home.path / "send.marker");
+    ASSERT_TRUE(test::TelemetryChild::exitedWith(runCrashChild(home.path, server.origin(), "send"), 0));
     const auto second = received(server);
     EXPECT_EQ(second.errors.size(), 1u);
     EXPECT_EQ(second.events, first.events);
-    fs::remove_all(home);
 }
 
 TEST(CrashEndToEndTest, AnUncaughtExceptionOnAWorkerThreadIsReportedWithItsThrowSite) {
-    std::random_device random;
-    const fs::path home = fs::temp_directory_path() / ("zelvo-crash-throw-" + std::to_string(random()));
-    fs::create_directories(home);
+    TempDir home;
     test::IngestionServer server;
     ASSERT_TRUE(server.running());
 
-    auto throwing = crashChild(home, server.origin(), "throw", home / "throw.marker");
-    ASSERT_FALSE(throwing.waitForMarker().empty());
     std::uint64_t throwSite = 0, throwSiteSize = 0;
-    std::ifstream(home / "throw.marker") >> throwSite >> throwSiteSize;
+    const int status = runCrashChild(home.path, server.origin(), "throw", [&](const fs::path& marker) {
+        std::ifstream(marker) >> throwSite >> throwSiteSize;
+    });
     ASSERT_GT(throwSiteSize, 0u);
-    const int status = throwing.wait();
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), SIGABRT);
 
-    const fs::path pending = home / "cache/com.zelvo.crashreporter.data/beacon_crash_child/live_report.zvcrash";
+    const fs::path pending = home.path / "cache/com.zelvo.crashreporter.data/beacon_crash_child/live_report.zvcrash";
     std::ifstream in(pending, std::ios::binary);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     auto report = crashcapture::CrashReport::initWithData(bytes);
@@ -113,7 +103,6 @@ TEST(CrashEndToEndTest, AnUncaughtExceptionOnAWorkerThreadIsReportedWithItsThrow
     for (const auto& frame : report->exceptionInfo()->stackFrames)
         throwSiteSeen |= frame.instructionPointer >= throwSite && frame.instructionPointer < throwSite + throwSiteSize;
     EXPECT_TRUE(throwSiteSeen) << report->exceptionInfo()->stackFrames.size() << " frames";
-    fs::remove_all(home);
 }
 
 } // namespace

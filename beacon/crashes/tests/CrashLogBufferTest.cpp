@@ -180,14 +180,5 @@ TEST_F(CrashLogBufferTest, UnreadableFilesAreEmptiedAndBadTokensDropped) {
     EXPECT_FALSE(fs::exists(tokenFile(4)));
 }
 
-TEST_F(CrashLogBufferTest, EmptyingTruncatesEveryBufferFile) {
-    makeBuffer();
-    std::ofstream(bufferFile(0)) << "a";
-    std::ofstream(bufferFile(59)) << "b";
-    CrashLogBuffer::emptyLogBufferFiles();
-    EXPECT_EQ(fs::file_size(bufferFile(0)), 0u);
-    EXPECT_EQ(fs::file_size(bufferFile(59)), 0u);
-}
-
 } // namespace
 } // namespace beacon

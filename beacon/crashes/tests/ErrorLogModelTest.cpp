@@ -106,16 +106,9 @@ TEST(ErrorLogModel, AppleErrorLogSurvivesArchivingAndComparesByValue) {
     }
 }
 
+// The keys the formatter's full-report JSON does not show.
 TEST(ErrorLogModel, AppleErrorLogJsonUsesTheWireKeys) {
     auto json = fullAppleErrorLog()->serializeToDictionary();
-    EXPECT_EQ(json["type"], "appleError");
-    EXPECT_EQ(json["id"], "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD");
-    EXPECT_EQ(json["appLaunchTimestamp"], "2023-11-14T21:56:40.000Z");
-    EXPECT_EQ(json["fatal"], true);
-    EXPECT_EQ(json["threads"][0]["frames"][1]["address"], "0x0000555555555300");
-    EXPECT_EQ(json["threads"][0]["exception"]["frames"][0]["address"], "0x1");
-    EXPECT_EQ(json["binaries"][0]["id"], "0123456789abcdef");
-    EXPECT_EQ(json["registers"]["rip"], "0x1");
     EXPECT_EQ(json["exception"]["wrapperSdkName"], "zelvo.wrapper");
     EXPECT_EQ(json["exception"]["innerExceptions"][0]["type"], "Inner");
     EXPECT_EQ(json["selectorRegisterValue"], "count");

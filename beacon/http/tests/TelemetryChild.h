@@ -54,6 +54,7 @@ public:
     }
 
     void kill() const { ::kill(pid_, SIGKILL); }
+    void terminate() const { ::kill(pid_, SIGTERM); }
 
     // The raw wait status, or -1 when the child did not end within the bound
     // (it is killed then).

@@ -10,7 +10,7 @@ Responses follow a script, set by POST /__control/script with a JSON body
 response, and the default once the list is used up. A response is an object
 with "status" (default 200), "headers" (object), "body" (text), "delay"
 (seconds to wait before answering) and "drop" (true: close the connection
-without answering). POST /__control/reset forgets the script.
+without answering).
 
 Once listening, the server writes its port to the --port-file.
 """
@@ -90,10 +90,6 @@ class Handler(BaseHTTPRequestHandler):
             with state.lock:
                 state.responses = list(script.get("responses") or [])
                 state.default = script.get("default") or dict(DEFAULT_RESPONSE)
-        elif command == "reset":
-            with state.lock:
-                state.responses = []
-                state.default = dict(DEFAULT_RESPONSE)
         else:
             self._answer(404, {}, "unknown control command")
             return
@@ -125,8 +121,6 @@ class Handler(BaseHTTPRequestHandler):
 
     do_POST = _handle
     do_GET = _handle
-    do_PUT = _handle
-    do_DELETE = _handle
 
 
 def main():

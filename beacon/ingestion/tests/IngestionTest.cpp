@@ -22,6 +22,15 @@ namespace {
 const std::string kInstallId = "0D1A8B6E-3C5F-4E2A-9B7D-1F2E3D4C5B6A";
 const std::string kAppSecret = "a3c2b1d0-1234-4abc-9def-0123456789ab";
 
+std::shared_ptr<LogContainer> batchOf(const std::string& id, std::vector<std::shared_ptr<AbstractLog>> logs) {
+    return std::make_shared<LogContainer>(id, std::move(logs));
+}
+
+long long nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 struct Outcome {
     std::string callId;
     std::optional<HttpResponse> response;
@@ -109,8 +118,7 @@ TEST_F(IngestionTest, BeaconRefusesWhatItCannotSend) {
     ingestion->setAppSecret(kAppSecret);
 
     ingestion->sendAsync(nullptr, recordInto(outcomes));
-    ingestion->sendAsync(std::make_shared<LogContainer>("empty", std::vector<std::shared_ptr<AbstractLog>>{}),
-                         recordInto(outcomes));
+    ingestion->sendAsync(batchOf("empty", {}), recordInto(outcomes));
     auto broken = test::makeContainer("broken", 2);
     broken->logs[1]->device->osName.reset();
     ingestion->sendAsync(broken, recordInto(outcomes));
@@ -149,17 +157,11 @@ TEST_F(IngestionTest, CollectorSendsOneLinePerLogWithTokensTimeAndTickets) {
 
     auto first = test::makeCommonSchemaLog("first/event", {"tokenA-1"}, {"key1", "key2"});
     auto second = test::makeCommonSchemaLog("second", {"tokenB-2", "tokenA-1"});
-    auto container =
-        std::make_shared<LogContainer>("cs-batch", std::vector<std::shared_ptr<AbstractLog>>{first, second});
     std::vector<Outcome> outcomes;
-    const auto before =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    ingestion->sendAsync(container, recordInto(outcomes));
+    const auto before = nowMs();
+    ingestion->sendAsync(batchOf("cs-batch", {first, second}), recordInto(outcomes));
     ASSERT_TRUE(pumpUntil(scheduler, [&] { return outcomes.size() == 1; }));
-    const auto after =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const auto after = nowMs();
     EXPECT_EQ(outcomes[0].callId, "cs-batch");
 
     const auto requests = server.requests();
@@ -180,10 +182,8 @@ TEST_F(IngestionTest, CollectorSendsOneLinePerLogWithTokensTimeAndTickets) {
 
     // No cached ticket: no "Tickets" header at all.
     TicketCache::sharedInstance().clearCache();
-    auto plain = std::make_shared<LogContainer>(
-        "cs-plain",
-        std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog("third", {"tokenC-3"}, {"key1"})});
-    ingestion->sendAsync(plain, recordInto(outcomes));
+    ingestion->sendAsync(batchOf("cs-plain", {test::makeCommonSchemaLog("third", {"tokenC-3"}, {"key1"})}),
+                         recordInto(outcomes));
     ASSERT_TRUE(pumpUntil(scheduler, [&] { return outcomes.size() == 2; }));
     const auto again = server.requests();
     ASSERT_EQ(again.size(), 2u);
@@ -194,9 +194,8 @@ TEST_F(IngestionTest, CollectorSendsOneLinePerLogWithTokensTimeAndTickets) {
 TEST_F(IngestionTest, UnauthorizedCollectorBatchShutsItsClientDown) {
     server.script({{{"status", 401}}});
     auto ingestion = std::make_shared<CollectorIngestion>(makeClient(), server.origin());
-    auto batch = [](const std::string& id) {
-        return std::make_shared<LogContainer>(
-            id, std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog("e", {"tokenA-1"})});
+    const auto batch = [](const std::string& id) {
+        return batchOf(id, {test::makeCommonSchemaLog("e", {"tokenA-1"})});
     };
     std::vector<Outcome> outcomes;
     ingestion->sendAsync(batch("one"), recordInto(outcomes));
@@ -243,8 +242,7 @@ TEST_F(IngestionTest, CollectorDiagnosticsHideTokensAndTickets) {
     log.emplace();
     auto ingestion = std::make_shared<CollectorIngestion>(makeClient(), server.origin());
     auto container =
-        std::make_shared<LogContainer>("cs", std::vector<std::shared_ptr<AbstractLog>>{test::makeCommonSchemaLog(
-                                                 "e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
+        batchOf("cs", {test::makeCommonSchemaLog("e", {"tokenA-secret-value", "tokenB-other-secret"}, {"key1"})});
     const auto text = diagnosticsOfSending(*ingestion, container, "{\"acc\":1,\"token\" : \"tokenA-secret-value\"}");
     EXPECT_NE(text.find("apikey = " + std::string(11, '*') + "et-value," + std::string(11, '*') + "r-secret"),
               std::string::npos)

@@ -150,6 +150,7 @@ TEST_F(LoggerTest, CustomHandlerRunsOnLoggerQueueWithAllArguments) {
         std::string tag, file, function;
         int line;
         bool onQueue;
+        bool operator==(const Call&) const = default;
     };
     std::vector<Call> calls;
     Logger::setLogHandler([&](const MessageProvider&, LogLevel level, const std::string& tag, const char* file,
@@ -159,13 +160,8 @@ TEST_F(LoggerTest, CustomHandlerRunsOnLoggerQueueWithAllArguments) {
     Logger::logMessage([] { return std::string(); }, LogLevel::Verbose, "Tag", "f.cpp", "fn", 42);
     EXPECT_TRUE(calls.empty());
     scheduler.runUntilIdle();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].level, LogLevel::Verbose); // a custom handler sees every level
-    EXPECT_EQ(calls[0].tag, "Tag");
-    EXPECT_EQ(calls[0].file, "f.cpp");
-    EXPECT_EQ(calls[0].function, "fn");
-    EXPECT_EQ(calls[0].line, 42);
-    EXPECT_TRUE(calls[0].onQueue);
+    // A custom handler sees every level.
+    EXPECT_EQ(calls, (std::vector<Call>{{LogLevel::Verbose, "Tag", "f.cpp", "fn", 42, true}}));
 }
 
 TEST_F(LoggerTest, SettingLevelOrHandlerMarksItUserDefined) {

@@ -25,9 +25,7 @@ class LogDBStorageCrashTest : public test::LogStorageFixture {};
     LogDBStorage storage(file, encrypter);
     for (int i = firstIndex; i < firstIndex + 100000; ++i) {
         if (storage.saveLog(test::LogStorageFixture::makeLog("log-" + std::to_string(i), 1500), "Analytics", 1)) {
-            if (write(reportFd, &i, sizeof i) != sizeof i) {
-                _exit(2);
-            }
+            if (write(reportFd, &i, sizeof i) != sizeof i) _exit(2);
         }
     }
     _exit(0);
@@ -65,9 +63,7 @@ TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog) {
         bool writing = false;
         for (int poll = 0; poll < 200000 && !writing; ++poll) {
             writing = std::filesystem::exists(journal);
-            if (!writing) {
-                usleep(20);
-            }
+            if (!writing) usleep(20);
         }
         usleep(std::uniform_int_distribution<useconds_t>(0, 3000)(random));
         ASSERT_EQ(kill(child, SIGKILL), 0);
@@ -75,9 +71,8 @@ TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog) {
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status));
-        while (read(fds[0], &index, sizeof index) == static_cast<ssize_t>(sizeof index)) {
+        while (read(fds[0], &index, sizeof index) == static_cast<ssize_t>(sizeof index))
             committed.insert("log-" + std::to_string(index));
-        }
         close(fds[0]);
         nextIndex = index + 1000;
 
@@ -87,9 +82,7 @@ TEST_F(LogDBStorageCrashTest, KillDuringWritesKeepsEveryCommittedLog) {
         EXPECT_EQ(rawText("PRAGMA integrity_check"), "ok");
         const auto all = load(*storage, "Analytics", std::numeric_limits<std::size_t>::max());
         const std::set<std::string> stored(all.payloads.begin(), all.payloads.end());
-        for (const auto& payload : committed) {
-            EXPECT_TRUE(stored.count(payload)) << payload << " was lost";
-        }
+        for (const auto& payload : committed) EXPECT_TRUE(stored.count(payload)) << payload << " was lost";
         EXPECT_LE(stored.size(), committed.size() + 1);
         // Whatever the in-flight insert left counts as stored from now on.
         committed = stored;

@@ -47,9 +47,7 @@ TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap) {
     for (; saved < 200; ++saved) {
         ASSERT_TRUE(storage->saveLog(makeLog("normal-" + std::to_string(saved), 300), "Analytics", kNormal));
         const auto now = storage->countLogs();
-        if (now == count) {
-            break;
-        }
+        if (now == count) break;
         count = now;
     }
     ASSERT_LT(saved, 200) << "the store never filled up";
@@ -67,9 +65,8 @@ TEST_F(LogDBStorageTest, EvictsOldestLogsOfEqualOrLowerPriorityUnderA24KiBCap) {
     EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM logs WHERE priority = 2"), 2);
 
     // Fill the store with critical logs only; a normal log then finds nothing to evict.
-    for (int i = 0; i < 100 && rawInteger("SELECT COUNT(*) FROM logs WHERE priority = 1") > 0; ++i) {
+    for (int i = 0; i < 100 && rawInteger("SELECT COUNT(*) FROM logs WHERE priority = 1") > 0; ++i)
         ASSERT_TRUE(storage->saveLog(makeLog("critical-more", 300), "Analytics", kCritical));
-    }
     ASSERT_EQ(rawInteger("SELECT COUNT(*) FROM logs WHERE priority = 1"), 0);
     const auto before = rawIds();
     EXPECT_FALSE(storage->saveLog(makeLog("normal-late", 300), "Analytics", kNormal));
@@ -101,9 +98,8 @@ TEST_F(LogDBStorageTest, RefusesALogAsLargeAsTheCapWithoutEvicting) {
 
 TEST_F(LogDBStorageTest, ConsecutiveLoadsGiveDisjointBatchesInPriorityOrder) {
     auto storage = makeStorage();
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= 10; ++i)
         ASSERT_TRUE(storage->saveLog(makeLog("a" + std::to_string(i)), "Analytics", i == 7 ? kCritical : kNormal));
-    }
     ASSERT_TRUE(storage->saveLog(makeLog("b1"), "Crashes", kNormal));
 
     auto first = load(*storage, "Analytics", 4);
@@ -152,9 +148,8 @@ TEST_F(LogDBStorageTest, ALoadAnswersWhetherMoreLogsWait) {
 
 TEST_F(LogDBStorageTest, DamagedRowIsDeletedOnTheLoadThatMeetsIt) {
     auto storage = makeStorage();
-    for (const char* payload : {"one", "two", "three"}) {
+    for (const char* payload : {"one", "two", "three"})
         ASSERT_TRUE(storage->saveLog(makeLog(payload), "Analytics", kNormal));
-    }
     rawExec("UPDATE logs SET log = 'bm90IGFuIGFyY2hpdmU=' WHERE id = 2");
 
     const auto batch = load(*storage, "Analytics", 10);

@@ -19,9 +19,8 @@ namespace {
 
 sqlite3* openRaw(const std::filesystem::path& file) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         ADD_FAILURE() << "cannot open " << file << ": " << sqlite3_errmsg(db);
-    }
     return db;
 }
 
@@ -59,9 +58,7 @@ std::shared_ptr<AbstractLog> LogStorageFixture::makeLog(const std::string& paylo
     log->type = "storageTest";
     log->timestamp = Date{};
     log->sid = payload;
-    if (padding > 0) {
-        log->userId = std::string(padding, 'x');
-    }
+    if (padding > 0) log->userId = std::string(padding, 'x');
     return log;
 }
 
@@ -72,13 +69,9 @@ std::shared_ptr<AbstractLog> LogStorageFixture::makeLogWithArchiveTextSize(std::
     for (int attempt = 0; attempt < 64; ++attempt) {
         auto log = makeLog("large", padding);
         const auto archive = ArchiverUtil::archiveKeyedData(*log);
-        if (!archive) {
-            return nullptr;
-        }
+        if (!archive) return nullptr;
         const std::size_t textSize = base64_text::encode(*archive).size();
-        if (textSize == size) {
-            return log;
-        }
+        if (textSize == size) return log;
         if (textSize > size) {
             padding -= std::max<std::size_t>(1, (textSize - size) * 3 / 4);
         } else {
@@ -113,51 +106,36 @@ LogStorageFixture::Batch LogStorageFixture::loadLogs(LogDBStorage& storage, cons
             batch.batchId = std::move(batchId);
         });
     EXPECT_EQ(calls, 1);
-    for (const auto& log : batch.logs) {
-        batch.payloads.push_back(log ? payloadOf(*log) : "<null>");
-    }
+    for (const auto& log : batch.logs) batch.payloads.push_back(log ? payloadOf(*log) : "<null>");
     return batch;
 }
 
-std::int64_t LogStorageFixture::rawInteger(const std::string& query) const {
+template <typename T> T LogStorageFixture::raw(const std::string& query) const {
     sqlite3* db = openRaw(file());
     const auto rows = DBStorage::executeSelectionQuery(query, db);
     sqlite3_close(db);
-    if (rows.empty() || rows[0].empty() || !std::holds_alternative<std::int64_t>(rows[0][0])) {
-        ADD_FAILURE() << "no integer from " << query;
-        return -1;
-    }
-    return std::get<std::int64_t>(rows[0][0]);
+    if (!rows.empty() && !rows[0].empty() && std::holds_alternative<T>(rows[0][0])) return std::get<T>(rows[0][0]);
+    ADD_FAILURE() << "no value from " << query;
+    return T{};
 }
 
-std::string LogStorageFixture::rawText(const std::string& query) const {
-    sqlite3* db = openRaw(file());
-    const auto rows = DBStorage::executeSelectionQuery(query, db);
-    sqlite3_close(db);
-    if (rows.empty() || rows[0].empty() || !std::holds_alternative<std::string>(rows[0][0])) {
-        ADD_FAILURE() << "no text from " << query;
-        return {};
-    }
-    return std::get<std::string>(rows[0][0]);
-}
+std::int64_t LogStorageFixture::rawInteger(const std::string& query) const { return raw<std::int64_t>(query); }
+std::string LogStorageFixture::rawText(const std::string& query) const { return raw<std::string>(query); }
 
 std::vector<std::int64_t> LogStorageFixture::rawIds() const {
     sqlite3* db = openRaw(file());
     const auto rows = DBStorage::executeSelectionQuery("SELECT id FROM logs ORDER BY id", db);
     sqlite3_close(db);
     std::vector<std::int64_t> ids;
-    for (const auto& row : rows) {
-        ids.push_back(std::get<std::int64_t>(row.at(0)));
-    }
+    for (const auto& row : rows) ids.push_back(std::get<std::int64_t>(row.at(0)));
     return ids;
 }
 
 void LogStorageFixture::rawExec(const std::string& statement) const {
     sqlite3* db = openRaw(file());
     char* error = nullptr;
-    if (sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    if (sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
         ADD_FAILURE() << statement << ": " << (error ? error : "");
-    }
     sqlite3_free(error);
     sqlite3_close(db);
 }

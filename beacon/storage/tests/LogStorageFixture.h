@@ -63,6 +63,8 @@ protected:
     std::shared_ptr<Encrypter> encrypter_;
 
 private:
+    template <typename T> T raw(const std::string& query) const;
+
     TempDir dir_;
     std::shared_ptr<std::mutex> linesMutex_ = std::make_shared<std::mutex>();
     std::shared_ptr<std::vector<std::string>> lines_ = std::make_shared<std::vector<std::string>>();

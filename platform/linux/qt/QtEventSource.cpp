@@ -2,6 +2,7 @@
 
 #include "platform/linux/keycodes/CarbonKeyCodes.h"
 #include "platform/linux/qt/KeySymbols.h"
+#include "platform/linux/qt/ModifierKeys.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -12,7 +13,8 @@ namespace platform::qt {
 
 using namespace platform::keycodes;
 
-QtEventSource::QtEventSource() : symbols_(std::make_unique<KeySymbols>()) {
+QtEventSource::QtEventSource()
+    : symbols_(std::make_unique<KeySymbols>()), modifiers_(std::make_unique<ModifierKeys>()) {
     if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
@@ -28,7 +30,10 @@ LocalEventSource::MonitorId QtEventSource::addLocalMonitor(unsigned mask, Handle
 
 void QtEventSource::removeMonitor(MonitorId id) { monitors_.erase(id); }
 
-void QtEventSource::keymapChanged() { symbols_->reload(); }
+void QtEventSource::keymapChanged() {
+    symbols_->reload();
+    modifiers_->reload();
+}
 
 std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
     auto code = carbonKeyCodeForX11(key.nativeScanCode());
@@ -41,9 +46,15 @@ std::optional<Event> QtEventSource::translate(const QKeyEvent& key) const {
     // press or release is folded in here.
     if (std::uint64_t own = modifierFlagForCarbonKey(*code)) {
         event.type = EventType::FlagsChanged;
+        // What the key stands for is the server's modifier mapping where
+        // there is one: AltGr sits where right Alt does but is no Option.
+        const auto mask = modifiers_->maskOf(key.nativeScanCode());
+        if (mask) own = modifierFlagsFromX11State(*mask);
         if (own == ModifierCapsLock) flags = key.type() == QEvent::KeyPress ? (flags ^ own) : flags;
         else if (key.type() == QEvent::KeyPress) flags |= own;
-        else flags &= ~own;
+        // Letting go of one of two held keys of a modifier (both Alt keys)
+        // leaves the modifier on.
+        else if (!(mask && modifiers_->otherHeld(key.nativeScanCode(), *mask))) flags &= ~own;
     } else {
         event.type = key.type() == QEvent::KeyPress ? EventType::KeyDown : EventType::KeyUp;
         event.characters = key.text().toStdString();

@@ -13,6 +13,7 @@ class QMouseEvent;
 namespace platform::qt {
 
 class KeySymbols;
+class ModifierKeys;
 
 // Local event monitors over Qt: an application-wide event filter that turns
 // the key and mouse events delivered to Zelvo's windows into platform events
@@ -51,6 +52,7 @@ private:
     std::map<MonitorId, Monitor> monitors_;
     MonitorId next_ = 1;
     std::unique_ptr<KeySymbols> symbols_;
+    std::unique_ptr<ModifierKeys> modifiers_;
 };
 
 } // namespace platform::qt

@@ -23,7 +23,6 @@ struct WindowFacts {
     std::string wmClass;          // WM_CLASS, second part
     std::string gtkApplicationId; // _GTK_APPLICATION_ID
     std::string kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
-    std::string title;            // _NET_WM_NAME, else WM_NAME
     WindowKind kind = WindowKind::Normal;
     bool skipTaskbar = false; // _NET_WM_STATE_SKIP_TASKBAR
     bool hidden = false;      // _NET_WM_STATE_HIDDEN (iconified)

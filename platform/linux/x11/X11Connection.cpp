@@ -47,6 +47,8 @@ X11Connection::X11Connection(xcb_connection_t* connection, xcb_window_t root) : 
         {&atoms_.stateHidden, "_NET_WM_STATE_HIDDEN"},
         {&atoms_.netWmIcon, "_NET_WM_ICON"},
         {&atoms_.netRestackWindow, "_NET_RESTACK_WINDOW"},
+        {&atoms_.netWmDesktop, "_NET_WM_DESKTOP"},
+        {&atoms_.netCurrentDesktop, "_NET_CURRENT_DESKTOP"},
     };
     std::vector<xcb_intern_atom_cookie_t> cookies;
     for (auto& [slot, name] : names)

@@ -14,7 +14,7 @@ struct Atoms {
     xcb_atom_t netClientList, netClientListStacking, netActiveWindow, netWmPid, wmClientLeader, netWmName, utf8String,
         gtkApplicationId, kdeDesktopFile, netWmWindowType, typeNormal, typeDialog, typeUtility, typeDock, typeDesktop,
         typeToolbar, typeMenu, typeSplash, typeNotification, netWmState, stateSkipTaskbar, stateHidden, netWmIcon,
-        netRestackWindow;
+        netRestackWindow, netWmDesktop, netCurrentDesktop;
 };
 
 // Frees an xcb reply.

@@ -1,5 +1,7 @@
 #include "platform/linux/x11/X11RunningApplication.h"
 
+#include "platform/linux/x11/UserTime.h"
+
 #include <algorithm>
 
 namespace platform::x11 {
@@ -160,21 +162,10 @@ void X11RunningApplication::updateWindow(const WindowFacts& facts) {
         if (w.window == facts.window) w = facts;
 }
 
-std::vector<std::uint32_t> X11RunningApplication::stackingOrder() const {
-    // Our windows bottom to top; windows the stacking list does not know go
-    // below the others.
-    auto stacking = connection_->cardinals(
-        connection_->requestProperty(connection_->root(), connection_->atoms().netClientListStacking, XCB_ATOM_WINDOW));
-    std::vector<std::uint32_t> order;
-    for (const auto& w : windows_)
-        if (std::find(stacking.begin(), stacking.end(), w.window) == stacking.end()) order.push_back(w.window);
-    for (auto window : stacking)
-        if (owns(window)) order.push_back(window);
-    return order;
-}
-
 namespace {
 bool usable(const WindowFacts& w) { return w.kind != WindowKind::Dock && w.kind != WindowKind::Desktop; }
+// _NET_WM_DESKTOP of a window shown on every desktop.
+constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 } // namespace
 
 const WindowFacts* X11RunningApplication::factsOf(std::uint32_t window) const {
@@ -182,36 +173,91 @@ const WindowFacts* X11RunningApplication::factsOf(std::uint32_t window) const {
     return it == windows_.end() ? nullptr : &*it;
 }
 
-std::uint32_t X11RunningApplication::frontWindow(const std::vector<std::uint32_t>& order) const {
+X11RunningApplication::Target X11RunningApplication::target() const {
+    // All questions first, then the answers: one round trip.
+    auto& c = *connection_;
+    const auto& atoms = c.atoms();
+    auto stackingCookie = c.requestProperty(c.root(), atoms.netClientListStacking, XCB_ATOM_WINDOW);
+    auto currentCookie = c.requestProperty(c.root(), atoms.netCurrentDesktop, XCB_ATOM_CARDINAL, 1);
+    std::vector<xcb_get_property_cookie_t> desktopCookies;
+    for (const auto& w : windows_)
+        desktopCookies.push_back(c.requestProperty(w.window, atoms.netWmDesktop, XCB_ATOM_CARDINAL, 1));
+    auto stacking = c.cardinals(stackingCookie);
+    auto current = c.cardinals(currentCookie);
+    Target t;
+    for (std::size_t i = 0; i < windows_.size(); ++i)
+        if (auto desktop = c.cardinals(desktopCookies[i]); !desktop.empty())
+            t.desktops[windows_[i].window] = desktop[0];
+
+    // Our windows bottom to top; windows the stacking list does not know go
+    // below the others.
+    for (const auto& w : windows_)
+        if (std::find(stacking.begin(), stacking.end(), w.window) == stacking.end()) t.order.push_back(w.window);
+    for (auto window : stacking)
+        if (owns(window)) t.order.push_back(window);
+
+    // A window on the desktop in view (or on all of them) is preferred: the
+    // user stays where they are. Without a desktop hint a window counts as
+    // here.
+    auto desktopOf = [&](std::uint32_t window) -> std::optional<std::uint32_t> {
+        auto it = t.desktops.find(window);
+        if (it == t.desktops.end() || it->second == kAllDesktops) return std::nullopt;
+        return it->second;
+    };
+    auto here = [&](std::uint32_t window) {
+        auto desktop = desktopOf(window);
+        return current.empty() || !desktop || *desktop == current[0];
+    };
+    t.window = frontWindow(t.order, here);
+    if (!t.window) {
+        t.window = frontWindow(t.order, [](std::uint32_t) { return true; });
+        if (t.window) t.switchToDesktop = desktopOf(t.window);
+    }
+    return t;
+}
+
+std::uint32_t X11RunningApplication::frontWindow(const std::vector<std::uint32_t>& order,
+                                                 const std::function<bool(std::uint32_t)>& allowed) const {
     // The topmost ordinary window shown in the taskbar, else the topmost
     // usable one (iconified windows count: activating de-iconifies).
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
         const auto* f = factsOf(*it);
-        if ((f->kind == WindowKind::Normal || f->kind == WindowKind::Dialog) && !f->skipTaskbar) return *it;
+        if ((f->kind == WindowKind::Normal || f->kind == WindowKind::Dialog) && !f->skipTaskbar && allowed(*it))
+            return *it;
     }
     for (auto it = order.rbegin(); it != order.rend(); ++it)
-        if (usable(*factsOf(*it))) return *it;
+        if (usable(*factsOf(*it)) && allowed(*it)) return *it;
     return 0;
 }
 
 bool X11RunningApplication::activate(unsigned options) {
     if (windows_.empty() || connection_->broken()) return false;
-    auto order = stackingOrder();
-    const std::uint32_t target = frontWindow(order);
-    if (!target) return false;
+    const Target t = target();
+    if (!t.window) return false;
 
     const auto& atoms = connection_->atoms();
+    const std::uint32_t time = lastUserTime();
+    if (t.switchToDesktop)
+        connection_->sendRootMessage(connection_->root(), atoms.netCurrentDesktop, *t.switchToDesktop, time);
     if (options & ActivateAllWindows) {
-        // Only the windows on screen: minimised ones stay minimised.
-        for (auto window : order) {
+        // Only the windows on screen with the target: minimised ones and
+        // those on other desktops stay where they are.
+        auto desktop = [&](std::uint32_t window) {
+            auto it = t.desktops.find(window);
+            return it == t.desktops.end() ? kAllDesktops : it->second;
+        };
+        for (auto window : t.order) {
             const auto* f = factsOf(window);
-            if (window == target || f->hidden || !usable(*f)) continue;
+            if (window == t.window || f->hidden || !usable(*f)) continue;
+            if (desktop(window) != kAllDesktops && desktop(t.window) != kAllDesktops &&
+                desktop(window) != desktop(t.window))
+                continue;
             // _NET_RESTACK_WINDOW: no sibling, Above = raise to the top.
             connection_->sendRootMessage(window, atoms.netRestackWindow, kSourcePager, XCB_NONE, XCB_STACK_MODE_ABOVE);
         }
     }
-    if (factsOf(target)->hidden) xcb_map_window(connection_->connection(), target);
-    connection_->sendRootMessage(target, atoms.netActiveWindow, kSourcePager, XCB_CURRENT_TIME, XCB_NONE);
+    if (factsOf(t.window)->hidden) xcb_map_window(connection_->connection(), t.window);
+    connection_->sendRootMessage(t.window, atoms.netActiveWindow, kSourcePager, time, XCB_NONE);
     connection_->flush();
     if (activationListener_) activationListener_(*this);
     return true;
@@ -222,10 +268,10 @@ bool X11RunningApplication::unhide() {
     // Only the window that activation brings to the front leaves the
     // iconic state (ICCCM: by mapping it); the user's other minimised
     // windows stay where they put them.
-    const std::uint32_t target = windows_.empty() ? 0 : frontWindow(stackingOrder());
-    const auto* f = target ? factsOf(target) : nullptr;
+    const std::uint32_t window = windows_.empty() ? 0 : target().window;
+    const auto* f = window ? factsOf(window) : nullptr;
     if (f && f->hidden) {
-        xcb_map_window(connection_->connection(), target);
+        xcb_map_window(connection_->connection(), window);
         connection_->flush();
     }
     return true;

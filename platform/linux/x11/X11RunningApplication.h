@@ -5,6 +5,7 @@
 #include "platform/linux/x11/X11Connection.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ public:
         std::optional<std::string> name;
         std::optional<std::string> bundleURL;
         std::optional<std::string> iconName; // the desktop entry's Icon
+        bool operator==(const Identity&) const = default;
     };
 
     X11RunningApplication(std::shared_ptr<X11Connection> connection, Identity identity);
@@ -58,6 +60,7 @@ public:
     bool minimizeWindow(std::uint64_t window) override;
 
     const std::string& key() const { return identity_.key; }
+    const Identity& identity() const { return identity_; }
     const std::vector<WindowFacts>& windows() const { return windows_; }
     bool owns(std::uint32_t window) const;
     void setWindows(std::vector<WindowFacts> windows);
@@ -73,10 +76,20 @@ public:
     }
 
 private:
-    std::vector<std::uint32_t> stackingOrder() const;
-    // The window activation brings to the front, from the stacking order
-    // (bottom to top); 0 when none is usable.
-    std::uint32_t frontWindow(const std::vector<std::uint32_t>& order) const;
+    // Where activation goes: the windows bottom to top, the one brought to
+    // the front (0 when none is usable) and, when that one is on another
+    // desktop only, the desktop to show first.
+    struct Target {
+        std::vector<std::uint32_t> order;
+        std::map<std::uint32_t, std::uint32_t> desktops; // _NET_WM_DESKTOP of the windows that have one
+        std::uint32_t window = 0;
+        std::optional<std::uint32_t> switchToDesktop;
+    };
+    Target target() const;
+    // The window to bring to the front among those `allowed`, from the
+    // stacking order (bottom to top); 0 when none is usable.
+    std::uint32_t frontWindow(const std::vector<std::uint32_t>& order,
+                              const std::function<bool(std::uint32_t)>& allowed) const;
     const WindowFacts* factsOf(std::uint32_t window) const;
     // The atoms only the window operations use, interned on first use.
     struct WindowAtoms {

@@ -4,6 +4,7 @@
 #include "platform/linux/desktop/ProcessLauncher.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <unistd.h>
 
@@ -51,6 +52,7 @@ void X11Workspace::processEvents() {
         handle(event);
         std::free(event);
     }
+    applyChanges();
 }
 
 void X11Workspace::processQueuedEvents() {
@@ -58,6 +60,7 @@ void X11Workspace::processQueuedEvents() {
         handle(event);
         std::free(event);
     }
+    applyChanges();
 }
 
 void X11Workspace::handle(xcb_generic_event_t* event) {
@@ -69,21 +72,75 @@ void X11Workspace::handle(xcb_generic_event_t* event) {
         else if (notify->atom == atoms.netActiveWindow) refreshActive(true);
         return;
     }
-    auto app = applicationFor(notify->window);
-    if (!app) return;
-    if (notify->atom == atoms.netWmIcon) {
-        app->invalidateIcon();
-    } else if (notify->atom == atoms.netWmState || notify->atom == atoms.netWmWindowType) {
-        auto fresh = readFacts({notify->window});
-        if (!fresh.empty()) {
+    // Only what the list shows is read again, once for all the events read
+    // together; every other property (the title above all) changes nothing.
+    const xcb_atom_t a = notify->atom;
+    if (!facts_.count(notify->window)) return;
+    if (a == atoms.netWmIcon) {
+        if (auto app = applicationFor(notify->window)) app->invalidateIcon();
+    } else if (a == atoms.netWmState || a == atoms.netWmWindowType) {
+        hintsChanged_.insert(notify->window);
+    } else if (a == XCB_ATOM_WM_CLASS || a == atoms.gtkApplicationId || a == atoms.kdeDesktopFile ||
+               a == atoms.netWmPid) {
+        // Set after the window was mapped (some toolkits name it late).
+        identityChanged_.insert(notify->window);
+    }
+}
+
+void X11Workspace::applyChanges() {
+    if (hintsChanged_.empty() && identityChanged_.empty()) return;
+    auto& c = *connection_;
+    const auto& a = c.atoms();
+    std::vector<xcb_window_t> identities(identityChanged_.begin(), identityChanged_.end());
+    std::vector<std::pair<xcb_window_t, std::array<xcb_get_property_cookie_t, 2>>> hints;
+    for (auto w : hintsChanged_)
+        if (!identityChanged_.count(w))
+            hints.push_back({w,
+                             {c.requestProperty(w, a.netWmWindowType, XCB_ATOM_ATOM, 32),
+                              c.requestProperty(w, a.netWmState, XCB_ATOM_ATOM, 32)}});
+    hintsChanged_.clear();
+    identityChanged_.clear();
+    for (auto& fresh : readFacts(identities)) facts_[fresh.window] = std::move(fresh);
+
+    std::vector<std::shared_ptr<X11RunningApplication>> nowRegular;
+    for (auto& [w, cookies] : hints) {
+        auto types = c.cardinals(cookies[0]);
+        auto states = c.cardinals(cookies[1]);
+        auto it = facts_.find(w);
+        if (it == facts_.end()) continue;
+        applyHints(it->second, types, states);
+        if (auto app = applicationFor(w)) {
             const bool wasRegular = app->activationPolicy() == ActivationPolicy::Regular;
-            facts_[notify->window] = fresh.front();
-            app->updateWindow(fresh.front());
+            app->updateWindow(it->second);
             // A splash screen turned main window, or a window that stopped
             // skipping the taskbar: the application is one to list now.
-            if (!wasRegular && app->activationPolicy() == ActivationPolicy::Regular)
-                post(kWorkspaceDidLaunchApplication, app);
+            if (!wasRegular && app->activationPolicy() == ActivationPolicy::Regular) nowRegular.push_back(app);
         }
+    }
+    if (!identities.empty()) regroup(true, {identities.begin(), identities.end()});
+    for (const auto& app : nowRegular) post(kWorkspaceDidLaunchApplication, app);
+}
+
+void X11Workspace::applyHints(WindowFacts& f, const std::vector<std::uint32_t>& types,
+                              const std::vector<std::uint32_t>& states) const {
+    const auto& a = connection_->atoms();
+    f.kind = WindowKind::Normal;
+    for (auto t : types) {
+        // The first type the hint names that we know decides.
+        if (t == a.typeNormal) f.kind = WindowKind::Normal;
+        else if (t == a.typeDialog) f.kind = WindowKind::Dialog;
+        else if (t == a.typeUtility) f.kind = WindowKind::Utility;
+        else if (t == a.typeDock) f.kind = WindowKind::Dock;
+        else if (t == a.typeDesktop) f.kind = WindowKind::Desktop;
+        else if (t == a.typeToolbar || t == a.typeMenu || t == a.typeSplash || t == a.typeNotification)
+            f.kind = WindowKind::Other;
+        else continue;
+        break;
+    }
+    f.skipTaskbar = f.hidden = false;
+    for (auto s : states) {
+        if (s == a.stateSkipTaskbar) f.skipTaskbar = true;
+        if (s == a.stateHidden) f.hidden = true;
     }
 }
 
@@ -91,7 +148,7 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
     auto& c = *connection_;
     const auto& a = c.atoms();
     struct Cookies {
-        xcb_get_property_cookie_t pid, leader, machine, wmClass, gtk, kde, netName, name, type, state;
+        xcb_get_property_cookie_t pid, leader, machine, wmClass, gtk, kde, type, state;
     };
     // Ask for everything first, then collect: one round trip for all windows.
     std::vector<Cookies> cookies;
@@ -102,8 +159,6 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
                            c.requestProperty(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256),
                            c.requestProperty(w, a.gtkApplicationId, a.utf8String, 256),
                            c.requestProperty(w, a.kdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 256),
-                           c.requestProperty(w, a.netWmName, a.utf8String, 256),
-                           c.requestProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 256),
                            c.requestProperty(w, a.netWmWindowType, XCB_ATOM_ATOM, 32),
                            c.requestProperty(w, a.netWmState, XCB_ATOM_ATOM, 32)});
     }
@@ -125,42 +180,8 @@ std::vector<WindowFacts> X11Workspace::readFacts(const std::vector<xcb_window_t>
         }
         f.gtkApplicationId = c.text(cookies[i].gtk);
         f.kdeDesktopFile = c.text(cookies[i].kde);
-        f.title = c.text(cookies[i].netName);
-        std::string legacyName = c.text(cookies[i].name);
-        if (f.title.empty()) f.title = legacyName;
         auto types = c.cardinals(cookies[i].type);
-        f.kind = WindowKind::Normal;
-        for (auto t : types) {
-            // The first type the hint names that we know decides.
-            if (t == a.typeNormal) {
-                f.kind = WindowKind::Normal;
-                break;
-            }
-            if (t == a.typeDialog) {
-                f.kind = WindowKind::Dialog;
-                break;
-            }
-            if (t == a.typeUtility) {
-                f.kind = WindowKind::Utility;
-                break;
-            }
-            if (t == a.typeDock) {
-                f.kind = WindowKind::Dock;
-                break;
-            }
-            if (t == a.typeDesktop) {
-                f.kind = WindowKind::Desktop;
-                break;
-            }
-            if (t == a.typeToolbar || t == a.typeMenu || t == a.typeSplash || t == a.typeNotification) {
-                f.kind = WindowKind::Other;
-                break;
-            }
-        }
-        for (auto s : c.cardinals(cookies[i].state)) {
-            if (s == a.stateSkipTaskbar) f.skipTaskbar = true;
-            if (s == a.stateHidden) f.hidden = true;
-        }
+        applyHints(f, types, c.cardinals(cookies[i].state));
         result.push_back(std::move(f));
     }
     return result;
@@ -172,7 +193,7 @@ std::shared_ptr<X11RunningApplication> X11Workspace::applicationFor(xcb_window_t
     return nullptr;
 }
 
-std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const WindowGroup& group) {
+X11RunningApplication::Identity X11Workspace::identityFor(const WindowGroup& group) {
     const WindowFacts& first = group.windows.front();
     X11RunningApplication::Identity id;
     id.key = group.key;
@@ -195,7 +216,11 @@ std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(const Windo
         auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(first.pid) + "/exe", ec);
         if (!ec) id.bundleURL = exe.string();
     }
-    auto app = std::make_shared<X11RunningApplication>(connection_, std::move(id));
+    return id;
+}
+
+std::shared_ptr<X11RunningApplication> X11Workspace::makeApplication(X11RunningApplication::Identity identity) {
+    auto app = std::make_shared<X11RunningApplication>(connection_, std::move(identity));
     app->setActivationListener([this](X11RunningApplication& activated) {
         for (const auto& candidate : apps_)
             if (candidate.get() == &activated) requestedFrontmost_ = candidate;
@@ -209,20 +234,24 @@ RunningApplicationPtr X11Workspace::frontmostApplication() {
 
 void X11Workspace::refreshClientList(bool notify) {
     auto& c = *connection_;
-    auto list = c.cardinals(c.requestProperty(c.root(), c.atoms().netClientList, XCB_ATOM_WINDOW, 65536));
+    clientList_ = c.cardinals(c.requestProperty(c.root(), c.atoms().netClientList, XCB_ATOM_WINDOW, 65536));
 
     std::vector<xcb_window_t> fresh;
-    for (auto w : list)
+    for (auto w : clientList_)
         if (!facts_.count(w)) fresh.push_back(w);
     std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     for (auto w : fresh) xcb_change_window_attributes(c.connection(), w, XCB_CW_EVENT_MASK, &mask);
     for (auto& f : readFacts(fresh)) facts_[f.window] = std::move(f);
     for (auto it = facts_.begin(); it != facts_.end();)
-        it = std::find(list.begin(), list.end(), it->first) == list.end() ? facts_.erase(it) : std::next(it);
+        it = std::find(clientList_.begin(), clientList_.end(), it->first) == clientList_.end() ? facts_.erase(it)
+                                                                                               : std::next(it);
+    regroup(notify);
+}
 
+void X11Workspace::regroup(bool notify, const std::set<xcb_window_t>& renamed) {
     std::vector<WindowFacts> clients;
     const pid_t self = getpid();
-    for (auto w : list) {
+    for (auto w : clientList_) {
         auto it = facts_.find(w);
         if (it != facts_.end() && !(it->second.pid == self && isLocal(it->second))) clients.push_back(it->second);
     }
@@ -232,6 +261,21 @@ void X11Workspace::refreshClientList(bool notify) {
     for (const auto& group : groups) {
         auto existing = std::find_if(apps_.begin(), apps_.end(), [&](const auto& a) { return a->key() == group.key; });
         if (existing != apps_.end()) {
+            const bool renamedWindow = std::any_of(group.windows.begin(), group.windows.end(),
+                                                   [&](const WindowFacts& w) { return renamed.count(w.window); });
+            if (auto identity = renamedWindow ? identityFor(group) : (*existing)->identity();
+                identity != (*existing)->identity()) {
+                // Named differently now (a class or application id set
+                // late): to the list it is another application.
+                auto replaced = *existing;
+                *existing = makeApplication(std::move(identity));
+                (*existing)->setWindows(group.windows);
+                if (frontmost_ == replaced) frontmost_ = *existing;
+                if (requestedFrontmost_ == replaced) requestedFrontmost_ = *existing;
+                terminated.push_back(replaced);
+                launched.push_back(*existing);
+                continue;
+            }
             // A new ordinary window can make a running process a regular
             // application (its first window was a splash screen or a panel).
             const bool wasRegular = (*existing)->activationPolicy() == ActivationPolicy::Regular;
@@ -239,7 +283,7 @@ void X11Workspace::refreshClientList(bool notify) {
             if (!wasRegular && (*existing)->activationPolicy() == ActivationPolicy::Regular)
                 launched.push_back(*existing);
         } else {
-            auto app = makeApplication(group);
+            auto app = makeApplication(identityFor(group));
             app->setWindows(group.windows);
             apps_.push_back(app);
             launched.push_back(app);

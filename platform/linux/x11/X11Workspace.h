@@ -8,6 +8,7 @@
 #include "platform/linux/x11/X11RunningApplication.h"
 
 #include <map>
+#include <set>
 #include <memory>
 
 namespace platform::x11 {
@@ -51,17 +52,28 @@ public:
 
 private:
     void handle(xcb_generic_event_t* event);
+    // Reads what the events handled together asked for, in one round trip.
+    void applyChanges();
+    void applyHints(WindowFacts& facts, const std::vector<std::uint32_t>& types,
+                    const std::vector<std::uint32_t>& states) const;
     void refreshClientList(bool notify);
+    // Applications from the client windows' facts: launched, terminated,
+    // updated; the identity of those with a window in `renamed` is derived
+    // again.
+    void regroup(bool notify, const std::set<xcb_window_t>& renamed = {});
     void refreshActive(bool notify);
     std::vector<WindowFacts> readFacts(const std::vector<xcb_window_t>& windows);
     std::shared_ptr<X11RunningApplication> applicationFor(xcb_window_t window) const;
-    std::shared_ptr<X11RunningApplication> makeApplication(const WindowGroup& group);
+    X11RunningApplication::Identity identityFor(const WindowGroup& group);
+    std::shared_ptr<X11RunningApplication> makeApplication(X11RunningApplication::Identity identity);
     void post(const char* name, const RunningApplicationPtr& app);
 
     std::shared_ptr<X11Connection> connection_;
     DesktopEntries entries_;
     NotificationCenter center_;
+    std::vector<xcb_window_t> clientList_;                     // _NET_CLIENT_LIST
     std::map<xcb_window_t, WindowFacts> facts_;                // every client window seen, ours included
+    std::set<xcb_window_t> hintsChanged_, identityChanged_;    // windows to read again
     std::vector<std::shared_ptr<X11RunningApplication>> apps_; // in order of appearance
     RunningApplicationPtr frontmost_;
     // Activation is asynchronous on X11: the request goes to the window

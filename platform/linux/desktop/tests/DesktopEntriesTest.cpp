@@ -72,3 +72,41 @@ TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
     EXPECT_EQ(byId->id, "editor");
     EXPECT_FALSE(entries.forCandidates({"Nothing"}, {"Nothing", ""}));
 }
+
+TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
+    TempDir dir;
+    dir.write("applications/viewer.desktop",
+              "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
+              "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
+    // The messages locale, the name read.
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "Viewer"},
+        {"C", "Viewer"},
+        {"de_DE.UTF-8", "Betrachter"},    // lang_COUNTRY missing: lang
+        {"de_CH.UTF-8@euro", "Aluegger"}, // lang_COUNTRY@MODIFIER missing: lang_COUNTRY
+        {"sr_RS@latin", "Preglednik"},    // lang@MODIFIER before lang
+        {"fr", "Viewer"},                 // lang_COUNTRY only matches a locale with a country
+        {"fr_FR", "Visionneuse"},
+    };
+    for (const auto& [locale, name] : cases) {
+        DesktopEntries entries({dir.path() / "applications"}, locale);
+        auto entry = entries.find("viewer");
+        ASSERT_TRUE(entry) << locale;
+        EXPECT_EQ(entry->name, name) << locale;
+    }
+}
+
+TEST(DesktopEntries, AnEntryInstalledAfterAMissIsFound) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "applications");
+    // File times are coarse: the folder's must differ from its time now.
+    fs::last_write_time(dir.path() / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
+    DesktopEntries entries({dir.path() / "applications"});
+    EXPECT_FALSE(entries.forCandidates({"late"}, {"Late"}));
+    dir.write("applications/late.desktop", "[Desktop Entry]\nName=Late\n");
+    dir.write("applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
+    auto entry = entries.find("late");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->name, "Late");
+    EXPECT_TRUE(entries.forCandidates({}, {"Tardy"}));
+}

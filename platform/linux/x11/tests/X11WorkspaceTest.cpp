@@ -4,6 +4,7 @@
 
 #include "XvfbServer.h"
 
+#include "platform/linux/x11/UserTime.h"
 #include "platform/linux/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,24 @@ TEST_F(X11WorkspaceTest, AProcessBecomingRegularIsAnnouncedAsLaunched) {
     ASSERT_TRUE(pump([&] { return !launched.empty(); }));
     EXPECT_EQ(launched.front(), named("Shy"));
     EXPECT_EQ(named("Shy")->activationPolicy(), ActivationPolicy::Regular);
+
+    // A window named only after it was mapped: its class, then its
+    // application id.
+    auto late = window(5005, "");
+    setClientList({splash, main, shy, late});
+    ASSERT_TRUE(pump([&] { return launched.size() == 2; }));
+    EXPECT_FALSE(launched.back()->localizedName());
+    const std::string wmClass("late\0Late\0", 10);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, late, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
+                        wmClass.data());
+    xcb_flush(c);
+    ASSERT_TRUE(pump([&] { return named("Late") && launched.back() == named("Late"); }));
+    const std::string id = "org.example.Late";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, late, atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), 8, id.size(),
+                        id.data());
+    xcb_flush(c);
+    EXPECT_TRUE(pump([&] { return named("Late")->bundleIdentifier() == id && launched.back() == named("Late"); }));
+    EXPECT_EQ(workspace->runningApplications().size(), 3u); // the nameless one is gone
 }
 
 TEST_F(X11WorkspaceTest, SwitchingRestoresOnlyTheWindowBroughtToTheFront) {
@@ -189,4 +208,57 @@ TEST_F(X11WorkspaceTest, IconChangesShowAndTheWindowIconPixmapStandsIn) {
     auto icon = app->icon();
     ASSERT_EQ(icon.width, 2);
     EXPECT_EQ(icon.argb[0], 0xFF00FF00u);
+}
+
+TEST_F(X11WorkspaceTest, ActivationPrefersAWindowOnTheDesktopInViewElseSwitchesThereFirst) {
+    // Stands in for the window manager: sees the requests sent to the root.
+    xcb_connection_t* wm = xcb_connect(server().display().c_str(), nullptr);
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(wm, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(wm);
+    set32(root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0});
+    constexpr std::uint32_t all = 0xFFFFFFFF;
+    // _NET_WM_DESKTOP of an application's two windows, bottom to top.
+    struct Case {
+        const char* what;
+        std::uint32_t lower, upper;
+        bool upperActivated;
+        std::uint32_t switchedTo; // none: `all`
+    } const cases[] = {
+        {"both in view: the upper", 0, 0, true, all},
+        {"the upper elsewhere: the lower", 0, 1, false, all},
+        {"the lower on every desktop", all, 1, false, all},
+        {"both elsewhere: the upper's desktop first", 2, 1, true, 1},
+    };
+    platform::x11::noteUserTime(4242);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& k = cases[i];
+        const std::string name = "Desk" + std::to_string(i);
+        auto lower = window(5100 + i, name), upper = window(5100 + i, name);
+        set32(lower, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {k.lower});
+        set32(upper, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {k.upper});
+        setClientList({lower, upper});
+        ASSERT_TRUE(pump([&] { return named(name) != nullptr; })) << k.what;
+        ASSERT_TRUE(named(name)->activate(0)) << k.what;
+        std::uint32_t switchedTo = all;
+        std::optional<xcb_client_message_event_t> activation;
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!activation && std::chrono::steady_clock::now() < until) {
+            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(wm), &std::free);
+            if (!e) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            if ((e->response_type & 0x7f) != XCB_CLIENT_MESSAGE) continue;
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e.get());
+            if (m->type == atom("_NET_CURRENT_DESKTOP")) switchedTo = m->data.data32[0];
+            if (m->type == atom("_NET_ACTIVE_WINDOW")) activation = *m;
+        }
+        ASSERT_TRUE(activation) << k.what;
+        EXPECT_EQ(activation->window, k.upperActivated ? upper : lower) << k.what;
+        EXPECT_EQ(activation->data.data32[0], 2u) << k.what; // from a pager, for the user
+        EXPECT_EQ(activation->data.data32[1], 4242u) << k.what;
+        EXPECT_EQ(switchedTo, k.switchedTo) << k.what;
+    }
+    xcb_disconnect(wm);
 }
