@@ -185,6 +185,7 @@ TEST_F(Accessibility, WelcomeControlsHaveNames) {
     // Tab goes through every control in reading order and around again; the
     // sort choice is one stop, its options chosen with the arrow keys.
     const std::vector<std::string> order{"sort choice",
+                                         "desktop choice",
                                          "Do not hide when hotkey is released",
                                          "Global hotkey",
                                          "Send Feedback",
@@ -194,6 +195,7 @@ TEST_F(Accessibility, WelcomeControlsHaveNames) {
                                          "Show in the taskbar",
                                          "Share anonymous usage data and crash reports"};
     auto stop = [](const std::string& name) {
+        if (name == "All desktops" || name == "This desktop only") return std::string("desktop choice");
         return name == "Activation Time" || name == "Name" ? std::string("sort choice") : name;
     };
     ASSERT_TRUE(XSession::waitFor([&] { return has(first(tree(), "frame", "Zelvo"), "active"); }))

@@ -93,7 +93,7 @@ private:
     const WindowFacts* factsOf(std::uint32_t window) const;
     // The atoms only the window operations use, interned on first use.
     struct WindowAtoms {
-        xcb_atom_t closeWindow, protocols, deleteWindow, changeState, wmDesktop, currentDesktop, supported;
+        xcb_atom_t closeWindow, protocols, deleteWindow, changeState, supported;
     };
     const WindowAtoms& windowAtoms() const;
 

@@ -3,6 +3,8 @@
 
 #include "platform/linux/x11/X11RunningApplication.h"
 
+#include "platform/linux/x11/UserTime.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -10,9 +12,9 @@
 namespace platform::x11 {
 
 namespace {
-constexpr std::uint32_t kSourcePager = 2;          // EWMH source indication: acting for the user
-constexpr std::uint32_t kIconicState = 3;          // ICCCM WM_STATE
-constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF; // _NET_WM_DESKTOP of a sticky window
+constexpr std::uint32_t kSourcePager = 2;           // EWMH source indication: acting for the user
+constexpr std::uint32_t kIconicState = 3;           // ICCCM WM_STATE
+constexpr std::uint32_t kEveryDesktop = 0xFFFFFFFF; // _NET_WM_DESKTOP of a sticky window
 
 bool ordinary(const WindowFacts& w) {
     return (w.kind == WindowKind::Normal || w.kind == WindowKind::Dialog) && !w.skipTaskbar;
@@ -27,7 +29,6 @@ const X11RunningApplication::WindowAtoms& X11RunningApplication::windowAtoms() c
     std::pair<xcb_atom_t*, const char*> names[] = {
         {&atoms.closeWindow, "_NET_CLOSE_WINDOW"}, {&atoms.protocols, "WM_PROTOCOLS"},
         {&atoms.deleteWindow, "WM_DELETE_WINDOW"}, {&atoms.changeState, "WM_CHANGE_STATE"},
-        {&atoms.wmDesktop, "_NET_WM_DESKTOP"},     {&atoms.currentDesktop, "_NET_CURRENT_DESKTOP"},
         {&atoms.supported, "_NET_SUPPORTED"},
     };
     std::vector<xcb_intern_atom_cookie_t> cookies;
@@ -42,43 +43,36 @@ const X11RunningApplication::WindowAtoms& X11RunningApplication::windowAtoms() c
 
 std::vector<WindowInfo> X11RunningApplication::windowList() const {
     if (windows_.empty() || connection_->broken()) return {};
-    const auto order = stackingOrder(); // bottom to top
+    const Target t = target();
     const bool anyOrdinary = std::any_of(windows_.begin(), windows_.end(), ordinary);
     std::vector<std::uint32_t> listed;
-    const std::uint32_t front = frontWindow(order);
-    if (front) listed.push_back(front);
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    if (t.window) listed.push_back(t.window);
+    for (auto it = t.order.rbegin(); it != t.order.rend(); ++it) {
         const auto* f = factsOf(*it);
-        if (*it == front || !(anyOrdinary ? ordinary(*f) : usable(*f))) continue;
+        if (*it == t.window || !(anyOrdinary ? ordinary(*f) : usable(*f))) continue;
         listed.push_back(*it);
     }
     if (listed.empty()) return {};
 
-    // One round trip for every title and desktop.
+    // Titles are read fresh, all in one round trip.
     auto& c = *connection_;
-    const auto& atoms = windowAtoms();
-    auto current = c.requestProperty(c.root(), atoms.currentDesktop, XCB_ATOM_CARDINAL, 1);
-    struct Cookies {
-        xcb_get_property_cookie_t netName, name, desktop;
-    };
-    std::vector<Cookies> cookies;
+    auto currentCookie = c.requestProperty(c.root(), c.atoms().netCurrentDesktop, XCB_ATOM_CARDINAL, 1);
+    std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> names;
     for (auto w : listed)
-        cookies.push_back({c.requestProperty(w, c.atoms().netWmName, c.atoms().utf8String, 256),
-                           c.requestProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 256),
-                           c.requestProperty(w, atoms.wmDesktop, XCB_ATOM_CARDINAL, 1)});
-    auto currentDesktop = c.cardinals(current);
+        names.emplace_back(c.requestProperty(w, c.atoms().netWmName, c.atoms().utf8String, 256),
+                           c.requestProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 256));
+    const auto current = c.cardinals(currentCookie);
     std::vector<WindowInfo> result;
     for (std::size_t i = 0; i < listed.size(); ++i) {
         WindowInfo info;
         info.id = listed[i];
-        info.title = c.text(cookies[i].netName);
-        std::string legacy = c.text(cookies[i].name);
+        info.title = c.text(names[i].first);
+        std::string legacy = c.text(names[i].second);
         if (info.title.empty()) info.title = std::move(legacy);
         info.minimized = factsOf(listed[i])->hidden;
-        auto desktop = c.cardinals(cookies[i].desktop);
-        if (!desktop.empty() && desktop.front() != kAllDesktops) {
-            info.desktopNumber = int(desktop.front()) + 1;
-            info.onCurrentDesktop = currentDesktop.empty() || currentDesktop.front() == desktop.front();
+        if (auto it = t.desktops.find(listed[i]); it != t.desktops.end() && it->second != kEveryDesktop) {
+            info.desktopNumber = int(it->second) + 1;
+            info.onCurrentDesktop = current.empty() || current.front() == it->second;
         }
         result.push_back(std::move(info));
     }
@@ -89,9 +83,14 @@ bool X11RunningApplication::activateWindow(std::uint64_t id) {
     const auto window = std::uint32_t(id);
     const auto* f = factsOf(window);
     if (!f || connection_->broken()) return false;
+    const auto& atoms = connection_->atoms();
+    const std::uint32_t time = lastUserTime();
+    // A window on another desktop only: that desktop comes into view first.
+    const Target t = target();
+    if (auto it = t.desktops.find(window); it != t.desktops.end() && it->second != kEveryDesktop)
+        connection_->sendRootMessage(connection_->root(), atoms.netCurrentDesktop, it->second, time);
     if (f->hidden) xcb_map_window(connection_->connection(), window);
-    connection_->sendRootMessage(window, connection_->atoms().netActiveWindow, kSourcePager, XCB_CURRENT_TIME,
-                                 XCB_NONE);
+    connection_->sendRootMessage(window, atoms.netActiveWindow, kSourcePager, time, XCB_NONE);
     connection_->flush();
     if (activationListener_) activationListener_(*this);
     return true;
