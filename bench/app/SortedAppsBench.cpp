@@ -57,7 +57,21 @@ void BM_SortedAppsByActivationTime(benchmark::State& state) {
     sortedApps(state, app::SortingCriterion::byActivationTime);
 }
 
+// One key press of type-to-filter: the filter set and the rows shown read
+// once, as the panel does per letter.
+void BM_FilterKeyPress(benchmark::State& state) {
+    Fixture fixture(static_cast<int>(state.range(0)), app::SortingCriterion::byName);
+    const char* filters[] = {"a", "ap", "app", "p1", "x"};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        fixture.list->setFilter(filters[i++ % 5]);
+        auto shown = fixture.list->shownApps();
+        benchmark::DoNotOptimize(shown.data());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_FilterKeyPress)->Arg(40);
 BENCHMARK(BM_SortedAppsByName)->Arg(100);
 BENCHMARK(BM_SortedAppsByActivationTime)->Arg(100);
