@@ -49,31 +49,9 @@ protected:
         });
     }
 
-    void front(const std::string& name) {
-        x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
-        ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
-    }
-
     void keepPanelOnRelease() {
         std::ofstream(x.home() / ".config/zelvo/preferences.json")
             << R"({"WelcomePassed": true, "sortingCriterion": 1, "DoNotHideWhenHotkeyIsReleased": true})";
-    }
-
-    void xdotool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "xdotool");
-        ASSERT_EQ(x.run(arguments).status, 0);
-    }
-
-    // The panel is up with `name` highlighted and holds the keyboard.
-    bool highlighted(const std::string& name) {
-        return waitForState([&](const auto& s) {
-            return s.value("panelVisible", false) && s.value("keyboardGrabbed", false) &&
-                   s.value("hovered", std::string()) == name;
-        });
-    }
-
-    bool hidden() {
-        return waitForState([](const auto& s) { return !s.value("panelVisible", true); });
     }
 
     // `name`'s window is the active one and on top of the stacking order,
@@ -98,7 +76,6 @@ protected:
     }
 
     const std::vector<std::string> kNames{"Alpha", "Beta", "Gamma", "Delta", "Epsilon"};
-    std::map<std::string, std::uint32_t> windows;
 };
 
 } // namespace
