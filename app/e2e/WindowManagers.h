@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ enum class WindowManager { Openbox, Xfwm4, I3, Fluxbox };
 
 // Its program name ("xfwm4"), as test names show it.
 std::string programName(WindowManager wm);
+// Test output (and ctest's names) print it by its program name.
+inline void PrintTo(WindowManager wm, std::ostream* out) { *out << programName(wm); }
 // The name it gives itself: _NET_WM_NAME of its EWMH check window.
 std::string ewmhName(WindowManager wm);
 // Whether its settings as shipped bind Alt+Tab.
