@@ -4,7 +4,9 @@
 #include "app/desktop/QtHostingView.h"
 #include "platform/linux/qt/Compositing.h"
 #include "platform/linux/qt/KeyboardGrab.h"
+#include "platform/linux/qt/PointerPresses.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -61,6 +63,10 @@ FloatingPanel::FloatingPanel(const FloatingPanelOptions& options, platform::User
     grabRetry_ = new QTimer(this);
     grabRetry_->setInterval(kGrabRetryMilliseconds);
     connect(grabRetry_, &QTimer::timeout, this, [this] { grabKeyboardNow(); });
+    if (!showsWindowControls_) {
+        presses_ = std::make_unique<platform::qt::PointerPresses>([this] { pointerPressed(QCursor::pos()); });
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) { focusMoved(window); });
+    }
     watchScreens();
 }
 
@@ -169,7 +175,25 @@ void FloatingPanel::makeKey() {
     // already belong to the panel.
     wantsKeyboard_ = true;
     grabAttempts_ = 0;
+    if (presses_) presses_->watch(true);
     grabKeyboardNow();
+}
+
+void FloatingPanel::pointerPressed(QPoint at) {
+    if (!wantsKeyboard_ || QApplication::widgetAt(at)) return;
+    resignKey();
+}
+
+void FloatingPanel::focusMoved(QWindow* window) {
+    if (!wantsKeyboard_ || (window && window == windowHandle())) return;
+    if (window && window->type() == Qt::Popup) {
+        // The panel's own popup menu takes the keys while it is open and
+        // hands them back when it closes.
+        if (auto* popup = QApplication::activePopupWidget(); popup && QWidget::keyboardGrabber() == this)
+            popup->grabKeyboard();
+        return;
+    }
+    resignKey();
 }
 
 void FloatingPanel::resignKey() {
@@ -195,6 +219,7 @@ void FloatingPanel::grabKeyboardNow() {
 
 void FloatingPanel::releaseKeyboardGrab() {
     grabRetry_->stop();
+    if (presses_) presses_->watch(false);
     if (keyboardGrabbed_ || QWidget::keyboardGrabber() == this) {
         QWidget::releaseKeyboard();
         platform::qt::ungrabKeyboard();

@@ -13,6 +13,11 @@
 
 class QPropertyAnimation;
 class QTimer;
+class QWindow;
+
+namespace platform::qt {
+class PointerPresses;
+}
 
 namespace app::desktop {
 
@@ -57,6 +62,14 @@ public:
     // Takes the keyboard again (after a popup menu of ours had it) when the
     // panel is meant to have it.
     void ensureKeyboardGrab();
+    // A pointer button went down at `at` (global): outside Zelvo's windows
+    // the panel gives the keyboard back, even when the press goes to the
+    // application that is already active and so moves no focus.
+    void pointerPressed(QPoint at);
+    // The input focus went to `window` of Zelvo, or to none of them: the
+    // panel gives the keyboard back unless it went to the panel itself or
+    // to one of its popup menus.
+    void focusMoved(QWindow* window);
     // The settings flavour has a taskbar entry only while Zelvo has one.
     void setShowsInTaskbar(bool value);
 
@@ -107,6 +120,7 @@ private:
     QWidget* contentWidget_ = nullptr;
     QPropertyAnimation* opacity_ = nullptr;
     QTimer* grabRetry_ = nullptr;
+    std::unique_ptr<platform::qt::PointerPresses> presses_;
     int grabAttempts_ = 0;
     bool keyboardGrabbed_ = false;
     // Asked to take the keyboard (makeKey) and not yet told to give it back.

@@ -5,6 +5,9 @@
 #include "beacon/http/tests/IngestionServer.h"
 
 #include <csignal>
+#include <fstream>
+#include <future>
+#include <sys/wait.h>
 
 namespace zelvo::e2e {
 namespace {
@@ -61,6 +64,42 @@ TEST_F(CrashReportE2eTest, ACrashIsReadableAndSentOnceByTheNextStart) {
     start();
     ASSERT_TRUE(XSession::waitFor([&] { return received("startService").size() >= 3; }, 30));
     EXPECT_EQ(received("appleError").size(), 1u);
+}
+
+// Quits zelvo `runs` times in a desktop of its own, each time while a batch
+// is on the wire; what went wrong, or nothing.
+std::string quitWithSendsInFlight(int runs) {
+    XSession session;
+    if (auto error = session.start()) return *error;
+    std::filesystem::create_directories(session.home() / ".config/zelvo");
+    std::ofstream(session.home() / ".config/zelvo/preferences.json") << R"({"WelcomePassed": true})";
+    // Every answer takes a second: each quit finds the first batch on the wire.
+    beacon::test::IngestionServer server;
+    server.script(
+        nlohmann::json::array(),
+        {{"status", 200}, {"delay", 1.0}, {"headers", {{"Content-Type", "application/json"}}}, {"body", "{}"}});
+    for (int run = 0; run < runs; ++run) {
+        const auto sent = server.requests().size();
+        const pid_t zelvo =
+            session.spawn({ZELVO_BINARY}, {{"ZELVO_LOG_URL", server.origin()},
+                                           {"ZELVO_EXTRA_CA_FILE", beacon::test::IngestionServer::caFile()}});
+        const std::string name = "run " + std::to_string(run) + ": ";
+        if (!server.waitForRequests(sent + 1, std::chrono::seconds(30))) return name + "nothing was sent";
+        const int status = session.stop(zelvo);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return name + "wait status " + std::to_string(status);
+        if (std::filesystem::exists(session.home() / ".cache/com.zelvo.crashreporter.data/zelvo/live_report.zvcrash"))
+            return name + "a crash report was left";
+    }
+    return {};
+}
+
+// Twenty quits with sends in flight, in four desktops side by side (each run
+// mostly waits for the telemetry's first flush): every quit ends the program
+// normally, within the bound, and leaves no crash report.
+TEST(CrashReportQuitE2eTest, QuittingWithSendsInFlightNeverCrashes) {
+    std::vector<std::future<std::string>> desktops;
+    for (int i = 0; i < 4; ++i) desktops.push_back(std::async(std::launch::async, quitWithSendsInFlight, 5));
+    for (auto& desktop : desktops) EXPECT_EQ(desktop.get(), "");
 }
 
 } // namespace

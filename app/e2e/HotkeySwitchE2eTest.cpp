@@ -52,31 +52,9 @@ protected:
         });
     }
 
-    void front(const std::string& name) {
-        x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
-        ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
-    }
-
     void keepPanelOnRelease() {
         std::ofstream(x.home() / ".config/zelvo/preferences.json")
             << R"({"WelcomePassed": true, "sortingCriterion": 1, "DoNotHideWhenHotkeyIsReleased": true})";
-    }
-
-    void xdotool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "xdotool");
-        ASSERT_EQ(x.run(arguments).status, 0);
-    }
-
-    // The panel is up with `name` highlighted and holds the keyboard.
-    bool highlighted(const std::string& name) {
-        return waitForState([&](const auto& s) {
-            return s.value("panelVisible", false) && s.value("keyboardGrabbed", false) &&
-                   s.value("hovered", std::string()) == name;
-        });
-    }
-
-    bool hidden() {
-        return waitForState([](const auto& s) { return !s.value("panelVisible", true); });
     }
 
     // `name`'s window is the active one and on top of the stacking order,
@@ -101,7 +79,6 @@ protected:
     }
 
     const std::vector<std::string> kNames{"Alpha", "Beta", "Gamma", "Delta", "Epsilon"};
-    std::map<std::string, std::uint32_t> windows;
 };
 
 } // namespace
@@ -463,4 +440,57 @@ TEST_F(HotkeySwitch, TheAboutBoxShowsAboveTheWelcome) {
         return a != order.end() && w != order.end() && a > w;
     };
     EXPECT_TRUE(XSession::waitFor(above)) << x.run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).output;
+}
+
+TEST_F(HotkeySwitch, ThePanelGivesTheKeyboardBackOnAClickOutsideAndToTheSettings) {
+    startTypingClients();
+    startZelvo();
+    ASSERT_TRUE(waitForApps(kNames));
+    auto keyboard = [&](bool held) {
+        return waitForState(
+            [&](const auto& s) { return s.value("panelVisible", false) && s.value("keyboardGrabbed", !held) == held; });
+    };
+    auto centre = [&](const char* frame) {
+        auto f = state()[frame];
+        return std::vector<std::string>{std::to_string(f[0].get<int>() + f[2].get<int>() / 2),
+                                        std::to_string(f[1].get<int>() + f[3].get<int>() / 2)};
+    };
+    // A click into the client that is already active moves no focus; the
+    // typing after it is the client's, and Shift is no release of the hot key.
+    auto clickIntoAlphaAndType = [&](const std::string& text) {
+        xdotool({"mousemove", "--window", std::to_string(windows["Alpha"]), "30", "30", "click", "1"});
+        ASSERT_TRUE(keyboard(false)) << state().dump();
+        xdotool({"key", "shift", "type", text});
+        xdotool({"key", "Return"});
+        EXPECT_TRUE(typed("Alpha", text)) << state().dump();
+        EXPECT_EQ(x.activeWindow(), windows["Alpha"]) << "nothing switched";
+    };
+
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(keyboard(true)) << state().dump();
+    clickIntoAlphaAndType("one");
+
+    // Dragged by its toolbar, a pinned panel takes the keyboard until the next click outside.
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(keyboard(true)) << state().dump();
+    auto pin = centre("pinFrame");
+    xdotool({"mousemove", pin[0], pin[1], "click", "1"});
+    ASSERT_TRUE(waitForState([](const auto& s) { return s.value("isPinned", false); })) << state().dump();
+    auto from = centre("toolbarFrame");
+    const auto before = state()["panelFrame"];
+    xdotool({"mousemove", from[0], from[1], "mousedown", "1", "mousemove_relative", "40", "30", "mouseup", "1"});
+    ASSERT_TRUE(waitForState([&](const auto& s) { return s["panelFrame"] != before; })) << state().dump();
+    clickIntoAlphaAndType("two");
+
+    // Settings from the panel's menu, whose keys are the menu's while it is open.
+    ASSERT_EQ(launchAgain(), 0);
+    ASSERT_TRUE(keyboard(true)) << state().dump();
+    auto menu = centre("menuFrame");
+    auto zelvoWindows = [&] { return x.run({"xdotool", "search", "--onlyvisible", "--classname", "zelvo"}).output; };
+    const auto shown = zelvoWindows();
+    xdotool({"mousemove", menu[0], menu[1], "click", "1"});
+    ASSERT_TRUE(XSession::waitFor([&] { return zelvoWindows().size() > shown.size(); })) << "no menu";
+    xdotool({"key", "Down", "Down", "Down", "Down", "Return"}); // About, More Apps, Check for Updates, Settings
+    EXPECT_TRUE(waitForState([](const auto& s) { return s.value("settingsVisible", false); })) << state().dump();
+    EXPECT_TRUE(keyboard(false)) << "the settings window gets the keys: " << state().dump();
 }

@@ -101,16 +101,24 @@ XSession::~XSession() {
 }
 
 std::map<std::string, std::string> XSession::environment() const {
-    return {{"DISPLAY", display_},
-            {"HOME", home_.string()},
-            {"XDG_CONFIG_HOME", (home_ / ".config").string()},
-            {"XDG_DATA_HOME", (home_ / ".local/share").string()},
-            {"XDG_CACHE_HOME", (home_ / ".cache").string()},
-            {"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
-            // Telemetry stays on this machine: nothing listens there, so logs wait on disk.
-            {"ZELVO_LOG_URL", "https://127.0.0.1:9"},
-            {"ZELVO_COLLECTOR_URL", "https://127.0.0.1:9"}};
+    std::map<std::string, std::string> env{
+        {"DISPLAY", display_},
+        {"HOME", home_.string()},
+        {"XDG_CONFIG_HOME", (home_ / ".config").string()},
+        {"XDG_DATA_HOME", (home_ / ".local/share").string()},
+        {"XDG_CACHE_HOME", (home_ / ".cache").string()},
+        {"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
+        // Telemetry stays on this machine: nothing listens there, so logs wait on disk.
+        {"ZELVO_LOG_URL", "https://127.0.0.1:9"},
+        {"ZELVO_COLLECTOR_URL", "https://127.0.0.1:9"}};
+    if (!sessionBus_.empty()) {
+        env["DBUS_SESSION_BUS_ADDRESS"] = sessionBus_;
+        env["NO_AT_BRIDGE"] = "1"; // GTK programs start no accessibility bus on it
+    }
+    return env;
 }
+
+std::string XSession::keySettings() { return run(keySettingsCommand(windowManager, home_)).output; }
 
 std::optional<std::string> XSession::start() {
     int fds[2];
@@ -147,13 +155,23 @@ std::optional<std::string> XSession::start() {
     if (number.find('\n') == std::string::npos) return "Xvfb did not report its display";
     display_ = ":" + number.substr(0, number.find('\n'));
 
-    if (openboxConfig.empty()) openboxConfig = std::string(ZELVO_E2E_DIR) + "/openbox-rc.xml";
-    pid_t wm = spawn({"openbox", "--config-file", openboxConfig.string()});
-    if (wm < 0) return "cannot start openbox";
+    if (needsSessionBus(windowManager)) {
+        const auto socket = root_ / "session-bus";
+        if (spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket.string()}) < 0)
+            return "cannot start dbus-daemon";
+        if (!waitFor([&] { return fs::exists(socket); })) return "the session bus did not come up";
+        sessionBus_ = "unix:path=" + socket.string();
+    }
+    const auto name = programName(windowManager);
+    if (spawn(prepareWindowManager(windowManager, windowManagerKeepsAltTab, home_)) < 0) return "cannot start " + name;
     bool managed = waitFor([&] {
         return run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).output.find("window id") != std::string::npos;
     });
-    if (!managed) return "openbox did not come up";
+    if (!managed) return name + " did not come up";
+    // Its key grabs may follow the check window by a moment.
+    if (windowManagerKeepsAltTab && stockBindsAltTab(windowManager) &&
+        !waitFor([&] { return altTabGrabbed(display_); }))
+        return name + " did not take Alt+Tab";
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowManagers.h"
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -11,7 +13,8 @@
 namespace zelvo::e2e {
 
 // A private X11 desktop for one test: its own Xvfb on a free display number,
-// openbox with the tests' configuration (no key bindings), a temporary home
+// a window manager (by default openbox with the tests' configuration, no key
+// bindings), a session bus when the window manager needs one, a temporary home
 // with its own XDG folders, and every process it started ended and reaped
 // when it goes away. Nothing depends on the caller's DISPLAY.
 class XSession {
@@ -22,10 +25,14 @@ public:
     XSession& operator=(const XSession&) = delete;
 
     // Starts the server and the window manager; an error text on failure.
+    // A window manager that keeps its Alt+Tab holds it when this returns.
     std::optional<std::string> start();
-    // The openbox configuration start() uses; by default one with no key
-    // bindings, so that nothing but Zelvo grabs keys.
-    std::filesystem::path openboxConfig;
+    // The window manager start() runs, and whether it keeps the Alt+Tab of
+    // its stock settings (see prepareWindowManager()).
+    WindowManager windowManager = WindowManager::Openbox;
+    bool windowManagerKeepsAltTab = false;
+    // The window manager's key settings as they are now, as text.
+    std::string keySettings();
 
     // Starts a program on this display with the session's environment
     // (extra variables on top); returns its pid, or -1.
@@ -67,6 +74,7 @@ protected:
 private:
     std::filesystem::path root_, home_;
     std::string display_;
+    std::string sessionBus_;      // its address, when one runs
     std::vector<pid_t> children_; // in start order
 };
 

@@ -63,6 +63,27 @@ bool ZelvoSession::waitForApps(const std::vector<std::string>& wanted) {
     });
 }
 
+void ZelvoSession::front(const std::string& name) {
+    x.run({"xdotool", "windowactivate", "--sync", std::to_string(windows[name])});
+    ASSERT_TRUE(XSession::waitFor([&] { return x.activeWindow() == windows[name]; })) << name;
+}
+
+bool ZelvoSession::highlighted(const std::string& name) {
+    return waitForState([&](const auto& s) {
+        return s.value("panelVisible", false) && s.value("keyboardGrabbed", false) &&
+               s.value("hovered", std::string()) == name;
+    });
+}
+
+bool ZelvoSession::hidden() {
+    return waitForState([](const auto& s) { return !s.value("panelVisible", true); });
+}
+
+void ZelvoSession::xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    ASSERT_EQ(x.run(arguments).status, 0);
+}
+
 void ZelvoSession::key(const std::string& name) { x.run({"xdotool", "key", name}); }
 
 void ZelvoSession::clickAt(int px, int py) {

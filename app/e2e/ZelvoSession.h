@@ -30,6 +30,13 @@ protected:
     bool waitForApps(const std::vector<std::string>& names);
     // The listed application names in display order.
     std::vector<std::string> listedNames();
+    // Brings the client `name` of `windows` to the front and waits until it is active.
+    void front(const std::string& name);
+    // The panel is up with `name` highlighted and holds the keyboard.
+    bool highlighted(const std::string& name);
+    bool hidden();
+    // Runs xdotool with these arguments; it must succeed.
+    void xdotool(std::vector<std::string> arguments);
     void key(const std::string& name);
     void clickAt(int x, int y);
     std::string preferences();
@@ -38,6 +45,8 @@ protected:
     // Extra environment of the zelvo started by startZelvo().
     std::map<std::string, std::string> zelvoEnvironment;
     pid_t zelvo = -1;
+    // The clients the test started, by name.
+    std::map<std::string, std::uint32_t> windows;
     std::filesystem::path stateFile;
 };
 

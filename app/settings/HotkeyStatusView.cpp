@@ -34,9 +34,7 @@ QLabel* wrapped(QWidget* parent) {
 
 HotkeyStatusView::HotkeyStatusView(HotkeyBinding& hotkeys, platform::ShortcutHost* host,
                                    platform::NotificationCenter& center, QWidget* parent)
-    : QWidget(parent),
-      hotkeys_(hotkeys),
-      host_(host),
+    : QWidget(parent), hotkeys_(hotkeys), host_(host),
       shortcutChanges_(center, center.addObserver(Hotkeys::ShortcutByNameDidChangeNotification, nullptr,
                                                   [this](const platform::Notification&) {
                                                       error_.clear();
@@ -80,7 +78,10 @@ void HotkeyStatusView::refresh() {
                 headline = hotkey + " is used by " + html(program.empty() ? "another program" : program).toStdString() +
                            ", so Zelvo cannot have it.";
                 detail = host_ ? host_->takeOverDescription(keys) : std::string();
-                if (host_ && host_->canTakeOver(keys)) button = "Take " + keys.displayName + " Over from " + program;
+                // Changed settings the program did not read are given back first.
+                if (host_ && host_->canTakeOver(keys))
+                    button = taken ? "Give " + taken->displayName + " Back to " + program
+                                   : "Take " + keys.displayName + " Over from " + program;
                 detail += (detail.empty() ? "" : " ") + std::string("Or choose another shortcut below.");
             }
         } else if (host_->canTakeOver(keys)) {

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
+#include <tuple>
 
 using namespace app;
 using namespace app::desktop;
@@ -169,6 +171,24 @@ TEST_F(PanelTest, LosingFocusClosesOnlyAnUnpinnedPanelAndClosingSavesAPinnedOne)
     ASSERT_TRUE(saved());
     EXPECT_EQ(saved()->x, 77);
     EXPECT_EQ(saved()->y, 88);
+}
+
+// The panel holds the keyboard until a press outside Zelvo's windows or a
+// move of the focus away from it.
+TEST_F(PanelTest, KeyboardIsGivenBackOnAPressOutsideOrAFocusMoveAway) {
+    const std::vector<std::tuple<const char*, std::function<void(FloatingPanel&)>, bool>> cases = {
+        {"a press into the panel", [](FloatingPanel& p) { p.pointerPressed(p.geometry().center()); }, true},
+        {"a press outside", [](FloatingPanel& p) { p.pointerPressed(p.geometry().bottomRight() + QPoint(40, 40)); },
+         false},
+        {"the focus on the panel", [](FloatingPanel& p) { p.focusMoved(p.windowHandle()); }, true},
+        {"the focus on none", [](FloatingPanel& p) { p.focusMoved(nullptr); }, false},
+    };
+    auto panel = makePanel(true);
+    for (const auto& [what, event, keeps] : cases) {
+        panel->makeKeyAndOrderFront();
+        event(*panel);
+        EXPECT_EQ(panel->isKeyWindow(), keeps) << what;
+    }
 }
 
 TEST_F(PanelTest, TheTwoFlavours) {

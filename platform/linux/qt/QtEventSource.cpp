@@ -109,6 +109,8 @@ bool QtEventSource::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
+        // An open popup menu of ours tracks its own keys, as menus do.
+        if (static_cast<QWindow*>(watched)->type() == Qt::Popup) return false;
         translated = translate(static_cast<const QKeyEvent&>(*event));
         if (translated) translated->window = watched;
         break;

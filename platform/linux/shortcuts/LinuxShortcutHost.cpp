@@ -18,15 +18,16 @@ std::string LinuxShortcutHost::takeOverDescription(const ShortcutKeys& keys) con
 }
 
 std::string LinuxShortcutHost::takeOver(const ShortcutKeys& keys) {
-    if (!canTakeOver(keys)) return "Zelvo cannot change the shortcuts of " + (name_.empty() ? "this desktop" : name_) + ".";
+    if (!canTakeOver(keys))
+        return "Zelvo cannot change the shortcuts of " + (name_.empty() ? "this desktop" : name_) + ".";
     if (auto taken = takenOver()) {
         if (*taken == keys && !recipe_->sessionOnly()) return {};
         if (auto error = giveBack(); !error.empty()) return error;
     }
     auto outcome = recipe_->takeOver(keys);
-    if (!outcome.error.empty()) return outcome.error;
+    if (!outcome.error.empty() && !outcome.changed) return outcome.error;
     store(keys, outcome.restore);
-    return {};
+    return outcome.error;
 }
 
 std::string LinuxShortcutHost::giveBack() {

@@ -4,11 +4,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 extern char** environ;
 
@@ -39,8 +43,8 @@ ProgramResult runProgram(const std::vector<std::string>& arguments) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     char buffer[4096];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(pid, SIGKILL);
             break;
@@ -54,10 +58,29 @@ ProgramResult runProgram(const std::vector<std::string>& arguments) {
     }
     ::close(out[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     return result;
+}
+
+pid_t programOnThisDisplay(const std::string& name) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return 0;
+    const std::string wanted = std::string("DISPLAY=") + display;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const auto number = entry.path().filename().string();
+        if (number.find_first_not_of("0123456789") != std::string::npos) continue;
+        struct stat owner {};
+        if (::stat(entry.path().c_str(), &owner) != 0 || owner.st_uid != ::getuid()) continue;
+        std::ifstream comm(entry.path() / "comm");
+        std::string command;
+        if (!std::getline(comm, command) || command != name) continue;
+        std::ifstream environment(entry.path() / "environ");
+        for (std::string variable; std::getline(environment, variable, '\0');)
+            if (variable == wanted) return static_cast<pid_t>(std::stol(number));
+    }
+    return 0;
 }
 
 } // namespace platform::shortcuts

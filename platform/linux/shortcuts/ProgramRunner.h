@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,5 +21,9 @@ struct ProgramResult {
 // settings window. Tests hand a scripted runner to the recipes instead.
 using ProgramRunner = std::function<ProgramResult(const std::vector<std::string>& arguments)>;
 ProgramResult runProgram(const std::vector<std::string>& arguments);
+
+// The process of ours named `name` (as /proc/<pid>/comm has it) that runs
+// on our X display; 0 when there is none.
+pid_t programOnThisDisplay(const std::string& name);
 
 } // namespace platform::shortcuts

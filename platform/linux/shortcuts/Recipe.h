@@ -6,9 +6,12 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace platform::shortcuts {
 
@@ -22,14 +25,23 @@ struct RecipeContext {
     // The window manager's process and its configuration file when it
     // announces them (openbox's _OB_CONFIG_FILE); 0 and empty otherwise.
     pid_t programPid = 0;
+    // Finds a program's process when it does not announce it.
+    std::function<pid_t(const std::string& name)> findProgram = programOnThisDisplay;
+    // Waits a moment (a program that notices changed files by their time).
+    std::function<void(std::chrono::milliseconds)> pause = [](std::chrono::milliseconds m) {
+        std::this_thread::sleep_for(m);
+    };
     std::filesystem::path announcedConfigFile;
 };
 
 // The result of taking a shortcut over: what giveBack() needs to undo it,
-// or what failed.
+// or what failed. `changed` when the program's settings were changed, even
+// if the program then failed to read them: the change stays on record so
+// that giving back still undoes it.
 struct TakeOverOutcome {
     std::string error;
     Value restore;
+    bool changed = false;
 };
 
 // How Zelvo changes one program's shortcut settings. A recipe only ever

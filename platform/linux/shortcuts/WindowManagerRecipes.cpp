@@ -5,8 +5,11 @@
 #include "platform/linux/shortcuts/Recipe.h"
 #include "platform/linux/shortcuts/TextFiles.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <map>
 #include <sstream>
 
@@ -31,6 +34,12 @@ std::vector<std::string> words(const std::string& text) {
 
 const char* kGiveBack = " You can give it back here.";
 
+// A failure after some bindings were already changed: those stay on record.
+TakeOverOutcome partly(std::string error, Value::Dictionary taken) {
+    const bool changed = !taken.empty();
+    return {std::move(error), Value(std::move(taken)), changed};
+}
+
 // Openbox: the keybind elements of the combination in its rc.xml are
 // replaced by marker comments, and openbox is told to read the file again.
 class OpenboxRecipe : public Recipe {
@@ -54,7 +63,7 @@ public:
         }
         if (taken.empty()) return {"Openbox's settings have no " + keys.displayName + " to remove.", {}};
         if (!writeText(file_, *text)) return {"Cannot write " + file_.string() + ".", {}};
-        return {reload(), Value(std::move(taken))};
+        return {reload(), Value(std::move(taken)), true};
     }
     std::string giveBack(const ShortcutKeys&, const Value& restore) override {
         auto text = readText(file_);
@@ -71,7 +80,9 @@ public:
     }
 
 private:
-    static std::string marker(std::size_t i) { return "<!-- keybind " + std::to_string(i) + " taken over by Zelvo -->"; }
+    static std::string marker(std::size_t i) {
+        return "<!-- keybind " + std::to_string(i) + " taken over by Zelvo -->";
+    }
 
     // The first top-level keybind element of the combination: [begin, end).
     static std::pair<std::size_t, std::size_t> findBinding(const std::string& text, const ShortcutKeys& keys) {
@@ -121,7 +132,9 @@ private:
 };
 
 // xfwm4: its shortcuts are xfconf properties "/xfwm4/custom/<accelerator>"
-// naming an action; the combination's are emptied and later set back.
+// naming an action; the combination's are removed and later set back.
+// Removed, not emptied: xfwm4 keeps the grab of a shortcut whose action is
+// an empty text.
 class XfwmRecipe : public Recipe {
 public:
     explicit XfwmRecipe(RecipeContext context) : ctx_(std::move(context)) {}
@@ -137,8 +150,8 @@ public:
             const std::string prefix = "/xfwm4/custom/";
             if (w.size() < 2 || w[0].rfind(prefix, 0) != 0) continue;
             if (!acceleratorSpellsKeys(keys, w[0].substr(prefix.size()))) continue;
-            if (!ctx_.run({"xfconf-query", "-c", kChannel, "-p", w[0], "-s", ""}).succeeded())
-                return {"xfwm4's keyboard settings could not be changed.", {}};
+            if (!ctx_.run({"xfconf-query", "-c", kChannel, "-p", w[0], "-r"}).succeeded())
+                return partly("xfwm4's keyboard settings could not be changed.", std::move(taken));
             taken[w[0]] = Value(w[1]);
         }
         if (taken.empty()) return {"xfwm4's keyboard settings have no " + keys.displayName + " to remove.", {}};
@@ -149,9 +162,8 @@ public:
         if (!taken) return "Nothing to give back.";
         for (const auto& [property, action] : *taken) {
             const auto* name = action.asString();
-            if (!name ||
-                !ctx_.run({"xfconf-query", "-c", kChannel, "-p", property, "-n", "-t", "string", "-s", *name})
-                     .succeeded())
+            if (!name || !ctx_.run({"xfconf-query", "-c", kChannel, "-p", property, "-n", "-t", "string", "-s", *name})
+                              .succeeded())
                 return "xfwm4's keyboard settings could not be changed.";
         }
         return {};
@@ -189,7 +201,7 @@ public:
             }
             if (!found) continue;
             if (!ctx_.run({"gsettings", "set", schema_, key, replacement(value, kept)}).succeeded())
-                return {program_ + "'s keyboard settings could not be changed.", {}};
+                return partly(program_ + "'s keyboard settings could not be changed.", std::move(taken));
             taken[key] = Value(value);
         }
         if (taken.empty()) return {program_ + "'s keyboard settings have no " + keys.displayName + " to remove.", {}};
@@ -228,7 +240,7 @@ private:
 };
 
 // Fluxbox: the lines of its keys file that bind the combination are turned
-// into comments; fluxbox reads the file again when it changes.
+// into comments, and fluxbox is told to read the file again.
 class FluxboxRecipe : public Recipe {
 public:
     explicit FluxboxRecipe(RecipeContext context) : ctx_(std::move(context)), file_(ctx_.home / ".fluxbox/keys") {}
@@ -254,8 +266,8 @@ public:
             ++count;
         }
         if (!count) return {"Fluxbox's keys have no " + keys.displayName + " to remove.", {}};
-        if (!writeText(file_, joinLines(lines))) return {"Cannot write " + file_.string() + ".", {}};
-        return {{}, Value(count)};
+        if (!write(joinLines(lines))) return {"Cannot write " + file_.string() + ".", {}};
+        return {reload(), Value(count), true};
     }
     std::string giveBack(const ShortcutKeys&, const Value&) override {
         auto text = readText(file_);
@@ -263,10 +275,31 @@ public:
         auto lines = splitLines(*text);
         for (auto& line : lines)
             if (line.rfind(kMarker, 0) == 0) line.erase(0, std::string(kMarker).size());
-        return writeText(file_, joinLines(lines)) ? std::string() : "Cannot write " + file_.string() + ".";
+        if (!write(joinLines(lines))) return "Cannot write " + file_.string() + ".";
+        return reload();
     }
 
 private:
+    // Fluxbox reads its keys file again on SIGUSR2; it does not announce
+    // its process on its check window.
+    std::string reload() {
+        const pid_t pid = ctx_.programPid > 0 ? ctx_.programPid : ctx_.findProgram("fluxbox");
+        if (pid <= 0 || !ctx_.run({"kill", "-USR2", std::to_string(pid)}).succeeded())
+            return "Fluxbox did not read its keys again; restart Fluxbox.";
+        return {};
+    }
+
+    // Fluxbox reads the file again only when its change time, in whole
+    // seconds, differs from the one it read: a second change within the
+    // same second (taken over and given back at once) waits for the next.
+    bool write(const std::string& text) {
+        struct stat before {};
+        if (::stat(file_.c_str(), &before) == 0)
+            for (int wait = 0; wait < 25 && std::time(nullptr) <= before.st_ctim.tv_sec; ++wait)
+                ctx_.pause(std::chrono::milliseconds(50));
+        return writeText(file_, text);
+    }
+
     static constexpr const char* kMarker = "#taken over by Zelvo# ";
     RecipeContext ctx_;
     std::filesystem::path file_;
@@ -316,7 +349,7 @@ public:
         }
         if (taken.empty()) return {"IceWM's preferences have no " + keys.displayName + " to remove.", {}};
         if (!writeText(file_, joinLines(lines))) return {"Cannot write " + file_.string() + ".", {}};
-        return {restart(), Value(std::move(taken))};
+        return {restart(), Value(std::move(taken)), true};
     }
     std::string giveBack(const ShortcutKeys&, const Value& restore) override {
         const auto* taken = restore.asDictionary();
@@ -358,7 +391,8 @@ class KWinAdvice : public Recipe {
 public:
     bool canTakeOver() const override { return false; }
     std::string describe(const ShortcutKeys& keys) const override {
-        return "In System Settings, under Shortcuts, remove " + keys.displayName + " from KWin's “Walk Through Windows”.";
+        return "In System Settings, under Shortcuts, remove " + keys.displayName +
+               " from KWin's “Walk Through Windows”.";
     }
     TakeOverOutcome takeOver(const ShortcutKeys&) override { return {"KWin's shortcuts change in its settings.", {}}; }
     std::string giveBack(const ShortcutKeys&, const Value&) override { return {}; }

@@ -32,6 +32,8 @@ protected:
         context.run = programs.runner();
         context.home = dir;
         context.configHome = dir / "config";
+        context.findProgram = [](const std::string&) { return pid_t(4242); };
+        context.pause = [](std::chrono::milliseconds) {};
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
@@ -124,7 +126,7 @@ TEST_F(RecipesTest, WindowManagerFilesLoseOnlyTheCombinationAndGetItBack) {
     };
     const std::vector<Case> cases = {
         {"Openbox", "config/openbox/rc.xml", openbox, {"NextWindow", "mod1-tab"}, {"S-A-Tab", "C-a"}, "openbox"},
-        {"Fluxbox", ".fluxbox/keys", fluxbox, {"\nMod1 Tab :NextWindow"}, {"Mod1 Shift Tab", "# Mod1 Tab :Old"}, ""},
+        {"Fluxbox", ".fluxbox/keys", fluxbox, {"\nMod1 Tab :NextWindow"}, {"Mod1 Shift Tab", "# Mod1 Tab :Old"}, "kill"},
         {"IceWM 3.3.1 (Linux/x86_64)", "config/icewm/preferences", icewm, {}, {"Alt+Shift+Tab"}, "icewm"},
     };
     for (const auto& c : cases) {
@@ -143,6 +145,14 @@ TEST_F(RecipesTest, WindowManagerFilesLoseOnlyTheCombinationAndGetItBack) {
         EXPECT_EQ(*readText(file), c.before);
         EXPECT_FALSE(h->takenOver());
     }
+    // Changed settings the window manager failed to read stay on record, so
+    // that giving back still restores them.
+    ASSERT_TRUE(writeText(dir / "config/openbox/rc.xml", openbox));
+    programs.answers["openbox"] = {true, 1, {}};
+    EXPECT_NE(host("Openbox", false)->takeOver(kAltTab), "");
+    EXPECT_TRUE(host("Openbox", false)->takenOver());
+    host("Openbox", false)->giveBack();
+    EXPECT_EQ(*readText(dir / "config/openbox/rc.xml"), openbox);
     // IceWM binds Alt+Tab without any line: taking it over writes one.
     ASSERT_TRUE(writeText(dir / "config/icewm/preferences", icewm));
     ASSERT_EQ(host("IceWM", false)->takeOver(kAltTab), "");
@@ -171,7 +181,7 @@ TEST_F(RecipesTest, SettingsServiceBindingsAreClearedAndSetBack) {
         {"Xfwm4",
          "/xfwm4/custom/<Alt>Tab      cycle_windows_key\n/xfwm4/custom/<Alt><Shift>Tab  cycle_reverse_windows_key\n"
          "/commands/custom/<Alt>Tab   xterm\n",
-         {{"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-s", ""}},
+         {{"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-r"}},
          {"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-n", "-t", "string",
           "-s", "cycle_windows_key"}},
     };
