@@ -1,4 +1,5 @@
 #include "platform/linux/qt/Compositing.h"
+#include "platform/linux/qt/X11Connection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -96,8 +97,7 @@ private:
 } // namespace
 
 bool compositingManagerRunning() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return true;
     // One watch for the application's connection; it goes with the application.
     static QPointer<CompositingWatch> watch;

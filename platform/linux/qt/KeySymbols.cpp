@@ -1,4 +1,5 @@
 #include "platform/linux/qt/KeySymbols.h"
+#include "platform/linux/qt/X11Connection.h"
 
 #include <QGuiApplication>
 
@@ -26,9 +27,8 @@ void KeySymbols::reload() {
 }
 
 void KeySymbols::load() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection()) return;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = qtX11Connection();
+    if (!connection) return;
     if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                      XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
         return;

@@ -1,4 +1,5 @@
 #include "platform/linux/qt/KeyboardGrab.h"
+#include "platform/linux/qt/X11Connection.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -9,15 +10,8 @@
 
 namespace platform::qt {
 
-namespace {
-xcb_connection_t* x11Connection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-} // namespace
-
 bool grabKeyboard(QWindow* window) {
-    xcb_connection_t* c = x11Connection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return true;
     if (!window) return false;
     // owner_events: keys meant for our other windows (a menu) still go there.
@@ -30,7 +24,7 @@ bool grabKeyboard(QWindow* window) {
 }
 
 void ungrabKeyboard() {
-    xcb_connection_t* c = x11Connection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return;
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_flush(c);

@@ -1,4 +1,5 @@
 #include "platform/linux/qt/ModifierKeys.h"
+#include "platform/linux/qt/X11Connection.h"
 
 #include <QGuiApplication>
 
@@ -10,8 +11,7 @@
 namespace platform::qt {
 
 ModifierKeys::ModifierKeys() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    connection_ = x11 ? x11->connection() : nullptr;
+    connection_ = qtX11Connection();
     reload();
 }
 

@@ -1,4 +1,5 @@
 #include "platform/linux/qt/PointerPresses.h"
+#include "platform/linux/qt/X11Connection.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -8,15 +9,8 @@
 
 namespace platform::qt {
 
-namespace {
-xcb_connection_t* x11Connection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-} // namespace
-
 PointerPresses::PointerPresses(std::function<void()> pressed) : pressed_(std::move(pressed)) {
-    xcb_connection_t* c = x11Connection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return;
     const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(c, &xcb_input_id);
     if (!xinput || !xinput->present) return;
@@ -30,7 +24,7 @@ PointerPresses::~PointerPresses() {
 }
 
 void PointerPresses::watch(bool on) {
-    xcb_connection_t* c = x11Connection();
+    xcb_connection_t* c = qtX11Connection();
     if (opcode_ < 0 || !c || on == watching_) return;
     watching_ = on;
     // Our own selection for the master devices on the root window; the
