@@ -19,8 +19,8 @@ struct DesktopEntry {
 };
 
 // The keys a localized value is looked up with for a messages locale
-// ("lang_COUNTRY.ENCODING@MODIFIER"), best first, as the Desktop Entry
-// Specification orders them: lang_COUNTRY@MODIFIER, lang_COUNTRY,
+// ("lang_COUNTRY.ENCODING@MODIFIER"), best first, in the order freedesktop.org
+// desktop entries are read with: lang_COUNTRY@MODIFIER, lang_COUNTRY,
 // lang@MODIFIER, lang (those the locale has parts for). Empty for "C",
 // "POSIX" and no locale.
 std::vector<std::string> localeKeys(const std::string& locale);
