@@ -56,6 +56,9 @@ protected:
     // Holds Control+Alt, presses K and reports whether the switcher came up;
     // letting go of the modifiers then switches and hides it.
     bool hotKeyShowsPanel() {
+        // A new start grabs the hot key shortly after its windows show.
+        waitForState(
+            [](const nlohmann::json& s) { return s.contains("hotkey") && s["hotkey"].value("available", false); });
         x.run({"xdotool", "keydown", "ctrl+alt"});
         x.run({"xdotool", "key", "k"});
         bool shown = waitForState([](const nlohmann::json& s) { return s.value("panelVisible", false); }, 5);
