@@ -1,3 +1,4 @@
+#include "TemporaryDirectory.h"
 #include "crashcapture/report/CrashReport.h"
 #include "crashcapture/reporter/CrashReporter.h"
 
@@ -15,13 +16,6 @@ namespace fs = std::filesystem;
 
 class CrashReporterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zelvo-crashreporter-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     CrashReporter reporter() const {
         return CrashReporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
                                                  CrashReporterSymbolicationStrategy::None, true, root_ / "base"),
@@ -34,7 +28,8 @@ protected:
         return info.st_mode & 07777;
     }
 
-    fs::path root_;
+    testing::TemporaryDirectory dir_;
+    const fs::path& root_ = dir_.path();
 };
 
 TEST_F(CrashReporterTest, PlacesReportsUnderTheBasePathPerApplication) {

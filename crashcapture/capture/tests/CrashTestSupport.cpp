@@ -6,21 +6,10 @@
 
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace crashcapture::testing {
 
 namespace fs = std::filesystem;
-
-TemporaryDirectory::TemporaryDirectory() {
-    char pattern[] = "/tmp/zelvo-crash-XXXXXX";
-    if (::mkdtemp(pattern)) path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-}
 
 std::vector<std::uint8_t> readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TemporaryDirectory.h"
 #include "crashcapture/report/CrashReport.h"
 
 #include <filesystem>
@@ -8,17 +9,6 @@
 #include <vector>
 
 namespace crashcapture::testing {
-
-// A fresh directory under /tmp, removed with the object.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
 

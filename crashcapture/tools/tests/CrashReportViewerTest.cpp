@@ -1,5 +1,6 @@
 // Runs the installed viewer program on report files written by the tests.
 #include "ReportBuilder.h"
+#include "TemporaryDirectory.h"
 #include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -18,13 +18,6 @@ using zelvo::testing::ProgramResult;
 
 class CrashReportViewerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zelvo-viewer-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -36,7 +29,8 @@ protected:
         return zelvo::testing::runProgram(arguments);
     }
 
-    fs::path dir_;
+    crashcapture::testing::TemporaryDirectory tmp_;
+    const fs::path& dir_ = tmp_.path();
 };
 
 TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
