@@ -35,11 +35,7 @@ ReportBuilder::ReportBuilder()
     system_.timestamp = 1700000000; // 2023-11-14T22:13:20Z
     message_.system_info = &system_;
 
-    machineProcessor_.has_encoding = 1;
-    machineProcessor_.encoding = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__TYPE_ENCODING__TYPE_ENCODING_MACH;
-    machineProcessor_.has_type = machineProcessor_.has_subtype = 1;
-    machineProcessor_.type = 0x1000007;
-    machineProcessor_.subtype = 3;
+    machineProcessor_ = *processor(0x1000007, 3);
     machine_.model = text("ThinkPad X1 Carbon");
     machine_.processor = &machineProcessor_;
     machine_.has_processor_count = machine_.has_logical_processor_count = 1;
@@ -98,6 +94,13 @@ ReportBuilder::Frame* ReportBuilder::frame(const FrameSpec& wanted) {
     return own(value);
 }
 
+ReportBuilder::Frame** ReportBuilder::frameList(const std::vector<FrameSpec>& frames, std::size_t& count) {
+    auto& list = frameLists_.emplace_back();
+    for (const auto& wanted : frames) list.push_back(frame(wanted));
+    count = list.size();
+    return list.data();
+}
+
 ZvcrashLoose__CrashReport__Processor* ReportBuilder::processor(std::uint64_t type, std::uint64_t subtype) {
     ZvcrashLoose__CrashReport__Processor value = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__INIT;
     value.has_encoding = 1;
@@ -115,10 +118,7 @@ ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crash
     value.has_thread_number = value.has_crashed = 1;
     value.thread_number = number;
     value.crashed = crashed;
-    auto& frameList = frameLists_.emplace_back();
-    for (const auto& wanted : frames) frameList.push_back(frame(wanted));
-    value.n_frames = frameList.size();
-    value.frames = frameList.data();
+    value.frames = frameList(frames, value.n_frames);
     auto& registerList = registerLists_.emplace_back();
     for (const auto& [name, registerValue] : registers) {
         ZvcrashLoose__CrashReport__Thread__RegisterValue reg =
@@ -162,10 +162,7 @@ void ReportBuilder::setException(const std::string& name, const std::string& rea
                                  const std::vector<FrameSpec>& frames) {
     exception_.name = text(name);
     exception_.reason = text(reason);
-    auto& frameList = frameLists_.emplace_back();
-    for (const auto& wanted : frames) frameList.push_back(frame(wanted));
-    exception_.n_frames = frameList.size();
-    exception_.frames = frameList.data();
+    exception_.frames = frameList(frames, exception_.n_frames);
     message_.exception = &exception_;
 }
 

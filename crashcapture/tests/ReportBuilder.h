@@ -77,6 +77,8 @@ public:
 
 private:
     Frame* frame(const FrameSpec& wanted);
+    // Owned frames for `frames`; their number goes to `count`.
+    Frame** frameList(const std::vector<FrameSpec>& frames, std::size_t& count);
     ZvcrashLoose__CrashReport__Processor* processor(std::uint64_t type, std::uint64_t subtype);
     template <typename T> T* own(const T& value);
 
