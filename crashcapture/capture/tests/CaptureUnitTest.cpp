@@ -40,16 +40,11 @@ TEST(SignalNames, NamesSignalsAndCodesOrNumbersThem) {
         EXPECT_EQ(std::string(code, signalCodeName(c.signal, c.code, code)), c.codeName)
             << c.signalName << " " << c.code;
     }
-    char bus[32];
-    EXPECT_EQ(std::string(bus, signalName(SIGBUS, bus)), "SIGBUS") << "Linux numbers SIGBUS 7";
-    EXPECT_EQ(SIGBUS, 7);
 }
 
 TEST(AsyncSafeList, RemovedEntriesWaitForActiveReaders) {
     AsyncSafeList<int> list;
-    list.append(1);
-    list.append(2);
-    list.append(3);
+    for (int value : {1, 2, 3}) list.append(value);
 
     list.beginRead();
     auto* reader = list.first(); // a walker stands on the entry that goes away
