@@ -4,16 +4,6 @@ using namespace Hotkeys;
 
 namespace {
 
-struct Calls {
-    std::vector<std::string> log;
-    std::function<void(const Shortcut&)> down(std::string tag) {
-        return [this, tag](const Shortcut& s) { log.push_back(tag + ":down:" + std::to_string(s.carbonKeyCode)); };
-    }
-    std::function<void(const Shortcut&)> up(std::string tag) {
-        return [this, tag](const Shortcut& s) { log.push_back(tag + ":up:" + std::to_string(s.carbonKeyCode)); };
-    }
-};
-
 CarbonEvent hotKeyEvent(std::uint32_t kind, std::uint32_t signature, std::uint32_t id) {
     CarbonEvent e;
     e.kind = kind;
@@ -23,20 +13,30 @@ CarbonEvent hotKeyEvent(std::uint32_t kind, std::uint32_t signature, std::uint32
 
 } // namespace
 
-using Registration = HotkeysTest;
+// Registers shortcuts whose handlers log "tag:down:code" and "tag:up:code".
+class Registration : public HotkeysTest {
+protected:
+    void add(const Shortcut& shortcut, const std::string& tag) {
+        auto logAs = [this, tag](std::string kind) {
+            return
+                [this, tag, kind](const Shortcut& s) { log.push_back(tag + kind + std::to_string(s.carbonKeyCode)); };
+        };
+        CarbonHotkeys::registerHotKey(shortcut, logAs(":down:"), logAs(":up:"));
+    }
+    std::vector<std::string> log;
+};
 
 TEST_F(Registration, IdsCountFromOneRefusalsConsumeIdsAndLeaveNoRecord) {
-    Calls calls;
     service.takeCombination(0, kCommand);
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a")); // id 1
+    add(Shortcut(48, kOption), "a"); // id 1
     EXPECT_TRUE(CarbonHotkeys::hasEventHandler());
     EXPECT_TRUE(service.handlerHasKind(kEventHotKeyPressed));
     EXPECT_TRUE(service.handlerHasKind(kEventHotKeyReleased));
-    CarbonHotkeys::registerHotKey(Shortcut(0, kCommand), calls.down("b"), calls.up("b")); // id 2, refused
-    CarbonHotkeys::registerHotKey(Shortcut(1, kCommand), calls.down("c"), calls.up("c")); // id 3
+    add(Shortcut(0, kCommand), "b"); // id 2, refused
+    add(Shortcut(1, kCommand), "c"); // id 3
     // Out of range: refused before the platform sees it, id 4 consumed.
-    CarbonHotkeys::registerHotKey(Shortcut::unnormalized(-5, 0), calls.down("d"), calls.up("d"));
-    CarbonHotkeys::registerHotKey(Shortcut(2, 0), calls.down("e"), calls.up("e")); // id 5
+    add(Shortcut::unnormalized(-5, 0), "d");
+    add(Shortcut(2, 0), "e"); // id 5
 
     EXPECT_EQ(service.installCount(), 1);
     EXPECT_EQ(service.registerCalls(), 4);
@@ -49,12 +49,11 @@ TEST_F(Registration, IdsCountFromOneRefusalsConsumeIdsAndLeaveNoRecord) {
     EXPECT_EQ(service.press(48, kOption), noErr);
     EXPECT_EQ(service.release(48, kOption), noErr);
     EXPECT_EQ(service.press(1, kCommand), noErr);
-    EXPECT_EQ(calls.log, (std::vector<std::string>{"a:down:48", "a:up:48", "c:down:1"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"a:down:48", "a:up:48", "c:down:1"}));
 }
 
 TEST_F(Registration, ForeignSignatureUnknownIdsAndOtherKindsAreNotHandled) {
-    Calls calls;
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+    add(Shortcut(48, kOption), "a");
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(nullptr), eventNotHandledErr);
     // A foreign signature, an unknown id, another kind of event.
     for (auto e :
@@ -64,14 +63,13 @@ TEST_F(Registration, ForeignSignatureUnknownIdsAndOtherKindsAreNotHandled) {
     CarbonEvent noParameter;
     noParameter.kind = kEventHotKeyPressed;
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&noParameter), eventParameterNotFoundErr);
-    EXPECT_TRUE(calls.log.empty());
+    EXPECT_TRUE(log.empty());
 }
 
 TEST_F(Registration, UnregisterRemovesEveryRecordOfTheShortcut) {
-    Calls calls;
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("b"), calls.up("b"));
-    CarbonHotkeys::registerHotKey(Shortcut(48, kCommand), calls.down("c"), calls.up("c"));
+    add(Shortcut(48, kOption), "a");
+    add(Shortcut(48, kOption), "b");
+    add(Shortcut(48, kCommand), "c");
     CarbonHotkeys::unregisterHotKey(Shortcut(48, kOption));
     ASSERT_EQ(recordCount(), 1u);
     EXPECT_EQ(CarbonHotkeys::hotKeyTable().begin()->first, 3);
@@ -79,9 +77,8 @@ TEST_F(Registration, UnregisterRemovesEveryRecordOfTheShortcut) {
 }
 
 TEST_F(Registration, DisablingAndEnablingKeepsIdsAndDropsRecordsTheSystemNowRefuses) {
-    Calls calls;
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
-    CarbonHotkeys::registerHotKey(Shortcut(0, kCommand), calls.down("b"), calls.up("b"));
+    add(Shortcut(48, kOption), "a");
+    add(Shortcut(0, kCommand), "b");
 
     setHotKeysEnabled(false);
     EXPECT_TRUE(service.registrations().empty());
@@ -95,14 +92,13 @@ TEST_F(Registration, DisablingAndEnablingKeepsIdsAndDropsRecordsTheSystemNowRefu
     EXPECT_EQ(service.registeredId(48, kOption), (EventHotKeyID{CarbonHotkeys::signature, 1}));
     EXPECT_TRUE(service.handlerHasKind(kEventHotKeyPressed));
     // A new registration still gets a fresh id.
-    CarbonHotkeys::registerHotKey(Shortcut(1, 0), calls.down("c"), calls.up("c"));
+    add(Shortcut(1, 0), "c");
     EXPECT_EQ(service.registeredId(1, 0), (EventHotKeyID{CarbonHotkeys::signature, 3}));
 }
 
 TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
-    Calls calls;
     Name name("menuTest"); // subscribes to the menu-tracking notifications
-    CarbonHotkeys::registerHotKey(Shortcut(48, kOption), calls.down("a"), calls.up("a"));
+    add(Shortcut(48, kOption), "a");
 
     center.post(MenuDidBeginTrackingNotification);
     EXPECT_TRUE(menuTracking());
@@ -121,7 +117,7 @@ TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
     other.type = platform::EventType::KeyDown;
     other.modifierFlags = platform::ModifierOption | platform::ModifierShift;
     EXPECT_TRUE(menuEvents.dispatch(other)); // passed on unchanged
-    EXPECT_EQ(calls.log, (std::vector<std::string>{"a:down:48", "a:up:48"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"a:down:48", "a:up:48"}));
 
     center.post(MenuDidEndTrackingNotification);
     EXPECT_FALSE(menuTracking());
@@ -129,7 +125,7 @@ TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
     EXPECT_EQ(menuEvents.monitorCount(), 0u);
     EXPECT_EQ(service.registeredId(48, kOption), (EventHotKeyID{CarbonHotkeys::signature, 1}));
     EXPECT_EQ(service.press(48, kOption), noErr);
-    EXPECT_EQ(calls.log.size(), 3u);
+    EXPECT_EQ(log.size(), 3u);
 
     // Disabled: nothing is registered and an open menu changes nothing.
     setHotKeysEnabled(false);
@@ -139,8 +135,7 @@ TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
 }
 
 TEST_F(Registration, RawKeyEventsIgnoreRecordsWithExtraStoredBits) {
-    Calls calls;
-    CarbonHotkeys::registerHotKey(Shortcut::unnormalized(48, kOption | 0x400), calls.down("a"), calls.up("a"));
+    add(Shortcut::unnormalized(48, kOption | 0x400), "a");
     CarbonEvent raw;
     raw.kind = kEventRawKeyDown;
     raw.keyCode = 48;
@@ -148,5 +143,5 @@ TEST_F(Registration, RawKeyEventsIgnoreRecordsWithExtraStoredBits) {
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&raw), eventNotHandledErr);
     raw.modifiers.reset();
     EXPECT_EQ(CarbonHotkeys::dispatchCarbonEvent(&raw), eventParameterNotFoundErr);
-    EXPECT_TRUE(calls.log.empty());
+    EXPECT_TRUE(log.empty());
 }
