@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -19,8 +18,6 @@
 using namespace Hotkeys;
 
 namespace {
-
-constexpr std::int64_t kOption = 0x800, kControl = 0x1000, kShift = 0x200, kCommand = 0x100;
 
 struct ScriptedSystemHotKeys : SymbolicHotKeys {
     std::vector<std::pair<std::int64_t, std::int64_t>> keys;
