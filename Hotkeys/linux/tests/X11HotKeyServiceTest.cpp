@@ -18,7 +18,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 using namespace Hotkeys;
@@ -41,6 +40,17 @@ struct Connection {
     xcb_connection_t* c;
     xcb_window_t root;
 };
+
+// A grab of `keycode` with exactly `modifiers` by `client`: 0 when granted,
+// else the X error code.
+int grabError(const Connection& client, std::uint16_t modifiers, xcb_keycode_t keycode) {
+    auto cookie =
+        xcb_grab_key_checked(client.c, 0, client.root, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_generic_error_t* error = xcb_request_check(client.c, cookie);
+    const int code = error ? error->error_code : 0;
+    std::free(error);
+    return code;
+}
 
 class X11HotKeys : public ::testing::Test {
 protected:
@@ -95,10 +105,7 @@ TEST_F(X11HotKeys, CarbonCodesMapToEvdevKeycodes) {
 TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
     Connection other;
     // Another program holds Ctrl+Alt+F1 (with no locks).
-    auto keycode = *x11KeycodeForCarbon(122);
-    xcb_void_cookie_t cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1,
-                                                    keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    ASSERT_EQ(xcb_request_check(other.c, cookie), nullptr);
+    ASSERT_EQ(grabError(other, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, *x11KeycodeForCarbon(122)), 0);
 
     std::optional<EventHotKeyRef> ref;
     EXPECT_EQ(service->registerEventHotKey(122, CarbonControl | CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref),
@@ -108,12 +115,7 @@ TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
     EXPECT_TRUE(ref);
 
     // And the other way round: our grab refuses the other client's.
-    cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_1 | XCB_MOD_MASK_2, *x11KeycodeForCarbon(48),
-                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    xcb_generic_error_t* error = xcb_request_check(other.c, cookie);
-    ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->error_code, 10); // BadAccess
-    std::free(error);
+    EXPECT_EQ(grabError(other, XCB_MOD_MASK_1 | XCB_MOD_MASK_2, *x11KeycodeForCarbon(48)), 10); // BadAccess
 
     // Through the registration layer: refused, no record, id consumed.
     Name held("held", Shortcut(Key::f1, EventModifiers(platform::ModifierControl | platform::ModifierOption)));
@@ -195,11 +197,7 @@ TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
     EXPECT_EQ(service->masks().numLock, XCB_MOD_MASK_3);
 
     // The grab now covers the new Num Lock modifier: another client cannot take it.
-    auto cookie = xcb_grab_key_checked(other.c, 0, other.root, XCB_MOD_MASK_1 | XCB_MOD_MASK_3,
-                                       *x11KeycodeForCarbon(48), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    xcb_generic_error_t* error = xcb_request_check(other.c, cookie);
-    EXPECT_NE(error, nullptr);
-    std::free(error);
+    EXPECT_EQ(grabError(other, XCB_MOD_MASK_1 | XCB_MOD_MASK_3, *x11KeycodeForCarbon(48)), 10); // BadAccess
     setMap(original);
     EXPECT_TRUE(pump([&] { return service->regrabCount() == 2; }));
 }
