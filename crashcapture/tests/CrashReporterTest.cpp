@@ -16,10 +16,10 @@ namespace fs = std::filesystem;
 
 class CrashReporterTest : public ::testing::Test {
 protected:
-    CrashReporter reporter() const {
+    CrashReporter reporter(const std::string& base = "base", const std::string& id = "org/zelvo/Zelvo") const {
         return CrashReporter(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
-                                                 CrashReporterSymbolicationStrategy::None, true, root_ / "base"),
-                             "org/zelvo/Zelvo", "42");
+                                                 CrashReporterSymbolicationStrategy::None, true, root_ / base),
+                             id, "42");
     }
 
     static mode_t modeOf(const fs::path& path) {
@@ -69,9 +69,7 @@ TEST_F(CrashReporterTest, KeepsReportsPrivateWhateverTheUmask) {
     EXPECT_EQ(modeOf(r.crashReportPath()), 0600u);
 
     std::ofstream(root_ / "file") << "x";
-    CrashReporter blocked(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
-                                              CrashReporterSymbolicationStrategy::None, true, root_ / "file"),
-                          "zelvo", "1");
+    auto blocked = reporter("file", "zelvo");
     EXPECT_FALSE(blocked.createCrashReportDirectory(&error));
     EXPECT_EQ(error.domain, "CrashReporterErrorDomain");
     EXPECT_FALSE(error.localizedDescription.empty());
