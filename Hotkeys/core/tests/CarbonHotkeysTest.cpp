@@ -106,16 +106,11 @@ TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
     EXPECT_FALSE(service.handlerHasKind(kEventHotKeyPressed));
     EXPECT_TRUE(CarbonHotkeys::menuKeyMonitorRunning());
 
-    platform::Event tab;
-    tab.type = platform::EventType::KeyDown;
-    tab.keyCode = 48;
-    tab.modifierFlags = platform::ModifierOption | platform::ModifierCapsLock;
+    platform::Event tab{.keyCode = 48, .modifierFlags = platform::ModifierOption | platform::ModifierCapsLock};
     EXPECT_FALSE(menuEvents.dispatch(tab)); // matched: the menu never sees it
     tab.type = platform::EventType::KeyUp;
     EXPECT_FALSE(menuEvents.dispatch(tab));
-    platform::Event other = tab;
-    other.type = platform::EventType::KeyDown;
-    other.modifierFlags = platform::ModifierOption | platform::ModifierShift;
+    const platform::Event other{.keyCode = 48, .modifierFlags = platform::ModifierOption | platform::ModifierShift};
     EXPECT_TRUE(menuEvents.dispatch(other)); // passed on unchanged
     EXPECT_EQ(log, (std::vector<std::string>{"a:down:48", "a:up:48"}));
 

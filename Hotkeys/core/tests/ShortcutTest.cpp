@@ -40,13 +40,9 @@ TEST_F(ShortcutModel, ModifierConversionKeepsOnlyTheFourKnownBits) {
 }
 
 TEST_F(ShortcutModel, FromEventTakesOnlyKeyEventsAndRelevantModifiersDropLocks) {
-    platform::Event e;
-    e.type = platform::EventType::FlagsChanged;
-    e.keyCode = 58;
-    EXPECT_FALSE(Shortcut::fromEvent(e));
-    e.type = platform::EventType::KeyUp;
-    e.keyCode = 0;
-    e.modifierFlags = platform::ModifierCommand | platform::ModifierCapsLock | 0x108;
+    EXPECT_FALSE(Shortcut::fromEvent({.type = platform::EventType::FlagsChanged, .keyCode = 58}));
+    const platform::Event e{.type = platform::EventType::KeyUp,
+                            .modifierFlags = platform::ModifierCommand | platform::ModifierCapsLock | 0x108};
     auto s = Shortcut::fromEvent(e);
     ASSERT_TRUE(s);
     EXPECT_EQ(*s, Shortcut(0, 0x100));

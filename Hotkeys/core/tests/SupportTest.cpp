@@ -52,11 +52,8 @@ TEST(ObjectAssociation, RetainKeepsAliveAssignDoesNot) {
 
 TEST(LocalEventMonitors, SwallowPassOnAndStopOnRelease) {
     platform::HeadlessEventSource source;
-    platform::Event key;
-    key.type = platform::EventType::KeyDown;
-    key.keyCode = 12;
-    platform::Event click;
-    click.type = platform::EventType::LeftMouseUp;
+    const platform::Event key{.type = platform::EventType::KeyDown, .keyCode = 12};
+    const platform::Event click{.type = platform::EventType::LeftMouseUp};
     int seen = 0;
     {
         LocalEventMonitor monitor(source, platform::EventMaskKeyDown, [&](const platform::Event& e) {
@@ -67,9 +64,7 @@ TEST(LocalEventMonitors, SwallowPassOnAndStopOnRelease) {
         monitor.start().start();
         EXPECT_EQ(source.monitorCount(), 1u);
         EXPECT_FALSE(source.dispatch(key));
-        auto other = key;
-        other.keyCode = 13;
-        EXPECT_TRUE(source.dispatch(other));
+        EXPECT_TRUE(source.dispatch({.type = platform::EventType::KeyDown, .keyCode = 13}));
         EXPECT_TRUE(source.dispatch(click)); // outside the mask
     }
     EXPECT_EQ(source.monitorCount(), 0u);

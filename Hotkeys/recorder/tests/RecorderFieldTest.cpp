@@ -32,11 +32,7 @@ struct ScriptedSystemHotKeys : SymbolicHotKeys {
 };
 
 platform::Event keyDown(std::uint16_t code, std::uint64_t flags = 0) {
-    platform::Event e;
-    e.type = platform::EventType::KeyDown;
-    e.keyCode = code;
-    e.modifierFlags = flags;
-    return e;
+    return {.type = platform::EventType::KeyDown, .keyCode = code, .modifierFlags = flags};
 }
 
 class RecorderFieldTest : public HotkeysTest {
@@ -255,12 +251,10 @@ TEST_F(RecorderFieldTest, ClicksOutsideEndRecordingAndReachTheirTarget) {
     startRecording();
     const QPoint topLeft = field->mapTo(window.get(), QPoint(0, 0));
     auto click = [&](QPoint at) {
-        platform::Event e;
-        e.type = platform::EventType::LeftMouseUp;
-        e.x = at.x();
-        e.y = at.y();
-        e.window = window->windowHandle();
-        return field->handleRecordedEvent(e);
+        return field->handleRecordedEvent({.type = platform::EventType::LeftMouseUp,
+                                           .x = double(at.x()),
+                                           .y = double(at.y()),
+                                           .window = window->windowHandle()});
     };
     EXPECT_FALSE(click(topLeft + QPoint(5, 5))) << "a click on the field is swallowed";
     EXPECT_FALSE(click(topLeft + QPoint(-3, -3))) << "3 points around the field still count as the field";
@@ -269,10 +263,8 @@ TEST_F(RecorderFieldTest, ClicksOutsideEndRecordingAndReachTheirTarget) {
     EXPECT_FALSE(field->isRecording());
 
     startRecording();
-    platform::Event right;
-    right.type = platform::EventType::RightMouseUp;
-    right.window = nullptr; // another window
-    EXPECT_TRUE(field->handleRecordedEvent(right));
+    // A click in another window: no window of ours.
+    EXPECT_TRUE(field->handleRecordedEvent({.type = platform::EventType::RightMouseUp, .window = nullptr}));
     EXPECT_FALSE(field->isRecording());
 }
 
