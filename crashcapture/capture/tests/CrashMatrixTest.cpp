@@ -20,6 +20,7 @@ namespace crashcapture {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::mentions;
 using testing::TemporaryDirectory;
 
 struct ChildRun {
@@ -114,11 +115,6 @@ const CrashReportBinaryImageInfo* imageNamed(const CrashReport& report, const st
     for (const auto& image : report.images())
         if (fs::path(image.imageName).filename() == fileName) return &image;
     return nullptr;
-}
-
-bool mentions(const std::vector<std::string>& functions, const std::string& name) {
-    return std::any_of(functions.begin(), functions.end(),
-                       [&](const std::string& f) { return f.find(name) != std::string::npos; });
 }
 
 void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const fs::path& base,
@@ -263,9 +259,9 @@ TEST(CrashCapture, SymbolicationLeavesOtherBuildsUnresolved) {
     *at ^= 0xFF;
     auto other = CrashReport::initWithData(bytes);
     ASSERT_TRUE(other);
-    const auto& crashed =
-        *std::find_if(other->threads().begin(), other->threads().end(), [](auto& t) { return t.crashed; });
-    const auto functions = testing::functionsOf(*other, crashed);
+    const auto* crashed = testing::crashedThread(*other);
+    ASSERT_NE(crashed, nullptr);
+    const auto functions = testing::functionsOf(*other, *crashed);
     EXPECT_FALSE(mentions(functions, "crashNullDereference"));
     EXPECT_TRUE(mentions(functions, "__libc_start_main"))
         << "libc is still the same build: " << ::testing::PrintToString(functions);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -24,6 +25,21 @@ std::vector<std::string> functionsOf(const CrashReport& report, const CrashRepor
         names.push_back(frame.function.value_or("?"));
     }
     return names;
+}
+
+bool mentions(const std::vector<std::string>& functions, const std::string& name) {
+    return std::any_of(functions.begin(), functions.end(),
+                       [&](const std::string& f) { return f.find(name) != std::string::npos; });
+}
+
+const CrashReportThreadInfo* crashedThread(const CrashReport& report) {
+    const CrashReportThreadInfo* crashed = nullptr;
+    for (const auto& thread : report.threads())
+        if (thread.crashed) {
+            EXPECT_EQ(crashed, nullptr) << "more than one crashed thread";
+            crashed = &thread;
+        }
+    return crashed;
 }
 
 } // namespace crashcapture::testing

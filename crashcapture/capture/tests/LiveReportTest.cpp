@@ -73,16 +73,6 @@ protected:
     std::string previousTmp_;
 };
 
-const CrashReportThreadInfo* crashedThread(const CrashReport& report) {
-    const CrashReportThreadInfo* crashed = nullptr;
-    for (const auto& thread : report.threads())
-        if (thread.crashed) {
-            EXPECT_EQ(crashed, nullptr);
-            crashed = &thread;
-        }
-    return crashed;
-}
-
 __attribute__((noinline)) std::optional<std::vector<std::uint8_t>> reportFromHere(CrashReporter& reporter,
                                                                                   CrashReporterError* error) {
     return reporter.generateLiveReportAndReturnError(error);
@@ -109,13 +99,11 @@ TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
 
         EXPECT_EQ(report->threads().size(), c.threads);
         for (const auto& thread : report->threads()) EXPECT_FALSE(thread.stackFrames.empty()) << thread.threadNumber;
-        const auto* crashed = crashedThread(*report);
+        const auto* crashed = testing::crashedThread(*report);
         ASSERT_NE(crashed, nullptr);
         EXPECT_FALSE(crashed->registers.empty());
         const auto functions = testing::functionsOf(*report, *crashed);
-        EXPECT_TRUE(std::any_of(functions.begin(), functions.end(), [&](const std::string& name) {
-            return name.find(c.function) != std::string::npos;
-        })) << ::testing::PrintToString(functions);
+        EXPECT_TRUE(testing::mentions(functions, c.function)) << ::testing::PrintToString(functions);
         EXPECT_EQ(report->customData(), std::vector<std::uint8_t>({1, 2, 3}));
         EXPECT_FALSE(report->hasExceptionInfo());
         for (const auto& thread : report->threads())
