@@ -2,6 +2,16 @@
 
 namespace crashcapture::testing {
 
+namespace {
+
+// Sets an optional field of a message and marks it present.
+template <typename T, typename V> void set(protobuf_c_boolean& has, T& field, const V& value) {
+    has = 1;
+    field = value;
+}
+
+} // namespace
+
 template <typename T> T* ReportBuilder::own(const T& value) {
     auto object = std::make_shared<T>(value);
     owned_.push_back(object);
@@ -20,27 +30,23 @@ ReportBuilder::ReportBuilder()
       machineProcessor_(ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__INIT),
       reportInfo_(ZVCRASH_LOOSE__CRASH_REPORT__REPORT_INFO__INIT),
       exception_(ZVCRASH_LOOSE__CRASH_REPORT__EXCEPTION__INIT) {
-    reportInfo_.has_user_requested = 1;
-    reportInfo_.user_requested = 0;
+    set(reportInfo_.has_user_requested, reportInfo_.user_requested, 0);
     setReportUUID({kReportUUID.begin(), kReportUUID.end()});
     message_.report_info = &reportInfo_;
 
-    system_.has_operating_system = 1;
-    system_.operating_system = ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__OS_UNKNOWN;
+    set(system_.has_operating_system, system_.operating_system,
+        ZVCRASH_LOOSE__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__OS_UNKNOWN);
     system_.os_version = text("6.1.0-18-amd64");
     system_.os_build = text("#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1");
-    system_.has_architecture = 1;
-    system_.architecture = ZVCRASH_LOOSE__ARCHITECTURE__X86_64;
-    system_.has_timestamp = 1;
-    system_.timestamp = 1700000000; // 2023-11-14T22:13:20Z
+    set(system_.has_architecture, system_.architecture, ZVCRASH_LOOSE__ARCHITECTURE__X86_64);
+    set(system_.has_timestamp, system_.timestamp, 1700000000); // 2023-11-14T22:13:20Z
     message_.system_info = &system_;
 
     machineProcessor_ = *processor(0x1000007, 3);
     machine_.model = text("ThinkPad X1 Carbon");
     machine_.processor = &machineProcessor_;
-    machine_.has_processor_count = machine_.has_logical_processor_count = 1;
-    machine_.processor_count = 4;
-    machine_.logical_processor_count = 8;
+    set(machine_.has_processor_count, machine_.processor_count, 4);
+    set(machine_.has_logical_processor_count, machine_.logical_processor_count, 8);
     message_.machine_info = &machine_;
 
     application_.identifier = text("com.zelvo.Zelvo");
@@ -49,16 +55,12 @@ ReportBuilder::ReportBuilder()
     message_.application_info = &application_;
 
     process_.process_name = text("zelvo");
-    process_.has_process_id = 1;
-    process_.process_id = 4242;
+    set(process_.has_process_id, process_.process_id, 4242);
     process_.process_path = text("/home/alice/.local/bin/zelvo");
     process_.parent_process_name = text("systemd");
-    process_.has_parent_process_id = 1;
-    process_.parent_process_id = 1;
-    process_.has_native = 1;
-    process_.native = 1;
-    process_.has_start_time = 1;
-    process_.start_time = 1699999000;
+    set(process_.has_parent_process_id, process_.parent_process_id, 1);
+    set(process_.has_native, process_.native, 1);
+    set(process_.has_start_time, process_.start_time, 1699999000);
     message_.process_info = &process_;
 
     addThread(0, true,
@@ -75,20 +77,17 @@ ReportBuilder::ReportBuilder()
 
     signal_.name = text("SIGSEGV");
     signal_.code = text("SEGV_MAPERR");
-    signal_.has_address = 1;
-    signal_.address = 0x10;
+    set(signal_.has_address, signal_.address, 0x10);
     message_.signal = &signal_;
 }
 
 ReportBuilder::Frame* ReportBuilder::frame(const FrameSpec& wanted) {
     Frame value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__STACK_FRAME__INIT;
-    value.has_pc = 1;
-    value.pc = wanted.pc;
+    set(value.has_pc, value.pc, wanted.pc);
     if (wanted.symbol) {
         ZvcrashLoose__CrashReport__Symbol symbol = ZVCRASH_LOOSE__CRASH_REPORT__SYMBOL__INIT;
         symbol.name = text(*wanted.symbol);
-        symbol.has_start_address = 1;
-        symbol.start_address = wanted.symbolStart;
+        set(symbol.has_start_address, symbol.start_address, wanted.symbolStart);
         value.symbol = own(symbol);
     }
     return own(value);
@@ -103,11 +102,9 @@ ReportBuilder::Frame** ReportBuilder::frameList(const std::vector<FrameSpec>& fr
 
 ZvcrashLoose__CrashReport__Processor* ReportBuilder::processor(std::uint64_t type, std::uint64_t subtype) {
     ZvcrashLoose__CrashReport__Processor value = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__INIT;
-    value.has_encoding = 1;
-    value.encoding = ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__TYPE_ENCODING__TYPE_ENCODING_MACH;
-    value.has_type = value.has_subtype = 1;
-    value.type = type;
-    value.subtype = subtype;
+    set(value.has_encoding, value.encoding, ZVCRASH_LOOSE__CRASH_REPORT__PROCESSOR__TYPE_ENCODING__TYPE_ENCODING_MACH);
+    set(value.has_type, value.type, type);
+    set(value.has_subtype, value.subtype, subtype);
     return own(value);
 }
 
@@ -115,17 +112,15 @@ ReportBuilder::Thread& ReportBuilder::addThread(std::uint32_t number, bool crash
                                                 const std::vector<FrameSpec>& frames,
                                                 const std::vector<std::pair<std::string, std::uint64_t>>& registers) {
     Thread value = ZVCRASH_LOOSE__CRASH_REPORT__THREAD__INIT;
-    value.has_thread_number = value.has_crashed = 1;
-    value.thread_number = number;
-    value.crashed = crashed;
+    set(value.has_thread_number, value.thread_number, number);
+    set(value.has_crashed, value.crashed, crashed);
     value.frames = frameList(frames, value.n_frames);
     auto& registerList = registerLists_.emplace_back();
     for (const auto& [name, registerValue] : registers) {
         ZvcrashLoose__CrashReport__Thread__RegisterValue reg =
             ZVCRASH_LOOSE__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
         reg.name = text(name);
-        reg.has_value = 1;
-        reg.value = registerValue;
+        set(reg.has_value, reg.value, registerValue);
         registerList.push_back(own(reg));
     }
     value.n_registers = registerList.size();
@@ -141,14 +136,12 @@ ReportBuilder::Image& ReportBuilder::addImage(std::uint64_t base, std::uint64_t 
                                               std::optional<std::array<std::uint8_t, 16>> uuid,
                                               std::optional<std::pair<std::uint64_t, std::uint64_t>> codeType) {
     Image value = ZVCRASH_LOOSE__CRASH_REPORT__BINARY_IMAGE__INIT;
-    value.has_base_address = value.has_size = 1;
-    value.base_address = base;
-    value.size = size;
+    set(value.has_base_address, value.base_address, base);
+    set(value.has_size, value.size, size);
     value.name = text(name);
     if (uuid) {
         auto& bytes = blobs_.emplace_back(uuid->begin(), uuid->end());
-        value.has_uuid = 1;
-        value.uuid = {bytes.size(), bytes.data()};
+        set(value.has_uuid, value.uuid, ProtobufCBinaryData{bytes.size(), bytes.data()});
     }
     if (codeType) value.code_type = processor(codeType->first, codeType->second);
     Image* image = own(value);
@@ -169,8 +162,7 @@ void ReportBuilder::setException(const std::string& name, const std::string& rea
 void ReportBuilder::setMachException(std::uint64_t type, std::size_t codeCount) {
     machCodes_.assign(codeCount, 0);
     for (std::size_t i = 0; i < codeCount; ++i) machCodes_[i] = i + 1;
-    mach_.has_type = 1;
-    mach_.type = type;
+    set(mach_.has_type, mach_.type, type);
     mach_.n_codes = machCodes_.size();
     mach_.codes = machCodes_.data();
     signal_.mach_exception = &mach_;
@@ -178,14 +170,12 @@ void ReportBuilder::setMachException(std::uint64_t type, std::size_t codeCount) 
 
 void ReportBuilder::setCustomData(const std::string& bytes) {
     auto& blob = blobs_.emplace_back(bytes.begin(), bytes.end());
-    message_.has_custom_data = 1;
-    message_.custom_data = {blob.size(), blob.data()};
+    set(message_.has_custom_data, message_.custom_data, ProtobufCBinaryData{blob.size(), blob.data()});
 }
 
 void ReportBuilder::setReportUUID(const std::vector<std::uint8_t>& bytes) {
     auto& blob = blobs_.emplace_back(bytes);
-    reportInfo_.has_uuid = 1;
-    reportInfo_.uuid = {blob.size(), blob.data()};
+    set(reportInfo_.has_uuid, reportInfo_.uuid, ProtobufCBinaryData{blob.size(), blob.data()});
 }
 
 void ReportBuilder::clearThreads() {
