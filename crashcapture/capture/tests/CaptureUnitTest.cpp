@@ -34,8 +34,7 @@ TEST(SignalNames, NamesSignalsAndCodesOrNumbersThem) {
         {77, -42, "#77", "#-42"},
     };
     for (const Case& c : cases) {
-        char signal[32];
-        char code[32];
+        char signal[32], code[32];
         EXPECT_EQ(std::string(signal, signalName(c.signal, signal)), c.signalName);
         EXPECT_EQ(std::string(code, signalCodeName(c.signal, c.code, code)), c.codeName)
             << c.signalName << " " << c.code;

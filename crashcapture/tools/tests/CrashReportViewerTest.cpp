@@ -34,8 +34,7 @@ protected:
 };
 
 TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
-    ReportBuilder builder;
-    const auto file = write("live_report.zvcrash", builder.file());
+    const auto file = write("live_report.zvcrash", ReportBuilder().file());
 
     ProgramResult log = run({file.string()});
     ASSERT_EQ(log.status, 0) << log.err;
