@@ -30,10 +30,11 @@ protected:
 
     testing::TemporaryDirectory dir_;
     const fs::path& root_ = dir_.path();
+    CrashReporter r = reporter();
+    CrashReporterError error;
 };
 
 TEST_F(CrashReporterTest, PlacesReportsUnderTheBasePathPerApplication) {
-    auto r = reporter();
     EXPECT_EQ(r.crashReportDirectory(), root_ / "base" / "com.zelvo.crashreporter.data" / "org_zelvo_Zelvo");
     EXPECT_EQ(r.crashReportPath(), r.crashReportDirectory() / "live_report.zvcrash");
     EXPECT_EQ(r.queuedReportsDirectory(), r.crashReportDirectory() / "queued_reports");
@@ -50,9 +51,7 @@ TEST_F(CrashReporterTest, FallsBackToTheCacheDirectory) {
 }
 
 TEST_F(CrashReporterTest, KeepsReportsPrivateWhateverTheUmask) {
-    auto r = reporter();
     mode_t previous = ::umask(0);
-    CrashReporterError error;
     bool created = r.createCrashReportDirectory(&error);
     ::umask(previous);
     ASSERT_TRUE(created) << error.localizedDescription;
@@ -76,8 +75,6 @@ TEST_F(CrashReporterTest, KeepsReportsPrivateWhateverTheUmask) {
 }
 
 TEST_F(CrashReporterTest, LoadsAndPurgesThePendingReport) {
-    auto r = reporter();
-    CrashReporterError error;
     EXPECT_FALSE(r.hasPendingCrashReport());
     EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
     EXPECT_EQ(error.code, CrashReporterError::OperatingSystem);
@@ -99,7 +96,6 @@ TEST_F(CrashReporterTest, LoadsAndPurgesThePendingReport) {
 }
 
 TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried) {
-    auto r = reporter();
     ASSERT_TRUE(r.createCrashReportDirectory());
     std::ofstream(r.crashReportPath()) << "report";
     for (int stamp = 1; stamp <= 3; ++stamp)
@@ -109,7 +105,6 @@ TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried)
     EXPECT_TRUE(r.beginProcessingPendingCrashReport());
     // The process died here. The next start does not try again.
     auto next = reporter();
-    CrashReporterError error;
     EXPECT_FALSE(next.beginProcessingPendingCrashReport(&error));
     EXPECT_FALSE(next.hasPendingCrashReport());
     std::size_t aside = 0;
@@ -123,9 +118,7 @@ TEST_F(CrashReporterTest, AReportThatCrashedItsConversionIsMovedAsideNotRetried)
 }
 
 TEST_F(CrashReporterTest, RefusesPendingReportsThatAreNoRegularFileOrTooLarge) {
-    auto r = reporter();
     ASSERT_TRUE(r.createCrashReportDirectory());
-    CrashReporterError error;
     // A link to an endless device, a pipe without writer, an oversized file.
     fs::create_symlink("/dev/zero", r.crashReportPath());
     EXPECT_FALSE(r.loadPendingCrashReportData(&error).has_value());
