@@ -1,11 +1,6 @@
 #include "XvfbServer.h"
 
-#include "Hotkeys/core/CarbonHotkeys.h"
-#include "Hotkeys/core/Name.h"
-#include "Hotkeys/core/Services.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "platform/headless/ManualScheduler.h"
+#include "Hotkeys/testing/HotkeysFixture.h"
 #include "Hotkeys/linux/X11HotKeyService.h"
 #include "Hotkeys/linux/XkbKeyboardLayout.h"
 
@@ -52,22 +47,19 @@ int grabError(const Connection& client, std::uint16_t modifiers, xcb_keycode_t k
     return code;
 }
 
-class X11HotKeys : public ::testing::Test {
+// The shared shortcut fixture with the X11 service in place of the fake one.
+class X11HotKeys : public HotkeysTest {
 protected:
+    void addServices(Services& s) override { s.hotKeyService = x11.get(); }
     void SetUp() override {
         ASSERT_TRUE(server().running()) << "Xvfb did not start";
         ASSERT_FALSE(xcb_connection_has_error(own.c));
-        service = std::make_unique<X11HotKeyService>(own.c, own.root);
-        Services s;
-        s.defaults = &defaults;
-        s.notificationCenter = &center;
-        s.scheduler = &scheduler;
-        s.hotKeyService = service.get();
-        install(s);
+        x11 = std::make_unique<X11HotKeyService>(own.c, own.root);
+        HotkeysTest::SetUp();
     }
     void TearDown() override {
-        install({});
-        service.reset();
+        HotkeysTest::TearDown();
+        x11.reset();
     }
 
     // Feeds the service until `done` holds or two seconds pass.
@@ -76,7 +68,7 @@ protected:
         while (!done() && std::chrono::steady_clock::now() < until) {
             xcb_flush(own.c);
             while (xcb_generic_event_t* e = xcb_poll_for_event(own.c)) {
-                service->handleEvent(e);
+                x11->handleEvent(e);
                 std::free(e);
             }
             usleep(5000);
@@ -85,10 +77,7 @@ protected:
     }
 
     Connection own;
-    std::unique_ptr<X11HotKeyService> service;
-    platform::ManualScheduler scheduler;
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
+    std::unique_ptr<X11HotKeyService> x11;
 };
 
 const Shortcut kAltTab(Key::tab, EventModifiers(platform::ModifierOption));
@@ -108,10 +97,10 @@ TEST_F(X11HotKeys, GrabHeldByAnotherClientIsRefusedAtOnce) {
     ASSERT_EQ(grabError(other, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, *x11KeycodeForCarbon(122)), 0);
 
     std::optional<EventHotKeyRef> ref;
-    EXPECT_EQ(service->registerEventHotKey(122, CarbonControl | CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref),
+    EXPECT_EQ(x11->registerEventHotKey(122, CarbonControl | CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref),
               eventHotKeyExistsErr);
     EXPECT_FALSE(ref);
-    EXPECT_EQ(service->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 2}, 0, ref), noErr);
+    EXPECT_EQ(x11->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 2}, 0, ref), noErr);
     EXPECT_TRUE(ref);
 
     // And the other way round: our grab refuses the other client's.
@@ -146,7 +135,7 @@ TEST_F(X11HotKeys, KeyPressReachesTheHandlerWithNumLockOn) {
     ASSERT_EQ(server().run("xdotool keydown alt keydown Tab keydown Tab keydown Tab keyup Tab keyup alt"), 0);
     EXPECT_TRUE(pump([&] { return got.size() == 2; }));
     EXPECT_EQ(got, (std::vector<std::string>{"down", "up"}));
-    EXPECT_TRUE(service->detectableAutorepeat());
+    EXPECT_TRUE(x11->detectableAutorepeat());
 
     // Alt released before Tab still ends the press.
     got.clear();
@@ -162,16 +151,16 @@ TEST_F(X11HotKeys, KeyPressReachesTheHandlerWithNumLockOn) {
 
 TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
     std::optional<EventHotKeyRef> ref;
-    ASSERT_EQ(service->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref), noErr);
-    const auto before = service->masks();
+    ASSERT_EQ(x11->registerEventHotKey(48, CarbonOption, {CarbonHotkeys::signature, 1}, 0, ref), noErr);
+    const auto before = x11->masks();
     EXPECT_NE(before.numLock, 0);
 
     // A keymap reload with the same modifier assignment.
     xcb_mapping_notify_event_t notify{};
     notify.response_type = XCB_MAPPING_NOTIFY;
     notify.request = XCB_MAPPING_KEYBOARD;
-    service->handleEvent(reinterpret_cast<xcb_generic_event_t*>(&notify));
-    EXPECT_EQ(service->regrabCount(), 0);
+    x11->handleEvent(reinterpret_cast<xcb_generic_event_t*>(&notify));
+    EXPECT_EQ(x11->regrabCount(), 0);
 
     // Num Lock moves from its modifier to Mod3.
     Connection other;
@@ -193,20 +182,20 @@ TEST_F(X11HotKeys, KeymapChangeRegrabsOnlyWhenTheModifierMappingChanged) {
         std::free(r);
     };
     setMap(map);
-    EXPECT_TRUE(pump([&] { return service->regrabCount() == 1; }));
-    EXPECT_EQ(service->masks().numLock, XCB_MOD_MASK_3);
+    EXPECT_TRUE(pump([&] { return x11->regrabCount() == 1; }));
+    EXPECT_EQ(x11->masks().numLock, XCB_MOD_MASK_3);
 
     // The grab now covers the new Num Lock modifier: another client cannot take it.
     EXPECT_EQ(grabError(other, XCB_MOD_MASK_1 | XCB_MOD_MASK_3, *x11KeycodeForCarbon(48)), 10); // BadAccess
     setMap(original);
-    EXPECT_TRUE(pump([&] { return service->regrabCount() == 2; }));
+    EXPECT_TRUE(pump([&] { return x11->regrabCount() == 2; }));
 }
 
 TEST_F(X11HotKeys, KeyNamesCompileTheKeymapOnceFollowTheGroupAndReloadOnChange) {
     ASSERT_EQ(server().run("setxkbmap -layout us,de"), 0);
     auto layout = Hotkeys::x11::XkbKeyboardLayout::fromX11(own.c);
     ASSERT_TRUE(layout);
-    service->addKeymapObserver([&] { layout->keymapChanged(); });
+    x11->addKeymapObserver([&] { layout->keymapChanged(); });
     EXPECT_EQ(layout->translate(Key::y.rawValue), "y");
     // Read once, the keymap serves every later name.
     const int compiled = layout->keymapCompiles();
