@@ -1,10 +1,6 @@
-#include "Hotkeys/core/KeyboardLayout.h"
-#include "Hotkeys/core/Name.h"
-#include "Hotkeys/core/Services.h"
 #include "Hotkeys/qt/QtMenuItem.h"
 #include "Hotkeys/qt/QtMenuTracker.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+#include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/linux/qt/testing/TestApplication.h"
 
 #include <QAction>
@@ -17,16 +13,15 @@ using namespace Hotkeys;
 
 namespace {
 
-constexpr std::uint64_t kCmd = platform::ModifierCommand, kShift = platform::ModifierShift;
+constexpr std::uint64_t kCmd = platform::ModifierCommand, kShiftFlag = platform::ModifierShift;
 
 } // namespace
 
-TEST(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
+// The shared fixture gives key names from the US layout.
+using QtMenus = HotkeysTest;
+
+TEST_F(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
     platform::qt::testApplication();
-    UsKeyboardLayout layout;
-    Services s;
-    s.keyboardLayout = &layout;
-    install(s);
 
     QMenu menu;
     QAction* quit = menu.addAction("Quit");
@@ -41,16 +36,16 @@ TEST(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
     auto items = adapter.items();
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0]->keyEquivalent(), "q");
-    EXPECT_EQ(items[0]->keyEquivalentModifierMask(), kCmd | kShift);
+    EXPECT_EQ(items[0]->keyEquivalentModifierMask(), kCmd | kShiftFlag);
     EXPECT_EQ(items[2]->keyEquivalent(), "\uF704");
 
-    auto* hit = Shortcut(Key::q, EventModifiers(kCmd | kShift)).conflictingMenuItem(adapter);
+    auto* hit = Shortcut(Key::q, EventModifiers(kCmd | kShiftFlag)).conflictingMenuItem(adapter);
     ASSERT_TRUE(hit);
     EXPECT_EQ(static_cast<const QtMenuItem*>(hit)->action(), quit);
     hit = Shortcut(Key::f, EventModifiers(kCmd)).conflictingMenuItem(adapter);
     ASSERT_TRUE(hit);
     EXPECT_EQ(static_cast<const QtMenuItem*>(hit)->action(), find);
-    EXPECT_FALSE(Shortcut(Key::f, EventModifiers(kCmd | kShift)).conflictingMenuItem(adapter));
+    EXPECT_FALSE(Shortcut(Key::f, EventModifiers(kCmd | kShiftFlag)).conflictingMenuItem(adapter));
 
     // Writing a shortcut's key equivalent sets the action's shortcut.
     QtMenuItem item(help);
@@ -60,12 +55,10 @@ TEST(QtMenus, ActionShortcutsReadAsKeyEquivalentsAndConflictsAreFound) {
     EXPECT_EQ(help->shortcut(), QKeySequence(Qt::ALT | Qt::Key_K));
     applyMenuShortcut(item, std::nullopt);
     EXPECT_TRUE(help->shortcut().isEmpty());
-    install({});
 }
 
-TEST(QtMenus, TrackingSpansNestedMenusAndEndsWhenAMenuIsDestroyedOpen) {
+TEST_F(QtMenus, TrackingSpansNestedMenusAndEndsWhenAMenuIsDestroyedOpen) {
     platform::qt::testApplication();
-    platform::NotificationCenter center;
     std::vector<std::string> posts;
     center.addObserver("", nullptr, [&](const platform::Notification& n) { posts.push_back(n.name); });
     QtMenuTracker tracker(center);
