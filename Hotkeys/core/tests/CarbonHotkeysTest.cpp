@@ -1,3 +1,4 @@
+#include "Hotkeys/core/tests/Events.h"
 #include "Hotkeys/testing/HotkeysFixture.h"
 
 using namespace Hotkeys;
@@ -106,11 +107,11 @@ TEST_F(Registration, OpenMenuSuspendsHotKeysAndMatchesRawKeyEvents) {
     EXPECT_FALSE(service.handlerHasKind(kEventHotKeyPressed));
     EXPECT_TRUE(CarbonHotkeys::menuKeyMonitorRunning());
 
-    platform::Event tab{.keyCode = 48, .modifierFlags = platform::ModifierOption | platform::ModifierCapsLock};
+    auto tab = makeEvent(platform::EventType::KeyDown, 48, platform::ModifierOption | platform::ModifierCapsLock);
     EXPECT_FALSE(menuEvents.dispatch(tab)); // matched: the menu never sees it
     tab.type = platform::EventType::KeyUp;
     EXPECT_FALSE(menuEvents.dispatch(tab));
-    const platform::Event other{.keyCode = 48, .modifierFlags = platform::ModifierOption | platform::ModifierShift};
+    const auto other = makeEvent(platform::EventType::KeyDown, 48, platform::ModifierOption | platform::ModifierShift);
     EXPECT_TRUE(menuEvents.dispatch(other)); // passed on unchanged
     EXPECT_EQ(log, (std::vector<std::string>{"a:down:48", "a:up:48"}));
 

@@ -1,5 +1,6 @@
 #include "Hotkeys/testing/HotkeysFixture.h"
 
+#include "Hotkeys/core/tests/Events.h"
 #include "Hotkeys/core/tests/FakeMenu.h"
 #include "Hotkeys/core/Shortcut.h"
 
@@ -34,15 +35,14 @@ TEST_F(ShortcutModel, ModifierConversionKeepsOnlyTheFourKnownBits) {
     EXPECT_NE(*decoded, built);
 
     Shortcut defaultHotKey(Key::tab, EventModifiers(platform::ModifierOption));
-    EXPECT_EQ(defaultHotKey.carbonKeyCode, 48);
-    EXPECT_EQ(defaultHotKey.carbonModifiers, 2048);
+    EXPECT_EQ(defaultHotKey, Shortcut(48, 2048));
     EXPECT_EQ(std::hash<Shortcut>{}(defaultHotKey), std::hash<Shortcut>{}(Shortcut(48, 2048)));
 }
 
 TEST_F(ShortcutModel, FromEventTakesOnlyKeyEventsAndRelevantModifiersDropLocks) {
-    EXPECT_FALSE(Shortcut::fromEvent({.type = platform::EventType::FlagsChanged, .keyCode = 58}));
-    const platform::Event e{.type = platform::EventType::KeyUp,
-                            .modifierFlags = platform::ModifierCommand | platform::ModifierCapsLock | 0x108};
+    EXPECT_FALSE(Shortcut::fromEvent(makeEvent(platform::EventType::FlagsChanged, 58)));
+    const auto e =
+        makeEvent(platform::EventType::KeyUp, 0, platform::ModifierCommand | platform::ModifierCapsLock | 0x108);
     auto s = Shortcut::fromEvent(e);
     ASSERT_TRUE(s);
     EXPECT_EQ(*s, Shortcut(0, 0x100));

@@ -1,6 +1,7 @@
 #include "Hotkeys/core/LocalEventMonitor.h"
 #include "Hotkeys/core/ObjectAssociation.h"
 #include "Hotkeys/core/Text.h"
+#include "Hotkeys/core/tests/Events.h"
 #include "platform/headless/HeadlessEventSource.h"
 
 #include <gtest/gtest.h>
@@ -52,8 +53,8 @@ TEST(ObjectAssociation, RetainKeepsAliveAssignDoesNot) {
 
 TEST(LocalEventMonitors, SwallowPassOnAndStopOnRelease) {
     platform::HeadlessEventSource source;
-    const platform::Event key{.type = platform::EventType::KeyDown, .keyCode = 12};
-    const platform::Event click{.type = platform::EventType::LeftMouseUp};
+    const auto key = makeEvent(platform::EventType::KeyDown, 12);
+    const auto click = makeEvent(platform::EventType::LeftMouseUp);
     int seen = 0;
     {
         LocalEventMonitor monitor(source, platform::EventMaskKeyDown, [&](const platform::Event& e) {
@@ -64,7 +65,7 @@ TEST(LocalEventMonitors, SwallowPassOnAndStopOnRelease) {
         monitor.start().start();
         EXPECT_EQ(source.monitorCount(), 1u);
         EXPECT_FALSE(source.dispatch(key));
-        EXPECT_TRUE(source.dispatch({.type = platform::EventType::KeyDown, .keyCode = 13}));
+        EXPECT_TRUE(source.dispatch(makeEvent(platform::EventType::KeyDown, 13)));
         EXPECT_TRUE(source.dispatch(click)); // outside the mask
     }
     EXPECT_EQ(source.monitorCount(), 0u);

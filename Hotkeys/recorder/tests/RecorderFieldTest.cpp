@@ -1,6 +1,7 @@
 #include "Hotkeys/recorder/Recorder.h"
 #include "Hotkeys/recorder/RecorderField.h"
 
+#include "Hotkeys/core/tests/Events.h"
 #include "Hotkeys/core/tests/FakeMenu.h"
 #include "Hotkeys/testing/HotkeysFixture.h"
 #include "platform/linux/qt/QtEventSource.h"
@@ -32,7 +33,7 @@ struct ScriptedSystemHotKeys : SymbolicHotKeys {
 };
 
 platform::Event keyDown(std::uint16_t code, std::uint64_t flags = 0) {
-    return {.type = platform::EventType::KeyDown, .keyCode = code, .modifierFlags = flags};
+    return makeEvent(platform::EventType::KeyDown, code, flags);
 }
 
 class RecorderFieldTest : public HotkeysTest {
@@ -251,10 +252,11 @@ TEST_F(RecorderFieldTest, ClicksOutsideEndRecordingAndReachTheirTarget) {
     startRecording();
     const QPoint topLeft = field->mapTo(window.get(), QPoint(0, 0));
     auto click = [&](QPoint at) {
-        return field->handleRecordedEvent({.type = platform::EventType::LeftMouseUp,
-                                           .x = double(at.x()),
-                                           .y = double(at.y()),
-                                           .window = window->windowHandle()});
+        auto e = makeEvent(platform::EventType::LeftMouseUp);
+        e.x = at.x();
+        e.y = at.y();
+        e.window = window->windowHandle();
+        return field->handleRecordedEvent(e);
     };
     EXPECT_FALSE(click(topLeft + QPoint(5, 5))) << "a click on the field is swallowed";
     EXPECT_FALSE(click(topLeft + QPoint(-3, -3))) << "3 points around the field still count as the field";
@@ -264,7 +266,7 @@ TEST_F(RecorderFieldTest, ClicksOutsideEndRecordingAndReachTheirTarget) {
 
     startRecording();
     // A click in another window: no window of ours.
-    EXPECT_TRUE(field->handleRecordedEvent({.type = platform::EventType::RightMouseUp, .window = nullptr}));
+    EXPECT_TRUE(field->handleRecordedEvent(makeEvent(platform::EventType::RightMouseUp)));
     EXPECT_FALSE(field->isRecording());
 }
 
