@@ -1,4 +1,5 @@
 #include "ProtocFields.h"
+#include "TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace crashcapture::testing {
 namespace {
@@ -36,23 +36,20 @@ std::string unquote(const std::string& text) {
 } // namespace
 
 ProtocFields decodeWithProtoc(const std::vector<std::uint8_t>& file) {
-    char pattern[] = "/tmp/zelvo-protoc-XXXXXX";
-    const int fd = ::mkstemp(pattern);
-    EXPECT_GE(fd, 0);
-    ::close(fd);
-    std::ofstream(pattern, std::ios::binary)
+    const TemporaryDirectory dir;
+    const auto body = dir.path() / "report.bin";
+    std::ofstream(body, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()) + CrashReport::kHeaderSize,
                static_cast<std::streamsize>(file.size() - CrashReport::kHeaderSize));
     const std::filesystem::path proto(ZVCRASH_PROTO_FILE);
     const std::string command = std::string(PROTOC_EXECUTABLE) + " --decode=zvcrash.CrashReport -I" +
-                                proto.parent_path().string() + " " + proto.filename().string() + " < " + pattern;
+                                proto.parent_path().string() + " " + proto.filename().string() + " < " + body.string();
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
         while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
         EXPECT_EQ(::pclose(pipe), 0) << command;
     }
-    std::filesystem::remove(pattern);
     // "name {" opens a message, "}" closes it, "name: value" is a field.
     ProtocFields fields;
     std::vector<std::string> path;
