@@ -179,15 +179,8 @@ TEST(ErrorLogModel, HandledErrorLogAndAttachments) {
 
 TEST(ErrorLogModel, ErrorReportAndWrapperExceptionArchive) {
     auto log = fullAppleErrorLog();
-    ErrorReport report;
-    report.incidentIdentifier = log->errorId;
-    report.reporterKey = "";
+    ErrorReport report = *ErrorLogFormatter::errorReportFromLog(*log);
     report.signal = "SIGKILL";
-    report.appStartTime = log->appLaunchTimestamp;
-    report.appErrorTime = log->timestamp;
-    report.threads = *log->threads;
-    report.binaries = *log->binaries;
-    report.device = log->device;
     report.appProcessIdentifier = 0xfffffffffu;
     EXPECT_TRUE(report.isAppKill());
     auto copy = roundTrip(report);
