@@ -41,6 +41,42 @@ namespace {
 constexpr const char* kSecret = "6f1c5c22-6c0b-4f5a-9a71-3c2e4cbd2f1e";
 constexpr const char* kToken = "abc123-0000-4000-8000-000000000001";
 
+// Records the analytics callbacks, which come from the sending threads.
+class RecordingDelegate : public AnalyticsDelegate {
+public:
+    void willSendEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
+        add("will event " + *log->name);
+    }
+    void didSucceedSendingEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
+        add("sent event " + *log->name);
+    }
+    void willSendPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override { add("will page " + *log->name); }
+    void didSucceedSendingPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override {
+        add("sent page " + *log->name);
+    }
+    std::vector<std::string> calls() {
+        std::lock_guard lock(mutex);
+        return calls_;
+    }
+
+private:
+    void add(std::string call) {
+        std::lock_guard lock(mutex);
+        calls_.push_back(std::move(call));
+    }
+    std::mutex mutex;
+    std::vector<std::string> calls_;
+};
+
+// Names of the common-schema logs the units hand to the ingestion.
+class SendWatcher : public ChannelDelegate {
+public:
+    void channelWillSendLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) override {
+        if (auto cs = std::dynamic_pointer_cast<CommonSchemaLog>(log)) names.push_back(cs->name.value_or(""));
+    }
+    std::vector<std::string> names;
+};
+
 class AnalyticsServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -248,34 +284,6 @@ TEST_F(AnalyticsServiceTest, TransmissionIntervalOnlyBeforeStart) {
     EXPECT_EQ(logs.count("The transmission interval should be set before the BcnAnalytics service is started."), 1u);
 }
 
-namespace {
-class RecordingDelegate : public AnalyticsDelegate {
-public:
-    void willSendEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
-        add("will event " + *log->name);
-    }
-    void didSucceedSendingEventLog(Analytics&, const std::shared_ptr<EventLog>& log) override {
-        add("sent event " + *log->name);
-    }
-    void willSendPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override { add("will page " + *log->name); }
-    void didSucceedSendingPageLog(Analytics&, const std::shared_ptr<PageLog>& log) override {
-        add("sent page " + *log->name);
-    }
-    std::vector<std::string> calls() {
-        std::lock_guard lock(mutex);
-        return calls_;
-    }
-
-private:
-    void add(std::string call) {
-        std::lock_guard lock(mutex);
-        calls_.push_back(std::move(call));
-    }
-    std::mutex mutex;
-    std::vector<std::string> calls_;
-};
-} // namespace
-
 TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
     start();
     auto analytics = Analytics::sharedInstance();
@@ -306,17 +314,6 @@ TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
     EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"will event kept", "will page settings", "sent event kept",
                                                            "sent page settings"}));
 }
-
-namespace {
-// Names of the common-schema logs the units hand to the ingestion.
-class SendWatcher : public ChannelDelegate {
-public:
-    void channelWillSendLog(ChannelProtocol&, const std::shared_ptr<AbstractLog>& log) override {
-        if (auto cs = std::dynamic_pointer_cast<CommonSchemaLog>(log)) names.push_back(cs->name.value_or(""));
-    }
-    std::vector<std::string> names;
-};
-} // namespace
 
 TEST_F(AnalyticsServiceTest, PausedTargetHoldsItsEventsAndADisabledOneRefusesThem) {
     start();

@@ -1,6 +1,7 @@
 #include "ReportBuilder.h"
 #include "beacon/crashes/formatter/ErrorLogFormatter.h"
 #include "beacon/crashes/model/AnonymizedPath.h"
+#include "beacon/testing/SampleDevices.h"
 
 #include <gtest/gtest.h>
 
@@ -17,23 +18,14 @@ CrashReport read(const ReportBuilder& builder) {
     return std::move(*report);
 }
 
+// The sample device, with the fields the report knows too set to other values,
+// so that the log shows which source won.
 std::shared_ptr<Device> recordedDevice() {
-    auto device = std::make_shared<Device>();
-    device->wrapperSdkName = "zelvo.wrapper";
-    device->sdkName = "beacon.linux";
-    device->sdkVersion = "1.0.0";
-    device->model = "Recorded model";
-    device->oemName = "LENOVO";
-    device->osName = "Linux";
+    auto device = std::make_shared<Device>(test::fullDevice());
     device->osVersion = "6.0.0";
-    device->osBuild = "recorded build";
-    device->locale = "en_US";
-    device->timeZoneOffset = 60;
-    device->screenSize = "1920x1080";
     device->appVersion = "0.9";
     device->appBuild = "41";
     device->appNamespace = "recorded.namespace";
-    device->carrierCountry = "DE";
     return device;
 }
 
@@ -61,11 +53,11 @@ TEST_F(ErrorLogFormatterTest, ConvertsAFullReportIntoTheExpectedJson) {
       "type": "appleError",
       "timestamp": "2023-11-14T22:13:20.999Z",
       "device": {
-        "wrapperSdkName": "zelvo.wrapper", "sdkName": "beacon.linux", "sdkVersion": "1.0.0",
+        "wrapperSdkName": "wrap.it", "wrapperSdkVersion": "2.1", "sdkName": "beacon.linux", "sdkVersion": "1.0.0",
         "model": "ThinkPad X1 Carbon", "oemName": "LENOVO", "osName": "Linux",
         "osVersion": "6.1.0-18-amd64", "osBuild": "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1",
-        "locale": "en_US", "timeZoneOffset": 60, "screenSize": "1920x1080", "appVersion": "1.0.0",
-        "carrierCountry": "DE", "appBuild": "42", "appNamespace": "com.zelvo.Zelvo"
+        "locale": "de_CH", "timeZoneOffset": 60, "screenSize": "1920x1080", "appVersion": "1.0.0",
+        "carrierCountry": "ch", "appBuild": "42", "appNamespace": "com.zelvo.Zelvo"
       },
       "id": "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD",
       "processId": 4242,
@@ -199,25 +191,24 @@ TEST(ErrorLogFormatterRules, NamesArchitecturesAndCodeTypes) {
 }
 
 TEST(ErrorLogFormatterRules, AnonymizesPaths) {
-    EXPECT_EQ(F::anonymizedPathFromPath("/Users/alice/Applications/Zelvo.app/Contents/MacOS/Zelvo"),
-              "/Users/USER/Applications/Zelvo.app/Contents/MacOS/Zelvo");
-    EXPECT_EQ(F::anonymizedPathFromPath("/Users/alice/x/Users/bob/y"), "/Users/USER/x/Users/USER/y");
-    EXPECT_EQ(F::anonymizedPathFromPath("/Volumes/Backup/Users/alice/zelvo"), "");
-    EXPECT_EQ(F::anonymizedPathFromPath("/home/alice/.local/bin/zelvo"), "/home/USER/.local/bin/zelvo");
-    EXPECT_EQ(F::anonymizedPathFromPath("/home/alice/Users/zelvo"), "");
-    EXPECT_EQ(F::anonymizedPathFromPath("/usr/lib/x86_64-linux-gnu/libc.so.6"), "/usr/lib/x86_64-linux-gnu/libc.so.6");
-    EXPECT_EQ(F::anonymizedPathFromPath("/home/"), "/home/");
-    EXPECT_EQ(F::anonymizedPathFromPath(""), "");
-
-    // The other Linux user folders, where a path starts.
-    const std::pair<std::string, std::string> linux[] = {
+    const std::pair<std::string, std::string> paths[] = {
+        {"/Users/alice/Applications/Zelvo.app/Contents/MacOS/Zelvo",
+         "/Users/USER/Applications/Zelvo.app/Contents/MacOS/Zelvo"},
+        {"/Users/alice/x/Users/bob/y", "/Users/USER/x/Users/USER/y"},
+        {"/Volumes/Backup/Users/alice/zelvo", ""},
+        {"/home/alice/.local/bin/zelvo", "/home/USER/.local/bin/zelvo"},
+        {"/home/alice/Users/zelvo", ""},
+        {"/usr/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/x86_64-linux-gnu/libc.so.6"},
+        {"/home/", "/home/"},
+        {"", ""},
+        // The other Linux user folders, where a path starts.
         {"/var/home/alice/.local/bin/zelvo", "/var/home/USER/.local/bin/zelvo"},
         {"/run/media/alice/disk/zelvo", "/run/media/USER/disk/zelvo"},
         {"/media/alice/disk/zelvo", "/media/USER/disk/zelvo"},
         {"/usr/share/media/icons/zelvo.png", "/usr/share/media/icons/zelvo.png"},
         {"/srv/home/shared/zelvo", "/srv/home/shared/zelvo"},
     };
-    for (const auto& [path, expected] : linux) EXPECT_EQ(F::anonymizedPathFromPath(path), expected) << path;
+    for (const auto& [path, expected] : paths) EXPECT_EQ(F::anonymizedPathFromPath(path), expected) << path;
 
     // The current user's home directory, wherever it lies.
     for (const auto& home : anonymized_path::currentUserHomes()) {
@@ -336,19 +327,18 @@ TEST(ErrorLogFormatterRules, KeepsUsedAndOwnBinariesOnly) {
     builder.addImage(0x1000, 0, "/usr/lib/zero-size.so");            // counts as one byte
     builder.addImage(0xfffffffffffff000, 0x2000, "/usr/lib/top.so"); // would wrap around
     builder.addThread(3, false, {{0x1000}, {0xfffffffffffffff0}});
-    CrashReport report = read(builder);
-    std::vector<std::string> names;
-    for (const auto& binary : F::extractBinaryImagesFromReport(report, true)) names.push_back(*binary->name);
+    const auto names = [&] {
+        std::vector<std::string> found;
+        for (const auto& binary : F::extractBinaryImagesFromReport(read(builder), true)) found.push_back(*binary->name);
+        return found;
+    };
     // Sorted by address; libm is used by no frame or register and is dropped.
-    EXPECT_EQ(names, (std::vector<std::string>{"zero-size.so", "zelvo", "libc.so.6", "top.so"}));
-    auto top = F::extractBinaryImagesFromReport(report, true).back();
-    EXPECT_EQ(top->endAddress, "0xffffffffffffffff");
+    EXPECT_EQ(names(), (std::vector<std::string>{"zero-size.so", "zelvo", "libc.so.6", "top.so"}));
+    EXPECT_EQ(F::extractBinaryImagesFromReport(read(builder), true).back()->endAddress, "0xffffffffffffffff");
 
     // A register pointing into libm is a use.
     builder.message().threads[0]->registers[2]->value = ReportBuilder::kLibmBase + 8;
-    names.clear();
-    for (const auto& binary : F::extractBinaryImagesFromReport(read(builder), true)) names.push_back(*binary->name);
-    EXPECT_EQ(names, (std::vector<std::string>{"zero-size.so", "zelvo", "libm.so.6", "libc.so.6", "top.so"}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"zero-size.so", "zelvo", "libm.so.6", "libc.so.6", "top.so"}));
 
     const std::set<std::uint64_t> addresses = {10, 20};
     EXPECT_TRUE(F::isBinaryWithStart(10, 10, addresses));

@@ -1,4 +1,6 @@
+#include "ReportBuilder.h"
 #include "beacon/archive/ArchiverUtil.h"
+#include "beacon/crashes/formatter/ErrorLogFormatter.h"
 #include "beacon/crashes/model/AppleErrorLog.h"
 #include "beacon/crashes/model/CrashesArchiverUtil.h"
 #include "beacon/crashes/model/ErrorAttachmentLog.h"
@@ -15,54 +17,19 @@ namespace {
 
 using test::validDevice;
 
-std::shared_ptr<StackFrame> frame(const std::string& address) {
-    auto f = std::make_shared<StackFrame>();
-    f->address = address;
-    f->code = "main + 12";
-    return f;
-}
-
+// The formatter's log of the sample crash report, with the fields only a
+// session or a wrapper SDK fill in.
 std::shared_ptr<AppleErrorLog> fullAppleErrorLog() {
-    auto log = std::make_shared<AppleErrorLog>();
-    log->timestamp = Date(std::chrono::milliseconds(1700000000999));
+    using crashcapture::testing::ReportBuilder;
+    ReportBuilder builder;
+    builder.setException("std::runtime_error", "boom", {{ReportBuilder::kExecutableBase + 0x99}});
+    ErrorLogFormatter::setDeviceLookup([](std::optional<Date>) { return validDevice(); });
+    auto log = ErrorLogFormatter::errorLogFromCrashReport(*crashcapture::CrashReport::initWithData(builder.file()));
+    ErrorLogFormatter::setDeviceLookup(nullptr);
     log->sid = "B7F5B1E2-0000-4000-8000-000000000001";
-    log->device = validDevice();
-    log->errorId = "8F2C1A3E-5560-4B7D-9A01-C4E23F10ABCD";
-    log->processId = 4242;
-    log->processName = "zelvo";
-    log->parentProcessId = 1;
-    log->parentProcessName = "systemd";
-    log->errorThreadId = 0;
     log->errorThreadName = "main";
-    log->fatal = true;
-    log->appLaunchTimestamp = Date(std::chrono::seconds(1699999000));
     log->architecture = "x86_64";
-    log->primaryArchitectureId = 0x1000007;
-    log->architectureVariantId = 3;
-    log->applicationPath = "/home/USER/.local/bin/zelvo";
-    log->osExceptionType = "SIGABRT";
-    log->osExceptionCode = "#0";
-    log->osExceptionAddress = "0x0";
-    log->exceptionType = "std::runtime_error";
-    log->exceptionReason = "boom";
     log->selectorRegisterValue = "count";
-    auto thread = std::make_shared<Thread>();
-    thread->threadId = 0;
-    thread->name = "main";
-    thread->frames = std::vector{frame("0x0000555555555234"), frame("0x0000555555555300")};
-    thread->exception = std::make_shared<ExceptionModel>("std::runtime_error", "boom", std::nullopt);
-    thread->exception->frames = std::vector{frame("0x1")};
-    log->threads = std::vector{thread};
-    auto binary = std::make_shared<Binary>();
-    binary->binaryId = "0123456789abcdef";
-    binary->startAddress = "0x0000555555554000";
-    binary->endAddress = "0x0000555555573fff";
-    binary->name = "zelvo";
-    binary->path = "/home/USER/.local/bin/zelvo";
-    binary->primaryArchitectureId = 0x1000007;
-    binary->architectureVariantId = 3;
-    log->binaries = std::vector{binary};
-    log->registers = std::map<std::string, std::string>{{"rip", "0x1"}, {"rsp", "0x2"}};
     auto wrapper = std::make_shared<WrapperExceptionModel>("System.Exception", "managed", "at Main()");
     wrapper->frames = std::vector<std::shared_ptr<StackFrame>>{};
     wrapper->wrapperSdkName = "zelvo.wrapper";
@@ -212,15 +179,8 @@ TEST(ErrorLogModel, HandledErrorLogAndAttachments) {
 
 TEST(ErrorLogModel, ErrorReportAndWrapperExceptionArchive) {
     auto log = fullAppleErrorLog();
-    ErrorReport report;
-    report.incidentIdentifier = log->errorId;
-    report.reporterKey = "";
+    ErrorReport report = *ErrorLogFormatter::errorReportFromLog(*log);
     report.signal = "SIGKILL";
-    report.appStartTime = log->appLaunchTimestamp;
-    report.appErrorTime = log->timestamp;
-    report.threads = *log->threads;
-    report.binaries = *log->binaries;
-    report.device = log->device;
     report.appProcessIdentifier = 0xfffffffffu;
     EXPECT_TRUE(report.isAppKill());
     auto copy = roundTrip(report);
@@ -250,11 +210,12 @@ TEST(ErrorLogModel, LoadsFramesFromCallStackLines) {
         "too short line",
         "",
     });
+    using Fields = std::vector<std::optional<std::string>>;
+    const auto fields = [](const StackFrame& f) {
+        return Fields{f.fileName, f.address, f.frameClassName, f.methodName};
+    };
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0]->fileName, "Zelvo");
-    EXPECT_EQ(frames[0]->address, "0x000000010a2b3c4d");
-    EXPECT_EQ(frames[0]->frameClassName, "AppList");
-    EXPECT_EQ(frames[0]->methodName, "activate:");
+    EXPECT_EQ(fields(*frames[0]), (Fields{"Zelvo", "0x000000010a2b3c4d", "AppList", "activate:"}));
 
     auto fromException = ExceptionModel::initWithException(std::out_of_range("index 7"));
     EXPECT_EQ(fromException->type, "std::out_of_range");
@@ -269,13 +230,10 @@ TEST(ErrorLogModel, LoadsFramesFromCallStackLines) {
         "./zelvo() [0x401000]",
     });
     ASSERT_EQ(glibc.size(), 3u);
-    EXPECT_EQ(glibc[0]->fileName, "/home/USER/bin/zelvo");
-    EXPECT_EQ(glibc[0]->address, "0x55d4c0a1b2c3");
-    EXPECT_EQ(glibc[0]->methodName, "beacon::run()");
-    EXPECT_EQ(glibc[1]->fileName, "/lib/x86_64-linux-gnu/libc.so.6");
-    EXPECT_EQ(glibc[1]->address, "0x7f0011229d90");
-    EXPECT_FALSE(glibc[1]->methodName);
-    EXPECT_EQ(glibc[2]->fileName, "./zelvo");
+    EXPECT_EQ(fields(*glibc[0]), (Fields{"/home/USER/bin/zelvo", "0x55d4c0a1b2c3", std::nullopt, "beacon::run()"}));
+    EXPECT_EQ(fields(*glibc[1]),
+              (Fields{"/lib/x86_64-linux-gnu/libc.so.6", "0x7f0011229d90", std::nullopt, std::nullopt}));
+    EXPECT_EQ(fields(*glibc[2]), (Fields{"./zelvo", "0x401000", std::nullopt, std::nullopt}));
 
     // A message with bytes that are not UTF-8 is repaired, and the log of it
     // serializes.
