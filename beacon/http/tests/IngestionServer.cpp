@@ -44,7 +44,7 @@ struct Certificate {
 };
 
 struct Certificates {
-    TempDir dir;
+    ::TempDir dir;
     Certificate server{dir.path, "server"};
     Certificate other{dir.path, "other"};
 };

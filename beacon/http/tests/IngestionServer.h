@@ -63,7 +63,8 @@ private:
     void launch(int port);
 
     Options options_;
-    TempDir dir_;
+    // The util tests' TempDir, not the storage tests' beacon::test::TempDir.
+    ::TempDir dir_;
     pid_t pid_ = -1;
     int port_ = 0;
 };
