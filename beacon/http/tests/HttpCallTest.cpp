@@ -61,13 +61,3 @@ TEST(HttpCallTest, RetryDelayLiesInTheSecondHalfOfEachInterval) {
     }
     EXPECT_EQ(call.retryDelayMs(2500, random), 2500);
 }
-
-TEST(HttpCallTest, MaxRetriesIsTheNumberOfIntervals) {
-    auto call = makeCall("{}");
-    for (const auto& [count, reached] : {std::pair{0, false}, {2, false}, {3, true}}) {
-        call.retryCount = count;
-        EXPECT_EQ(call.hasReachedMaxRetries(), reached) << count;
-    }
-    call.resetRetry();
-    EXPECT_EQ(call.retryCount, 0);
-}

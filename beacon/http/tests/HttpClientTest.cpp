@@ -49,29 +49,33 @@ protected:
         pumpUntil([] { return false; }, std::chrono::milliseconds(300));
     }
 
-    HttpCompletionHandler recordInto(std::vector<Outcome>& outcomes) {
-        return [&outcomes](const auto& data, const auto& response, const auto& error) {
-            outcomes.push_back({data, response, error});
-        };
+    // Sends a batch through the client; its outcome goes into `into`.
+    void send(std::vector<Outcome>& into, const std::string& body = "{}") {
+        client->sendAsync(server.origin() + "/logs", "POST", {}, body,
+                          [&into](const auto& data, const auto& response, const auto& error) {
+                              into.push_back({data, response, error});
+                          });
     }
 
     // Waits until every reply has been handled and a retry is armed. The
     // delay of the retry is then scheduler.secondsUntilNext().
-    void awaitRetry(HttpClient* c = nullptr) {
-        HttpClient& watched = c ? *c : *client;
-        ASSERT_TRUE(pumpUntil([&] { return watched.inProgressCallCount() == 0 && scheduler.pendingCount() > 0; }));
+    void awaitRetry() {
+        ASSERT_TRUE(pumpUntil([&] { return client->inProgressCallCount() == 0 && scheduler.pendingCount() > 0; }));
     }
     // Moves the clock exactly to the armed retry, so that its reply cannot
     // be handled at an earlier virtual time than the retry itself.
     void fireRetry() { scheduler.advance(platform::Seconds(scheduler.secondsUntilNext())); }
-    // Waits until no request of `c` is on the wire.
-    void awaitReplies(HttpClient& c) {
-        ASSERT_TRUE(pumpUntil([&] { return c.inProgressCallCount() == 0; }));
+    // Waits until no request is on the wire.
+    void awaitReplies() {
+        ASSERT_TRUE(pumpUntil([&] { return client->inProgressCallCount() == 0; }));
     }
 
     platform::ManualScheduler scheduler;
+    // Declared before the client, which a test may make to watch it.
+    platform::NotificationCenter center;
     IngestionServer server;
     std::shared_ptr<SendCounter> counter = std::make_shared<SendCounter>();
+    std::vector<Outcome> outcomes;
     std::shared_ptr<HttpClient> client = makeClient(IngestionServer::caFile());
 };
 
@@ -79,8 +83,7 @@ protected:
 
 TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
     server.script({}, {{"status", 500}});
-    std::vector<Outcome> outcomes;
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    send(outcomes);
     // Retry n comes in [interval/2, interval) after failure n.
     const double windows[][2] = {{5, 10}, {150, 300}, {600, 1200}};
     for (int n = 0; n < 3; ++n) {
@@ -105,7 +108,7 @@ TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
 
     // Paused: a new call waits, and goes out when the network comes back.
     server.script({});
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    send(outcomes);
     scheduler.runUntilIdle();
     EXPECT_EQ(counter->sends, 4);
     client->reachabilityChanged(true);
@@ -116,9 +119,9 @@ TEST_F(HttpClientTest, FourServerErrorsRetryThreeTimesThenPause) {
 TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
     server.script({{{"status", 503}}, {{"status", 401}}});
     std::vector<Outcome> first, second, later;
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "first", recordInto(first));
+    send(first, "first");
     awaitRetry(); // 503: waits for its retry
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "second", recordInto(second));
+    send(second, "second");
     ASSERT_TRUE(pumpUntil([&] { return second.size() == 1 && first.size() == 1; }));
 
     ASSERT_TRUE(second[0].response);
@@ -128,7 +131,7 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
     EXPECT_EQ(first[0].error->description, "The operation was canceled.");
     EXPECT_FALSE(client->isEnabled());
 
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "later", recordInto(later));
+    send(later, "later");
     ASSERT_EQ(later.size(), 1u); // at once, without a request
     ASSERT_TRUE(later[0].error);
     EXPECT_TRUE(later[0].error->is(kErrorDomain, kDisabledErrorCode));
@@ -142,27 +145,25 @@ TEST_F(HttpClientTest, UnauthorizedDisablesTheClientForGood) {
 }
 
 TEST_F(HttpClientTest, AServerOutageIsRiddenOutAndGoingOfflineHoldsCalls) {
-    platform::NotificationCenter center;
     auto network = std::make_shared<ScriptedReachability>(center, scheduler);
-    auto watched = HttpClient::create(scheduler, trustingTransport(), network, &center);
-    watched->setDelegate(counter);
+    client = HttpClient::create(scheduler, trustingTransport(), network, &center);
+    client->setDelegate(counter);
     scheduler.runUntilIdle(); // the monitor's first report: reachable
 
     server.script({{{"status", 500}}});
-    std::vector<Outcome> outcomes;
-    watched->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
-    awaitRetry(watched.get()); // one retry used
+    send(outcomes);
+    awaitRetry(); // one retry used
     server.stop();
     fireRetry();
     ASSERT_EQ(counter->sends, 2);
     // Refused while the network is up: the call follows its schedule.
-    awaitRetry(watched.get());
+    awaitRetry();
     EXPECT_TRUE(outcomes.empty());
     server.restart();
     fireRetry();
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
-    EXPECT_FALSE(watched->isPaused());
+    EXPECT_FALSE(client->isPaused());
 
     // Going offline and back resends a held call with a fresh count: three
     // failures more still fit.
@@ -171,56 +172,53 @@ TEST_F(HttpClientTest, AServerOutageIsRiddenOutAndGoingOfflineHoldsCalls) {
     server.script({{{"status", 500}}, {{"status", 500}}, {{"status", 500}}});
     network->setStatus(NetworkStatus::NotReachable);
     scheduler.runUntilIdle();
-    watched->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    send(outcomes);
     scheduler.runUntilIdle();
-    EXPECT_TRUE(watched->isPaused());
+    EXPECT_TRUE(client->isPaused());
     EXPECT_EQ(counter->sends, 0);
     network->setStatus(NetworkStatus::Reachable);
     scheduler.runUntilIdle();
-    EXPECT_FALSE(watched->isPaused());
+    EXPECT_FALSE(client->isPaused());
     EXPECT_EQ(counter->sends, 1);
     for (int n = 0; n < 3; ++n) {
-        awaitRetry(watched.get());
+        awaitRetry();
         fireRetry();
     }
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
-    EXPECT_FALSE(watched->isPaused());
+    EXPECT_FALSE(client->isPaused());
 }
 
 TEST_F(HttpClientTest, UntrustedCertificateHoldsTheCallWithoutCompleting) {
-    auto wary = makeClient(IngestionServer::otherCAFile());
-    std::vector<Outcome> outcomes;
-    wary->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
-    awaitReplies(*wary);
+    client = makeClient(IngestionServer::otherCAFile());
+    send(outcomes);
+    awaitReplies();
     scheduler.advance(platform::Seconds(HttpClient::kHeldCallsCheckInterval - 1));
     settle();
     EXPECT_EQ(counter->sends, 1);
     // Tried again at the slow check of held calls, and held again.
     scheduler.advance(platform::Seconds(1));
-    awaitReplies(*wary);
+    awaitReplies();
     EXPECT_TRUE(outcomes.empty());
     EXPECT_EQ(counter->sends, 2);
-    EXPECT_EQ(wary->pendingCallCount(), 1u);
+    EXPECT_EQ(client->pendingCallCount(), 1u);
     EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(HttpClientTest, AStalledServerFailsTheCallInsteadOfHoldingItForever) {
     server.script({{{"delay", 30}}});
-    auto impatient = makeClient(IngestionServer::caFile(), std::chrono::milliseconds(500));
-    std::vector<Outcome> outcomes;
-    impatient->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    client = makeClient(IngestionServer::caFile(), std::chrono::milliseconds(500));
+    send(outcomes);
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 1; }));
     ASSERT_TRUE(outcomes[0].error);
     EXPECT_EQ(outcomes[0].error->domain, kTransportErrorDomain);
     EXPECT_EQ(outcomes[0].error->code, CURLE_OPERATION_TIMEDOUT);
-    EXPECT_EQ(impatient->pendingCallCount(), 0u);
+    EXPECT_EQ(client->pendingCallCount(), 0u);
 }
 
 TEST_F(HttpClientTest, DisablingWithDeletionCancelsCallsInFlight) {
     server.script({}, {{"delay", 30}});
-    std::vector<Outcome> outcomes;
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    send(outcomes);
     ASSERT_TRUE(server.waitForRequests(1));
     client->setEnabled(false, true);
     ASSERT_EQ(outcomes.size(), 1u);
@@ -231,7 +229,7 @@ TEST_F(HttpClientTest, DisablingWithDeletionCancelsCallsInFlight) {
     // Enabled again, with a new session.
     server.script({});
     client->setEnabled(true, false);
-    client->sendAsync(server.origin() + "/logs", "POST", {}, "{}", recordInto(outcomes));
+    send(outcomes);
     ASSERT_TRUE(pumpUntil([&] { return outcomes.size() == 2; }));
     EXPECT_EQ(outcomes[1].response->statusCode, 200);
 }

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <stdexcept>
 #include <strings.h>
 #include <sys/wait.h>
@@ -25,12 +24,6 @@ namespace beacon::test {
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path makeTempDir(const char* prefix) {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
 
 void runOrThrow(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("command failed: " + command);
@@ -51,25 +44,14 @@ struct Certificate {
 };
 
 struct Certificates {
-    fs::path dir = makeTempDir("zelvo-certs-");
-    Certificate server{dir, "server"};
-    Certificate other{dir, "other"};
-    ~Certificates() {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    ::TempDir dir;
+    Certificate server{dir.path, "server"};
+    Certificate other{dir.path, "other"};
 };
 
 Certificates& certificates() {
     static Certificates certs;
     return certs;
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
@@ -84,15 +66,9 @@ std::optional<std::string> RecordedRequest::header(const std::string& name) cons
 
 IngestionServer::IngestionServer() : IngestionServer(Options{}) {}
 
-IngestionServer::IngestionServer(Options options) : options_(options), dir_(makeTempDir("zelvo-ingestion-")) {
-    launch(options_.port);
-}
+IngestionServer::IngestionServer(Options options) : options_(options) { launch(0); }
 
-IngestionServer::~IngestionServer() {
-    stop();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-}
+IngestionServer::~IngestionServer() { stop(); }
 
 std::string IngestionServer::caFile() { return certificates().server.cert.string(); }
 std::string IngestionServer::otherCAFile() { return certificates().other.cert.string(); }
@@ -102,11 +78,12 @@ std::string IngestionServer::origin() const {
 }
 
 void IngestionServer::launch(int port) {
-    const auto portFile = dir_ / "port";
+    const auto portFile = dir_.path / "port";
     fs::remove(portFile);
-    std::vector<std::string> args = {
-        "python3",  ZELVO_INGESTION_SERVER_SCRIPT,     "--port", std::to_string(port), "--port-file", portFile.string(),
-        "--record", (dir_ / "requests.jsonl").string()};
+    std::vector<std::string> args = {"python3",     ZELVO_INGESTION_SERVER_SCRIPT,
+                                     "--port",      std::to_string(port),
+                                     "--port-file", portFile.string(),
+                                     "--record",    (dir_.path / "requests.jsonl").string()};
     if (options_.tls) {
         args.insert(args.end(),
                     {"--cert", certificates().server.cert.string(), "--key", certificates().server.key.string()});
@@ -136,7 +113,7 @@ void IngestionServer::launch(int port) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    port_ = std::stoi(readAll(portFile));
+    std::ifstream(portFile) >> port_; // written whole, by a rename
 }
 
 void IngestionServer::restart() {
@@ -173,7 +150,7 @@ void IngestionServer::script(const nlohmann::json& responses, const nlohmann::js
 
 std::vector<RecordedRequest> IngestionServer::requests() const {
     std::vector<RecordedRequest> result;
-    std::ifstream in(dir_ / "requests.jsonl");
+    std::ifstream in(dir_.path / "requests.jsonl");
     std::string line;
     while (std::getline(in, line)) {
         auto json = nlohmann::json::parse(line, nullptr, false);

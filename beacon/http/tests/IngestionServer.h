@@ -1,5 +1,7 @@
 #pragma once
 
+#include "beacon/util/tests/TempDir.h"
+
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -31,8 +33,6 @@ class IngestionServer {
 public:
     struct Options {
         bool tls = true;
-        // 0: any free port.
-        int port = 0;
     };
     IngestionServer();
     explicit IngestionServer(Options options);
@@ -45,7 +45,6 @@ public:
     void restart();
     void stop();
 
-    int port() const { return port_; }
     // "https://127.0.0.1:PORT" (or http).
     std::string origin() const;
     // The PEM certificate the server presents; trust it to talk to it.
@@ -64,7 +63,8 @@ private:
     void launch(int port);
 
     Options options_;
-    std::filesystem::path dir_;
+    // The util tests' TempDir, not the storage tests' beacon::test::TempDir.
+    ::TempDir dir_;
     pid_t pid_ = -1;
     int port_ = 0;
 };

@@ -83,16 +83,14 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.flush()
 
     def _control(self, body):
-        state = self.server.state
-        command = self.path[len(CONTROL_PREFIX):]
-        if command == "script":
-            script = json.loads(body or b"{}")
-            with state.lock:
-                state.responses = list(script.get("responses") or [])
-                state.default = script.get("default") or dict(DEFAULT_RESPONSE)
-        else:
+        if self.path != CONTROL_PREFIX + "script":
             self._answer(404, {}, "unknown control command")
             return
+        state = self.server.state
+        script = json.loads(body or b"{}")
+        with state.lock:
+            state.responses = list(script.get("responses") or [])
+            state.default = script.get("default") or dict(DEFAULT_RESPONSE)
         self._answer(200, {"Content-Type": "text/plain"}, "ok")
 
     def _handle(self):

@@ -3,6 +3,7 @@
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/InMemoryKeychainStore.h"
 #include "beacon/util/KeychainUtil.h"
+#include "beacon/util/TextUtility.h"
 #include "platform/Value.h"
 
 #include "LogCapture.h"
@@ -17,17 +18,6 @@ using namespace beacon;
 using Data = Encrypter::Data;
 
 namespace {
-
-std::string hex(const std::uint8_t* bytes, std::size_t size) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < size; ++i) {
-        out += digits[bytes[i] >> 4];
-        out += digits[bytes[i] & 0xF];
-    }
-    return out;
-}
-std::string hex(const Data& data) { return hex(data.data(), data.size()); }
 
 Data bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
@@ -112,13 +102,13 @@ TEST_F(EncrypterTest, BlobDecryptsWithTheOpensslToolGivenSubkeyAndIv) {
 
     // Encryption subkey = HMAC-SHA256(key, 0x00); the MAC key is its first 16 bytes.
     writeFile(dir.path / "zero", Data{0});
-    const auto subkey = opensslHmac(hex(storedKey(Encrypter::kAlternateKeyTag)), dir.path / "zero");
+    const auto subkey = opensslHmac(hexText(storedKey(Encrypter::kAlternateKeyTag)), dir.path / "zero");
     ASSERT_EQ(subkey.size(), 64u);
-    EXPECT_EQ(hex(*Encrypter::getSubkey(storedKey(Encrypter::kAlternateKeyTag), 32)), subkey);
+    EXPECT_EQ(hexText(*Encrypter::getSubkey(storedKey(Encrypter::kAlternateKeyTag), 32)), subkey);
 
     writeFile(dir.path / "cipher", cipher);
-    EXPECT_EQ(opensslHmac(subkey.substr(0, 32), dir.path / "cipher"), hex(mac));
-    ASSERT_EQ(opensslEnc("-d", subkey, hex(iv), dir.path / "cipher", dir.path / "plain"), 0);
+    EXPECT_EQ(opensslHmac(subkey.substr(0, 32), dir.path / "cipher"), hexText(mac));
+    ASSERT_EQ(opensslEnc("-d", subkey, hexText(iv), dir.path / "cipher", dir.path / "plain"), 0);
     EXPECT_EQ(readFile(dir.path / "plain"), bytes(plain));
 }
 
@@ -180,7 +170,7 @@ TEST_F(EncrypterTest, ReadsBothEarlierLayouts) {
     auto encrypter = makeEncrypter();
     encrypter.encryptData(bytes("x")); // makes the alternate key
     KeychainUtil::storeString(platform::base64Encode(Data(32, 0x5A)), Encrypter::kKeyTag);
-    const auto keyHex = hex(Data(32, 0x5A));
+    const auto keyHex = hexText(Data(32, 0x5A));
     const std::string ivHex = "000102030405060708090a0b0c0d0e0f";
     writeFile(dir.path / "plain", bytes("legacy value"));
 

@@ -108,17 +108,16 @@ struct NotificationCounter {
 
 TEST(Reachability, StatusFromFlags) {
     using namespace ReachabilityFlags;
-    EXPECT_EQ(Reachability::networkStatusForFlags(0), NetworkStatus::NotReachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(ConnectionOnTraffic), NetworkStatus::NotReachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(Reachable), NetworkStatus::Reachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(Reachable | ConnectionRequired), NetworkStatus::NotReachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnTraffic),
-              NetworkStatus::Reachable);
-    EXPECT_EQ(Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnDemand),
-              NetworkStatus::Reachable);
-    EXPECT_EQ(
-        Reachability::networkStatusForFlags(Reachable | ConnectionRequired | ConnectionOnDemand | InterventionRequired),
-        NetworkStatus::NotReachable);
+    const std::pair<unsigned, NetworkStatus> cases[] = {
+        {0, NetworkStatus::NotReachable},
+        {ConnectionOnTraffic, NetworkStatus::NotReachable},
+        {Reachable, NetworkStatus::Reachable},
+        {Reachable | ConnectionRequired, NetworkStatus::NotReachable},
+        {Reachable | ConnectionRequired | ConnectionOnTraffic, NetworkStatus::Reachable},
+        {Reachable | ConnectionRequired | ConnectionOnDemand, NetworkStatus::Reachable},
+        {Reachable | ConnectionRequired | ConnectionOnDemand | InterventionRequired, NetworkStatus::NotReachable},
+    };
+    for (const auto& [flags, status] : cases) EXPECT_EQ(Reachability::networkStatusForFlags(flags), status) << flags;
 }
 
 TEST(RouteTable, NeedsADefaultRouteOverAnInterfaceThatIsUp) {
