@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -143,10 +144,8 @@ TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {
 
     // A row whose application has gone does not activate anything.
     workspace.terminate(a);
-    AppRowView* gone = nullptr;
-    for (auto* row : content.rows())
-        if (row->app() == a) gone = row;
-    EXPECT_EQ(gone, nullptr);
+    const auto& rows = content.rows();
+    EXPECT_TRUE(std::none_of(rows.begin(), rows.end(), [&](AppRowView* row) { return row->app() == a; }));
 }
 
 TEST_F(ViewFixture, ARowAppearingUnderAPointerAtRestLeavesTheKeyboardHighlight) {
