@@ -228,7 +228,7 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelayAndDigitRowKeysCountBy
     } cases[] = {
         {18, "&", 1},        {19, "\xc3\xa9", 2}, {22, "-", 6}, {25, "\xc3\xa7", 9}, {29, "\xc3\xa0", 0},
         {20, "\xc5\xa1", 3}, {26, "7", 7},        {18, "4", 4}, {27, ")", -1},       {24, "=", -1},
-        {90, "", -1},        {25, "9", 9},        {85, "3", 3},  {27, "-", -1},
+        {90, "", -1},        {25, "9", 9},        {85, "3", 3}, {27, "-", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);

@@ -88,9 +88,8 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
     } cases[] = {
         {"ours", "[Desktop Entry]\nType=Application\n" + exec, true},
         {"hidden", "[Desktop Entry]\nType=Application\nHidden=true\n" + exec, false},
-        {"switched off for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=false\n" + exec,
-         false},
-        {"switched on for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=true\n" + exec, true},
+        {"off for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=false\n" + exec, false},
+        {"on for GNOME", "[Desktop Entry]\nType=Application\nX-GNOME-Autostart-enabled=true\n" + exec, true},
         {"another program", "[Desktop Entry]\nType=Application\nExec=/usr/bin/true\n", false},
         {"no Exec", "[Desktop Entry]\nType=Application\n", false},
         {"not an application", "[Desktop Entry]\nType=Link\n" + exec, false},

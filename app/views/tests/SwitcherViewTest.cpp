@@ -232,16 +232,8 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         QColor expected;
     } steps[] = {
         {"the window's icon changed", solid(0xFF00FF00), std::nullopt, {}, QColor(0, 255, 0)},
-        {"no window icon: the desktop entry's through the theme",
-         {},
-         "zelvo-blue",
-         solid(0xFFFFFF00),
-         QColor(0, 0, 255)},
-        {"nothing in the theme: the old-style window icon",
-         {},
-         "zelvo-missing",
-         solid(0xFFFFFF00),
-         QColor(255, 255, 0)},
+        {"no window icon: the entry's from the theme", {}, "zelvo-blue", solid(0xFFFFFF00), QColor(0, 0, 255)},
+        {"not in the theme: the old-style icon", {}, "zelvo-missing", solid(0xFFFFFF00), QColor(255, 255, 0)},
     };
     for (const auto& step : steps) {
         app->facts().icon = step.icon;
