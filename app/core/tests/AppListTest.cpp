@@ -127,12 +127,12 @@ TEST_F(AppListTest, SortsByNameIgnoringCaseFirstAndKeepsTiesInStorageOrder) {
 }
 
 TEST_F(AppListTest, CaseInsensitiveFirstComparison) {
-    EXPECT_LT(caseInsensitiveFirstCompare("apple", "Banana"), 0);
-    EXPECT_LT(caseInsensitiveFirstCompare("Banana", "cherry"), 0);
-    EXPECT_LT(caseInsensitiveFirstCompare("apple", "Apple"), 0);
-    EXPECT_GT(caseInsensitiveFirstCompare("Apple", "apple"), 0);
-    EXPECT_LT(caseInsensitiveFirstCompare("App", "apple"), 0);
-    EXPECT_LT(caseInsensitiveFirstCompare("", "a"), 0);
+    // The first of each pair sorts first; compared the other way round, it sorts last.
+    for (auto [first, last] :
+         {std::pair{"apple", "Banana"}, {"Banana", "cherry"}, {"apple", "Apple"}, {"App", "apple"}, {"", "a"}}) {
+        EXPECT_LT(caseInsensitiveFirstCompare(first, last), 0) << first << " " << last;
+        EXPECT_GT(caseInsensitiveFirstCompare(last, first), 0) << first << " " << last;
+    }
     EXPECT_EQ(caseInsensitiveFirstCompare("Same", "Same"), 0);
 }
 
