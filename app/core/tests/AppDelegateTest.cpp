@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint64_t kOption = platform::ModifierOption;
 constexpr std::uint64_t kShift = platform::ModifierShift;
+constexpr std::uint64_t kControl = platform::ModifierControl;
 
 Event keyDown(std::uint16_t code, std::string characters = "") {
     Event e;
@@ -26,6 +27,11 @@ Event keyDown(std::uint16_t code, std::string characters = "") {
     e.characters = characters;
     e.charactersIgnoringModifiers = characters;
     e.modifierFlags = kOption;
+    return e;
+}
+
+Event withFlags(Event e, std::uint64_t modifiers) {
+    e.modifierFlags = modifiers;
     return e;
 }
 
@@ -58,6 +64,14 @@ protected:
             f.bundleURL = "/apps/" + std::to_string(i);
             apps.push_back(workspace.addExisting(f));
         }
+        return apps;
+    }
+
+    // Launched over `count` applications, with the hot key pressed once.
+    std::vector<HeadlessApplicationPtr> switching(int count) {
+        auto apps = addApps(count);
+        launch();
+        press();
         return apps;
     }
 
@@ -137,9 +151,7 @@ TEST_F(AppDelegateTest, OneSwitchFromHotKeyToRelease) {
 }
 
 TEST_F(AppDelegateTest, HotKeyWhileVisibleMovesTheHighlightAndWraps) {
-    auto apps = addApps(3);
-    launch();
-    press();
+    auto apps = switching(3);
     EXPECT_EQ(hovered(), apps[1]);
     press();
     EXPECT_EQ(hovered(), apps[2]);
@@ -174,8 +186,7 @@ TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlig
         hotkeys.store(kShowFloatingPanel, c.shortcut);
         press();
         ASSERT_EQ(hovered(), apps[1]);
-        Event e = keyDown(std::uint16_t(c.shortcut.keyCode), c.characters);
-        e.modifierFlags = c.flags;
+        const Event e = withFlags(keyDown(std::uint16_t(c.shortcut.keyCode), c.characters), c.flags);
         EXPECT_TRUE(swallowed(e));
         EXPECT_EQ(hovered(), apps[2]);
         EXPECT_TRUE(swallowed(e));
@@ -187,10 +198,8 @@ TEST_F(AppDelegateTest, AnyHotKeyPressedWhileThePanelHoldsTheKeysMovesTheHighlig
     }
     // The key without the hot key's modifiers is an ordinary key.
     press();
-    Event space = keyDown(49, " ");
-    space.modifierFlags = 0;
     hotkeys.store(kShowFloatingPanel, HotkeyShortcut{49, 0x0100});
-    EXPECT_FALSE(swallowed(space));
+    EXPECT_FALSE(swallowed(withFlags(keyDown(49, " "), 0)));
     EXPECT_EQ(hovered(), apps[1]);
 }
 
@@ -210,7 +219,8 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelayAndDigitRowKeysCountBy
 
     // Unshifted characters of French AZERTY, Czech QWERTZ and a remapped row:
     // a digit wins, anything else counts by the key's place in the row.
-    // Keypad digits are digits too (keypad 3 is code 85).
+    // Keypad digits are digits too (keypad 3 is code 85). "-", "=" and a
+    // character-less key in the ranges are swallowed without effect.
     const struct {
         std::uint16_t code;
         const char* text;
@@ -218,17 +228,19 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelayAndDigitRowKeysCountBy
     } cases[] = {
         {18, "&", 1},        {19, "\xc3\xa9", 2}, {22, "-", 6}, {25, "\xc3\xa7", 9}, {29, "\xc3\xa0", 0},
         {20, "\xc5\xa1", 3}, {26, "7", 7},        {18, "4", 4}, {27, ")", -1},       {24, "=", -1},
-        {90, "", -1},        {25, "9", 9},        {85, "3", 3},
+        {90, "", -1},        {25, "9", 9},        {85, "3", 3}, {27, "-", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         press();
         auto before = hovered();
+        auto front = frontmost();
         const std::size_t activated = c.app < 0 ? 0 : apps[c.app]->activations().size();
         EXPECT_TRUE(swallowed(keyDown(c.code, c.text)));
-        scheduler.advance(platform::Seconds(0.1));
+        scheduler.advance(platform::Seconds(1));
         if (c.app < 0) {
             EXPECT_EQ(hovered(), before);
+            EXPECT_EQ(frontmost(), front);
             EXPECT_TRUE(panel().isVisible());
             events.dispatch(flags(0)); // ends this switch
         } else {
@@ -237,23 +249,10 @@ TEST_F(AppDelegateTest, DigitsSelectAndActivateAfterADelayAndDigitRowKeysCountBy
             EXPECT_EQ(apps[c.app]->activations().size(), activated + 1);
         }
     }
-
-    // "-" and "=" and a character-less key in the ranges: swallowed, no effect.
-    press();
-    auto before = hovered();
-    EXPECT_TRUE(swallowed(keyDown(27, "-")));
-    EXPECT_TRUE(swallowed(keyDown(24, "=")));
-    EXPECT_TRUE(swallowed(keyDown(90, "")));
-    scheduler.advance(platform::Seconds(1));
-    EXPECT_TRUE(panel().isVisible());
-    EXPECT_EQ(hovered(), before);
-    EXPECT_EQ(frontmost(), apps[3]);
 }
 
 TEST_F(AppDelegateTest, ReleaseRightAfterADigitActivatesOnlyTheDigitsApp) {
-    auto apps = addApps(4);
-    launch();
-    press();
+    auto apps = switching(4);
     EXPECT_TRUE(swallowed(keyDown(20, "3")));
     events.dispatch(flags(0)); // released before the digit's delay is over
     scheduler.advance(platform::Seconds(1));
@@ -269,9 +268,7 @@ TEST_F(AppDelegateTest, ReleaseRightAfterADigitActivatesOnlyTheDigitsApp) {
 }
 
 TEST_F(AppDelegateTest, DigitWithoutARowHidesAndActivatesNothing) {
-    auto apps = addApps(3);
-    launch();
-    press();
+    auto apps = switching(3);
     EXPECT_TRUE(swallowed(keyDown(23, "5")));
     EXPECT_EQ(hovered(), apps[1]);
     scheduler.advance(platform::Seconds(0.1));
@@ -338,9 +335,7 @@ TEST_F(AppDelegateTest, PinnedPanelStaysUpAndComesBackAfterReturn) {
 }
 
 TEST_F(AppDelegateTest, ReturnWhenNotPinnedHidesAndActivatesTheHighlight) {
-    auto apps = addApps(2);
-    launch();
-    press();
+    auto apps = switching(2);
     EXPECT_TRUE(swallowed(keyDown(36)));
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(frontmost(), apps[1]);
@@ -393,14 +388,13 @@ TEST_F(AppDelegateTest, PinChangesReachThePanelFlags) {
     addApps(2);
     launch();
     EXPECT_TRUE(panel().closeOnLostFocus);
-    defaults.set(kIsPinned, true);
-    EXPECT_FALSE(panel().closeOnLostFocus);
-    EXPECT_TRUE(panel().restoreWindowPosition);
-    defaults.set(kIsPinned, false);
-    EXPECT_TRUE(panel().closeOnLostFocus);
-    EXPECT_FALSE(panel().restoreWindowPosition);
-    defaults.set(kIsPinned, "yes"); // not a bool: ignored
-    EXPECT_TRUE(panel().closeOnLostFocus);
+    // Stored value, then whether the panel behaves pinned; "yes" is not a bool and is ignored.
+    const std::pair<platform::Value, bool> changes[] = {{true, true}, {false, false}, {"yes", false}};
+    for (const auto& [stored, pinned] : changes) {
+        defaults.set(kIsPinned, stored);
+        EXPECT_EQ(panel().closeOnLostFocus, !pinned);
+        EXPECT_EQ(panel().restoreWindowPosition, pinned);
+    }
 }
 
 TEST_F(AppDelegateTest, FirstRunShowsTheWelcomeThenTheSwitcherOnce) {
@@ -584,16 +578,6 @@ TEST_F(AppDelegateTest, PendingWorkAfterTheDelegateIsGoneDoesNothing) {
     EXPECT_TRUE(updater->calls.empty());
 }
 
-} // namespace
-
-namespace {
-Event withFlags(Event e, std::uint64_t modifiers) {
-    e.modifierFlags = modifiers;
-    return e;
-}
-constexpr std::uint64_t kControl = platform::ModifierControl;
-} // namespace
-
 TEST_F(AppDelegateTest, TypedLettersNarrowTheRowsBestMatchesFirstAndEscapeClearsThemFirst) {
     for (const char* name : {"Big Chart", "Charlie", "Mocha", "Zed"}) {
         HeadlessApplication::Facts f;
@@ -677,3 +661,5 @@ TEST_F(AppDelegateTest, WindowKeysReachOneWindowAndCtrlKeysActOnTheHighlightedAp
     ASSERT_EQ(list.windowsOf(apps[0]).size(), 1u);
     EXPECT_EQ(list.windowsOf(apps[0])[0].id, 21u);
 }
+
+} // namespace

@@ -94,11 +94,8 @@ class SurfacePanelTest : public ::testing::Test {
 protected:
     SurfacePanelTest() {
         for (const char* title : {"About", "More Apps", "", "Settings", "Quit"}) {
-            if (!*title) {
-                menu.addSeparator();
-                continue;
-            }
-            QObject::connect(menu.addAction(title), &QAction::triggered, [this, title] { triggered.push_back(title); });
+            QAction* item = *title ? menu.addAction(title) : menu.addSeparator(); // "": a separator
+            QObject::connect(item, &QAction::triggered, [this, title] { triggered.push_back(title); });
         }
         auto* content = new QWidget;
         content->resize(240, 60);

@@ -45,13 +45,11 @@ protected:
         StartAtLogin::setLogger([this](const std::string& line) { logged.push_back(line); });
         defaults = std::make_unique<platform::UserDefaults>(home / "zelvo" / "preferences.json");
 
-        Hotkeys::Services s;
-        s.defaults = defaults.get();
-        s.notificationCenter = &center;
-        s.scheduler = &scheduler;
-        s.hotKeyService = &hotKeyService;
-        s.keyboardLayout = &layout;
-        Hotkeys::install(s);
+        Hotkeys::install({.defaults = defaults.get(),
+                          .notificationCenter = &center,
+                          .scheduler = &scheduler,
+                          .hotKeyService = &hotKeyService,
+                          .keyboardLayout = &layout});
 
         deployment.contactURL = "https://maker.test/contact-us/";
         deployment.websiteURL = "https://maker.test/";

@@ -9,18 +9,18 @@ using app::compareVersions;
 using app::parseAppcast;
 
 TEST(VersionTest, ComparesEachDottedComponentAsANumber) {
-    EXPECT_GT(compareVersions("1.10", "1.9"), 0);
-    EXPECT_LT(compareVersions("1.9", "1.10"), 0);
-    EXPECT_EQ(compareVersions("1.2", "1.2.0"), 0);
-    EXPECT_EQ(compareVersions("1.2.0.0", "1.2"), 0);
-    EXPECT_GT(compareVersions("1.2.1", "1.2"), 0);
-    EXPECT_GT(compareVersions("2.0", "1.99.99"), 0);
-    EXPECT_EQ(compareVersions("v1.3", "1.3"), 0);
-    EXPECT_EQ(compareVersions("1.3b2", "1.3"), 0);
-    EXPECT_GT(compareVersions("10", "9"), 0); // not a text comparison
-    EXPECT_EQ(compareVersions("", "0"), 0);
-    // Absurdly long components do not wrap around into small numbers.
-    EXPECT_GT(compareVersions("1.99999999999999999999999", "1.5"), 0);
+    // The newer first, each pair compared both ways: "10" over "9" is no text comparison, and absurdly
+    // long components do not wrap around into small numbers.
+    for (auto [newer, older] : {std::pair{"1.10", "1.9"},
+                                {"1.2.1", "1.2"},
+                                {"2.0", "1.99.99"},
+                                {"10", "9"},
+                                {"1.99999999999999999999999", "1.5"}}) {
+        EXPECT_GT(compareVersions(newer, older), 0) << newer << " " << older;
+        EXPECT_LT(compareVersions(older, newer), 0) << newer << " " << older;
+    }
+    for (auto [a, b] : {std::pair{"1.2", "1.2.0"}, {"1.2.0.0", "1.2"}, {"v1.3", "1.3"}, {"1.3b2", "1.3"}, {"", "0"}})
+        EXPECT_EQ(compareVersions(a, b), 0) << a << " " << b;
 }
 
 std::string feed(const std::string& items) {

@@ -1,4 +1,5 @@
-#include "app/updates/AppcastUpdateChecker.h"
+#include "UpdateCheckSupport.h"
+
 #include "beacon/http/tests/IngestionServer.h"
 #include "platform/http/CurlTransport.h"
 #include "platform/headless/ManualScheduler.h"
@@ -10,22 +11,6 @@
 #include <vector>
 
 namespace {
-
-struct RecordingPresenter : app::UpdatePresenter {
-    std::vector<std::string> calls;
-    void showUpToDate(const std::string& current) override { calls.push_back("up to date " + current); }
-    void showUpdateAvailable(const app::AppcastItem& item, const std::string& current) override {
-        calls.push_back("update " + item.version + " " + item.downloadURL + " over " + current);
-    }
-    void showCheckFailed(const std::string& description) override { calls.push_back("failed: " + description); }
-};
-
-std::string feed(const std::string& version) {
-    return "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:zelvo=\"https://zelvo.example/ns\"><channel>"
-           "<title>Zelvo</title><item><title>Zelvo " +
-           version + "</title><zelvo:version>" + version +
-           "</zelvo:version><link>https://zelvo.example/download/</link></item></channel></rss>";
-}
 
 class AppcastUpdateCheckerTest : public ::testing::Test {
 protected:

@@ -1,3 +1,5 @@
+#include "UpdateCheckSupport.h"
+
 #include "app/updates/AppcastUpdateChecker.h"
 #include "platform/headless/ManualScheduler.h"
 
@@ -31,18 +33,8 @@ struct ScriptedTransport : platform::http::HttpTransport {
     std::vector<std::string> requested;
 };
 
-struct RecordingPresenter : app::UpdatePresenter {
-    std::vector<std::string> calls;
-    void showUpToDate(const std::string&) override { calls.push_back("up to date"); }
-    void showUpdateAvailable(const app::AppcastItem& item, const std::string&) override {
-        calls.push_back("update " + item.version);
-    }
-    void showCheckFailed(const std::string& description) override { calls.push_back("failed: " + description); }
-};
-
-const std::string kFeed = "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:zelvo=\"https://zelvo.example/ns\">"
-                          "<channel><title>Zelvo</title><item><title>Zelvo 2.0</title><zelvo:version>2.0"
-                          "</zelvo:version><link>https://zelvo.example/download/</link></item></channel></rss>";
+const std::string kFeed = feed("2.0");
+const std::string kUpdate = "update 2.0 https://zelvo.example/download/ over 1.0";
 
 } // namespace
 
@@ -68,9 +60,9 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
           {"https://b.test/feeds/x.xml", {302, "/feeds/y.xml"}},
           {"https://b.test/feeds/y.xml", {307, "z.xml"}},
           {"https://b.test/feeds/z.xml", {200, "", kFeed}}},
-         "update 2.0",
+         kUpdate,
          4},
-        {"five redirects are fine", chain(5), "update 2.0", 6},
+        {"five redirects are fine", chain(5), kUpdate, 6},
         {"a sixth is not", chain(6), "failed: The update server redirected more than 5 times.", 6},
         {"https to http is refused",
          {{start, {301, "http://a.test/downloads/Zelvo.xml"}}, {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},

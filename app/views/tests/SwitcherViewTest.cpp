@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -38,11 +39,6 @@ void moveWithin(QWidget& row) {
     QApplication::sendEvent(&row, &move);
 }
 
-void hover(QWidget& row) {
-    enter(row);
-    moveWithin(row);
-}
-
 void leave(QWidget& row) {
     QEvent event(QEvent::Leave);
     QApplication::sendEvent(&row, &event);
@@ -64,19 +60,15 @@ TEST_F(ViewFixture, BadgesNumberTheFirstTenRowsAndLaterRowsKeepAnInvisibleBadgeW
         std::snprintf(name, sizeof name, "A%02d", i); // sorted by name: A00 .. A11
         launch(std::string(name), 100 + i);
     }
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     const auto& rows = content.rows();
     ASSERT_EQ(rows.size(), 12u);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(rows[i]->content().badge, RowContent::Badge::Number) << i;
-        EXPECT_EQ(rows[i]->content().badgeText, std::to_string(i));
-        EXPECT_TRUE(rows[i]->content().badgeTrailingPadding);
-    }
-    for (int i = 10; i < 12; ++i) {
-        EXPECT_EQ(rows[i]->content().badge, RowContent::Badge::Invisible) << i;
-        EXPECT_EQ(rows[i]->content().badgeText, "");
-        EXPECT_FALSE(rows[i]->content().badgeTrailingPadding);
+    for (int i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i);
+        const bool numbered = i < 10; // rows 0 to 9 show their digit
+        EXPECT_EQ(rows[i]->content().badge, numbered ? RowContent::Badge::Number : RowContent::Badge::Invisible);
+        EXPECT_EQ(rows[i]->content().badgeText, numbered ? std::to_string(i) : "");
+        EXPECT_EQ(rows[i]->content().badgeTrailingPadding, numbered);
     }
     // The missing trailing padding moves the icon 4 px to the left.
     EXPECT_EQ(rows[9]->iconRect().x() - rows[10]->iconRect().x(), AppRowView::kBadgeTrailing);
@@ -93,8 +85,7 @@ TEST_F(ViewFixture, BadgesNumberTheFirstTenRowsAndLaterRowsKeepAnInvisibleBadgeW
 
 TEST_F(ViewFixture, NamelessApplicationIsListedAsAppWithAStandInIcon) {
     launch(std::nullopt, 200);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     ASSERT_EQ(content.rows().size(), 1u);
     AppRowView& row = *content.rows()[0];
     EXPECT_EQ(row.content().name, "App");
@@ -106,8 +97,7 @@ TEST_F(ViewFixture, NamelessApplicationIsListedAsAppWithAStandInIcon) {
 
 TEST_F(ViewFixture, BadgeColoursFollowTheAppearance) {
     launch(std::string("Solo"), 300);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     AppRowView& row = *content.rows()[0];
     row.resize(row.sizeHint());
     QRect badge = row.badgeRect();
@@ -127,13 +117,13 @@ TEST_F(ViewFixture, BadgeColoursFollowTheAppearance) {
 TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {
     auto a = launch(std::string("Alpha"), 401);
     auto b = launch(std::string("Beta"), 402);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     auto& list = delegate.appList();
     AppRowView& beta = *content.rows()[1];
     ASSERT_EQ(beta.app(), b);
 
-    hover(beta);
+    enter(beta);
+    moveWithin(beta);
     EXPECT_EQ(list.hoveredApp(), b);
     EXPECT_TRUE(beta.isHighlighted());
     EXPECT_DOUBLE_EQ(beta.scale(), 1.01);
@@ -154,18 +144,15 @@ TEST_F(ViewFixture, HoverHighlightsAndClickActivatesThroughTheList) {
 
     // A row whose application has gone does not activate anything.
     workspace.terminate(a);
-    AppRowView* gone = nullptr;
-    for (auto* row : content.rows())
-        if (row->app() == a) gone = row;
-    EXPECT_EQ(gone, nullptr);
+    const auto& rows = content.rows();
+    EXPECT_TRUE(std::none_of(rows.begin(), rows.end(), [&](AppRowView* row) { return row->app() == a; }));
 }
 
 TEST_F(ViewFixture, ARowAppearingUnderAPointerAtRestLeavesTheKeyboardHighlight) {
     launch(std::string("Alpha"), 411);
     auto b = launch(std::string("Beta"), 412);
     launch(std::string("Gamma"), 413);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     auto& list = delegate.appList();
     list.resetSelection();
     AppRowView& gamma = *content.rows()[2];
@@ -229,8 +216,7 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
 
     auto app = launch(std::string("Solo"), 100);
     app->facts().icon = solid(0xFFFF0000);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     ASSERT_EQ(content.rows().size(), 1u);
     auto iconColour = [&] {
         auto* row = content.rows()[0];
@@ -246,16 +232,8 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         QColor expected;
     } steps[] = {
         {"the window's icon changed", solid(0xFF00FF00), std::nullopt, {}, QColor(0, 255, 0)},
-        {"no window icon: the desktop entry's through the theme",
-         {},
-         "zelvo-blue",
-         solid(0xFFFFFF00),
-         QColor(0, 0, 255)},
-        {"nothing in the theme: the old-style window icon",
-         {},
-         "zelvo-missing",
-         solid(0xFFFFFF00),
-         QColor(255, 255, 0)},
+        {"no window icon: the entry's from the theme", {}, "zelvo-blue", solid(0xFFFFFF00), QColor(0, 0, 255)},
+        {"not in the theme: the old-style icon", {}, "zelvo-missing", solid(0xFFFFFF00), QColor(255, 255, 0)},
     };
     for (const auto& step : steps) {
         app->facts().icon = step.icon;
@@ -271,8 +249,7 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
 TEST_F(ViewFixture, LongListsScrollToTheHighlightAndLongNamesAreCutToFitTheScreen) {
     for (int i = 0; i < 60; ++i) launch("A" + std::to_string(100 + i), 700 + i);
     auto longest = launch(std::string(300, 'W'), 800);
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     const QSize fitting = content.fittingSize();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(fitting.width(), screen.width());
@@ -332,8 +309,7 @@ TEST_F(ViewFixture, ARightClickOffersCloseQuitAndMinimizeForItsRow) {
     launch(std::string("Alpha"), 911);
     auto beta = launch(std::string("Beta"), 912);
     beta->facts().windows = {{5, "one"}, {6, "two"}};
-    auto& content = view();
-    content.layoutIfNeeded();
+    auto& content = laidOutView();
     AppRowView& row = *content.rows()[1];
     QPointF at(row.width() / 2.0, row.height() / 2.0);
     QMouseEvent release(QEvent::MouseButtonRelease, at, row.mapToGlobal(at), Qt::RightButton, Qt::NoButton, {});

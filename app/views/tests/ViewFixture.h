@@ -34,6 +34,10 @@ protected:
         }
         return hosting->contentView();
     }
+    app::views::ContentView& laidOutView() {
+        view().layoutIfNeeded();
+        return view();
+    }
 
     platform::ManualScheduler scheduler;
     platform::HeadlessWorkspace workspace;
