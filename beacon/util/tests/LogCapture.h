@@ -49,6 +49,12 @@ public:
         for (const auto& line : lines()) out.push_back(line.substr(line.find(' ', line.find(": ") + 2) + 1));
         return out;
     }
+    // Every line, each followed by a newline.
+    std::string text() {
+        std::string all;
+        for (const auto& line : lines()) all += line + "\n";
+        return all;
+    }
     void clear() {
         scheduler_.runUntilIdle();
         lines_.clear();
