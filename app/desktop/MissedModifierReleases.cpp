@@ -1,10 +1,12 @@
 #include "app/desktop/MissedModifierReleases.h"
+#include "platform/linux/qt/ModifierKeys.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -79,18 +81,14 @@ void MissedModifierReleases::check() {
     if (!pointer) return;
     const std::uint16_t released = atPress_ & ~pointer->mask;
     if (!released) return;
-    std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&std::free)> mapping(
-        xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr), &std::free);
-    if (!mapping) return;
-    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(mapping.get());
-    const int perModifier = mapping->keycodes_per_modifier;
+    const auto mapping = platform::qt::readModifierMapping(connection_);
     std::uint16_t state = atPress_; // X key events carry the state before the key
     for (int index = 0; index < 8; ++index) {
         const std::uint16_t bit = std::uint16_t(1u << index);
         if (!(released & bit)) continue;
-        xcb_keycode_t keycode = 0;
-        for (int k = 0; k < perModifier && !keycode; ++k) keycode = keycodes[index * perModifier + k];
-        if (!keycode) continue;
+        auto key = std::find_if(mapping.begin(), mapping.end(), [bit](const auto& k) { return k.second == bit; });
+        if (key == mapping.end()) continue;
+        const xcb_keycode_t keycode = key->first;
         QKeyEvent release(QEvent::KeyRelease, qtKeyFor(bit), qtModifiersFor(state & ~bit), keycode, 0, state);
         QCoreApplication::sendEvent(window, &release);
         state &= std::uint16_t(~bit);

@@ -5,7 +5,8 @@
 
 namespace crashcapture::testing {
 
-// A fresh directory under /tmp, removed with the object.
+// A fresh directory under /tmp, removed with the object. The beacon tests use
+// it as beacon::test::TempDir.
 class TemporaryDirectory {
 public:
     TemporaryDirectory() {

@@ -1,30 +1,10 @@
 #pragma once
 
-#include <filesystem>
-#include <random>
-#include <string>
+#include "crashcapture/tests/TemporaryDirectory.h"
 
 namespace beacon::test {
 
-// A fresh directory below the system temp directory, removed with its contents.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() / ("zelvo-storage-" + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+// A fresh directory, removed with its contents.
+using TempDir = crashcapture::testing::TemporaryDirectory;
 
 } // namespace beacon::test

@@ -15,18 +15,23 @@ ModifierKeys::ModifierKeys() {
     reload();
 }
 
-void ModifierKeys::reload() {
-    keys_.clear();
-    if (!connection_) return;
+std::vector<std::pair<std::uint8_t, std::uint16_t>> readModifierMapping(xcb_connection_t* connection) {
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> keys;
     std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&std::free)> mapping(
-        xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr), &std::free);
-    if (!mapping) return;
+        xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr), &std::free);
+    if (!mapping) return keys;
     const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(mapping.get());
     const int perModifier = mapping->keycodes_per_modifier;
     for (int index = 0; index < 8; ++index)
         for (int k = 0; k < perModifier; ++k)
             if (xcb_keycode_t keycode = keycodes[index * perModifier + k])
-                keys_.emplace_back(keycode, std::uint16_t(1u << index));
+                keys.emplace_back(keycode, std::uint16_t(1u << index));
+    return keys;
+}
+
+void ModifierKeys::reload() {
+    keys_.clear();
+    if (connection_) keys_ = readModifierMapping(connection_);
 }
 
 std::optional<std::uint16_t> ModifierKeys::maskOf(unsigned keycode) const {

@@ -9,6 +9,10 @@ struct xcb_connection_t;
 
 namespace platform::qt {
 
+// The server's modifier mapping as (keycode, mask) pairs, modifier by modifier
+// in the server's order; empty when it cannot be read.
+std::vector<std::pair<std::uint8_t, std::uint16_t>> readModifierMapping(xcb_connection_t* connection);
+
 // The keys of the X keyboard that act as modifiers, as the server's modifier
 // mapping assigns them: Alt_L and Alt_R to Mod1, but on German and other
 // layouts the right Alt key is AltGr (ISO_Level3_Shift) on Mod5, which is no
