@@ -160,8 +160,11 @@ void DesktopEntries::dropMissesIfChanged() {
 
 std::optional<DesktopEntry> DesktopEntries::find(const std::string& id) {
     if (id.empty() || id.find('/') != std::string::npos || id.starts_with(".")) return std::nullopt;
-    dropMissesIfChanged();
+    // A found entry is kept; only a miss asks whether the folders changed.
     auto cached = byId_.find(id);
+    if (cached != byId_.end() && cached->second) return cached->second;
+    dropMissesIfChanged();
+    cached = byId_.find(id);
     if (cached != byId_.end()) return cached->second;
     std::optional<DesktopEntry> found;
     for (const auto& dir : dirs_) {
@@ -193,7 +196,7 @@ std::optional<DesktopEntry> DesktopEntries::forCandidates(const std::vector<std:
                                                          const std::vector<std::string>& classes) {
     for (const auto& id : ids)
         if (auto entry = find(id)) return entry;
-    dropMissesIfChanged();
+    if (ids.empty()) dropMissesIfChanged(); // otherwise each missed find() asked
     if (!wmClassIndexed_) indexWMClasses();
     for (const auto& cls : classes) {
         auto it = byWMClass_.find(cls);
