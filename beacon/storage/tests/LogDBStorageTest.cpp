@@ -4,7 +4,6 @@
 #include "LogStorageFixture.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <fstream>
@@ -246,25 +245,17 @@ TEST_F(LogDBStorageTest, TargetTokensAreStoredEncryptedWithTheirKeyInClear) {
 }
 
 TEST_F(LogDBStorageTest, OlderVersionAndForeignFilesAreRecreatedEmpty) {
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE logs (id INTEGER PRIMARY KEY, groupId TEXT, log TEXT);"
-                               "INSERT INTO logs (groupId, log) VALUES ('Analytics', 'old');"
-                               "PRAGMA user_version = 4;",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-    }
-    {
-        auto storage = makeStorage();
-        EXPECT_EQ(storage->countLogs(), 0u);
-        EXPECT_EQ(rawInteger("PRAGMA user_version"), 5);
-        EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM pragma_table_info('logs') WHERE name = 'targetKey'"), 1);
-        EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ix_logs_priority'"), 1);
-        EXPECT_TRUE(storage->saveLog(makeLog("new"), "Analytics", kNormal));
-    }
+    std::ofstream{file()}; // an empty file is an empty database
+    rawExec("CREATE TABLE logs (id INTEGER PRIMARY KEY, groupId TEXT, log TEXT);"
+            "INSERT INTO logs (groupId, log) VALUES ('Analytics', 'old');"
+            "PRAGMA user_version = 4;");
+    ASSERT_EQ(rawInteger("SELECT COUNT(*) FROM logs"), 1);
+    auto storage = makeStorage();
+    EXPECT_EQ(storage->countLogs(), 0u);
+    EXPECT_EQ(rawInteger("PRAGMA user_version"), 5);
+    EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM pragma_table_info('logs') WHERE name = 'targetKey'"), 1);
+    EXPECT_EQ(rawInteger("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ix_logs_priority'"), 1);
+    EXPECT_TRUE(storage->saveLog(makeLog("new"), "Analytics", kNormal));
 }
 
 // A damaged file, found by the check at start or by the first statement that
