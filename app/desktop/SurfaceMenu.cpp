@@ -57,6 +57,12 @@ std::vector<std::pair<QString, QRect>> SurfaceMenu::items() const {
     return items;
 }
 
+QString SurfaceMenu::highlightedText() const {
+    if (highlighted_ < 0) return {};
+    const auto& action = items_[std::size_t(highlighted_)].action;
+    return action ? action->text() : QString();
+}
+
 int SurfaceMenu::itemAt(QPoint at) const {
     for (std::size_t i = 0; i < items_.size(); ++i)
         if (items_[i].action && items_[i].action->isEnabled() && items_[i].rect.contains(at)) return int(i);

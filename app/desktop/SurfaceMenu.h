@@ -26,6 +26,8 @@ public:
     bool key(std::uint16_t keyCode);
     // The enabled actions' texts and places, in order.
     std::vector<std::pair<QString, QRect>> items() const;
+    // The text of the item under the pointer or chosen by the keys, empty for none.
+    QString highlightedText() const;
     void close();
 
     QSize sizeHint() const override;

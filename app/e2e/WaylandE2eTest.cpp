@@ -55,7 +55,9 @@ protected:
             << "no three applications from zelvo: " << state().dump();
     }
     void TearDown() override {
-        if (zelvo > 0) EXPECT_TRUE(sway.isRunning(zelvo)) << "zelvo ended during the test";
+        if (zelvo > 0) {
+            EXPECT_TRUE(sway.isRunning(zelvo)) << "zelvo ended during the test";
+        }
     }
 
     nlohmann::json state() { return readStateFile(stateFile); }
@@ -220,15 +222,22 @@ TEST_F(WaylandZelvo, PinnedPanelsMenuWorksAndItsDraggedPlaceIsKept) {
     restart(true);
 
     click(centreOf(state()["menuFrame"]));
-    // The menu's items, once the surface grown for it is placed: the same
-    // frame read twice in a row.
-    nlohmann::json about;
+    // Hover first and click once the menu itself has "About" under the
+    // pointer: the surface grown for the menu may be placed a moment after
+    // its frames are reported, and a click before that lands on another item.
+    std::pair<int, int> about{-1, -1};
+    int nudge = 0; // each move is a real motion, even over a surface that moved under the pointer
     ASSERT_TRUE(waitForState([&](const auto& s) {
-        for (const auto& item : s.value("menuItems", nlohmann::json::array()))
-            if (item["text"] == "About") return std::exchange(about, item["frame"]) == item["frame"];
+        for (const auto& item : s.value("menuItems", nlohmann::json::array())) {
+            if (item["text"] != "About") continue;
+            const auto at = centreOf(item["frame"]);
+            if (at == about && s.value("menuHighlighted", "") == "About") return true;
+            about = at;
+            pointer->moveTo(at.first + (nudge ^= 1), at.second);
+        }
         return false;
     })) << state().dump();
-    click(centreOf(about));
+    click(about);
     EXPECT_TRUE(waitForState([](const auto& s) {
         return !s.contains("menuItems") && s["otherWindows"].dump().find("About Zelvo") != std::string::npos;
     })) << state().dump();

@@ -78,6 +78,7 @@ void DebugState::writeNow() {
                     {"text", text},
                     {"frame", QJsonArray{at.x() + rect.x(), at.y() + rect.y(), rect.width(), rect.height()}}});
             state["menuItems"] = items;
+            state["menuHighlighted"] = menu->highlightedText();
         }
     }
     if (panel) {
