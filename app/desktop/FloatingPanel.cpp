@@ -186,10 +186,10 @@ void FloatingPanel::pointerPressed(QPoint at) {
 
 void FloatingPanel::focusMoved(QWindow* window) {
     // Only a move to another Zelvo window takes the keys away. Qt reports the
-    // focus leaving Zelvo for another program up to 400 ms late, so that
-    // notice can arrive after a switch begun right afterwards has taken the
-    // keyboard; a user going to another program by the pointer is caught by
-    // the press watcher instead.
+    // focus leaving Zelvo for another program late (it first waits for a
+    // focus-in that may follow), so that notice can arrive after a switch
+    // begun right afterwards has taken the keyboard; a user going to another
+    // program by the pointer is caught by the press watcher instead.
     if (!wantsKeyboard_ || !window || window == windowHandle()) return;
     if (window && window->type() == Qt::Popup) {
         // The panel's own popup menu takes the keys while it is open and
