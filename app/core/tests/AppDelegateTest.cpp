@@ -143,9 +143,7 @@ TEST_F(AppDelegateTest, OneSwitchFromHotKeyToRelease) {
     EXPECT_EQ(apps[3]->activations(), (std::vector<unsigned>{3u}));
 
     // With the panel down, keys and releases pass through untouched.
-    EXPECT_FALSE(swallowed(keyDown(48)));
-    EXPECT_FALSE(swallowed(keyDown(18, "1")));
-    EXPECT_FALSE(swallowed(flags(0)));
+    for (const Event& e : {keyDown(48), keyDown(18, "1"), flags(0)}) EXPECT_FALSE(swallowed(e));
     scheduler.advance(platform::Seconds(1));
     EXPECT_EQ(apps[3]->activations().size(), 1u);
 }
