@@ -36,7 +36,7 @@ struct Enqueued {
 class FakeUnit : public ChannelUnitProtocol {
 public:
     explicit FakeUnit(ChannelUnitConfiguration configuration) : configuration_(std::move(configuration)) {}
-    void setEnabled(bool isEnabled, bool) override { enabled = isEnabled; }
+    void setEnabled(bool, bool) override {}
     void addDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void removeDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void pauseWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
@@ -58,7 +58,6 @@ public:
     }
 
     std::vector<Enqueued> enqueued;
-    bool enabled = true;
 
 private:
     ChannelUnitConfiguration configuration_;
@@ -67,7 +66,7 @@ private:
 class FakeGroup : public ChannelGroupProtocol {
 public:
     void setEnabled(bool, bool) override {}
-    void addDelegate(const std::shared_ptr<ChannelDelegate>& delegate) override { delegates.push_back(delegate); }
+    void addDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void removeDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void pauseWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
     void resumeWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
@@ -93,7 +92,6 @@ public:
     void setAppSecret(const std::optional<std::string>&) override {}
 
     std::map<std::string, std::shared_ptr<FakeUnit>> units;
-    std::vector<std::weak_ptr<ChannelDelegate>> delegates;
 };
 
 class RecordingDelegate : public CrashesDelegate {
