@@ -114,9 +114,11 @@ protected:
         SessionContext::resetSharedInstance();
         UserIdContext::resetSharedInstance();
     }
-    void start(const std::string& secret = kSecret) {
-        Beacon::start(secret, {Analytics::sharedInstance()});
+    // Starts the telemetry with the analytics service, which it answers.
+    std::shared_ptr<Analytics> start() {
+        Beacon::start(kSecret, {Analytics::sharedInstance()});
         scheduler.runUntilIdle();
+        return Analytics::sharedInstance();
     }
     // Flushes every unit (the 6 s timers) and waits for the server to have
     // `count` requests.
@@ -173,8 +175,7 @@ TEST_F(AnalyticsServiceTest, OneSessionPerLaunchWhoseIdLaterLogsCarry) {
 }
 
 TEST_F(AnalyticsServiceTest, CriticalEventsGoThroughTheCriticalUnit) {
-    start();
-    auto analytics = Analytics::sharedInstance();
+    auto analytics = start();
     ASSERT_TRUE(analytics->criticalChannelUnit());
     EXPECT_EQ(analytics->criticalChannelUnit()->configuration().groupId, "Analytics_critical");
     // The normal unit is paused: only the critical event can leave.
@@ -188,9 +189,8 @@ TEST_F(AnalyticsServiceTest, CriticalEventsGoThroughTheCriticalUnit) {
 }
 
 TEST_F(AnalyticsServiceTest, TargetEventsReachOnlyTheCollectorAsCommonSchemaLines) {
-    start();
+    auto analytics = start();
     auto initial = sent(2).size();
-    auto analytics = Analytics::sharedInstance();
     auto target = analytics->transmissionTargetForToken(kToken);
     target->propertyConfigurator()->setAppName("Zelvo");
     target->propertyConfigurator()->setEventPropertyString("parent", "origin");
@@ -231,8 +231,7 @@ TEST_F(AnalyticsServiceTest, TargetEventsReachOnlyTheCollectorAsCommonSchemaLine
 }
 
 TEST_F(AnalyticsServiceTest, TargetTreeEnabledFlagsAndPropertyInheritance) {
-    start();
-    auto analytics = Analytics::sharedInstance();
+    auto analytics = start();
     auto root = analytics->transmissionTargetForToken(kToken);
     EXPECT_EQ(root, analytics->transmissionTargetForToken(kToken));
     EXPECT_EQ(root->isEnabledKey(), "AnalyticsIsEnabled/abc123");
@@ -285,8 +284,7 @@ TEST_F(AnalyticsServiceTest, TransmissionIntervalOnlyBeforeStart) {
 }
 
 TEST_F(AnalyticsServiceTest, DisablingEndsTheSessionAndEnablingBeginsANewOne) {
-    start();
-    auto analytics = Analytics::sharedInstance();
+    auto analytics = start();
     auto first = SessionContext::sharedInstance()->sessionId();
     ASSERT_TRUE(first);
     analytics->setEnabled(false);

@@ -55,13 +55,10 @@ TEST_F(ApplicationForwarderTest, ForwardingNeedsCrashOnExceptionsAndNoOptOut) {
 TEST_F(ApplicationForwarderTest, AnExceptionEscapingDispatchIsReportedAndNotThrownAgain) {
     store->registerDefaults({{ApplicationForwarder::kCrashOnExceptionsKey, true}});
     ApplicationForwarder::registerForwarding();
-    bool after = false;
     EXPECT_NO_THROW(ApplicationForwarder::sendEvent([] { throw std::out_of_range("row 12"); }));
-    after = true;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].name, "std::out_of_range");
     EXPECT_EQ(reported[0].reason, "row 12");
-    EXPECT_TRUE(after);
 }
 
 TEST_F(ApplicationForwarderTest, WithoutForwardingExceptionsPropagate) {

@@ -36,7 +36,7 @@ struct Enqueued {
 class FakeUnit : public ChannelUnitProtocol {
 public:
     explicit FakeUnit(ChannelUnitConfiguration configuration) : configuration_(std::move(configuration)) {}
-    void setEnabled(bool isEnabled, bool) override { enabled = isEnabled; }
+    void setEnabled(bool, bool) override {}
     void addDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void removeDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void pauseWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
@@ -58,7 +58,6 @@ public:
     }
 
     std::vector<Enqueued> enqueued;
-    bool enabled = true;
 
 private:
     ChannelUnitConfiguration configuration_;
@@ -67,7 +66,7 @@ private:
 class FakeGroup : public ChannelGroupProtocol {
 public:
     void setEnabled(bool, bool) override {}
-    void addDelegate(const std::shared_ptr<ChannelDelegate>& delegate) override { delegates.push_back(delegate); }
+    void addDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void removeDelegate(const std::shared_ptr<ChannelDelegate>&) override {}
     void pauseWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
     void resumeWithIdentifyingObject(const std::shared_ptr<const void>&) override {}
@@ -93,7 +92,6 @@ public:
     void setAppSecret(const std::optional<std::string>&) override {}
 
     std::map<std::string, std::shared_ptr<FakeUnit>> units;
-    std::vector<std::weak_ptr<ChannelDelegate>> delegates;
 };
 
 class RecordingDelegate : public CrashesDelegate {
@@ -149,13 +147,15 @@ protected:
             true, dir.path / "cache"));
         return reporter.crashReportPath();
     }
-    void leavePendingReport(std::uint8_t id = 1) {
+    // A launch after a crash that left the report with id bytes `id` pending.
+    std::shared_ptr<Crashes> launchAfterCrash(std::uint8_t id = 1) {
         crashcapture::testing::ReportBuilder builder;
         builder.setReportUUID(std::vector<std::uint8_t>(16, id));
         const auto bytes = builder.file();
         fs::create_directories(pendingReportPath().parent_path());
         std::ofstream(pendingReportPath(), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return launch();
     }
     // A new launch: a fresh service started on a fresh channel group.
     std::shared_ptr<Crashes> launch() {
@@ -183,8 +183,7 @@ protected:
 };
 
 TEST_F(CrashesServiceTest, APendingReportIsStoredAndSentOneSecondLaterOnce) {
-    leavePendingReport();
-    auto crashes = launch();
+    auto crashes = launchAfterCrash();
     EXPECT_TRUE(crashes->didCrashInLastSession());
     ASSERT_TRUE(crashes->lastSessionCrashReportInstance());
     EXPECT_FALSE(fs::exists(pendingReportPath()));
@@ -208,9 +207,8 @@ TEST_F(CrashesServiceTest, APendingReportIsStoredAndSentOneSecondLaterOnce) {
 }
 
 TEST_F(CrashesServiceTest, AReportThatKilledItsConversionIsMovedAsideAndNeverRetried) {
-    leavePendingReport();
     createFileAtPathComponent("crashes/BcnCrashes.analyzer", std::nullopt, false, true);
-    auto crashes = launch();
+    auto crashes = launchAfterCrash();
     EXPECT_EQ(log.count("Error on loading the crash report, it will be purged."), 1u);
     EXPECT_FALSE(fs::exists(pendingReportPath()));
     bool keptAside = false;
@@ -233,8 +231,7 @@ TEST_F(CrashesServiceTest, AStoredReportThatCannotBeReadIsDiscardedOnce) {
 }
 
 TEST_F(CrashesServiceTest, ReportsAreDeletedInsteadOfSentWhenTheServiceIsDisabled) {
-    leavePendingReport();
-    auto crashes = launch();
+    auto crashes = launchAfterCrash();
     ASSERT_EQ(storedReports(), 1u);
     // Disabled after the report was stored, before the delayed processing.
     BeaconUserDefaults::shared()->setObject(platform::Value(false), "CrashesIsEnabled");
@@ -252,14 +249,21 @@ TEST_F(CrashesServiceTest, ReportsAreDeletedInsteadOfSentWhenTheServiceIsDisable
     EXPECT_EQ(fs::file_size(*fullURLForPathComponent("crasheslogbuffer/3.bcncrasheslogbuffer")), 0u);
 }
 
+// Declined by the delegate or, after the delegate let it through, by the
+// user's "don't send": deleted, never sent.
 TEST_F(CrashesServiceTest, DeclinedReportsAreDiscarded) {
-    delegate->process = false;
-    leavePendingReport();
-    launch();
-    scheduler.advance(platform::Seconds(1));
-    EXPECT_EQ(delegate->asked.size(), 1u);
-    EXPECT_TRUE(unit("Crashes").enqueued.empty());
-    EXPECT_EQ(storedReports(), 0u);
+    for (const bool byUser : {false, true}) {
+        SCOPED_TRACE(byUser ? "the user: don't send" : "the delegate: do not process");
+        delegate->process = byUser ? std::nullopt : std::optional(false);
+        auto crashes = launchAfterCrash();
+        if (byUser) crashes->setUserConfirmationHandlerInstance([](const auto&) { return true; });
+        scheduler.advance(platform::Seconds(1));
+        if (byUser) Crashes::notifyWithUserConfirmation(UserConfirmation::DontSend);
+        EXPECT_EQ(delegate->asked.size(), byUser ? 2u : 1u); // once per launch
+        EXPECT_TRUE(unit("Crashes").enqueued.empty());
+        EXPECT_EQ(storedReports(), 0u);
+        EXPECT_TRUE(crashes->unprocessedCrashReports().empty());
+    }
 }
 
 TEST_F(CrashesServiceTest, AttachmentsUpToSevenMebibytesAreSent) {
@@ -268,8 +272,7 @@ TEST_F(CrashesServiceTest, AttachmentsUpToSevenMebibytesAreSent) {
                                                     std::vector<std::uint8_t>(size, 'x'), "text/plain");
     };
     delegate->attachments = std::vector{attachment(7340032), attachment(7340033)};
-    leavePendingReport();
-    launch();
+    launchAfterCrash();
     scheduler.advance(platform::Seconds(1));
     const auto sent = unit("Crashes").logsOf<ErrorAttachmentLog>();
     ASSERT_EQ(sent.size(), 1u);
@@ -296,8 +299,7 @@ TEST_F(CrashesServiceTest, HandledErrorsAreSentOnlyWhileEnabled) {
 
 TEST_F(CrashesServiceTest, UserConfirmationAlwaysIsPersistedAndSkipsLaterQuestions) {
     int questions = 0;
-    leavePendingReport(1);
-    auto crashes = launch();
+    auto crashes = launchAfterCrash(1);
     crashes->setUserConfirmationHandlerInstance([&](const auto& reports) {
         ++questions;
         EXPECT_EQ(reports.size(), 1u);
@@ -312,31 +314,18 @@ TEST_F(CrashesServiceTest, UserConfirmationAlwaysIsPersistedAndSkipsLaterQuestio
     EXPECT_EQ(unit("Crashes").logsOf<AppleErrorLog>().size(), 1u);
     EXPECT_EQ(store->storedObject("BeaconCrashesUserConfirmation"), platform::Value(true));
 
-    leavePendingReport(2);
-    auto next = launch();
+    auto next = launchAfterCrash(2);
     next->setUserConfirmationHandlerInstance([&](const auto&) { return ++questions, true; });
     scheduler.advance(platform::Seconds(1));
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(unit("Crashes").logsOf<AppleErrorLog>().size(), 1u);
 }
 
-TEST_F(CrashesServiceTest, DontSendDeletesTheReports) {
-    leavePendingReport();
-    auto crashes = launch();
-    crashes->setUserConfirmationHandlerInstance([](const auto&) { return true; });
-    scheduler.advance(platform::Seconds(1));
-    Crashes::notifyWithUserConfirmation(UserConfirmation::DontSend);
-    EXPECT_TRUE(unit("Crashes").enqueued.empty());
-    EXPECT_EQ(storedReports(), 0u);
-    EXPECT_TRUE(crashes->unprocessedCrashReports().empty());
-}
-
 TEST_F(CrashesServiceTest, UnprocessedReportsNeverWaitWhenNoProcessingRuns) {
     // In the background the delayed processing stops; the waiting caller
     // gets the (empty) list at once.
     Crashes::setApplicationStateProvider([] { return Crashes::kApplicationStateBackground; });
-    leavePendingReport();
-    auto crashes = launch();
+    auto crashes = launchAfterCrash();
     scheduler.advance(platform::Seconds(1));
     EXPECT_EQ(log.count("Crashes will not be processed because the application is in the background."), 1u);
     EXPECT_TRUE(crashes->unprocessedCrashReports().empty());

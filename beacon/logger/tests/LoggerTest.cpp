@@ -163,8 +163,7 @@ TEST_F(LoggerTest, SettingLevelOrHandlerMarksItUserDefined) {
     EXPECT_FALSE(Logger::isUserDefinedLogLevel());
     Logger::setCurrentLogLevel(LogLevel::Error);
     EXPECT_TRUE(Logger::isUserDefinedLogLevel());
-    EXPECT_EQ(Logger::currentLogLevel(), LogLevel::Error);
-    Logger::setIsUserDefinedLogLevel(false);
+    Logger::setIsUserDefinedLogLevel(false); // clearing the mark keeps the level set
     EXPECT_EQ(Logger::currentLogLevel(), LogLevel::Error);
     Logger::setLogHandler(Logger::defaultHandler());
     EXPECT_TRUE(Logger::isUserDefinedLogLevel());

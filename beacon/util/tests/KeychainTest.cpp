@@ -34,8 +34,7 @@ protected:
 
 TEST_F(KeychainUtilTest, StoresReplacesReadsAndDeletes) {
     LogCapture log;
-    const auto service = KeychainUtil::defaultServiceName();
-    EXPECT_EQ(service, "com.zelvo.Zelvo.Beacon");
+    EXPECT_EQ(KeychainUtil::defaultServiceName(), "com.zelvo.Zelvo.Beacon");
 
     int status = 1;
     EXPECT_EQ(KeychainUtil::stringForKey("k", &status), std::nullopt);
