@@ -16,6 +16,16 @@ WindowFacts window(std::uint32_t id, pid_t pid, std::string cls, WindowKind kind
     f.leader = leader;
     return f;
 }
+// Each group's key with the ids of its windows, in order.
+using Summary = std::vector<std::pair<std::string, std::vector<std::uint32_t>>>;
+Summary summary(const std::vector<WindowGroup>& groups) {
+    Summary result;
+    for (const auto& group : groups) {
+        result.emplace_back(group.key, std::vector<std::uint32_t>{});
+        for (const auto& w : group.windows) result.back().second.push_back(w.window);
+    }
+    return result;
+}
 } // namespace
 
 TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
@@ -30,17 +40,11 @@ TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
         window(8, 300, "XTerm"), // another xterm process is another application
     };
     list[0].clientMachine = list[2].clientMachine = "desk";
-    auto groups = groupWindows(list);
-    ASSERT_EQ(groups.size(), 5u);
-    EXPECT_EQ(groups[0].key, "pid:100@desk/XTerm");
-    ASSERT_EQ(groups[0].windows.size(), 2u);
-    EXPECT_EQ(groups[0].windows[1].window, 3u);
-    EXPECT_EQ(groups[1].key, "pid:200@/XClock");
-    EXPECT_EQ(groups[2].key, "leader:77");
-    EXPECT_EQ(groups[2].windows.size(), 2u);
-    EXPECT_EQ(groups[3].key, "class:Legacy");
-    EXPECT_EQ(groups[3].windows.size(), 2u);
-    EXPECT_EQ(groups[4].key, "pid:300@/XTerm");
+    EXPECT_EQ(summary(groupWindows(list)), (Summary{{"pid:100@desk/XTerm", {1, 3}},
+                                                    {"pid:200@/XClock", {2}},
+                                                    {"leader:77", {4, 5}},
+                                                    {"class:Legacy", {6, 7}},
+                                                    {"pid:300@/XTerm", {8}}}));
 
     // Nothing to group by: each window stands alone.
     WindowFacts bare;
