@@ -1,31 +1,21 @@
 #include "platform/linux/desktop/DesktopEntries.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <unistd.h>
 
 using namespace platform::desktop;
+using zelvo::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/zelvo-entries-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-    void write(const std::string& name, const std::string& text) {
-        fs::create_directories((path_ / name).parent_path());
-        std::ofstream(path_ / name) << text;
-    }
-
-private:
-    fs::path path_;
-};
+// Writes `text` to `file`, making its folders.
+void write(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
 
 } // namespace
 
@@ -42,20 +32,20 @@ TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
 }
 
 TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
-    TempDir home, system;
-    home.write("applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
-                                              "[Desktop Action New]\nName=Not this one\n");
-    system.write("applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
-    system.write("applications/debian-xterm.desktop",
-                 "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
-    system.write("applications/broken.desktop", "Name=No group\n");
-    DesktopEntries entries({home.path() / "applications", system.path() / "applications"});
+    TemporaryFolder home, system;
+    write(home.path / "applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
+                                                     "[Desktop Action New]\nName=Not this one\n");
+    write(system.path / "applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
+    write(system.path / "applications/debian-xterm.desktop",
+          "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
+    write(system.path / "applications/broken.desktop", "Name=No group\n");
+    DesktopEntries entries({home.path / "applications", system.path / "applications"});
 
     auto editor = entries.find("editor");
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->name, "My Editor");
     EXPECT_EQ(editor->exec, "editor --new %F");
-    EXPECT_EQ(editor->path, home.path() / "applications/editor.desktop");
+    EXPECT_EQ(editor->path, home.path / "applications/editor.desktop");
 
     EXPECT_FALSE(entries.find("broken"));
     EXPECT_FALSE(entries.find("../applications/editor"));
@@ -74,10 +64,10 @@ TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
 }
 
 TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
-    TempDir dir;
-    dir.write("applications/viewer.desktop",
-              "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
-              "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
+    TemporaryFolder dir;
+    write(dir.path / "applications/viewer.desktop",
+          "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
+          "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
     // The messages locale, the name read.
     const std::pair<const char*, const char*> cases[] = {
         {"", "Viewer"},
@@ -89,7 +79,7 @@ TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
         {"fr_FR", "Visionneuse"},
     };
     for (const auto& [locale, name] : cases) {
-        DesktopEntries entries({dir.path() / "applications"}, locale);
+        DesktopEntries entries({dir.path / "applications"}, locale);
         auto entry = entries.find("viewer");
         ASSERT_TRUE(entry) << locale;
         EXPECT_EQ(entry->name, name) << locale;
@@ -97,14 +87,14 @@ TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
 }
 
 TEST(DesktopEntries, AnEntryInstalledAfterAMissIsFound) {
-    TempDir dir;
-    fs::create_directories(dir.path() / "applications");
+    TemporaryFolder dir;
+    fs::create_directories(dir.path / "applications");
     // File times are coarse: the folder's must differ from its time now.
-    fs::last_write_time(dir.path() / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
-    DesktopEntries entries({dir.path() / "applications"});
+    fs::last_write_time(dir.path / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
+    DesktopEntries entries({dir.path / "applications"});
     EXPECT_FALSE(entries.forCandidates({"late"}, {"Late"}));
-    dir.write("applications/late.desktop", "[Desktop Entry]\nName=Late\n");
-    dir.write("applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
+    write(dir.path / "applications/late.desktop", "[Desktop Entry]\nName=Late\n");
+    write(dir.path / "applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
     auto entry = entries.find("late");
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->name, "Late");
