@@ -17,6 +17,12 @@ void write(const fs::path& file, const std::string& text) {
     std::ofstream(file) << text;
 }
 
+// An entry's id, name, Exec, Icon and StartupWMClass in one text; "none"
+// when there is no entry.
+std::string fields(const std::optional<DesktopEntry>& e) {
+    return e ? e->id + "|" + e->name + "|" + e->exec + "|" + e->icon + "|" + e->startupWMClass : "none";
+}
+
 } // namespace
 
 TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
@@ -41,25 +47,16 @@ TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
     write(system.path / "applications/broken.desktop", "Name=No group\n");
     DesktopEntries entries({home.path / "applications", system.path / "applications"});
 
-    auto editor = entries.find("editor");
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->name, "My Editor");
-    EXPECT_EQ(editor->exec, "editor --new %F");
-    EXPECT_EQ(editor->path, home.path / "applications/editor.desktop");
+    EXPECT_EQ(fields(entries.find("editor")), "editor|My Editor|editor --new %F|ed|");
+    EXPECT_EQ(entries.find("editor").value().path, home.path / "applications/editor.desktop");
 
     EXPECT_FALSE(entries.find("broken"));
     EXPECT_FALSE(entries.find("../applications/editor"));
     EXPECT_FALSE(entries.find(""));
 
-    auto byClass = entries.forCandidates({"XTerm", "xterm"}, {"XTerm", "xterm"});
-    ASSERT_TRUE(byClass);
-    EXPECT_EQ(byClass->id, "debian-xterm");
-    EXPECT_EQ(byClass->name, "XTerm");
-
+    EXPECT_EQ(fields(entries.forCandidates({"XTerm", "xterm"}, {"XTerm", "xterm"})), "debian-xterm|XTerm|xterm||XTerm");
     // An id candidate wins over a StartupWMClass match.
-    auto byId = entries.forCandidates({"editor", "XTerm"}, {"XTerm"});
-    ASSERT_TRUE(byId);
-    EXPECT_EQ(byId->id, "editor");
+    EXPECT_EQ(fields(entries.forCandidates({"editor", "XTerm"}, {"XTerm"})), "editor|My Editor|editor --new %F|ed|");
     EXPECT_FALSE(entries.forCandidates({"Nothing"}, {"Nothing", ""}));
 }
 
@@ -80,9 +77,7 @@ TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
     };
     for (const auto& [locale, name] : cases) {
         DesktopEntries entries({dir.path / "applications"}, locale);
-        auto entry = entries.find("viewer");
-        ASSERT_TRUE(entry) << locale;
-        EXPECT_EQ(entry->name, name) << locale;
+        EXPECT_EQ(fields(entries.find("viewer")), "viewer|" + std::string(name) + "|||") << locale;
     }
 }
 
@@ -95,8 +90,6 @@ TEST(DesktopEntries, AnEntryInstalledAfterAMissIsFound) {
     EXPECT_FALSE(entries.forCandidates({"late"}, {"Late"}));
     write(dir.path / "applications/late.desktop", "[Desktop Entry]\nName=Late\n");
     write(dir.path / "applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
-    auto entry = entries.find("late");
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->name, "Late");
-    EXPECT_TRUE(entries.forCandidates({}, {"Tardy"}));
+    EXPECT_EQ(fields(entries.find("late")), "late|Late|||");
+    EXPECT_EQ(fields(entries.forCandidates({}, {"Tardy"})), "other|Other|||Tardy");
 }
