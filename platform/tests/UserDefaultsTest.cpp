@@ -75,21 +75,20 @@ TEST(UserDefaults, CorruptFileIsMovedAsideNotDeleted) {
 TEST(UserDefaults, ObservationWithInitialAndNewValues) {
     UserDefaults d;
     d.set("isPinned", true);
-    std::vector<KeyValueChange> changes;
-    auto id = d.observe("isPinned", {.initial = true, .newValue = true},
-                        [&](const KeyValueChange& c) { changes.push_back(c); });
+    // Each change's key, new value, old value and initial mark.
+    std::vector<std::tuple<std::string, std::optional<Value>, std::optional<Value>, bool>> changes;
+    auto id = d.observe("isPinned", {.initial = true, .newValue = true}, [&](const KeyValueChange& c) {
+        changes.emplace_back(c.key, c.newValue, c.oldValue, c.initial);
+    });
     d.set("other", 1);
     d.set("isPinned", false);
     d.remove("isPinned");
     d.removeObservation(id);
     d.set("isPinned", true);
 
-    ASSERT_EQ(changes.size(), 3u);
-    EXPECT_TRUE(changes[0].initial);
-    EXPECT_EQ(changes[0].newValue, Value(true));
-    EXPECT_EQ(changes[1].newValue, Value(false));
-    EXPECT_EQ(changes[1].oldValue, Value(true));
-    EXPECT_FALSE(changes[2].newValue.has_value());
+    EXPECT_EQ(changes, (decltype(changes){{"isPinned", true, std::nullopt, true},
+                                          {"isPinned", false, true, false},
+                                          {"isPinned", std::nullopt, false, false}}));
 }
 
 TEST(UserDefaults, UnwritableLocationKeepsValuesInMemory) {
