@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -10,47 +11,34 @@
 using namespace platform;
 namespace fs = std::filesystem;
 
-namespace {
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/zelvo-defaults-XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-} // namespace
+using zelvo::testing::readWholeFile;
+using zelvo::testing::TemporaryFolder;
 
 TEST(UserDefaults, KeepsAbsentFalseAndStringApartAcrossRestarts) {
-    TempDir dir;
+    TemporaryFolder dir;
     auto file = dir.path / "zelvo" / "preferences.json";
+    // Read back with its type: false, "false", 0 and 0.5 stay four kinds.
+    const std::vector<std::pair<std::string, Value>> values = {
+        {"showInDock", false},
+        {"name", "false"},
+        {"sortingCriterion", 0},
+        {"ratio", 0.5},
+        {"FloatingPanelFrame", Value::Data{0, 1, 2, 254, 255}},
+        {"list", Value::Array{Value(1), Value("two"), Value(true)}},
+        {"dict", Value::Dictionary{{"a", Value(1.25)}}},
+    };
     {
         UserDefaults d(file);
         EXPECT_FALSE(d.object("showInDock").has_value());
-        d.set("showInDock", false);
-        d.set("name", "false");
-        d.set("sortingCriterion", 0);
-        d.set("ratio", 0.5);
-        d.set("FloatingPanelFrame", Value::Data{0, 1, 2, 254, 255});
-        d.set("list", Value::Array{Value(1), Value("two"), Value(true)});
-        d.set("dict", Value::Dictionary{{"a", Value(1.25)}});
+        for (const auto& [key, value] : values) d.set(key, value);
     }
     UserDefaults d(file);
-    ASSERT_TRUE(d.object("showInDock").has_value());
-    EXPECT_EQ(d.object("showInDock")->asBool(), false);
-    EXPECT_TRUE(d.object("name")->isString());
-    EXPECT_FALSE(d.object("name")->isBool());
-    EXPECT_TRUE(d.object("sortingCriterion")->isInteger());
-    EXPECT_EQ(d.integerForKey("sortingCriterion"), 0);
-    EXPECT_TRUE(d.object("ratio")->isDouble());
+    for (const auto& [key, value] : values) EXPECT_EQ(d.object(key), value) << key;
     EXPECT_EQ(d.dataForKey("FloatingPanelFrame"), (Value::Data{0, 1, 2, 254, 255}));
-    EXPECT_EQ(*d.object("list"), Value(Value::Array{Value(1), Value("two"), Value(true)}));
-    EXPECT_EQ(*d.object("dict"), Value(Value::Dictionary{{"a", Value(1.25)}}));
     EXPECT_FALSE(d.object("missing"));
 
     // The file is plain JSON that other tools can read.
-    std::ifstream in(file);
-    auto json = nlohmann::json::parse(in);
+    auto json = nlohmann::json::parse(readWholeFile(file));
     EXPECT_EQ(json["showInDock"], false);
     EXPECT_EQ(json["FloatingPanelFrame"]["$data"], "AAEC/v8=");
 }
@@ -67,7 +55,7 @@ TEST(UserDefaults, RegistrationDomainAnswersOnlyForAbsentKeys) {
 }
 
 TEST(UserDefaults, CorruptFileIsMovedAsideNotDeleted) {
-    TempDir dir;
+    TemporaryFolder dir;
     auto file = dir.path / "preferences.json";
     std::ofstream(file) << "{ \"isPinned\": tru";
     UserDefaults d(file);
@@ -76,9 +64,7 @@ TEST(UserDefaults, CorruptFileIsMovedAsideNotDeleted) {
     for (auto& entry : fs::directory_iterator(dir.path)) {
         if (entry.path().filename().string().rfind("preferences.json.corrupt-", 0) == 0) {
             ++aside;
-            std::ifstream in(entry.path());
-            std::string content((std::istreambuf_iterator<char>(in)), {});
-            EXPECT_EQ(content, "{ \"isPinned\": tru");
+            EXPECT_EQ(readWholeFile(entry.path()), "{ \"isPinned\": tru");
         }
     }
     EXPECT_EQ(aside, 1);
@@ -89,21 +75,20 @@ TEST(UserDefaults, CorruptFileIsMovedAsideNotDeleted) {
 TEST(UserDefaults, ObservationWithInitialAndNewValues) {
     UserDefaults d;
     d.set("isPinned", true);
-    std::vector<KeyValueChange> changes;
-    auto id = d.observe("isPinned", {.initial = true, .newValue = true},
-                        [&](const KeyValueChange& c) { changes.push_back(c); });
+    // Each change's key, new value, old value and initial mark.
+    std::vector<std::tuple<std::string, std::optional<Value>, std::optional<Value>, bool>> changes;
+    auto id = d.observe("isPinned", {.initial = true, .newValue = true}, [&](const KeyValueChange& c) {
+        changes.emplace_back(c.key, c.newValue, c.oldValue, c.initial);
+    });
     d.set("other", 1);
     d.set("isPinned", false);
     d.remove("isPinned");
     d.removeObservation(id);
     d.set("isPinned", true);
 
-    ASSERT_EQ(changes.size(), 3u);
-    EXPECT_TRUE(changes[0].initial);
-    EXPECT_EQ(changes[0].newValue, Value(true));
-    EXPECT_EQ(changes[1].newValue, Value(false));
-    EXPECT_EQ(changes[1].oldValue, Value(true));
-    EXPECT_FALSE(changes[2].newValue.has_value());
+    EXPECT_EQ(changes, (decltype(changes){{"isPinned", true, std::nullopt, true},
+                                          {"isPinned", false, true, false},
+                                          {"isPinned", std::nullopt, false, false}}));
 }
 
 TEST(UserDefaults, UnwritableLocationKeepsValuesInMemory) {
@@ -114,12 +99,9 @@ TEST(UserDefaults, UnwritableLocationKeepsValuesInMemory) {
 }
 
 TEST(UserDefaults, WithAWriteQueueChangesAreWrittenThereTogether) {
-    TempDir dir;
+    TemporaryFolder dir;
     const auto file = dir.path / "preferences.json";
-    auto stored = [&] {
-        std::ifstream in(file);
-        return nlohmann::json::parse(in, nullptr, false);
-    };
+    auto stored = [&] { return nlohmann::json::parse(readWholeFile(file), nullptr, false); };
     ManualScheduler scheduler;
     {
         UserDefaults d(file, scheduler.makeSerialQueue("preferences"));

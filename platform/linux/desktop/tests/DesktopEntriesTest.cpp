@@ -1,31 +1,27 @@
 #include "platform/linux/desktop/DesktopEntries.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <unistd.h>
 
 using namespace platform::desktop;
+using zelvo::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/zelvo-entries-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-    void write(const std::string& name, const std::string& text) {
-        fs::create_directories((path_ / name).parent_path());
-        std::ofstream(path_ / name) << text;
-    }
+// Writes `text` to `file`, making its folders.
+void write(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
 
-private:
-    fs::path path_;
-};
+// An entry's id, name, Exec, Icon and StartupWMClass in one text; "none"
+// when there is no entry.
+std::string fields(const std::optional<DesktopEntry>& e) {
+    return e ? e->id + "|" + e->name + "|" + e->exec + "|" + e->icon + "|" + e->startupWMClass : "none";
+}
 
 } // namespace
 
@@ -42,42 +38,33 @@ TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
 }
 
 TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
-    TempDir home, system;
-    home.write("applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
-                                              "[Desktop Action New]\nName=Not this one\n");
-    system.write("applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
-    system.write("applications/debian-xterm.desktop",
-                 "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
-    system.write("applications/broken.desktop", "Name=No group\n");
-    DesktopEntries entries({home.path() / "applications", system.path() / "applications"});
+    TemporaryFolder home, system;
+    write(home.path / "applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
+                                                     "[Desktop Action New]\nName=Not this one\n");
+    write(system.path / "applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
+    write(system.path / "applications/debian-xterm.desktop",
+          "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
+    write(system.path / "applications/broken.desktop", "Name=No group\n");
+    DesktopEntries entries({home.path / "applications", system.path / "applications"});
 
-    auto editor = entries.find("editor");
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->name, "My Editor");
-    EXPECT_EQ(editor->exec, "editor --new %F");
-    EXPECT_EQ(editor->path, home.path() / "applications/editor.desktop");
+    EXPECT_EQ(fields(entries.find("editor")), "editor|My Editor|editor --new %F|ed|");
+    EXPECT_EQ(entries.find("editor").value().path, home.path / "applications/editor.desktop");
 
     EXPECT_FALSE(entries.find("broken"));
     EXPECT_FALSE(entries.find("../applications/editor"));
     EXPECT_FALSE(entries.find(""));
 
-    auto byClass = entries.forCandidates({"XTerm", "xterm"}, {"XTerm", "xterm"});
-    ASSERT_TRUE(byClass);
-    EXPECT_EQ(byClass->id, "debian-xterm");
-    EXPECT_EQ(byClass->name, "XTerm");
-
+    EXPECT_EQ(fields(entries.forCandidates({"XTerm", "xterm"}, {"XTerm", "xterm"})), "debian-xterm|XTerm|xterm||XTerm");
     // An id candidate wins over a StartupWMClass match.
-    auto byId = entries.forCandidates({"editor", "XTerm"}, {"XTerm"});
-    ASSERT_TRUE(byId);
-    EXPECT_EQ(byId->id, "editor");
+    EXPECT_EQ(fields(entries.forCandidates({"editor", "XTerm"}, {"XTerm"})), "editor|My Editor|editor --new %F|ed|");
     EXPECT_FALSE(entries.forCandidates({"Nothing"}, {"Nothing", ""}));
 }
 
 TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
-    TempDir dir;
-    dir.write("applications/viewer.desktop",
-              "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
-              "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
+    TemporaryFolder dir;
+    write(dir.path / "applications/viewer.desktop",
+          "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
+          "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
     // The messages locale, the name read.
     const std::pair<const char*, const char*> cases[] = {
         {"", "Viewer"},
@@ -89,24 +76,20 @@ TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
         {"fr_FR", "Visionneuse"},
     };
     for (const auto& [locale, name] : cases) {
-        DesktopEntries entries({dir.path() / "applications"}, locale);
-        auto entry = entries.find("viewer");
-        ASSERT_TRUE(entry) << locale;
-        EXPECT_EQ(entry->name, name) << locale;
+        DesktopEntries entries({dir.path / "applications"}, locale);
+        EXPECT_EQ(fields(entries.find("viewer")), "viewer|" + std::string(name) + "|||") << locale;
     }
 }
 
 TEST(DesktopEntries, AnEntryInstalledAfterAMissIsFound) {
-    TempDir dir;
-    fs::create_directories(dir.path() / "applications");
+    TemporaryFolder dir;
+    fs::create_directories(dir.path / "applications");
     // File times are coarse: the folder's must differ from its time now.
-    fs::last_write_time(dir.path() / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
-    DesktopEntries entries({dir.path() / "applications"});
+    fs::last_write_time(dir.path / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
+    DesktopEntries entries({dir.path / "applications"});
     EXPECT_FALSE(entries.forCandidates({"late"}, {"Late"}));
-    dir.write("applications/late.desktop", "[Desktop Entry]\nName=Late\n");
-    dir.write("applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
-    auto entry = entries.find("late");
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->name, "Late");
-    EXPECT_TRUE(entries.forCandidates({}, {"Tardy"}));
+    write(dir.path / "applications/late.desktop", "[Desktop Entry]\nName=Late\n");
+    write(dir.path / "applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
+    EXPECT_EQ(fields(entries.find("late")), "late|Late|||");
+    EXPECT_EQ(fields(entries.forCandidates({}, {"Tardy"})), "other|Other|||Tardy");
 }

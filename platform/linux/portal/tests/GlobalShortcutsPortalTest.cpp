@@ -29,7 +29,14 @@ QVariantMap mapOf(const QVariant& value) {
 // another process would while Zelvo waits for it.
 class FakePortal : public QDBusVirtualObject {
 public:
-    explicit FakePortal(QDBusConnection bus) : bus_(bus) {}
+    explicit FakePortal(QDBusConnection bus) : bus_(bus) {
+        thread_.start();
+        moveToThread(&thread_);
+    }
+    ~FakePortal() override {
+        thread_.quit();
+        thread_.wait();
+    }
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
         std::lock_guard lock(mutex);
@@ -93,6 +100,7 @@ private:
         return true;
     }
     QDBusConnection bus_;
+    QThread thread_;
 };
 
 class PortalTest : public ::testing::Test {
@@ -133,18 +141,8 @@ TEST_F(PortalTest, WithoutAPortalThereIsNothingToBindWith) {
 TEST_F(PortalTest, TheHotKeyAndItsReverseAreBoundActivatedAndGivenBack) {
     auto server = connectAs("portal-side");
     ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
-    QThread thread;
-    thread.start();
     FakePortal fake(server);
     ASSERT_TRUE(server.registerVirtualObject(kPath, &fake, QDBusConnection::SubPath));
-    fake.moveToThread(&thread);
-    struct Stop {
-        QThread& thread;
-        ~Stop() {
-            thread.quit();
-            thread.wait();
-        }
-    } stop{thread};
 
     auto portal = GlobalShortcutsPortal::connect(connectAs("zelvo-side"));
     ASSERT_TRUE(portal);

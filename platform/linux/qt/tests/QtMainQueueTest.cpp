@@ -27,7 +27,7 @@ void spin(const std::function<bool()>& done) {
 
 } // namespace
 
-TEST(QtMainQueue, WorkFromOtherThreadsRunsOnTheGuiThreadInOrder) {
+TEST(QtMainQueue, WorkFromOtherThreadsRunsOnTheGuiThreadInOrderDelayedOrAwaited) {
     testApp();
     ThreadScheduler scheduler([](TimerService& timers) { return std::make_unique<qt::QtMainQueue>(timers); });
     Queue& main = scheduler.mainQueue();
@@ -48,12 +48,8 @@ TEST(QtMainQueue, WorkFromOtherThreadsRunsOnTheGuiThreadInOrder) {
     ASSERT_EQ(order.size(), 50u);
     for (int i = 0; i < 50; ++i) EXPECT_EQ(order[i], i);
     EXPECT_FALSE(offThread);
-}
 
-TEST(QtMainQueue, DelayedWorkAndSyncFromAWorker) {
-    testApp();
-    ThreadScheduler scheduler([](TimerService& timers) { return std::make_unique<qt::QtMainQueue>(timers); });
-    Queue& main = scheduler.mainQueue();
+    // Delayed work, and a worker waiting for work of its own on the GUI thread.
     bool delayed = false;
     main.after(Seconds(0.01), [&] { delayed = main.isCurrent(); });
 

@@ -1,5 +1,6 @@
 #include "platform/linux/shortcuts/LinuxShortcutHost.h"
 #include "platform/linux/shortcuts/TextFiles.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -27,22 +28,20 @@ struct ScriptedPrograms {
 class RecipesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("zelvo-recipes-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
         context.run = programs.runner();
         context.home = dir;
         context.configHome = dir / "config";
         context.findProgram = [](const std::string&) { return pid_t(4242); };
         context.pause = [](std::chrono::milliseconds) {};
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::unique_ptr<ShortcutHost> host(const std::string& name, bool compositor) {
         auto recipe = compositor ? compositorRecipe(name, context) : windowManagerRecipe(name, context);
         return std::make_unique<LinuxShortcutHost>(name, compositor, defaults, std::move(recipe));
     }
 
-    std::filesystem::path dir;
+    zelvo::testing::TemporaryFolder temporary;
+    const std::filesystem::path dir = temporary.path;
     ScriptedPrograms programs;
     RecipeContext context;
     UserDefaults defaults;

@@ -2,43 +2,39 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace platform::x11;
 
 namespace {
-void append(std::vector<std::uint32_t>& data, std::uint32_t w, std::uint32_t h, std::uint32_t fill) {
-    data.push_back(w);
-    data.push_back(h);
-    data.insert(data.end(), std::size_t(w) * h, fill);
+// _NET_WM_ICON data: width, height, then that many pixels of one colour, for
+// each {width, height, colour}.
+std::vector<std::uint32_t> iconData(std::initializer_list<std::array<std::uint32_t, 3>> icons) {
+    std::vector<std::uint32_t> data;
+    for (auto [w, h, fill] : icons) {
+        data.insert(data.end(), {w, h});
+        data.insert(data.end(), std::size_t(w) * h, fill);
+    }
+    return data;
 }
 } // namespace
 
 TEST(NetWmIcon, PicksTheSmallestSizeNotBelowThePreferredOne) {
-    std::vector<std::uint32_t> data;
-    append(data, 16, 16, 0xff000016);
-    append(data, 64, 64, 0xff000064);
-    append(data, 48, 48, 0xff000048);
-    append(data, 24, 24, 0xff000024);
+    auto data = iconData({{16, 16, 0xff000016}, {64, 64, 0xff000064}, {48, 48, 0xff000048}, {24, 24, 0xff000024}});
     auto icon = chooseIcon(data.data(), data.size(), 32);
-    EXPECT_EQ(icon.width, 48);
-    EXPECT_EQ(icon.height, 48);
+    EXPECT_EQ(std::pair(icon.width, icon.height), std::pair(48, 48));
     ASSERT_EQ(icon.argb.size(), 48u * 48u);
     EXPECT_EQ(icon.argb.front(), 0xff000048u);
 
     // All smaller than wanted: the largest.
-    std::vector<std::uint32_t> small;
-    append(small, 16, 16, 1);
-    append(small, 22, 20, 2);
+    auto small = iconData({{16, 16, 1}, {22, 20, 2}});
     auto best = chooseIcon(small.data(), small.size(), 32);
-    EXPECT_EQ(best.width, 22);
-    EXPECT_EQ(best.height, 20);
+    EXPECT_EQ(std::pair(best.width, best.height), std::pair(22, 20));
 }
 
 TEST(NetWmIcon, DamagedDataIsReadUpToTheDamage) {
-    std::vector<std::uint32_t> data;
-    append(data, 8, 8, 7);
-    data.push_back(4096); // claims more pixels than follow
-    data.push_back(4096);
-    data.push_back(0);
+    auto data = iconData({{8, 8, 7}});
+    data.insert(data.end(), {4096, 4096, 0}); // claims more pixels than follow
     auto icon = chooseIcon(data.data(), data.size(), 32);
     EXPECT_EQ(icon.width, 8);
 

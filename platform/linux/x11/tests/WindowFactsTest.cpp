@@ -30,17 +30,14 @@ TEST(WindowGrouping, ByProcessThenLeaderThenClassInOrderOfFirstWindow) {
         window(8, 300, "XTerm"), // another xterm process is another application
     };
     list[0].clientMachine = list[2].clientMachine = "desk";
-    auto groups = groupWindows(list);
-    ASSERT_EQ(groups.size(), 5u);
-    EXPECT_EQ(groups[0].key, "pid:100@desk/XTerm");
-    ASSERT_EQ(groups[0].windows.size(), 2u);
-    EXPECT_EQ(groups[0].windows[1].window, 3u);
-    EXPECT_EQ(groups[1].key, "pid:200@/XClock");
-    EXPECT_EQ(groups[2].key, "leader:77");
-    EXPECT_EQ(groups[2].windows.size(), 2u);
-    EXPECT_EQ(groups[3].key, "class:Legacy");
-    EXPECT_EQ(groups[3].windows.size(), 2u);
-    EXPECT_EQ(groups[4].key, "pid:300@/XTerm");
+    // Each group's key and the ids of its windows, in order.
+    std::vector<std::string> groups;
+    for (const auto& group : groupWindows(list)) {
+        groups.push_back(group.key);
+        for (const auto& w : group.windows) groups.back() += " " + std::to_string(w.window);
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"pid:100@desk/XTerm 1 3", "pid:200@/XClock 2", "leader:77 4 5",
+                                                "class:Legacy 6 7", "pid:300@/XTerm 8"}));
 
     // Nothing to group by: each window stands alone.
     WindowFacts bare;

@@ -58,6 +58,10 @@ protected:
     void set32(xcb_window_t w, const char* property, xcb_atom_t type, const std::vector<std::uint32_t>& values) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(property), type, 32, values.size(), values.data());
     }
+    void setText(xcb_window_t w, xcb_atom_t property, xcb_atom_t type, const std::string& text) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, 8, text.size(), text.data());
+        xcb_flush(c);
+    }
     // An unmapped client window of process `pid` with WM_CLASS `cls`.
     xcb_window_t window(std::uint32_t pid, const std::string& cls, const char* type = "_NET_WM_WINDOW_TYPE_NORMAL",
                         std::vector<const char*> states = {}) {
@@ -65,9 +69,7 @@ protected:
         xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                           XCB_COPY_FROM_PARENT, 0, nullptr);
         set32(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
-        std::string wmClass = cls + '\0' + cls + '\0';
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
-                            wmClass.data());
+        setText(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, cls + '\0' + cls + '\0');
         set32(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atom(type)});
         setStates(w, states);
         return w;
@@ -104,6 +106,11 @@ protected:
             if (app->localizedName() == name) return app;
         return nullptr;
     }
+    // Publishes `windows` as the client list; the application `name` once it is listed.
+    RunningApplicationPtr listed(const std::vector<xcb_window_t>& windows, const std::string& name) {
+        setClientList(windows);
+        return pump([&] { return named(name) != nullptr; }) ? named(name) : nullptr;
+    }
 
     xcb_connection_t* c = nullptr;
     xcb_window_t root = 0;
@@ -117,9 +124,8 @@ protected:
 TEST_F(X11WorkspaceTest, AProcessBecomingRegularIsAnnouncedAsLaunched) {
     // First a splash screen, then its main window.
     auto splash = window(5001, "Splashy", "_NET_WM_WINDOW_TYPE_SPLASH");
-    setClientList({splash});
-    ASSERT_TRUE(pump([&] { return named("Splashy") != nullptr; }));
-    auto app = named("Splashy");
+    auto app = listed({splash}, "Splashy");
+    ASSERT_TRUE(app);
     EXPECT_NE(app->activationPolicy(), ActivationPolicy::Regular);
     ASSERT_EQ(launched.size(), 1u); // announced, but not to be listed yet
     launched.clear();
@@ -133,8 +139,7 @@ TEST_F(X11WorkspaceTest, AProcessBecomingRegularIsAnnouncedAsLaunched) {
     // A window that leaves the taskbar-skipping state later.
     launched.clear();
     auto shy = window(5002, "Shy", "_NET_WM_WINDOW_TYPE_NORMAL", {"_NET_WM_STATE_SKIP_TASKBAR"});
-    setClientList({splash, main, shy});
-    ASSERT_TRUE(pump([&] { return named("Shy") != nullptr; }));
+    ASSERT_TRUE(listed({splash, main, shy}, "Shy"));
     launched.clear();
     setStates(shy, {});
     ASSERT_TRUE(pump([&] { return !launched.empty(); }));
@@ -147,15 +152,10 @@ TEST_F(X11WorkspaceTest, AProcessBecomingRegularIsAnnouncedAsLaunched) {
     setClientList({splash, main, shy, late});
     ASSERT_TRUE(pump([&] { return launched.size() == 2; }));
     EXPECT_FALSE(launched.back()->localizedName());
-    const std::string wmClass("late\0Late\0", 10);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, late, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
-                        wmClass.data());
-    xcb_flush(c);
+    setText(late, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, std::string("late\0Late\0", 10));
     ASSERT_TRUE(pump([&] { return named("Late") && launched.back() == named("Late"); }));
     const std::string id = "org.example.Late";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, late, atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), 8, id.size(),
-                        id.data());
-    xcb_flush(c);
+    setText(late, atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), id);
     EXPECT_TRUE(pump([&] { return named("Late")->bundleIdentifier() == id && launched.back() == named("Late"); }));
     EXPECT_EQ(workspace->runningApplications().size(), 3u); // the nameless one is gone
 }
@@ -164,10 +164,8 @@ TEST_F(X11WorkspaceTest, SwitchingRestoresOnlyTheWindowBroughtToTheFront) {
     // Two minimised windows of one application; the upper one comes back.
     auto lower = window(5003, "Multi", "_NET_WM_WINDOW_TYPE_NORMAL", {"_NET_WM_STATE_HIDDEN"});
     auto upper = window(5003, "Multi", "_NET_WM_WINDOW_TYPE_NORMAL", {"_NET_WM_STATE_HIDDEN"});
-    setClientList({lower, upper});
-    ASSERT_TRUE(pump([&] { return named("Multi") != nullptr; }));
-    auto app = named("Multi");
-    ASSERT_TRUE(app->isHidden());
+    auto app = listed({lower, upper}, "Multi");
+    ASSERT_TRUE(app && app->isHidden());
 
     EXPECT_TRUE(app->unhide());
     EXPECT_TRUE(app->activate(ActivateAllWindows | ActivateIgnoringOtherApps));
@@ -191,9 +189,8 @@ TEST_F(X11WorkspaceTest, IconChangesShowAndTheWindowIconPixmapStandsIn) {
     std::vector<std::uint32_t> hints{4 /* IconPixmapHint */, 0, 0, pixmap, 0, 0, 0, 0, 0};
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, hints.size(),
                         hints.data());
-    setClientList({w});
-    ASSERT_TRUE(pump([&] { return named("Pictured") != nullptr; }));
-    auto app = named("Pictured");
+    auto app = listed({w}, "Pictured");
+    ASSERT_TRUE(app);
     EXPECT_TRUE(app->icon().empty());
     auto fallback = app->fallbackIcon();
     ASSERT_EQ(fallback.width, 16);
@@ -237,24 +234,21 @@ TEST_F(X11WorkspaceTest, ActivationPrefersAWindowOnTheDesktopInViewElseSwitchesT
         auto lower = window(5100 + i, name), upper = window(5100 + i, name);
         set32(lower, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {k.lower});
         set32(upper, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {k.upper});
-        setClientList({lower, upper});
-        ASSERT_TRUE(pump([&] { return named(name) != nullptr; })) << k.what;
-        ASSERT_TRUE(named(name)->activate(0)) << k.what;
+        auto app = listed({lower, upper}, name);
+        ASSERT_TRUE(app && app->activate(0)) << k.what;
         std::uint32_t switchedTo = all;
         std::optional<xcb_client_message_event_t> activation;
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!activation && std::chrono::steady_clock::now() < until) {
-            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> e(xcb_poll_for_event(wm), &std::free);
-            if (!e) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                continue;
+        // Reads what the window manager was sent, to the last of it.
+        ASSERT_TRUE(pump([&] {
+            while (auto* e = xcb_poll_for_event(wm)) {
+                std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(e, &std::free);
+                if ((e->response_type & 0x7f) != XCB_CLIENT_MESSAGE) continue;
+                auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+                if (m->type == atom("_NET_CURRENT_DESKTOP")) switchedTo = m->data.data32[0];
+                if (m->type == atom("_NET_ACTIVE_WINDOW")) activation = *m;
             }
-            if ((e->response_type & 0x7f) != XCB_CLIENT_MESSAGE) continue;
-            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e.get());
-            if (m->type == atom("_NET_CURRENT_DESKTOP")) switchedTo = m->data.data32[0];
-            if (m->type == atom("_NET_ACTIVE_WINDOW")) activation = *m;
-        }
-        ASSERT_TRUE(activation) << k.what;
+            return activation.has_value();
+        })) << k.what;
         EXPECT_EQ(activation->window, k.upperActivated ? upper : lower) << k.what;
         EXPECT_EQ(activation->data.data32[0], 2u) << k.what; // from a pager, for the user
         EXPECT_EQ(activation->data.data32[1], 4242u) << k.what;
