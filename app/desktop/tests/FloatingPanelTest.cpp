@@ -179,8 +179,7 @@ TEST_F(PanelTest, KeyboardIsGivenBackOnAPressOutsideOrAFocusMoveAway) {
         {"a press outside", [](FloatingPanel& p) { p.pointerPressed(p.geometry().bottomRight() + QPoint(40, 40)); },
          false},
         {"the focus on the panel", [](FloatingPanel& p) { p.focusMoved(p.windowHandle()); }, true},
-        {"the focus on another program, as Qt reports it late", [](FloatingPanel& p) { p.focusMoved(nullptr); },
-         true},
+        {"the focus on another program, as Qt reports it late", [](FloatingPanel& p) { p.focusMoved(nullptr); }, true},
         {"the focus on another Zelvo window",
          [](FloatingPanel& p) {
              QWindow other;

@@ -124,8 +124,11 @@ protected:
     MemorySurface surface;
     platform::UserDefaults defaults;
     std::vector<platform::Event> keys;
-    SurfacePanel panel{surface, FloatingPanelOptions{Rect{0, 0, 240, 60}}, defaults,
-                       [this](const platform::Event& event) { keys.push_back(event); }, {}};
+    SurfacePanel panel{surface,
+                       FloatingPanelOptions{Rect{0, 0, 240, 60}},
+                       defaults,
+                       [this](const platform::Event& event) { keys.push_back(event); },
+                       {}};
     QMenu menu;
     std::vector<std::string> triggered;
 };
@@ -211,9 +214,9 @@ TEST_F(SurfacePanelTest, APinnedPanelIsDraggedByItsBackgroundAndComesBackThereOn
         Rect saved;
         Place expected;
     } cases[] = {
-        {{1100, 50, 240, 60}, std::pair(1100, 50)},                          // on the second output
-        {{1300, 360, 240, 60}, std::pair(1500 - width, 400 - height)},       // moved back wholly onto it
-        {{3000, 3000, 240, 60}, Place()},                                    // on no output now: centred
+        {{1100, 50, 240, 60}, std::pair(1100, 50)},                    // on the second output
+        {{1300, 360, 240, 60}, std::pair(1500 - width, 400 - height)}, // moved back wholly onto it
+        {{3000, 3000, 240, 60}, Place()},                              // on no output now: centred
     };
     for (const auto& c : cases) {
         defaults.set(FloatingPanel::kUserDefaultsFrameKey, encodePanelFrame(c.saved));

@@ -59,7 +59,8 @@ TEST(ZelvoCommandLine, NoUsableDisplayIsOneClearLineAndExit1) {
         {{ZELVO_BINARY},
          {{{"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", "no-such-compositor"}, {"XDG_RUNTIME_DIR", runtime}}},
          "zelvo: no display: cannot connect to the Wayland compositor \"no-such-compositor\" nor open the X11 "
-         "display \":4711\"" + works},
+         "display \":4711\"" +
+             works},
         // The hand-over of the hot key finds nobody to hand to.
         {{ZELVO_BINARY, "--show"},
          {{{"DISPLAY", ":4711"}, {"XDG_RUNTIME_DIR", runtime}}, {"WAYLAND_DISPLAY"}},

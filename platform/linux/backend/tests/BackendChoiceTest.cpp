@@ -18,16 +18,25 @@ TEST(BackendChoice, PicksTheBackendOrSaysWhatIsMissing) {
         {"X11 only", {"", false, false, false, ":0", true, ""}, BackendKind::X11, ""},
         {"compositor gone, X11 there", {"wayland-9", false, false, false, ":0", true, ""}, BackendKind::X11, ""},
         // XWayland would show only the X11 programs: refused, naming the session.
-        {"GNOME", {"wayland-0", true, false, false, ":0", true, "ubuntu:GNOME"}, std::nullopt,
+        {"GNOME",
+         {"wayland-0", true, false, false, ":0", true, "ubuntu:GNOME"},
+         std::nullopt,
          "this GNOME Wayland session offers no window list or panel layer to other programs "
-         "(zwlr_foreign_toplevel_manager_v1 and zwlr_layer_shell_v1 missing)" + works},
-        {"KDE", {"wayland-0", true, false, true, "", false, "KDE"}, std::nullopt,
+         "(zwlr_foreign_toplevel_manager_v1 and zwlr_layer_shell_v1 missing)" +
+             works},
+        {"KDE",
+         {"wayland-0", true, false, true, "", false, "KDE"},
+         std::nullopt,
          "this KDE Wayland session offers no window list or panel layer to other programs "
-         "(zwlr_foreign_toplevel_manager_v1 missing)" + works},
+         "(zwlr_foreign_toplevel_manager_v1 missing)" +
+             works},
         {"nothing set", {}, std::nullopt, "no display: neither WAYLAND_DISPLAY nor DISPLAY is set" + works},
-        {"nothing answers", {"wayland-1", false, false, false, ":4711", false, ""}, std::nullopt,
+        {"nothing answers",
+         {"wayland-1", false, false, false, ":4711", false, ""},
+         std::nullopt,
          "no display: cannot connect to the Wayland compositor \"wayland-1\" nor open the X11 display "
-         "\":4711\"" + works},
+         "\":4711\"" +
+             works},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -65,8 +65,8 @@ public:
                 list.beginStructure();
                 list >> id >> options;
                 list.endStructure();
-                bindCalls.back().emplace_back(id.toStdString(),
-                                              options.value(QStringLiteral("preferred_trigger")).toString().toStdString());
+                bindCalls.back().emplace_back(
+                    id.toStdString(), options.value(QStringLiteral("preferred_trigger")).toString().toStdString());
             }
             list.endArray();
         }
@@ -76,8 +76,7 @@ public:
         bus_.send(response);
         return true;
     }
-    template <typename F>
-    auto read(F f) {
+    template <typename F> auto read(F f) {
         std::lock_guard lock(mutex);
         return f();
     }
@@ -152,8 +151,9 @@ TEST_F(PortalTest, TheHotKeyAndItsReverseAreBoundActivatedAndGivenBack) {
     EXPECT_TRUE(recipe.sessionOnly());
     ASSERT_EQ(recipe.takeOver({48, 0x800, "Alt+Tab"}).error, "");
     ASSERT_TRUE(until([&] { return fake.read([&] { return !fake.bindCalls.empty(); }); }));
-    EXPECT_EQ(fake.read([&] { return fake.bindCalls[0]; }), (std::vector<std::pair<std::string, std::string>>{{"show", "ALT+Tab"},
-                                                                                   {"show-reverse", "ALT+SHIFT+Tab"}}));
+    EXPECT_EQ(
+        fake.read([&] { return fake.bindCalls[0]; }),
+        (std::vector<std::pair<std::string, std::string>>{{"show", "ALT+Tab"}, {"show-reverse", "ALT+SHIFT+Tab"}}));
 
     // Presses in Zelvo's session count; another session's do not.
     fake.activate(QStringLiteral("/org/freedesktop/portal/desktop/session/other/x"), "show");

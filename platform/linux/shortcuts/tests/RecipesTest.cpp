@@ -58,7 +58,10 @@ TEST_F(RecipesTest, CompositorsGetTheCombinationInTheirOwnSpelling) {
     };
     const std::vector<Case> cases = {
         {"sway", kAltTab, {"swaymsg", "--", "bindsym", "--no-warn", "Mod1+Tab", "exec", "zelvo --show"}, ""},
-        {"sway", kSuperShiftGrave, {"swaymsg", "--", "bindsym", "--no-warn", "Mod4+Shift+grave", "exec", "zelvo --show"}, ""},
+        {"sway",
+         kSuperShiftGrave,
+         {"swaymsg", "--", "bindsym", "--no-warn", "Mod4+Shift+grave", "exec", "zelvo --show"},
+         ""},
         {"Hyprland", kAltTab, {"hyprctl", "keyword", "bind", "ALT,Tab,exec,zelvo --show"}, ""},
         {"Hyprland", kSuperShiftGrave, {"hyprctl", "keyword", "bind", "SUPER SHIFT,grave,exec,zelvo --show"}, ""},
         {"labwc", kAltTab, {}, R"(<keybind key="A-Tab"><action name="Execute" command="zelvo --show"/></keybind>)"},
@@ -107,12 +110,13 @@ TEST_F(RecipesTest, SessionBindingsAreRenewedAndFollowTheShortcut) {
 // Each window manager's file or settings lose exactly the combination's
 // bindings, and giving back restores them as they were.
 TEST_F(RecipesTest, WindowManagerFilesLoseOnlyTheCombinationAndGetItBack) {
-    const std::string openbox = "<keyboard>\n"
-                                "  <keybind key=\"A-Tab\"><action name=\"NextWindow\"/></keybind>\n"
-                                "  <keybind key=\"S-A-Tab\"><action name=\"PreviousWindow\"/></keybind>\n"
-                                "  <keybind key=\"C-a\"><keybind key=\"A-Tab\"><action name=\"X\"/></keybind></keybind>\n"
-                                "  <keybind key=\"mod1-tab\"/>\n"
-                                "</keyboard>\n";
+    const std::string openbox =
+        "<keyboard>\n"
+        "  <keybind key=\"A-Tab\"><action name=\"NextWindow\"/></keybind>\n"
+        "  <keybind key=\"S-A-Tab\"><action name=\"PreviousWindow\"/></keybind>\n"
+        "  <keybind key=\"C-a\"><keybind key=\"A-Tab\"><action name=\"X\"/></keybind></keybind>\n"
+        "  <keybind key=\"mod1-tab\"/>\n"
+        "</keyboard>\n";
     const std::string fluxbox = "Mod1 Tab :NextWindow {groups}\nMod1 Shift Tab :PrevWindow\n# Mod1 Tab :Old\n";
     const std::string icewm = "KeySysSwitchLast=\"Alt+Shift+Tab\"\nTaskBarClockLeds=1\n";
     struct Case {
@@ -125,7 +129,12 @@ TEST_F(RecipesTest, WindowManagerFilesLoseOnlyTheCombinationAndGetItBack) {
     };
     const std::vector<Case> cases = {
         {"Openbox", "config/openbox/rc.xml", openbox, {"NextWindow", "mod1-tab"}, {"S-A-Tab", "C-a"}, "openbox"},
-        {"Fluxbox", ".fluxbox/keys", fluxbox, {"\nMod1 Tab :NextWindow"}, {"Mod1 Shift Tab", "# Mod1 Tab :Old"}, "kill"},
+        {"Fluxbox",
+         ".fluxbox/keys",
+         fluxbox,
+         {"\nMod1 Tab :NextWindow"},
+         {"Mod1 Shift Tab", "# Mod1 Tab :Old"},
+         "kill"},
         {"IceWM 3.3.1 (Linux/x86_64)", "config/icewm/preferences", icewm, {}, {"Alt+Shift+Tab"}, "icewm"},
     };
     for (const auto& c : cases) {
@@ -181,8 +190,8 @@ TEST_F(RecipesTest, SettingsServiceBindingsAreClearedAndSetBack) {
          "/xfwm4/custom/<Alt>Tab      cycle_windows_key\n/xfwm4/custom/<Alt><Shift>Tab  cycle_reverse_windows_key\n"
          "/commands/custom/<Alt>Tab   xterm\n",
          {{"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-r"}},
-         {"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-n", "-t", "string",
-          "-s", "cycle_windows_key"}},
+         {"xfconf-query", "-c", "xfce4-keyboard-shortcuts", "-p", "/xfwm4/custom/<Alt>Tab", "-n", "-t", "string", "-s",
+          "cycle_windows_key"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);

@@ -20,7 +20,15 @@ xkb_symbols "v" { key <K1> {[ Tab ]}; key <K2> {[ 3 ]}; key <K3> {[ Escape ]}; k
 constexpr std::uint32_t kShift = 0x01, kAlt = 0x08, kMod5 = 0x80;
 
 TEST(KeyTranslatorTest, KeysAsTheX11Backend) {
-    struct Case { const char* layout; std::uint32_t mods; std::uint32_t evdev; int code; const char* chars; const char* ignoring; std::uint64_t flags; };
+    struct Case {
+        const char* layout;
+        std::uint32_t mods;
+        std::uint32_t evdev;
+        int code;
+        const char* chars;
+        const char* ignoring;
+        std::uint64_t flags;
+    };
     const Case cases[] = {
         {"us", 0, 2, 18, "1", "1", 0},
         {"fr", 0, 2, 18, "&", "1", 0},
@@ -37,10 +45,13 @@ TEST(KeyTranslatorTest, KeysAsTheX11Backend) {
         SCOPED_TRACE(std::string(c.layout) + " evdev " + std::to_string(c.evdev));
         KeyTranslator t;
         ASSERT_TRUE(std::string(c.layout) == "virtual" ? t.setKeymap(kVirtualKeymap, std::strlen(kVirtualKeymap) + 1)
-                                                      : t.setKeymapFromNames(c.layout));
+                                                       : t.setKeymapFromNames(c.layout));
         t.updateModifiers(c.mods, 0, 0, 0);
         auto e = t.key(c.evdev, true);
-        if (c.code < 0) { EXPECT_FALSE(e); continue; }
+        if (c.code < 0) {
+            EXPECT_FALSE(e);
+            continue;
+        }
         ASSERT_TRUE(e);
         EXPECT_EQ(e->type, EventType::KeyDown);
         EXPECT_EQ(e->keyCode, c.code);
