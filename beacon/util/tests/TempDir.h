@@ -1,18 +1,6 @@
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include "platform/linux/testing/RunProgram.h"
 
-// A fresh directory under the system's temporary folder, removed afterwards.
-struct TempDir {
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelvo-beacon-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path path;
-};
+// A fresh directory, removed with its contents; `path` names it.
+using TempDir = zelvo::testing::TemporaryFolder;
