@@ -3,11 +3,9 @@
 #include "beacon/channel/tests/ChannelTestSupport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
 #include "beacon/testing/SampleLogs.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
-#include "platform/headless/ManualScheduler.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
