@@ -30,9 +30,7 @@ protected:
     void SetUp() override {
         ChannelGroupFixture::SetUp();
         group->addDelegate(collector);
-        analytics = std::dynamic_pointer_cast<ChannelUnitDefault>(
-            group->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics")));
-        scheduler.runUntilIdle();
+        analytics = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
     }
 
     std::shared_ptr<NamedEventLog> tokenEvent(int index) {
