@@ -85,11 +85,7 @@ protected:
         s->when = Date{} + std::chrono::nanoseconds(1'700'000'000'123'456'789LL);
         s->names = std::vector<std::string>{"b", "a", ""};
         s->labels = std::map<std::string, std::string>{{"k", "v"}, {"", "empty"}};
-        Json content = Json::object();
-        content["z"] = 1;
-        content["$class"] = "not an object, just data";
-        content["a"] = Json::array({1.5, nullptr, "x"});
-        s->content = content;
+        s->content = Json{{"z", 1}, {"$class", "not an object, just data"}, {"a", Json::array({1.5, nullptr, "x"})}};
         return s;
     }
     static void expectSame(const Sample& a, const Sample& b) {

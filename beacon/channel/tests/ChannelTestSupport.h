@@ -2,6 +2,7 @@
 
 #include "beacon/channel/ChannelDelegate.h"
 #include "beacon/channel/ChannelGroupDefault.h"
+#include "beacon/channel/ChannelUnitDefault.h"
 #include "beacon/channel/ChannelUnitProtocol.h"
 #include "beacon/ingestion/IngestionProtocol.h"
 #include "beacon/model/LogContainer.h"
@@ -86,6 +87,13 @@ protected:
     void TearDown() override {
         BeaconUserDefaults::resetSharedInstance();
         BeaconUserDefaults::setStandardStore(nullptr);
+    }
+    // Adds a unit to the group and lets it start.
+    std::shared_ptr<ChannelUnitDefault> addUnit(ChannelUnitConfiguration configuration) {
+        auto unit =
+            std::dynamic_pointer_cast<ChannelUnitDefault>(group->addChannelUnitWithConfiguration(configuration));
+        scheduler.runUntilIdle();
+        return unit;
     }
 
     TempDir dir;

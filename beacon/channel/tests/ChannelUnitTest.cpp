@@ -3,11 +3,9 @@
 #include "beacon/channel/tests/ChannelTestSupport.h"
 #include "beacon/http/HttpClient.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
 #include "beacon/testing/SampleLogs.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
-#include "platform/headless/ManualScheduler.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -27,14 +25,13 @@ protected:
         group->addDelegate(delegate);
     }
 
-    std::shared_ptr<ChannelUnitDefault> addUnit(ChannelUnitConfiguration configuration) {
-        auto unit =
-            std::dynamic_pointer_cast<ChannelUnitDefault>(group->addChannelUnitWithConfiguration(configuration));
-        scheduler.runUntilIdle();
-        return unit;
-    }
     void enqueue(ChannelUnitProtocol& unit, int count) {
         for (int i = 0; i < count; ++i) unit.enqueueItem(test::makeLog(i), kLogFlagsNormal);
+        scheduler.runUntilIdle();
+    }
+    // Answers the call with an HTTP status and runs what the answer set off.
+    void answer(std::size_t call, long status) {
+        ingestion->complete(call, status);
         scheduler.runUntilIdle();
     }
 
@@ -126,8 +123,7 @@ TEST_F(ChannelUnitTest, WaitingLogsGoOutOnResumeAndAfterAFailedBatch) {
     EXPECT_TRUE(unit->pendingBatchQueueFull() && unit->availableBatchFromStorage());
     const auto reason = std::make_shared<int>();
     unit->pauseWithIdentifyingObject(reason);
-    ingestion->complete(0, 200);
-    scheduler.runUntilIdle();
+    answer(0, 200);
     EXPECT_EQ(ingestion->calls.size(), 3u);
     unit->resumeWithIdentifyingObject(reason);
     scheduler.runUntilIdle();
@@ -138,10 +134,7 @@ TEST_F(ChannelUnitTest, WaitingLogsGoOutOnResumeAndAfterAFailedBatch) {
     EXPECT_EQ(ingestion->calls.size(), 4u);
     scheduler.advance(platform::Seconds(1));
     ASSERT_EQ(ingestion->calls.size(), 5u);
-    for (std::size_t call : {1, 3, 4, 5}) {
-        ingestion->complete(call, 200);
-        scheduler.runUntilIdle();
-    }
+    for (std::size_t call : {1, 3, 4, 5}) answer(call, 200);
     EXPECT_EQ(storage->countLogs(), 0u);
 }
 
@@ -150,8 +143,7 @@ TEST_F(ChannelUnitTest, RecoverableStatusKeepsLogsAndFatalStatusDisablesWithDele
     enqueue(*unit, 3);
     scheduler.advance(std::chrono::seconds(6));
     ASSERT_EQ(ingestion->calls.size(), 1u);
-    ingestion->complete(0, 500);
-    scheduler.runUntilIdle();
+    answer(0, 500);
     EXPECT_EQ(delegate->failedCodes, std::vector<long>(3, -1));
     EXPECT_EQ(storage->countLogs(), 3u);
     EXPECT_TRUE(unit->isEnabled());
@@ -163,8 +155,7 @@ TEST_F(ChannelUnitTest, RecoverableStatusKeepsLogsAndFatalStatusDisablesWithDele
     ASSERT_EQ(ingestion->calls.size(), 2u);
     enqueue(*other, 2);
     delegate->failedCodes.clear();
-    ingestion->complete(1, 400);
-    scheduler.runUntilIdle();
+    answer(1, 400);
     EXPECT_FALSE(other->isEnabled());
     EXPECT_TRUE(other->discardsLogs());
     EXPECT_EQ(delegate->failedCodes,

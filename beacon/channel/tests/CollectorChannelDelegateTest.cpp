@@ -1,4 +1,3 @@
-#include "beacon/channel/ChannelGroupDefault.h"
 #include "beacon/channel/ChannelUnitDefault.h"
 #include "beacon/channel/CollectorChannelDelegate.h"
 #include "beacon/channel/tests/ChannelTestSupport.h"
@@ -6,12 +5,7 @@
 #include "beacon/model/CommonSchemaLog.h"
 #include "beacon/model/LogWithProperties.h"
 #include "beacon/model/SDKExtension.h"
-#include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
 #include "beacon/testing/SampleLogs.h"
-#include "beacon/util/BeaconUserDefaults.h"
-#include "beacon/util/Encrypter.h"
-#include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
 
@@ -36,9 +30,7 @@ protected:
     void SetUp() override {
         ChannelGroupFixture::SetUp();
         group->addDelegate(collector);
-        analytics = std::dynamic_pointer_cast<ChannelUnitDefault>(
-            group->addChannelUnitWithConfiguration(ChannelUnitConfiguration::defaultConfiguration("Analytics")));
-        scheduler.runUntilIdle();
+        analytics = addUnit(ChannelUnitConfiguration::defaultConfiguration("Analytics"));
     }
 
     std::shared_ptr<NamedEventLog> tokenEvent(int index) {

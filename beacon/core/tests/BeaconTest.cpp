@@ -13,6 +13,7 @@
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
 #include "beacon/util/FileUtility.h"
+#include "beacon/util/tests/LogCapture.h"
 #include "platform/headless/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 
 namespace beacon {
 namespace {
@@ -80,17 +80,9 @@ protected:
         DependencyConfiguration::setStorage(
             std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
         resetSingletons();
-        Logger::setLogHandler(
-            [this](const MessageProvider& message, LogLevel level, const std::string&, const char*, const char*, int) {
-                std::lock_guard lock(linesMutex);
-                lines.push_back(message());
-            });
     }
     void TearDown() override {
         scheduler.runUntilIdle();
-        Logger::flush();
-        Logger::setLogHandler(Logger::defaultHandler());
-        Logger::setIsUserDefinedLogLevel(false);
         resetSingletons();
         DependencyConfiguration::setScheduler(nullptr);
         DependencyConfiguration::setHttpClient(nullptr);
@@ -105,14 +97,9 @@ protected:
         SessionContext::resetSharedInstance();
         UserIdContext::resetSharedInstance();
     }
-    std::vector<std::string> logLines() {
-        Logger::flush();
-        std::lock_guard lock(linesMutex);
-        return lines;
-    }
     bool logged(const std::string& text) {
-        auto all = logLines();
-        return std::find(all.begin(), all.end(), text) != all.end();
+        const auto messages = log.messages();
+        return std::find(messages.begin(), messages.end(), text) != messages.end();
     }
     // Bodies of the requests to the log endpoint, as JSON.
     std::vector<nlohmann::json> sentLogs() {
@@ -130,8 +117,7 @@ protected:
     std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
     std::shared_ptr<TestService> crashes = std::make_shared<TestService>("Crashes", 999);
     std::shared_ptr<TestService> analytics = std::make_shared<TestService>("Analytics", 500);
-    std::mutex linesMutex;
-    std::vector<std::string> lines;
+    LogCapture log;
 };
 
 constexpr const char* kSecret = "0b4a3f2e-52c9-4b8e-9d3a-7f51c2e0d6a1";
@@ -176,10 +162,6 @@ TEST_F(BeaconTest, SecondConfigurationFromTheApplicationIsRefused) {
 // The store of a data folder belongs to one process: while another holds it,
 // this one stays without telemetry and says so once; the owner holds it.
 TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
-    const auto linesWith = [this](const std::string& text) {
-        const auto all = logLines();
-        return std::count_if(all.begin(), all.end(), [&](auto& line) { return line.find(text) != line.npos; });
-    };
     setBeaconDirectoryURL(dir.path() / "data");
     DependencyConfiguration::setStorage(nullptr);
     {
@@ -188,7 +170,7 @@ TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
         Beacon::start(kSecret, {analytics});
         Beacon::start(kSecret, {analytics});
         EXPECT_FALSE(Beacon::isConfigured());
-        EXPECT_EQ(linesWith("Another process of this user owns the telemetry store"), 1);
+        EXPECT_EQ(log.count("Another process of this user owns the telemetry store"), 1u);
     }
     resetSingletons();
     Beacon::start(kSecret, {analytics});
@@ -200,8 +182,8 @@ TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
     setBeaconDirectoryURL(dir.path() / "file");
     Beacon::start(kSecret, {analytics});
     EXPECT_FALSE(Beacon::isConfigured());
-    EXPECT_EQ(linesWith("Cannot open the telemetry store"), 1);
-    EXPECT_EQ(linesWith("Another process"), 1);
+    EXPECT_EQ(log.count("Cannot open the telemetry store"), 1u);
+    EXPECT_EQ(log.count("Another process"), 1u);
     resetSingletons();
     setBeaconDirectoryURL({});
 }

@@ -5,16 +5,11 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace beacon {
 namespace {

@@ -20,19 +20,21 @@ namespace {
 
 const Date kTime = sys_days{2024y / March / 1} + 17h + 5min + 9s + 42ms + 7us;
 
-template <typename T> void fillLog(T& log) {
-    log.type = "t";
-    log.timestamp = kTime;
-    log.sid = "s";
-    log.distributionGroupId = "g";
-    log.userId = "u";
-    log.dataResidencyRegion = "eu";
-    log.device = std::make_shared<Device>(test::fullDevice());
+// A log of class T with every field of the base set.
+template <typename T> std::shared_ptr<T> filledLog() {
+    auto log = std::make_shared<T>();
+    log->type = "t";
+    log->timestamp = kTime;
+    log->sid = "s";
+    log->distributionGroupId = "g";
+    log->userId = "u";
+    log->dataResidencyRegion = "eu";
+    log->device = std::make_shared<Device>(test::fullDevice());
+    return log;
 }
 
 std::shared_ptr<CommonSchemaLog> fullCommonSchemaLog() {
-    auto base = std::make_shared<AbstractLog>();
-    fillLog(*base);
+    auto base = filledLog<AbstractLog>();
     base->addTransmissionTargetToken("abc-1");
     auto cs = base->toCommonSchemaLog("abc-1", kLogFlagsCritical);
     cs->name = "Zelvo.Event";
@@ -57,15 +59,12 @@ std::shared_ptr<CommonSchemaLog> fullCommonSchemaLog() {
 // Every class of the model, each with every field set.
 std::vector<std::shared_ptr<ModelObject>> everyModelObject() {
     std::vector<std::shared_ptr<ModelObject>> all;
-    auto abstractLog = std::make_shared<AbstractLog>();
-    fillLog(*abstractLog);
+    auto abstractLog = filledLog<AbstractLog>();
     all.push_back(abstractLog);
-    auto withProperties = std::make_shared<LogWithProperties>();
-    fillLog(*withProperties);
+    auto withProperties = filledLog<LogWithProperties>();
     withProperties->properties = std::map<std::string, std::string>{{"k", "v/w"}};
     all.push_back(withProperties);
-    auto start = std::make_shared<StartServiceLog>();
-    fillLog(*start);
+    auto start = filledLog<StartServiceLog>();
     start->services = std::vector<std::string>{"Analytics", "Crashes"};
     start->isCollectorEnabled = true;
     all.push_back(start);

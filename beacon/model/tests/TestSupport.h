@@ -7,6 +7,7 @@
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/tests/LogCapture.h"
 #include "beacon/util/tests/ProcessRunner.h"
+#include "beacon/util/tests/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace beacon::test {
 
@@ -42,24 +42,17 @@ template <typename P, typename V> std::shared_ptr<P> typedProperty(std::string n
 // prints. The script sees the parsed value as `doc` (objects as lists of
 // (key, value) pairs, so key order can be checked) and the raw text as `raw`.
 inline std::string python(const std::string& jsonText, const std::string& script) {
-    char path[] = "/tmp/zelvo-json-XXXXXX";
-    int fd = ::mkstemp(path);
-    EXPECT_GE(fd, 0);
-    ::close(fd);
-    std::ofstream(path, std::ios::binary) << jsonText;
+    ::TempDir dir;
+    const auto document = dir.path / "document.json", check = dir.path / "check.py";
+    std::ofstream(document, std::ios::binary) << jsonText;
     std::string program = "import json,sys\n"
                           "raw=open(sys.argv[1],encoding='utf-8').read()\n"
                           "doc=json.loads(raw, object_pairs_hook=lambda p: p)\n"
                           "def keys(o): return ','.join(k for k,_ in o)\n"
                           "def get(o,k): return dict(o)[k]\n" +
                           script + "\n";
-    char scriptPath[] = "/tmp/zelvo-py-XXXXXX";
-    fd = ::mkstemp(scriptPath);
-    ::close(fd);
-    std::ofstream(scriptPath) << program;
-    std::string output = runCommand(std::string("python3 ") + scriptPath + " " + path + " 2>&1").output;
-    std::filesystem::remove(path);
-    std::filesystem::remove(scriptPath);
+    std::ofstream(check) << program;
+    std::string output = runCommand("python3 " + check.string() + " " + document.string() + " 2>&1").output;
     while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
 }

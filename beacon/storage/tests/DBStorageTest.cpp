@@ -21,6 +21,14 @@ std::int64_t rawPragma(const std::filesystem::path& file, const std::string& pra
     return rows.empty() ? -1 : std::get<std::int64_t>(rows[0][0]);
 }
 
+// Inserts one item through bound values; answers SQLite's result code.
+int insertItem(DBStorage& storage, std::optional<std::string> name, std::int64_t size) {
+    StorageBindableArray values;
+    values.addString(std::move(name));
+    values.addNumber(size);
+    return storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values);
+}
+
 // Records which hooks ran, as a subclass sees them.
 class HookedStorage final : public DBStorage {
 public:
@@ -63,16 +71,8 @@ TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers) {
     const std::int64_t big = (std::int64_t{1} << 40) + 7;
     const std::string tricky = "it's \"x\"; DROP TABLE items; --";
 
-    StorageBindableArray first;
-    first.addString(tricky);
-    first.addNumber(big);
-    ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", first),
-              SQLITE_OK);
-    StorageBindableArray second;
-    second.addString(std::nullopt);
-    second.addNumber(-1);
-    ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", second),
-              SQLITE_OK);
+    ASSERT_EQ(insertItem(storage, tricky, big), SQLITE_OK);
+    ASSERT_EQ(insertItem(storage, std::nullopt, -1), SQLITE_OK);
 
     const auto rows = storage.executeSelectionQuery("SELECT \"name\", \"size\" FROM \"items\" ORDER BY \"id\"");
     ASSERT_EQ(rows.size(), 2u);
@@ -146,12 +146,7 @@ TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse) {
 
     // Filling the capped file ends in SQLITE_FULL rather than growing past the cap.
     int result = SQLITE_OK;
-    for (int i = 0; i < 1000 && result == SQLITE_OK; ++i) {
-        StorageBindableArray values;
-        values.addString(std::string(500, 'x'));
-        values.addNumber(i);
-        result = storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\", \"size\") VALUES (?, ?)", values);
-    }
+    for (int i = 0; i < 1000 && result == SQLITE_OK; ++i) result = insertItem(storage, std::string(500, 'x'), i);
     EXPECT_EQ(result, SQLITE_FULL);
     // The write-ahead log counts too.
     std::error_code noLog;

@@ -1,7 +1,6 @@
 #include "LogStorageFixture.h"
 
 #include "beacon/archive/ArchiverUtil.h"
-#include "beacon/logger/Logger.h"
 #include "beacon/model/AbstractLog.h"
 #include "beacon/model/CommonSchemaLog.h"
 #include "beacon/storage/Base64Text.h"
@@ -32,22 +31,9 @@ void LogStorageFixture::SetUp() {
     BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
     BeaconUserDefaults::resetSharedInstance();
     encrypter_ = std::make_shared<Encrypter>();
-
-    auto mutex = linesMutex_;
-    auto lines = lines_;
-    Logger::setLogHandler(
-        [mutex, lines](const MessageProvider& message, LogLevel, const std::string&, const char*, const char*, int) {
-            std::lock_guard lock(*mutex);
-            lines->push_back(message());
-        });
 }
 
-void LogStorageFixture::TearDown() {
-    Logger::flush();
-    Logger::setLogHandler(Logger::defaultHandler());
-    Logger::setIsUserDefinedLogLevel(false);
-    KeychainUtil::setStore(nullptr);
-}
+void LogStorageFixture::TearDown() { KeychainUtil::setStore(nullptr); }
 
 std::unique_ptr<LogDBStorage> LogStorageFixture::makeStorage(const std::filesystem::path& path) {
     return std::make_unique<LogDBStorage>(path, encrypter_);
@@ -110,10 +96,15 @@ LogStorageFixture::Batch LogStorageFixture::loadLogs(LogDBStorage& storage, cons
     return batch;
 }
 
-template <typename T> T LogStorageFixture::raw(const std::string& query) const {
+std::vector<StorageRow> LogStorageFixture::rawRows(const std::string& query) const {
     sqlite3* db = openRaw(file());
-    const auto rows = DBStorage::executeSelectionQuery(query, db);
+    auto rows = DBStorage::executeSelectionQuery(query, db);
     sqlite3_close(db);
+    return rows;
+}
+
+template <typename T> T LogStorageFixture::raw(const std::string& query) const {
+    const auto rows = rawRows(query);
     if (!rows.empty() && !rows[0].empty() && std::holds_alternative<T>(rows[0][0])) return std::get<T>(rows[0][0]);
     ADD_FAILURE() << "no value from " << query;
     return T{};
@@ -123,11 +114,8 @@ std::int64_t LogStorageFixture::rawInteger(const std::string& query) const { ret
 std::string LogStorageFixture::rawText(const std::string& query) const { return raw<std::string>(query); }
 
 std::vector<std::int64_t> LogStorageFixture::rawIds() const {
-    sqlite3* db = openRaw(file());
-    const auto rows = DBStorage::executeSelectionQuery("SELECT id FROM logs ORDER BY id", db);
-    sqlite3_close(db);
     std::vector<std::int64_t> ids;
-    for (const auto& row : rows) ids.push_back(std::get<std::int64_t>(row.at(0)));
+    for (const auto& row : rawRows("SELECT id FROM logs ORDER BY id")) ids.push_back(std::get<std::int64_t>(row.at(0)));
     return ids;
 }
 
@@ -138,12 +126,6 @@ void LogStorageFixture::rawExec(const std::string& statement) const {
         ADD_FAILURE() << statement << ": " << (error ? error : "");
     sqlite3_free(error);
     sqlite3_close(db);
-}
-
-bool LogStorageFixture::logged(const std::string& message) {
-    Logger::flush();
-    std::lock_guard lock(*linesMutex_);
-    return std::find(lines_->begin(), lines_->end(), message) != lines_->end();
 }
 
 } // namespace beacon::test

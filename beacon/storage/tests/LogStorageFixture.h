@@ -3,11 +3,11 @@
 #include "beacon/storage/LogDBStorage.h"
 
 #include "TempDir.h"
+#include "beacon/util/tests/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,11 +54,15 @@ protected:
 
     std::int64_t rawInteger(const std::string& query) const;
     std::string rawText(const std::string& query) const;
+    std::vector<StorageRow> rawRows(const std::string& query) const;
     std::vector<std::int64_t> rawIds() const;
     void rawExec(const std::string& statement) const;
 
     // Whether a diagnostic line with exactly this text was logged.
-    bool logged(const std::string& message);
+    bool logged(const std::string& message) {
+        const auto messages = log_.messages();
+        return std::find(messages.begin(), messages.end(), message) != messages.end();
+    }
 
     std::shared_ptr<Encrypter> encrypter_;
 
@@ -66,8 +70,7 @@ private:
     template <typename T> T raw(const std::string& query) const;
 
     TempDir dir_;
-    std::shared_ptr<std::mutex> linesMutex_ = std::make_shared<std::mutex>();
-    std::shared_ptr<std::vector<std::string>> lines_ = std::make_shared<std::vector<std::string>>();
+    LogCapture log_;
 };
 
 } // namespace beacon::test
