@@ -261,33 +261,32 @@ TEST(CrashReportReader, ClearsPointerAuthenticationBitsOnArm64e) {
 }
 
 TEST(CrashReportReader, RefusesReportsBeyondItsLimits) {
+    constexpr auto maxFrames = CrashReport::kMaxFramesPerThread;
     const auto frames = [](std::size_t count) {
         return std::vector<ReportBuilder::FrameSpec>(count, ReportBuilder::FrameSpec(ReportBuilder::kExecutableBase));
     };
-    {
-        ReportBuilder builder;
-        builder.addThread(7, false, frames(CrashReport::kMaxFramesPerThread));
-        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread));
-        EXPECT_EQ(readReport(builder.file()).threads().back().stackFrames.size(), CrashReport::kMaxFramesPerThread);
-        builder.addThread(8, false, frames(CrashReport::kMaxFramesPerThread + 1));
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many stack frames in a thread");
-    }
-    {
-        ReportBuilder builder;
-        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread + 1));
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many exception stack frames");
-    }
-    {
-        ReportBuilder builder;
-        while (builder.message().n_threads < CrashReport::kMaxThreads + 1) builder.addThread(9, false, {});
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many threads");
-    }
-    {
-        ReportBuilder builder;
-        while (builder.message().n_binary_images < CrashReport::kMaxImages + 1) builder.addImage(0x1000, 1, "/x.so");
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many binary images");
-    }
-    std::vector<std::uint8_t> huge = ReportBuilder().file();
+    ReportBuilder builder;
+    builder.addThread(7, false, frames(maxFrames));
+    builder.setException("e", "r", frames(maxFrames));
+    EXPECT_EQ(readReport(builder.file()).threads().back().stackFrames.size(), maxFrames);
+
+    // Every limit passed at once, then brought back within it one after the
+    // other, in the order the reader checks them; at the limits it reads.
+    auto& longThread = builder.addThread(8, false, frames(maxFrames + 1));
+    builder.setException("e", "r", frames(maxFrames + 1));
+    while (builder.message().n_threads < CrashReport::kMaxThreads + 1) builder.addThread(9, false, {});
+    while (builder.message().n_binary_images < CrashReport::kMaxImages + 1) builder.addImage(0x1000, 1, "/x.so");
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many threads");
+    builder.message().n_threads = CrashReport::kMaxThreads;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many stack frames in a thread");
+    longThread.n_frames = maxFrames;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many binary images");
+    builder.message().n_binary_images = CrashReport::kMaxImages;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many exception stack frames");
+    builder.message().exception->n_frames = maxFrames;
+    EXPECT_EQ(readReport(builder.file()).images().size(), CrashReport::kMaxImages);
+
+    std::vector<std::uint8_t> huge = builder.file();
     huge.resize(CrashReport::kMaxFileSize + 1);
     EXPECT_EQ(readError(huge), "Crash report is too large");
 }
