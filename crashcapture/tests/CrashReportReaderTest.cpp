@@ -83,48 +83,32 @@ TEST(CrashReportReader, RejectsReportsWithoutRequiredSectionsOrFields) {
     }
 }
 
+// A report broken in every section at once: mending one section after the
+// other shows the checks in their order.
 TEST(CrashReportReader, ChecksSectionsInOrder) {
-    {
-        ReportBuilder builder;
-        builder.setReportUUID(std::vector<std::uint8_t>(15, 0xab));
-        builder.clearThreads();
-        EXPECT_EQ(readError(builder.file()), "Report UUID value is not a standard 16 bytes");
-    }
-    {
-        ReportBuilder builder;
-        builder.message().machine_info = nullptr;
-        builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__ARCHITECTURE_UNKNOWN;
-        builder.setMachException(1, 256);
-        EXPECT_EQ(readError(builder.file()), "Crash report has an unknown architecture");
-    }
-    {
-        ReportBuilder builder;
-        builder.setMachException(1, 256);
-        builder.clearThreads();
-        EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
-    }
-    {
-        ReportBuilder builder;
-        builder.clearThreads();
-        builder.clearImages();
-        EXPECT_EQ(readError(builder.file()), "Crash report is missing thread state information");
-    }
-    {
-        ReportBuilder builder;
-        builder.clearImages();
-        EXPECT_EQ(readError(builder.file()), "Crash report is missing binary image information");
-    }
-}
-
-TEST(CrashReportReader, AcceptsAtMost255MachExceptionCodes) {
     ReportBuilder builder;
-    builder.setMachException(0x1, 255);
-    auto report = readReport(builder.file());
-    ASSERT_TRUE(report.machExceptionInfo().has_value());
-    EXPECT_EQ(report.machExceptionInfo()->type, 1u);
-    ASSERT_EQ(report.machExceptionInfo()->codes.size(), 255u);
-    EXPECT_EQ(report.machExceptionInfo()->codes.back(), 255u);
-    // 256 codes: ChecksSectionsInOrder.
+    builder.setReportUUID(std::vector<std::uint8_t>(15, 0xab));
+    builder.message().machine_info = nullptr;
+    builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__ARCHITECTURE_UNKNOWN;
+    builder.setMachException(1, 256);
+    builder.clearThreads();
+    builder.clearImages();
+    EXPECT_EQ(readError(builder.file()), "Report UUID value is not a standard 16 bytes");
+    builder.setReportUUID({ReportBuilder::kReportUUID.begin(), ReportBuilder::kReportUUID.end()});
+    EXPECT_EQ(readError(builder.file()), "Crash report has an unknown architecture");
+    builder.systemInfo().architecture = ZVCRASH_LOOSE__ARCHITECTURE__X86_64;
+    EXPECT_EQ(readError(builder.file()), "Crash report includes too many Mach Exception codes");
+    builder.setMachException(1, 255);
+    EXPECT_EQ(readError(builder.file()), "Crash report is missing thread state information");
+    builder.addThread(0, true, {{ReportBuilder::kExecutableBase}});
+    EXPECT_EQ(readError(builder.file()), "Crash report is missing binary image information");
+    builder.addImage(ReportBuilder::kExecutableBase, 0x1000, "/zelvo");
+    // Mended: 255 Mach exception codes are the most a report may hold.
+    const auto mach = readReport(builder.file()).machExceptionInfo();
+    ASSERT_TRUE(mach.has_value());
+    EXPECT_EQ(mach->type, 1u);
+    ASSERT_EQ(mach->codes.size(), 255u);
+    EXPECT_EQ(mach->codes.back(), 255u);
 }
 
 TEST(CrashReportReader, ReadsEverySection) {
@@ -195,26 +179,19 @@ TEST(CrashReportReader, LeavesAbsentOptionalPartsEmpty) {
     EXPECT_FALSE(readReport(builder.file()).processInfo()->processStartTime.has_value());
 }
 
-TEST(CrashReportReader, ReplacesMalformedUtf8InStrings) {
+// Texts are read whole, NUL bytes included; malformed UTF-8 in them is
+// replaced, well-formed text is left as it is.
+TEST(CrashReportReader, ReadsTextsWithAnEmbeddedNulWholeAndReplacesMalformedUtf8) {
     ReportBuilder builder;
+    builder.processInfo().process_path = builder.text("/opt/zelvo/bin@ary");
+    builder.systemInfo().os_version = builder.text("6.1.0@amd64");
     builder.addImage(0x1000, 0x1000, "/usr/lib/caf\xe9.so");                                 // Latin-1 byte
     builder.addThread(5, false, {{0x1010, std::string("sym\xed\xa0\x80") + "bol", 0x1000}}); // encoded surrogate
     builder.signal().code = builder.text(std::string("\xc0\xaf") + "code\xf0\x9f\x98");      // overlong, then cut short
     builder.applicationInfo().identifier = builder.text("com.zelvo.Zélvo ✓ 😀");
-    auto report = readReport(builder.file());
-    EXPECT_EQ(report.images().back().imageName, "/usr/lib/caf\uFFFD.so");
-    EXPECT_EQ(report.threads().back().stackFrames[0].symbolInfo->symbolName, "sym\uFFFD\uFFFD\uFFFDbol");
-    EXPECT_EQ(report.signalInfo().code, "\uFFFD\uFFFDcode\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zélvo ✓ 😀");
-}
-
-TEST(CrashReportReader, ReadsTextsWithAnEmbeddedNulWhole) {
-    ReportBuilder builder;
-    builder.processInfo().process_path = builder.text("/opt/zelvo/bin@ary");
-    builder.signal().code = builder.text("SEGV@MAPERR");
     auto file = builder.file();
     // The builder writes C strings; put the NUL bytes into the encoded texts.
-    for (const std::string marked : {"bin@ary", "SEGV@MAPERR"}) {
+    for (const std::string marked : {"bin@ary", "6.1.0@amd64"}) {
         auto at = std::search(file.begin(), file.end(), marked.begin(), marked.end());
         ASSERT_NE(at, file.end()) << marked;
         *(at + static_cast<std::ptrdiff_t>(marked.find('@'))) = 0;
@@ -222,7 +199,11 @@ TEST(CrashReportReader, ReadsTextsWithAnEmbeddedNulWhole) {
     auto report = readReport(file);
     ASSERT_TRUE(report.processInfo());
     EXPECT_EQ(report.processInfo()->processPath, std::string("/opt/zelvo/bin\0ary", 18));
-    EXPECT_EQ(report.signalInfo().code, std::string("SEGV\0MAPERR", 11));
+    EXPECT_EQ(report.systemInfo().operatingSystemVersion, std::string("6.1.0\0amd64", 11));
+    EXPECT_EQ(report.images().back().imageName, "/usr/lib/caf\uFFFD.so");
+    EXPECT_EQ(report.threads().back().stackFrames[0].symbolInfo->symbolName, "sym\uFFFD\uFFFD\uFFFDbol");
+    EXPECT_EQ(report.signalInfo().code, "\uFFFD\uFFFDcode\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(report.applicationInfo().applicationIdentifier, "com.zelvo.Zélvo ✓ 😀");
 }
 
 // With machine information its processor is used whatever the architecture;
@@ -271,33 +252,32 @@ TEST(CrashReportReader, ClearsPointerAuthenticationBitsOnArm64e) {
 }
 
 TEST(CrashReportReader, RefusesReportsBeyondItsLimits) {
+    constexpr auto maxFrames = CrashReport::kMaxFramesPerThread;
     const auto frames = [](std::size_t count) {
         return std::vector<ReportBuilder::FrameSpec>(count, ReportBuilder::FrameSpec(ReportBuilder::kExecutableBase));
     };
-    {
-        ReportBuilder builder;
-        builder.addThread(7, false, frames(CrashReport::kMaxFramesPerThread));
-        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread));
-        EXPECT_EQ(readReport(builder.file()).threads().back().stackFrames.size(), CrashReport::kMaxFramesPerThread);
-        builder.addThread(8, false, frames(CrashReport::kMaxFramesPerThread + 1));
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many stack frames in a thread");
-    }
-    {
-        ReportBuilder builder;
-        builder.setException("e", "r", frames(CrashReport::kMaxFramesPerThread + 1));
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many exception stack frames");
-    }
-    {
-        ReportBuilder builder;
-        while (builder.message().n_threads < CrashReport::kMaxThreads + 1) builder.addThread(9, false, {});
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many threads");
-    }
-    {
-        ReportBuilder builder;
-        while (builder.message().n_binary_images < CrashReport::kMaxImages + 1) builder.addImage(0x1000, 1, "/x.so");
-        EXPECT_EQ(readError(builder.file()), "Crash report has too many binary images");
-    }
-    std::vector<std::uint8_t> huge = ReportBuilder().file();
+    ReportBuilder builder;
+    builder.addThread(7, false, frames(maxFrames));
+    builder.setException("e", "r", frames(maxFrames));
+    EXPECT_EQ(readReport(builder.file()).threads().back().stackFrames.size(), maxFrames);
+
+    // Every limit passed at once, then brought back within it one after the
+    // other, in the order the reader checks them; at the limits it reads.
+    auto& longThread = builder.addThread(8, false, frames(maxFrames + 1));
+    builder.setException("e", "r", frames(maxFrames + 1));
+    while (builder.message().n_threads < CrashReport::kMaxThreads + 1) builder.addThread(9, false, {});
+    while (builder.message().n_binary_images < CrashReport::kMaxImages + 1) builder.addImage(0x1000, 1, "/x.so");
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many threads");
+    builder.message().n_threads = CrashReport::kMaxThreads;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many stack frames in a thread");
+    longThread.n_frames = maxFrames;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many binary images");
+    builder.message().n_binary_images = CrashReport::kMaxImages;
+    EXPECT_EQ(readError(builder.file()), "Crash report has too many exception stack frames");
+    builder.message().exception->n_frames = maxFrames;
+    EXPECT_EQ(readReport(builder.file()).images().size(), CrashReport::kMaxImages);
+
+    std::vector<std::uint8_t> huge = builder.file();
     huge.resize(CrashReport::kMaxFileSize + 1);
     EXPECT_EQ(readError(huge), "Crash report is too large");
 }

@@ -190,16 +190,11 @@ void ReportBuilder::clearImages() {
     message_.binary_images = nullptr;
 }
 
-std::vector<std::uint8_t> ReportBuilder::body() const {
-    std::vector<std::uint8_t> bytes(zvcrash_loose__crash_report__get_packed_size(&message_));
-    zvcrash_loose__crash_report__pack(&message_, bytes.data());
-    return bytes;
-}
-
 std::vector<std::uint8_t> ReportBuilder::file() const {
     std::vector<std::uint8_t> bytes = {'z', 'v', 'c', 'r', 'a', 's', 'h', 1};
-    auto message = body();
-    bytes.insert(bytes.end(), message.begin(), message.end());
+    const std::size_t header = bytes.size();
+    bytes.resize(header + zvcrash_loose__crash_report__get_packed_size(&message_));
+    zvcrash_loose__crash_report__pack(&message_, bytes.data() + header);
     return bytes;
 }
 

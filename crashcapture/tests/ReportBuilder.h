@@ -72,8 +72,7 @@ public:
     // An owned, NUL-terminated copy for the message's string fields.
     char* text(const std::string& value);
 
-    std::vector<std::uint8_t> body() const; // the encoded message
-    std::vector<std::uint8_t> file() const; // "zvcrash", version 1, message
+    std::vector<std::uint8_t> file() const; // "zvcrash", version 1, the encoded message
 
 private:
     Frame* frame(const FrameSpec& wanted);

@@ -15,12 +15,6 @@ using beacon::test::IngestionServer;
 
 namespace {
 
-CurlTransportOptions trusting(const std::string& caFile) {
-    CurlTransportOptions options;
-    options.extraCAFile = caFile;
-    return options;
-}
-
 TransportResult exchange(HttpTransport& transport, HttpRequest request) {
     std::promise<TransportResult> done;
     auto future = done.get_future();
@@ -29,13 +23,18 @@ TransportResult exchange(HttpTransport& transport, HttpRequest request) {
     return future.get();
 }
 
+// A test server and a transport that trusts it.
+class CurlTransportTest : public ::testing::Test {
+protected:
+    IngestionServer server;
+    CurlTransport transport{{.extraCAFile = IngestionServer::caFile()}};
+};
+
 } // namespace
 
-TEST(CurlTransportTest, SendsRequestAsGivenAndReadsTheResponse) {
-    IngestionServer server;
+TEST_F(CurlTransportTest, SendsRequestAsGivenAndReadsTheResponse) {
     server.script(
         {{{"status", 202}, {"headers", {{"X-Test", "yes"}, {"Content-Type", "text/plain"}}}, {"body", "accepted"}}});
-    CurlTransport transport(trusting(IngestionServer::caFile()));
     const std::string body = "{\"a\":\"\xc3\xa9\"}";
     auto result = exchange(transport, {server.origin() + "/logs?api-version=1.0.0",
                                        "POST",
@@ -57,17 +56,15 @@ TEST(CurlTransportTest, SendsRequestAsGivenAndReadsTheResponse) {
     EXPECT_EQ(recorded.body, body);
 }
 
-TEST(CurlTransportTest, ClassifiesNetworkFailures) {
-    IngestionServer server;
+TEST_F(CurlTransportTest, ClassifiesNetworkFailures) {
     server.script({{{"drop", true}}});
 
     // A certificate from an authority the client does not trust.
-    CurlTransport untrusting(trusting(IngestionServer::otherCAFile()));
+    CurlTransport untrusting({.extraCAFile = IngestionServer::otherCAFile()});
     auto tls = exchange(untrusting, {server.origin() + "/logs", "POST", {}, "{}"});
     ASSERT_TRUE(tls.error);
     EXPECT_TRUE(HttpUtil::isSSLConnectionError(*tls.error)) << tls.error->description;
 
-    CurlTransport transport(trusting(IngestionServer::caFile()));
     auto dropped = exchange(transport, {server.origin() + "/logs", "POST", {}, "{}"});
     ASSERT_TRUE(dropped.error);
     EXPECT_TRUE(HttpUtil::isRecoverableTransportError(*dropped.error)) << dropped.error->description;
@@ -84,10 +81,8 @@ TEST(CurlTransportTest, ClassifiesNetworkFailures) {
     EXPECT_TRUE(HttpUtil::isNoInternetConnectionError(*unresolved.error)) << unresolved.error->description;
 }
 
-TEST(CurlTransportTest, CancelAllEndsExchangesInFlightAndRefusesLaterOnes) {
-    IngestionServer server;
+TEST_F(CurlTransportTest, CancelAllEndsExchangesInFlightAndRefusesLaterOnes) {
     server.script({}, {{"delay", 30}});
-    CurlTransport transport(trusting(IngestionServer::caFile()));
     std::promise<TransportResult> done;
     transport.send({server.origin() + "/logs", "POST", {}, "{}"},
                    [&done](TransportResult r) { done.set_value(std::move(r)); });

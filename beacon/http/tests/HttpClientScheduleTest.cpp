@@ -84,6 +84,11 @@ protected:
     }
     // Runs queued work and delivers the replies given so far.
     void run() { scheduler.manual.runUntilIdle(); }
+    // Answers request `index`, then delivers the reply.
+    void answer(std::size_t index, TransportResult result) {
+        transport->reply(index, std::move(result));
+        run();
+    }
 
     RacingScheduler scheduler;
     std::shared_ptr<ScriptedTransport> transport = std::make_shared<ScriptedTransport>();
@@ -96,24 +101,21 @@ protected:
 TEST_F(HttpClientScheduleTest, AFailureWhilePausedIsSentOnceOnResume) {
     send();
     client->pause();
-    transport->reply(0, status(503));
-    run();
+    answer(0, status(503));
     client->resume();
     ASSERT_EQ(transport->sent.size(), 2u);
     // No retry was armed behind the resend: nothing else goes out while the
     // resent request is on the wire.
     scheduler.manual.advance(platform::Seconds(500));
     EXPECT_EQ(transport->sent.size(), 2u);
-    transport->reply(1, status(200));
-    run();
+    answer(1, status(200));
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
 }
 
 TEST_F(HttpClientScheduleTest, ARetryFiringAfterCancellationDoesNotBringTheCallBack) {
     send();
-    transport->reply(0, status(503));
-    run();
+    answer(0, status(503));
     ASSERT_EQ(scheduler.queue->timerTasks.size(), 1u);
     client->setEnabled(false, true);
     ASSERT_EQ(outcomes.size(), 1u);
@@ -135,15 +137,13 @@ TEST_F(HttpClientScheduleTest, TheServersRetryHintIsBoundedByTheLongestInterval)
     for (const auto& c : cases) {
         const std::size_t first = transport->sent.size();
         send();
-        transport->reply(first, status(503, {{"x-bcn-retry-after-ms", c.hint}}));
-        run();
+        answer(first, status(503, {{"x-bcn-retry-after-ms", c.hint}}));
         EXPECT_NEAR(scheduler.manual.secondsUntilNext(), c.seconds, 1e-6) << c.hint;
         scheduler.manual.advance(platform::Seconds(c.seconds - 0.001));
         EXPECT_EQ(transport->sent.size(), first + 1) << c.hint << ": resent early";
         scheduler.manual.advance(platform::Seconds(scheduler.manual.secondsUntilNext()));
         ASSERT_EQ(transport->sent.size(), first + 2) << c.hint;
-        transport->reply(first + 1, status(200));
-        run();
+        answer(first + 1, status(200));
     }
     EXPECT_EQ(outcomes.size(), 3u);
 }
@@ -151,22 +151,19 @@ TEST_F(HttpClientScheduleTest, TheServersRetryHintIsBoundedByTheLongestInterval)
 TEST_F(HttpClientScheduleTest, OnlyANetworkWithoutRouteHoldsTheCall) {
     // Refused while the network is up: retried on the schedule (5-10 s).
     send();
-    transport->reply(0, failure(CURLE_COULDNT_CONNECT, ECONNREFUSED));
-    run();
+    answer(0, failure(CURLE_COULDNT_CONNECT, ECONNREFUSED));
     scheduler.manual.advance(platform::Seconds(10));
     ASSERT_EQ(transport->sent.size(), 2u);
 
     // No route: held, with no retry of the schedule, and tried again at the
     // slow check of held calls.
-    transport->reply(1, failure(CURLE_COULDNT_CONNECT, ENETUNREACH));
-    run();
+    answer(1, failure(CURLE_COULDNT_CONNECT, ENETUNREACH));
     scheduler.manual.advance(platform::Seconds(HttpClient::kHeldCallsCheckInterval - 1));
     EXPECT_EQ(transport->sent.size(), 2u);
     EXPECT_TRUE(outcomes.empty());
     scheduler.manual.advance(platform::Seconds(1));
     ASSERT_EQ(transport->sent.size(), 3u);
-    transport->reply(2, status(200));
-    run();
+    answer(2, status(200));
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].response->statusCode, 200);
 }
@@ -175,8 +172,7 @@ TEST_F(HttpClientScheduleTest, AnOutageLongerThanTheScheduleEndsInAPauseThatIsCh
     send();
     for (std::size_t n = 0; n < 4; ++n) {
         ASSERT_EQ(transport->sent.size(), n + 1);
-        transport->reply(n, failure(CURLE_GOT_NOTHING, 0));
-        run();
+        answer(n, failure(CURLE_GOT_NOTHING, 0));
         scheduler.manual.advance(platform::Seconds(1200));
     }
     ASSERT_EQ(outcomes.size(), 1u);
@@ -190,8 +186,7 @@ TEST_F(HttpClientScheduleTest, AnOutageLongerThanTheScheduleEndsInAPauseThatIsCh
     scheduler.manual.advance(platform::Seconds(HttpClient::kHeldCallsCheckInterval));
     EXPECT_FALSE(client->isPaused());
     ASSERT_EQ(transport->sent.size(), 5u);
-    transport->reply(4, status(200));
-    run();
+    answer(4, status(200));
     EXPECT_EQ(outcomes.size(), 2u);
 }
 
@@ -212,8 +207,7 @@ TEST_F(HttpClientScheduleTest, NothingGoesOutWhileRequestsAreForbidden) {
         EXPECT_EQ(transport->sent.size(), n == 2 ? first : first + 1) << n;
         client->setNetworkRequestsAllowed(true);
         ASSERT_EQ(transport->sent.size(), n == 2 ? first + 1 : first + 2) << n;
-        transport->reply(transport->sent.size() - 1, status(200));
-        run();
+        answer(transport->sent.size() - 1, status(200));
         EXPECT_EQ(outcomes.size(), n + 1) << n;
     }
 }
