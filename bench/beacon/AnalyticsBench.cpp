@@ -11,7 +11,7 @@
 #include "beacon/core/DependencyConfiguration.h"
 #include "beacon/http/HttpClientProtocol.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 #include "beacon/util/ApplicationState.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
@@ -43,7 +43,7 @@ public:
         BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
         BeaconUserDefaults::resetSharedInstance();
         DependencyConfiguration::setStorage(
-            std::make_shared<LogDBStorage>(dir_.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
+            std::make_shared<LogDBStorage>(dir_.path / "Logs.sqlite", std::make_shared<Encrypter>()));
         DependencyConfiguration::setHttpClient(std::make_shared<SilentHttpClient>());
         ApplicationStateUtil::observe(&center_);
         reporter_.report(ApplicationState::Active);
@@ -72,7 +72,7 @@ public:
     std::shared_ptr<Analytics> analytics;
 
 private:
-    test::TempDir dir_;
+    TempDir dir_;
     platform::NotificationCenter center_;
     platform::ApplicationStateReporter reporter_{center_};
 };

@@ -1,4 +1,4 @@
-#include "TemporaryDirectory.h"
+#include "platform/linux/testing/RunProgram.h"
 #include "crashcapture/report/CrashReport.h"
 #include "crashcapture/reporter/CrashReporter.h"
 
@@ -28,8 +28,8 @@ protected:
         return info.st_mode & 07777;
     }
 
-    testing::TemporaryDirectory dir_;
-    const fs::path& root_ = dir_.path();
+    zelvo::testing::TemporaryFolder dir_;
+    const fs::path& root_ = dir_.path;
     CrashReporter r = reporter();
     CrashReporterError error;
 };

@@ -1,5 +1,5 @@
 #include "ProtocFields.h"
-#include "TemporaryDirectory.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +36,8 @@ std::string unquote(const std::string& text) {
 } // namespace
 
 ProtocFields decodeWithProtoc(const std::vector<std::uint8_t>& file) {
-    const TemporaryDirectory dir;
-    const auto body = dir.path() / "report.bin";
+    const zelvo::testing::TemporaryFolder dir;
+    const auto body = dir.path / "report.bin";
     std::ofstream(body, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()) + CrashReport::kHeaderSize,
                static_cast<std::streamsize>(file.size() - CrashReport::kHeaderSize));

@@ -20,7 +20,7 @@
 #include "beacon/model/CommonSchemaLog.h"
 #include "beacon/model/StringTypedProperty.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 #include "beacon/util/ApplicationState.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
@@ -87,7 +87,7 @@ protected:
         BeaconUserDefaults::resetSharedInstance();
         DependencyConfiguration::setScheduler(&scheduler);
         DependencyConfiguration::setStorage(
-            std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
+            std::make_shared<LogDBStorage>(dir.path / "Logs.sqlite", std::make_shared<Encrypter>()));
         DependencyConfiguration::setHttpClient(HttpClient::create(scheduler, test::trustingTransport()));
         ApplicationStateUtil::observe(&center);
         reporter.report(ApplicationState::Inactive);
@@ -145,7 +145,7 @@ protected:
     }
 
     IngestionServer server;
-    test::TempDir dir;
+    TempDir dir;
     platform::ManualScheduler scheduler;
     platform::NotificationCenter center;
     platform::ApplicationStateReporter reporter{center};

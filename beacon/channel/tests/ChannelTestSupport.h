@@ -7,7 +7,7 @@
 #include "beacon/ingestion/IngestionProtocol.h"
 #include "beacon/model/LogContainer.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
 #include "platform/UserDefaults.h"
@@ -81,7 +81,7 @@ protected:
     void SetUp() override {
         BeaconUserDefaults::setStandardStore(std::make_shared<platform::UserDefaults>());
         BeaconUserDefaults::resetSharedInstance();
-        storage = std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>());
+        storage = std::make_shared<LogDBStorage>(dir.path / "Logs.sqlite", std::make_shared<Encrypter>());
         group = ChannelGroupDefault::create(scheduler, ingestion, storage);
     }
     void TearDown() override {

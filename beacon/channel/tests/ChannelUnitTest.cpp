@@ -100,7 +100,7 @@ TEST_F(ChannelUnitTest, HalfAnHourWithoutNameResolutionDeliversEveryLogOnceInThe
         else result.response = HttpResponse{200, {}};
         return result;
     };
-    auto store = std::make_shared<LogDBStorage>(dir.path() / "Online.sqlite", std::make_shared<Encrypter>());
+    auto store = std::make_shared<LogDBStorage>(dir.path / "Online.sqlite", std::make_shared<Encrypter>());
     auto online =
         ChannelGroupDefault::create(scheduler, HttpClient::create(scheduler, [transport] { return transport; }),
                                     "5e3b1f0a-7c1d-4e8b-9a2f-0d6c4b8e1a37", "https://logs.invalid", store);

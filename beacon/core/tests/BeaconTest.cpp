@@ -9,7 +9,7 @@
 #include "beacon/http/HttpClientProtocol.h"
 #include "beacon/storage/DirectoryLock.h"
 #include "beacon/storage/LogDBStorage.h"
-#include "beacon/storage/tests/TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
 #include "beacon/util/FileUtility.h"
@@ -78,7 +78,7 @@ protected:
         DependencyConfiguration::setScheduler(&scheduler);
         DependencyConfiguration::setHttpClient(http);
         DependencyConfiguration::setStorage(
-            std::make_shared<LogDBStorage>(dir.path() / "Logs.sqlite", std::make_shared<Encrypter>()));
+            std::make_shared<LogDBStorage>(dir.path / "Logs.sqlite", std::make_shared<Encrypter>()));
         resetSingletons();
     }
     void TearDown() override {
@@ -111,7 +111,7 @@ protected:
         return logs;
     }
 
-    test::TempDir dir;
+    TempDir dir;
     platform::ManualScheduler scheduler;
     std::shared_ptr<platform::UserDefaults> store = std::make_shared<platform::UserDefaults>();
     std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
@@ -162,7 +162,7 @@ TEST_F(BeaconTest, SecondConfigurationFromTheApplicationIsRefused) {
 // The store of a data folder belongs to one process: while another holds it,
 // this one stays without telemetry and says so once; the owner holds it.
 TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
-    setBeaconDirectoryURL(dir.path() / "data");
+    setBeaconDirectoryURL(dir.path / "data");
     DependencyConfiguration::setStorage(nullptr);
     {
         const auto other = DirectoryLock::acquire(beaconDirectoryURL());
@@ -178,8 +178,8 @@ TEST_F(BeaconTest, OnlyTheProcessOwningTheDataFolderRunsTelemetry) {
     EXPECT_FALSE(DirectoryLock::acquire(beaconDirectoryURL()));
     resetSingletons();
     // A folder that cannot be opened is no other process's.
-    std::ofstream(dir.path() / "file") << "not a folder";
-    setBeaconDirectoryURL(dir.path() / "file");
+    std::ofstream(dir.path / "file") << "not a folder";
+    setBeaconDirectoryURL(dir.path / "file");
     Beacon::start(kSecret, {analytics});
     EXPECT_FALSE(Beacon::isConfigured());
     EXPECT_EQ(log.count("Cannot open the telemetry store"), 1u);

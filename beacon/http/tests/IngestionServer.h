@@ -63,8 +63,7 @@ private:
     void launch(int port);
 
     Options options_;
-    // The util tests' TempDir, not the storage tests' beacon::test::TempDir.
-    ::TempDir dir_;
+    TempDir dir_;
     pid_t pid_ = -1;
     int port_ = 0;
 };

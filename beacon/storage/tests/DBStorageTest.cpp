@@ -1,6 +1,6 @@
 #include "beacon/storage/DBStorage.h"
 
-#include "TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -47,8 +47,8 @@ protected:
 // URI characters in the folder's name stay part of the path: "mode=ro" there
 // would otherwise make the file read-only.
 TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum) {
-    test::TempDir dir;
-    const auto file = dir.path() / "a?mode=ro#x%20y" / "Items.sqlite";
+    TempDir dir;
+    const auto file = dir.path / "a?mode=ro#x%20y" / "Items.sqlite";
     DBStorage storage(kSchema, 3, file);
 
     EXPECT_TRUE(std::filesystem::exists(file));
@@ -66,8 +66,8 @@ TEST(DBStorage, CreatesSchemaVersionAndAutoVacuum) {
 }
 
 TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers) {
-    test::TempDir dir;
-    DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
+    TempDir dir;
+    DBStorage storage(kSchema, 1, dir.path / "Items.sqlite");
     const std::int64_t big = (std::int64_t{1} << 40) + 7;
     const std::string tricky = "it's \"x\"; DROP TABLE items; --";
 
@@ -91,8 +91,8 @@ TEST(DBStorage, BoundValuesRoundTripIncludingNullQuotesAnd64BitIntegers) {
 }
 
 TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions) {
-    test::TempDir dir;
-    const auto file = dir.path() / "Items.sqlite";
+    TempDir dir;
+    const auto file = dir.path / "Items.sqlite";
     {
         HookedStorage created(2, file);
         EXPECT_EQ(created.customized, 1);
@@ -112,8 +112,8 @@ TEST(DBStorage, HooksRunOnceForNewFilesAndOnOlderVersions) {
 // Commits go to a write-ahead log through the kept connection; another
 // connection sees each one at once, and dropping the file takes its log too.
 TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog) {
-    test::TempDir dir;
-    const auto file = dir.path() / "Items.sqlite";
+    TempDir dir;
+    const auto file = dir.path / "Items.sqlite";
     DBStorage storage(kSchema, 1, file);
     ASSERT_EQ(storage.executeNonSelectionQuery("INSERT INTO \"items\" (\"name\") VALUES ('a')"), SQLITE_OK);
     sqlite3* reader = DBStorage::openDatabaseAtFileURL(file);
@@ -130,8 +130,8 @@ TEST(DBStorage, KeptConnectionCommitsThroughAWriteAheadLog) {
 }
 
 TEST(DBStorage, SizeCapIsWholePagesAndNeverBelowTheDataInUse) {
-    test::TempDir dir;
-    DBStorage storage(kSchema, 1, dir.path() / "Items.sqlite");
+    TempDir dir;
+    DBStorage storage(kSchema, 1, dir.path / "Items.sqlite");
     const std::int64_t page = storage.pageSize();
 
     std::optional<bool> answer;

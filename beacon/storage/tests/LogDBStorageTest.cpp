@@ -135,8 +135,8 @@ TEST_F(LogDBStorageTest, ALoadAnswersWhetherMoreLogsWait) {
         bool more;
     } cases[] = {{50, 50, 50, false}, {51, 50, 50, true}, {1, kAll, 1, false}};
     for (const auto& c : cases) {
-        test::TempDir dir;
-        auto storage = makeStorage(dir.path() / "Logs.sqlite");
+        TempDir dir;
+        auto storage = makeStorage(dir.path / "Logs.sqlite");
         for (int i = 0; i < c.stored; ++i)
             ASSERT_TRUE(storage->saveLog(makeLog(std::to_string(i)), "Analytics", kNormal));
         const auto batch = load(*storage, "Analytics", c.limit);

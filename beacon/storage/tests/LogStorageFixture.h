@@ -2,7 +2,7 @@
 
 #include "beacon/storage/LogDBStorage.h"
 
-#include "TempDir.h"
+#include "beacon/util/tests/TempDir.h"
 #include "beacon/util/tests/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::filesystem::path file() const { return dir_.path() / "Logs.sqlite"; }
+    std::filesystem::path file() const { return dir_.path / "Logs.sqlite"; }
     std::unique_ptr<LogDBStorage> makeStorage() { return makeStorage(file()); }
     std::unique_ptr<LogDBStorage> makeStorage(const std::filesystem::path& path);
 

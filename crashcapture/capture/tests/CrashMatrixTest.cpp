@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::mentions;
-using testing::TemporaryDirectory;
+using zelvo::testing::TemporaryFolder;
 
 struct ChildRun {
     pid_t pid = 0;
@@ -173,11 +173,11 @@ void expectWellFormedCrash(const CrashCase& expected, const ChildRun& run, const
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
 
 TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
-    TemporaryDirectory base;
+    TemporaryFolder base;
     const CrashCase& expected = GetParam();
-    const ChildRun first = expected.runs == 2 ? runChild(CRASH_CHILD, expected.which, base.path()) : ChildRun{};
-    const ChildRun run = runChild(CRASH_CHILD, expected.which, base.path(), expected.runs == 2 ? ".next" : "");
-    expectWellFormedCrash(expected, run, base.path());
+    const ChildRun first = expected.runs == 2 ? runChild(CRASH_CHILD, expected.which, base.path) : ChildRun{};
+    const ChildRun run = runChild(CRASH_CHILD, expected.which, base.path, expected.runs == 2 ? ".next" : "");
+    expectWellFormedCrash(expected, run, base.path);
     EXPECT_TRUE(expected.runs != 2 || testing::readFile(first.path) == first.bytes)
         << "the pending report was replaced";
     if (!run.report) return;
@@ -201,9 +201,9 @@ TEST_P(CrashMatrix, WritesAReportAndEndsWithTheSignal) {
         EXPECT_EQ(report.exceptionInfo()->exceptionReason, "nobody catches this");
         EXPECT_FALSE(report.exceptionInfo()->stackFrames.empty());
     } else if (which == "chained") {
-        EXPECT_TRUE(fs::exists(base.path() / "chained")) << "the earlier siginfo handler was not reached";
+        EXPECT_TRUE(fs::exists(base.path / "chained")) << "the earlier siginfo handler was not reached";
     } else if (which == "mach") {
-        EXPECT_TRUE(fs::exists(base.path() / "debug-log")) << "no debug line about signal mode";
+        EXPECT_TRUE(fs::exists(base.path / "debug-log")) << "no debug line about signal mode";
     } else if (which == "overflow" || which == "thread-overflow" || which == "deep") {
         // Stacks are cut at 512 frames.
         EXPECT_EQ(report.threads().size(), which == "thread-overflow" ? 2u : 1u);
@@ -226,24 +226,24 @@ TEST(CrashCapture, CrashPathAllocatesNothing) {
     GTEST_SKIP() << "the child's allocator hooks need glibc's malloc, not the sanitizer's";
 #endif
     for (const CrashCase& crash : {kCases[0], kCases[5], kCases[7]}) { // segv, abort, thread-overflow
-        TemporaryDirectory base;
-        const ChildRun run = runChild(CRASH_CHILD_NOALLOC, crash.which, base.path());
+        TemporaryFolder base;
+        const ChildRun run = runChild(CRASH_CHILD_NOALLOC, crash.which, base.path);
         ASSERT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 99)
             << crash.which << " allocated after the crash";
-        expectWellFormedCrash(crash, run, base.path(), CRASH_CHILD_NOALLOC);
+        expectWellFormedCrash(crash, run, base.path, CRASH_CHILD_NOALLOC);
     }
 }
 
 TEST(CrashCapture, OneReporterPerProcess) {
-    TemporaryDirectory base;
-    const ChildRun run = runChild(CRASH_CHILD, "second-reporter", base.path());
+    TemporaryFolder base;
+    const ChildRun run = runChild(CRASH_CHILD, "second-reporter", base.path);
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 0);
 }
 
 TEST(CrashCapture, SymbolicationLeavesOtherBuildsUnresolved) {
-    TemporaryDirectory base;
-    ChildRun run = runChild(CRASH_CHILD, "segv", base.path());
+    TemporaryFolder base;
+    ChildRun run = runChild(CRASH_CHILD, "segv", base.path);
     ASSERT_TRUE(run.report) << run.readError;
     const auto* executable = imageNamed(*run.report, fs::path(CRASH_CHILD).filename());
     ASSERT_TRUE(executable && executable->imageUUID.size() == 16);

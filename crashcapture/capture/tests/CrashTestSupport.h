@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TemporaryDirectory.h"
+#include "platform/linux/testing/RunProgram.h"
 #include "crashcapture/report/CrashReport.h"
 
 #include <filesystem>

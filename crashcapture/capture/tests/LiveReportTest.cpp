@@ -16,7 +16,7 @@ namespace crashcapture {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TemporaryDirectory;
+using zelvo::testing::TemporaryFolder;
 
 // Threads parked on a condition until the test ends.
 class ParkedThreads {
@@ -57,18 +57,18 @@ class LiveReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        ::setenv("TMPDIR", tmp_.path().c_str(), 1);
+        ::setenv("TMPDIR", tmp_.path.c_str(), 1);
     }
     void TearDown() override {
-        EXPECT_TRUE(fs::is_empty(tmp_.path())) << "the temporary report was left behind";
+        EXPECT_TRUE(fs::is_empty(tmp_.path)) << "the temporary report was left behind";
         if (previousTmp_.empty()) ::unsetenv("TMPDIR");
         else ::setenv("TMPDIR", previousTmp_.c_str(), 1);
     }
     // The folders come first: the reporter is built from base_.
-    TemporaryDirectory base_;
-    TemporaryDirectory tmp_;
+    TemporaryFolder base_;
+    TemporaryFolder tmp_;
     CrashReporter reporter_{CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
-                                                CrashReporterSymbolicationStrategy::None, false, base_.path()),
+                                                CrashReporterSymbolicationStrategy::None, false, base_.path),
                             "org.zelvo.live", "3"};
     std::string previousTmp_;
 };
@@ -115,7 +115,7 @@ TEST_F(LiveReportTest, ReportsEveryThreadAndGoesOn) {
 
 TEST_F(LiveReportTest, LooksUpExportedSymbolsWhenAskedTo) {
     CrashReporter symbolizing(CrashReporterConfig(CrashReporterSignalHandlerType::BSD,
-                                                  CrashReporterSymbolicationStrategy::SymbolTable, false, base_.path()),
+                                                  CrashReporterSymbolicationStrategy::SymbolTable, false, base_.path),
                               "org.zelvo.live", "3");
     ParkedThreads parked(1);
     auto bytes = symbolizing.generateLiveReport();

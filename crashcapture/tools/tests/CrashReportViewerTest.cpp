@@ -1,6 +1,5 @@
 // Runs the installed viewer program on report files written by the tests.
 #include "ReportBuilder.h"
-#include "TemporaryDirectory.h"
 #include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +28,8 @@ protected:
         return zelvo::testing::runProgram(arguments);
     }
 
-    crashcapture::testing::TemporaryDirectory tmp_;
-    const fs::path& dir_ = tmp_.path();
+    zelvo::testing::TemporaryFolder tmp_;
+    const fs::path& dir_ = tmp_.path;
 };
 
 TEST_F(CrashReportViewerTest, PrintsTheErrorLogOrTheReportAsJson) {
