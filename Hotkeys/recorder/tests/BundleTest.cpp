@@ -1,4 +1,5 @@
 #include "Hotkeys/recorder/Bundle.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,8 @@ TEST(BundleTest, TheInstalledBundleHasEveryKey) {
 }
 
 TEST(BundleTest, LanguageTablesFallBackToEnglishAndThenToTheKey) {
-    char pattern[] = "/tmp/zelvo-bundle-XXXXXX";
-    fs::path dir = ::mkdtemp(pattern);
+    const zelvo::testing::TemporaryFolder folder;
+    const fs::path& dir = folder.path;
     EXPECT_FALSE(Bundle::open(dir, "en"));
     fs::create_directories(dir / "en.lproj");
     fs::create_directories(dir / "de.lproj");
@@ -38,7 +39,6 @@ TEST(BundleTest, LanguageTablesFallBackToEnglishAndThenToTheKey) {
     std::ofstream(dir / "en.lproj" / "Localizable.json") << "{not json";
     std::ofstream(dir / "de.lproj" / "Localizable.json") << "[]";
     EXPECT_FALSE(Bundle::open(dir, "de"));
-    fs::remove_all(dir);
 
     ::setenv("LANG", "de_DE.UTF-8", 1);
     ::unsetenv("LC_ALL");

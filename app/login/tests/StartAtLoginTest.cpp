@@ -1,27 +1,21 @@
 #include "app/login/StartAtLogin.h"
 #include "app/login/XdgAutostart.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 using app::StartAtLogin;
 using app::XdgAutostart;
+using zelvo::testing::readWholeFile;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -33,21 +27,15 @@ void writeFile(const fs::path& path, const std::string& text) {
 class StartAtLoginTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zelvo-login-XXXXXX";
-        home_ = ::mkdtemp(pattern);
         ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
         StartAtLogin::setService(nullptr);
         StartAtLogin::setLogger([this](const std::string& line) { logged_.push_back(line); });
     }
-    void TearDown() override {
-        StartAtLogin::setLogger(nullptr);
-        std::error_code ec;
-        fs::permissions(home_, fs::perms::owner_all, ec);
-        fs::remove_all(home_, ec);
-    }
+    void TearDown() override { StartAtLogin::setLogger(nullptr); }
     fs::path entry() const { return home_ / "autostart" / "com.zelvo.Zelvo.desktop"; }
 
-    fs::path home_;
+    const zelvo::testing::TemporaryFolder folder_;
+    const fs::path& home_ = folder_.path;
     std::vector<std::string> logged_;
 };
 
@@ -58,7 +46,7 @@ TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryRewritesAStaleOneAndDisabl
     ASSERT_TRUE(fs::exists(entry()));
     EXPECT_TRUE(StartAtLogin::enabled());
     EXPECT_TRUE(StartAtLogin::shared().enabled());
-    const auto text = readFile(entry());
+    const auto text = readWholeFile(entry());
     EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos);
     EXPECT_NE(text.find("Type=Application\n"), std::string::npos);
     EXPECT_NE(text.find("Icon=com.zelvo.Zelvo\n"), std::string::npos);
@@ -71,7 +59,7 @@ TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryRewritesAStaleOneAndDisabl
     ASSERT_TRUE(StartAtLogin::enabled());
     StartAtLogin::setEnabled(true);
     EXPECT_TRUE(StartAtLogin::enabled());
-    EXPECT_EQ(readFile(entry()), text);
+    EXPECT_EQ(readWholeFile(entry()), text);
 
     StartAtLogin::shared().setEnabled(false);
     EXPECT_FALSE(fs::exists(entry()));
@@ -122,7 +110,7 @@ TEST_F(StartAtLoginTest, TheEntryStartsTheInstalledProgramNotATemporaryOne) {
     // A path with a space survives the trip through the entry.
     XdgAutostart spaced(XdgAutostart::Options{"zelvo", "Zelvo", "/opt/My Apps/zelvo", home_});
     ASSERT_TRUE(spaced.registerItem().ok);
-    EXPECT_NE(readFile(spaced.entryPath()).find("Exec=\"/opt/My Apps/zelvo\"\n"), std::string::npos);
+    EXPECT_NE(readWholeFile(spaced.entryPath()).find("Exec=\"/opt/My Apps/zelvo\"\n"), std::string::npos);
     EXPECT_TRUE(spaced.isEnabled());
 }
 

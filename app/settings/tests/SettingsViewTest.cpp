@@ -14,6 +14,7 @@
 #include "platform/headless/HeadlessWorkspace.h"
 #include "platform/headless/ManualScheduler.h"
 #include "platform/linux/qt/testing/TestApplication.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -38,8 +39,6 @@ class SettingsViewTest : public ::testing::Test {
 protected:
     SettingsViewTest() {
         platform::qt::testApplication();
-        char pattern[] = "/tmp/zelvo-settings-XXXXXX";
-        home = ::mkdtemp(pattern);
         ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         StartAtLogin::setService(nullptr);
         StartAtLogin::setLogger([this](const std::string& line) { logged.push_back(line); });
@@ -62,7 +61,6 @@ protected:
         delegate.reset();
         Hotkeys::install({});
         StartAtLogin::setLogger(nullptr);
-        fs::remove_all(home);
     }
 
     SettingsView& build() {
@@ -72,7 +70,8 @@ protected:
         return *view;
     }
 
-    fs::path home;
+    const zelvo::testing::TemporaryFolder folder;
+    const fs::path& home = folder.path;
     std::vector<std::string> logged;
     platform::ManualScheduler scheduler;
     platform::HeadlessWorkspace workspace;
@@ -190,10 +189,12 @@ TEST_F(SettingsViewTest, HotkeySentenceSaysWhoHoldsTheHotkeyAndTakesItOverOnlyWh
         EXPECT_EQ(status->headline()->text().toStdString(), c.headline);
         EXPECT_EQ(status->actionButton() ? status->actionButton()->text().toStdString() : "", c.button);
         EXPECT_TRUE(host.calls.empty()) << "nothing changes before the user asks";
-        if (!c.compositor && !c.can && c.held)
+        if (!c.compositor && !c.can && c.held) {
             EXPECT_TRUE(status->detail()->text().endsWith("Or choose another shortcut below."));
-        if (c.compositor && !c.can)
+        }
+        if (c.compositor && !c.can) {
             EXPECT_EQ(status->configLine()->text().toStdString(), c.line[0] ? c.line : "zelvo --show");
+        }
         if (!*c.button) continue;
         status->actionButton()->click();
         QApplication::processEvents();

@@ -1,5 +1,6 @@
 #include "beacon/http/tests/IngestionServer.h"
 #include "beacon/http/tests/TelemetryChild.h"
+#include "beacon/util/tests/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <random>
 #include <thread>
 
 namespace beacon {
@@ -52,13 +52,10 @@ bool eventually(const std::function<bool()>& condition) {
 
 class PipelineIntegrationTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(home);
-        ASSERT_TRUE(server.running());
-    }
-    void TearDown() override { fs::remove_all(home); }
+    void SetUp() override { ASSERT_TRUE(server.running()); }
 
-    const fs::path home = fs::temp_directory_path() / ("zelvo-pipeline-" + std::to_string(std::random_device()()));
+    TempDir dir;
+    const fs::path& home = dir.path;
     test::IngestionServer server;
 };
 
