@@ -619,7 +619,8 @@ TEST_F(AppDelegateTest, TypedLettersNarrowTheRowsBestMatchesFirstAndEscapeClears
 
 TEST_F(AppDelegateTest, WindowKeysReachOneWindowAndCtrlKeysActOnTheHighlightedApplication) {
     auto apps = addApps(3);
-    apps[1]->facts().windows = {{11, "front"}, {12, "middle"}, {13, "back"}};
+    apps[1]->facts().windows = {
+        {11, "front", false, true, {}}, {12, "middle", false, true, {}}, {13, "back", false, true, {}}};
     launch();
     auto& list = delegate->appList();
     press();
@@ -651,7 +652,7 @@ TEST_F(AppDelegateTest, WindowKeysReachOneWindowAndCtrlKeysActOnTheHighlightedAp
     EXPECT_TRUE(panel().isVisible());
 
     // This desktop only: rows and windows elsewhere are left out.
-    apps[0]->facts().windows = {{21, "here"}, {22, "there", false, false, 2}};
+    apps[0]->facts().windows = {{21, "here", false, true, {}}, {22, "there", false, false, 2}};
     apps[2]->facts().windows = {{31, "away", false, false, 3}};
     defaults.set(kShowApplicationsFrom, 1);
     press();

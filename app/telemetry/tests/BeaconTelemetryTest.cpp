@@ -7,11 +7,11 @@
 #include "beacon/util/BeaconUserDefaults.h"
 #include "beacon/util/Encrypter.h"
 #include "platform/headless/ManualScheduler.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 namespace app {
 namespace {
@@ -43,10 +43,9 @@ class BeaconTelemetryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         unsetenv(beacon::Beacon::kDisableVariable);
-        file = std::filesystem::temp_directory_path() / ("zelvo-telemetry-" + std::to_string(::getpid()) + ".sqlite");
         beacon::DependencyConfiguration::setHttpClient(http);
         beacon::DependencyConfiguration::setStorage(
-            std::make_shared<beacon::LogDBStorage>(file, std::make_shared<beacon::Encrypter>()));
+            std::make_shared<beacon::LogDBStorage>(dir.path / "Logs.sqlite", std::make_shared<beacon::Encrypter>()));
         beacon::Beacon::resetSharedInstance();
     }
     void TearDown() override {
@@ -58,10 +57,9 @@ protected:
         beacon::BeaconUserDefaults::resetSharedInstance();
         beacon::BeaconUserDefaults::setStandardStore(nullptr);
         unsetenv(beacon::Beacon::kDisableVariable);
-        std::filesystem::remove(file);
     }
 
-    std::filesystem::path file;
+    zelvo::testing::TemporaryFolder dir;
     platform::ManualScheduler scheduler;
     std::shared_ptr<platform::UserDefaults> defaults = std::make_shared<platform::UserDefaults>();
     std::shared_ptr<NoNetwork> http = std::make_shared<NoNetwork>();

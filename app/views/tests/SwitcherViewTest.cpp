@@ -1,4 +1,5 @@
 #include "ViewFixture.h"
+#include "platform/linux/testing/RunProgram.h"
 
 #include <QEnterEvent>
 #include <QIcon>
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace app;
 using namespace app::views;
@@ -204,7 +204,8 @@ TEST_F(ViewFixture, SizeReportsArriveOnALaterTurnOfTheMainQueue) {
 TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindowIcon) {
     auto solid = [](std::uint32_t argb) { return platform::Icon{4, 4, std::vector<std::uint32_t>(16, argb)}; };
     // A private icon theme with one blue icon.
-    auto themeRoot = std::filesystem::temp_directory_path() / ("zelvo-icons-" + std::to_string(::getpid()));
+    const zelvo::testing::TemporaryFolder folder;
+    const auto& themeRoot = folder.path;
     std::filesystem::create_directories(themeRoot / "zelvotest/48x48/apps");
     std::ofstream(themeRoot / "zelvotest/index.theme")
         << "[Icon Theme]\nName=zelvotest\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n";
@@ -243,7 +244,6 @@ TEST_F(ViewFixture, RowIconsFollowChangesAndFallBackThroughTheThemeThenTheWindow
         scheduler.advance(platform::Seconds(3)); // the list's refresh shows it
         EXPECT_EQ(iconColour(), step.expected) << step.what;
     }
-    std::filesystem::remove_all(themeRoot);
 }
 
 TEST_F(ViewFixture, LongListsScrollToTheHighlightAndLongNamesAreCutToFitTheScreen) {
@@ -308,7 +308,7 @@ TEST(AppRowIcon, IsScaledToTheDevicePixelsOfItsSlot) {
 TEST_F(ViewFixture, ARightClickOffersCloseQuitAndMinimizeForItsRow) {
     launch(std::string("Alpha"), 911);
     auto beta = launch(std::string("Beta"), 912);
-    beta->facts().windows = {{5, "one"}, {6, "two"}};
+    beta->facts().windows = {{5, "one", false, true, {}}, {6, "two", false, true, {}}};
     auto& content = laidOutView();
     AppRowView& row = *content.rows()[1];
     QPointF at(row.width() / 2.0, row.height() / 2.0);
