@@ -71,7 +71,9 @@ TEST_F(ShortcutModel, DescriptionAndDisplayNameUseFixedSymbolOrderGlyphsLayoutAn
         {Shortcut(Key::mute, EventModifiers(kCmdFlag)), "⌘\uFFFD", "Super+\uFFFD"},
     };
     for (const auto& c : cases) {
-        if (c.description) EXPECT_EQ(c.shortcut.description(), c.description) << c.displayName;
+        if (c.description) {
+            EXPECT_EQ(c.shortcut.description(), c.description) << c.displayName;
+        }
         EXPECT_EQ(c.shortcut.displayName(), c.displayName);
     }
     EXPECT_EQ(Shortcut(Key::a).keyCharacter(), "a");

@@ -57,7 +57,7 @@ TEST(ZelvoCommandLine, NoUsableDisplayIsOneClearLineAndExit1) {
         {{ZELVO_BINARY}, kNoDisplay, "zelvo: no display: neither WAYLAND_DISPLAY nor DISPLAY is set" + works},
         // Names of servers that do not run (no socket of that name).
         {{ZELVO_BINARY},
-         {{{"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", "no-such-compositor"}, {"XDG_RUNTIME_DIR", runtime}}},
+         {{{"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", "no-such-compositor"}, {"XDG_RUNTIME_DIR", runtime}}, {}},
          "zelvo: no display: cannot connect to the Wayland compositor \"no-such-compositor\" nor open the X11 "
          "display \":4711\"" +
              works},

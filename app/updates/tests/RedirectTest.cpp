@@ -56,16 +56,17 @@ TEST(UpdateRedirects, FollowsUpToFiveAndNeverFromHttpsToHttp) {
     };
     const Case cases[] = {
         {"absolute, origin-relative and folder-relative redirects",
-         {{start, {301, "https://b.test/feeds/x.xml"}},
-          {"https://b.test/feeds/x.xml", {302, "/feeds/y.xml"}},
-          {"https://b.test/feeds/y.xml", {307, "z.xml"}},
+         {{start, {301, "https://b.test/feeds/x.xml", ""}},
+          {"https://b.test/feeds/x.xml", {302, "/feeds/y.xml", ""}},
+          {"https://b.test/feeds/y.xml", {307, "z.xml", ""}},
           {"https://b.test/feeds/z.xml", {200, "", kFeed}}},
          kUpdate,
          4},
         {"five redirects are fine", chain(5), kUpdate, 6},
         {"a sixth is not", chain(6), "failed: The update server redirected more than 5 times.", 6},
         {"https to http is refused",
-         {{start, {301, "http://a.test/downloads/Zelvo.xml"}}, {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},
+         {{start, {301, "http://a.test/downloads/Zelvo.xml", ""}},
+          {"http://a.test/downloads/Zelvo.xml", {200, "", kFeed}}},
          "failed: The update server redirected to an address that is not secure "
          "(http://a.test/downloads/Zelvo.xml).",
          1},

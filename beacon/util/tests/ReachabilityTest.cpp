@@ -185,7 +185,9 @@ TEST(NetlinkReachability, AgreesWithTheKernelsRoutesAndStopsCleanly) {
         state >> operstate;
         if (destination == "00000000" && (operstate == "up" || operstate == "unknown")) ipv4Default = true;
     }
-    if (ipv4Default) EXPECT_EQ(reachability.currentReachabilityStatus(), NetworkStatus::Reachable);
+    if (ipv4Default) {
+        EXPECT_EQ(reachability.currentReachabilityStatus(), NetworkStatus::Reachable);
+    }
     EXPECT_FALSE(reachability.connectionRequired());
     reachability.stopNotifier();
     reachability.stopNotifier();
