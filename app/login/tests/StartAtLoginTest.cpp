@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,9 @@ namespace fs = std::filesystem;
 using app::StartAtLogin;
 using app::XdgAutostart;
 using zelvo::testing::readWholeFile;
+using zelvo::testing::writeWholeFile;
 
 namespace {
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << text;
-}
 
 // Each test runs with its own empty XDG_CONFIG_HOME and the default registry
 // (the autostart entry of this test program).
@@ -55,7 +50,7 @@ TEST_F(StartAtLoginTest, EnableWritesTheAutostartEntryRewritesAStaleOneAndDisabl
     EXPECT_EQ(std::distance(fs::directory_iterator(entry().parent_path()), fs::directory_iterator()), 1);
 
     // Enabling again rewrites a stale entry.
-    writeFile(entry(), text + "Name[de]=Alt\n");
+    writeWholeFile(entry(), text + "Name[de]=Alt\n");
     ASSERT_TRUE(StartAtLogin::enabled());
     StartAtLogin::setEnabled(true);
     EXPECT_TRUE(StartAtLogin::enabled());
@@ -87,7 +82,7 @@ TEST_F(StartAtLoginTest, EntriesNotInEffectReadAsDisabled) {
         {"empty", "", false},
     };
     for (const auto& c : cases) {
-        writeFile(entry(), c.text);
+        writeWholeFile(entry(), c.text);
         EXPECT_EQ(StartAtLogin::enabled(), c.enabled) << c.what;
     }
 }
@@ -131,7 +126,7 @@ TEST_F(StartAtLoginTest, ExecValuesRoundTripAwkwardPaths) {
 TEST_F(StartAtLoginTest, FailuresAreLoggedAndReadBackFromTheRegistry) {
     // A regular file where the autostart folder belongs: the entry cannot be
     // written (tests run as root, so permissions alone would not stop it).
-    writeFile(home_ / "autostart", "not a folder");
+    writeWholeFile(home_ / "autostart", "not a folder");
     StartAtLogin::setEnabled(true);
     ASSERT_EQ(logged_.size(), 1u);
     EXPECT_EQ(logged_[0].rfind("Failed to enable launch at login: cannot create " + (home_ / "autostart").string(), 0),
@@ -142,7 +137,7 @@ TEST_F(StartAtLoginTest, FailuresAreLoggedAndReadBackFromTheRegistry) {
 
     // An entry that cannot be removed: a non-empty folder in its place.
     fs::remove(home_ / "autostart");
-    writeFile(entry() / "keep", "x");
+    writeWholeFile(entry() / "keep", "x");
     StartAtLogin::setEnabled(false);
     ASSERT_EQ(logged_.size(), 2u);
     EXPECT_EQ(logged_[1].rfind("Failed to disable launch at login: cannot remove " + entry().string(), 0), 0u)

@@ -39,6 +39,12 @@ inline std::string readWholeFile(const std::filesystem::path& path) {
     return s.str();
 }
 
+// Writes `text` to `path`, making the folders it needs.
+inline void writeWholeFile(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 inline ProgramResult runProgram(const std::vector<std::string>& arguments, const ProgramEnvironment& environment = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {

@@ -3,19 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 using namespace platform::desktop;
 using zelvo::testing::TemporaryFolder;
+using zelvo::testing::writeWholeFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Writes `text` to `file`, making its folders.
-void write(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
-}
 
 // An entry's id, name, Exec, Icon and StartupWMClass in one text; "none"
 // when there is no entry.
@@ -39,12 +33,13 @@ TEST(DesktopEntries, ExecArgumentsFollowTheQuotingRules) {
 
 TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
     TemporaryFolder home, system;
-    write(home.path / "applications/editor.desktop", "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
-                                                     "[Desktop Action New]\nName=Not this one\n");
-    write(system.path / "applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
-    write(system.path / "applications/debian-xterm.desktop",
-          "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
-    write(system.path / "applications/broken.desktop", "Name=No group\n");
+    writeWholeFile(home.path / "applications/editor.desktop",
+                   "[Desktop Entry]\nName=My Editor\nExec=editor --new %F\nIcon=ed\n"
+                   "[Desktop Action New]\nName=Not this one\n");
+    writeWholeFile(system.path / "applications/editor.desktop", "[Desktop Entry]\nName=System Editor\nExec=editor\n");
+    writeWholeFile(system.path / "applications/debian-xterm.desktop",
+                   "# comment\n[Desktop Entry]\r\nName = XTerm\r\nExec=xterm\r\nStartupWMClass=XTerm\r\n");
+    writeWholeFile(system.path / "applications/broken.desktop", "Name=No group\n");
     DesktopEntries entries({home.path / "applications", system.path / "applications"});
 
     EXPECT_EQ(fields(entries.find("editor")), "editor|My Editor|editor --new %F|ed|");
@@ -62,9 +57,9 @@ TEST(DesktopEntries, LookupByIdThenStartupWMClassEarlierFoldersWin) {
 
 TEST(DesktopEntries, TheNameIsTheBestLocalizedOneForTheLocale) {
     TemporaryFolder dir;
-    write(dir.path / "applications/viewer.desktop",
-          "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
-          "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
+    writeWholeFile(dir.path / "applications/viewer.desktop",
+                   "[Desktop Entry]\nName[de]=Betrachter\nName=Viewer\nName[sr@latin]=Preglednik\n"
+                   "Name[de_CH]=Aluegger\nName[fr_FR]=Visionneuse\n");
     // The messages locale, the name read.
     const std::pair<const char*, const char*> cases[] = {
         {"", "Viewer"},
@@ -88,8 +83,8 @@ TEST(DesktopEntries, AnEntryInstalledAfterAMissIsFound) {
     fs::last_write_time(dir.path / "applications", fs::file_time_type::clock::now() - std::chrono::hours(1));
     DesktopEntries entries({dir.path / "applications"});
     EXPECT_FALSE(entries.forCandidates({"late"}, {"Late"}));
-    write(dir.path / "applications/late.desktop", "[Desktop Entry]\nName=Late\n");
-    write(dir.path / "applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
+    writeWholeFile(dir.path / "applications/late.desktop", "[Desktop Entry]\nName=Late\n");
+    writeWholeFile(dir.path / "applications/other.desktop", "[Desktop Entry]\nName=Other\nStartupWMClass=Tardy\n");
     EXPECT_EQ(fields(entries.find("late")), "late|Late|||");
     EXPECT_EQ(fields(entries.forCandidates({}, {"Tardy"})), "other|Other|||Tardy");
 }
